@@ -1,0 +1,34 @@
+#include "TestSupport.h"
+
+#include <QFile>
+#include <QSettings>
+#include <sqlite3.h>
+
+namespace ravo::test {
+
+QString readTextFile(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
+Sandbox::Sandbox()
+{
+    if (!m_app.isValid() || !m_settings.isValid())
+        return;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+    const QByteArray schema = readTextFile(QStringLiteral(RAVO_SCHEMA_FILE)).toUtf8();
+    sqlite3* db = nullptr;
+    if (sqlite3_open(databasePath().toUtf8().constData(), &db) != SQLITE_OK) {
+        sqlite3_close(db);
+        return;
+    }
+    m_ok = !schema.isEmpty() && sqlite3_exec(db, schema.constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close(db);
+}
+
+Sandbox::~Sandbox() = default;
+
+} // namespace ravo::test

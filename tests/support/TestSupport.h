@@ -1,0 +1,31 @@
+#pragma once
+// Shared helpers of the test programs: a fresh application folder with an
+// empty ledger made from the schema, a fresh settings folder, and a scripted
+// prompter that answers the program's questions from a queue.
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace ravo::test {
+
+// A temporary application folder holding a fresh empty ravo.mdb, and a
+// temporary settings folder that the settings store is pointed at.
+class Sandbox {
+public:
+    Sandbox();
+    ~Sandbox();
+    QString appDir() const { return m_app.path(); }
+    QString settingsDir() const { return m_settings.path(); }
+    QString databasePath() const { return m_app.path() + "/ravo.mdb"; }
+    bool isValid() const { return m_ok; }
+
+private:
+    QTemporaryDir m_app;
+    QTemporaryDir m_settings;
+    bool m_ok = false;
+};
+
+// Reads a text file whole (UTF-8).
+QString readTextFile(const QString& path);
+
+} // namespace ravo::test
