@@ -1,0 +1,181 @@
+#include "Ledger.h"
+
+#include "Dates.h"
+
+namespace ravo {
+
+const QStringList& commonColumns()
+{
+    static const QStringList cols = QStringLiteral(
+        "计量器具编号,计量器具类别,计量器具种别,计量器具名称,规格型号,准确度,准确度等级,测量范围,分度值,"
+        "管理类别,法制管理类别,制造厂家,出厂编号,出厂日期,配套设备,状态,启用日期,检定日期,检定周期,"
+        "有效日期,检定单位,使用部门,存放地点,保管员,联系电话,购买日期,采购员,购买价格,备注")
+                                        .split(QLatin1Char(','));
+    return cols;
+}
+
+QString commonColumnList()
+{
+    return commonColumns().join(QLatin1Char(','));
+}
+
+ColumnKind columnKind(const QString& column)
+{
+    static const QStringList dates = QStringLiteral("出厂日期,启用日期,检定日期,有效日期,购买日期,修理日期,封存日期,报废日期,日期")
+                                         .split(QLatin1Char(','));
+    if (dates.contains(column))
+        return ColumnKind::Date;
+    if (column == QStringLiteral("时间"))
+        return ColumnKind::Time;
+    if (column == QStringLiteral("ID") || column == QStringLiteral("库存数量"))
+        return ColumnKind::Number;
+    return ColumnKind::Text;
+}
+
+bool isDateColumnForSearch(const QString& column)
+{
+    const ColumnKind k = columnKind(column);
+    return k == ColumnKind::Date || k == ColumnKind::Time;
+}
+
+const QVector<InstrumentClass>& instrumentClasses()
+{
+    auto split = [](const char* kinds) { return QString::fromUtf8(kinds).split(QLatin1Char('|')); };
+    static const QVector<InstrumentClass> classes = {
+        {QStringLiteral("长度L"), split("线纹仪器S|端度仪器G|角度仪器A|平面度仪器P|光洁度仪器F|齿轮仪器T")},
+        {QStringLiteral("热工T"), split("温度仪器T|湿度仪器K|热量仪器Q|热流量仪器F|热辐射仪器R")},
+        {QStringLiteral("力学F"), split("质量仪器M|重力仪器W|容量仪器C|压力仪器P|转速仪器N|速度仪器S|流量仪器F|"
+                                      "加速度仪器A|密度仪器D|真空仪器T|硬度仪器H|振动仪器O")},
+        {QStringLiteral("电磁E"), split("电压仪器V|电流仪器I|电阻仪器R|电容仪器C|电感仪器H|电功率仪器P|磁参数仪器M")},
+        {QStringLiteral("光学O"), split("光强度测量仪器B|色温仪器T|照度仪器I|光辐射仪器R|感光度仪器S|光通量仪器F|"
+                                      "亮度仪器Q|曝光量仪器E|色度仪器C|功率、能量仪器P")},
+        {QStringLiteral("无线电R"), split("电压仪器U|功率、能量仪器P|阻抗仪器Z|电容仪器C|电感仪器L|电阻仪器R|"
+                                        "相位（差）仪器Ψ|噪声系数仪器F|调制度仪器M|品质因素仪器Q|增益仪器G|"
+                                        "驻波系数仪器S|占空比系数仪器D|损耗仪器δ|衰减仪器D|失真度仪器r|脉冲仪器I")},
+        {QStringLiteral("化学C"), split("成分分析仪器A|酸碱度仪器P|电导仪器C|光谱仪器O|粘度仪器V|标准物质S")},
+        {QStringLiteral("声学S"), split("声压仪器P|声功率仪器J|声强度仪器N")},
+        {QStringLiteral("电离辐射A"), split("强度仪器I|活变仪器A|通量仪器F|照射量仪器D")},
+        {QStringLiteral("时间、频率H"), split("时间仪器T|频率仪器F")},
+    };
+    return classes;
+}
+
+QString quoted(const QString& value)
+{
+    QString v = value;
+    v.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + v + QLatin1Char('"');
+}
+
+DbError createWorkingTable(Database& db, const QString& workingTable, const QString& statement)
+{
+    if (db.runScratch(statement).ok())
+        return {};
+    dropWorkingTable(db, workingTable);
+    return db.runScratch(statement).error;
+}
+
+void dropWorkingTable(Database& db, const QString& workingTable)
+{
+    if (db.tableExists(workingTable))
+        db.execute(QStringLiteral("drop table ") + workingTable + QLatin1Char(';'));
+}
+
+QString deleteAllStatement(const QString& table)
+{
+    return QStringLiteral("delete %1.* from %1;").arg(table);
+}
+
+QString insertAllStatement(const QString& table, const QString& workingTable)
+{
+    return QStringLiteral("insert into %1 select %2.* from %2;").arg(table, workingTable);
+}
+
+DbError commitWorkingTable(Database& db, const QString& deleteStatement, const QString& insertStatement,
+                           bool insertDirect)
+{
+    Transaction tx(db);
+    if (tx.error())
+        return tx.error();
+    if (DbResult r = db.runScratch(deleteStatement); !r.ok())
+        return r.error;
+    const DbResult r = insertDirect ? db.execute(insertStatement) : db.runScratch(insertStatement);
+    if (!r.ok())
+        return r.error;   // the delete is rolled back with it
+    return tx.commit();
+}
+
+MoveSpec moveSpec(Move move)
+{
+    switch (move) {
+    case Move::InUseToScrapped:
+        return {tables::InUse, tables::Scrapped, true, QStringLiteral("报废日期"), QStringLiteral("报废")};
+    case Move::InUseToSealed:
+        return {tables::InUse, tables::Sealed, true, QStringLiteral("封存日期"), QStringLiteral("封存")};
+    case Move::SealedToInUse:
+        return {tables::Sealed, tables::InUse, false, {}, QStringLiteral("准用")};
+    case Move::SealedToScrapped:
+        return {tables::Sealed, tables::Scrapped, false, QStringLiteral("报废日期"), QStringLiteral("报废")};
+    case Move::ScrappedToInUse:
+        return {tables::Scrapped, tables::InUse, false, {}, QStringLiteral("准用")};
+    }
+    return {};
+}
+
+QStringList moveStatements(Move move, const QString& number, const QDate& today)
+{
+    const MoveSpec m = moveSpec(move);
+    const QString n = quoted(number.trimmed());
+    const QString work = tables::working(m.source);
+    const QString where = QStringLiteral(" where 计量器具编号= ") + n;
+    QStringList out;
+    if (m.allColumns)
+        out << QStringLiteral("insert into %1 select %2.* from %2").arg(m.target, work) + where;
+    else
+        out << QStringLiteral("insert into %1 (%2) select %2 from %3").arg(m.target, commonColumnList(), work)
+                   + where;
+    if (!m.dateColumn.isEmpty())
+        out << QStringLiteral("update %1 set %2=").arg(m.target, m.dateColumn) + quoted(formatShortDate(today))
+                   + where;
+    out << QStringLiteral("update %1 set 状态=").arg(m.target) + quoted(m.status) + where;
+    out << QStringLiteral("delete %1.* from %1").arg(m.source) + where;
+    return out;
+}
+
+DbError moveInstrument(Database& db, Move move, const QString& number, const QDate& today)
+{
+    const MoveSpec m = moveSpec(move);
+    const QString n = number.trimmed();
+    if (n.isEmpty())
+        return DbError::make(DbError::General, QStringLiteral("计量器具编号不能为空！"));
+    const QStringList statements = moveStatements(move, n, today);
+
+    Transaction tx(db);
+    if (tx.error())
+        return tx.error();
+    const DbResult copied = db.execute(statements.first());
+    if (!copied.ok()) {
+        if (copied.error.description.startsWith(QStringLiteral("计量器具编号重复")))
+            return DbError::make(DbError::General,
+                                 QStringLiteral("“%1”中已经有编号为“%2”的计量器具，不能移入！该计量器具仍留在“%3”中。")
+                                     .arg(m.target, n, m.source),
+                                 copied.error.detail, copied.error.statement);
+        return copied.error;
+    }
+    if (copied.rowsAffected < 1)
+        return DbError::make(DbError::General,
+                             QStringLiteral("找不到编号为“%1”的计量器具，没有移动任何记录。").arg(n));
+    for (int i = 1; i < statements.size(); ++i) {
+        if (DbResult r = db.execute(statements.at(i)); !r.ok())
+            return r.error;
+    }
+    // The row leaves the editor's working copy as well as the source ledger.
+    const DbResult fromCopy = db.execute(QStringLiteral("delete %1.* from %1 where 计量器具编号= ")
+                                             .arg(tables::working(m.source))
+                                         + quoted(n));
+    if (!fromCopy.ok())
+        return fromCopy.error;
+    return tx.commit();
+}
+
+} // namespace ravo

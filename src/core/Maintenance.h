@@ -1,0 +1,33 @@
+#pragma once
+// The two maintenance steps start-up may run on the ledger file before
+// anything opens it: a backup copy (ravo.bak) and a compaction through the
+// scratch file ravo.tmp.
+#include <QString>
+
+namespace ravo {
+
+struct LedgerFiles {
+    explicit LedgerFiles(const QString& appDir);
+    QString database;   // ravo.mdb
+    QString backup;     // ravo.bak
+    QString scratch;    // ravo.tmp
+};
+
+// Copies ravo.mdb to ravo.bak, replacing an older backup only once the new
+// copy is complete. False when the database is missing or the copy failed.
+bool backupDatabase(const LedgerFiles& files);
+
+// Compacts ravo.mdb into ravo.tmp and, when the compacted copy is complete and
+// sound, puts it in place of ravo.mdb. A scratch file left by an earlier run
+// makes this run fail (ravo.mdb untouched) and is cleared for the next one.
+// The scratch file is never deleted while ravo.mdb is missing.
+bool compactDatabase(const LedgerFiles& files);
+
+struct MaintenanceResult {
+    bool backupDone = false;
+    bool compactDone = false;
+};
+// Runs the steps the options ask for, each guarded on its own, silently.
+MaintenanceResult runStartupMaintenance(const QString& appDir, bool backup, bool compact);
+
+} // namespace ravo

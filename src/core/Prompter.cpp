@@ -1,0 +1,20 @@
+#include "Prompter.h"
+
+namespace ravo {
+
+void Prompter::error(const QString& text, const QString& title)
+{
+    message(text, title, Icon::Critical, Buttons::Ok);
+}
+
+void Prompter::plain(const QString& text, const QString& title)
+{
+    message(text, title, Icon::None, Buttons::Ok);
+}
+
+bool Prompter::confirm(const QString& text, const QString& title)
+{
+    return message(text, title, Icon::Question, Buttons::OkCancel) == Answer::Ok;
+}
+
+} // namespace ravo

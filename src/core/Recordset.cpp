@@ -1,0 +1,417 @@
+#include "Recordset.h"
+
+#include "Dates.h"
+#include "Ledger.h"
+
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <algorithm>
+
+namespace ravo {
+
+namespace {
+
+QString ident(const QString& name)
+{
+    QString n = name;
+    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+} // namespace
+
+Recordset::Recordset(Database& db, QObject* parent)
+    : QObject(parent), m_db(db)
+{
+}
+
+DbError Recordset::setRecordSource(const QString& statement)
+{
+    if (statement.trimmed().isEmpty()) {
+        close();
+        m_source.clear();
+        return {};
+    }
+    static const QRegularExpression re(QStringLiteral(R"(^\s*select\s+\*\s+from\s+([^\s;]+)\s*;?\s*$)"),
+                                       QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(statement);
+    if (!m.hasMatch())
+        return DbError::make(DbError::General, QStringLiteral("不支持的记录源：%1").arg(statement));
+    DbError e = openTable(m.captured(1));
+    m_source = statement;
+    return e;
+}
+
+DbError Recordset::openTable(const QString& table)
+{
+    close();
+    if (!m_db.tableExists(table))
+        return DbError::make(DbError::General, QStringLiteral("找不到数据表“%1”。").arg(table));
+    m_table = table;
+    m_source = QStringLiteral("select * from ") + table + QLatin1Char(';');
+    m_fields = m_db.columns(table);
+    DbError e = refresh();
+    m_pos = m_ids.isEmpty() ? -1 : 0;
+    emit reopened();
+    emit repositioned();
+    return e;
+}
+
+void Recordset::close()
+{
+    const bool wasOpen = isOpen();
+    m_table.clear();
+    m_fields.clear();
+    m_ids.clear();
+    m_pos = -1;
+    m_deleted = m_adding = false;
+    m_pending.clear();
+    m_lastModified = -1;
+    invalidateCache();
+    if (wasOpen) {
+        emit reopened();
+        emit repositioned();
+    }
+}
+
+DbError Recordset::refresh()
+{
+    if (!isOpen())
+        return {};
+    const qint64 current = currentRowid();
+    invalidateCache();
+    QVector<qint64> ids;
+    QSqlQuery q(m_db.connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(ident(m_table))))
+        return DbError::fromEngine(q.lastError().text());
+    while (q.next())
+        ids.append(q.value(0).toLongLong());
+    m_ids = std::move(ids);
+    m_deleted = false;
+    m_adding = false;
+    m_pending.clear();
+    const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), current);
+    if (current >= 0 && it != m_ids.cend() && *it == current)
+        m_pos = int(it - m_ids.cbegin());
+    else
+        m_pos = std::clamp(m_pos, m_ids.isEmpty() ? -1 : 0, int(m_ids.size()) - 1);
+    emit reopened();
+    emit repositioned();
+    return {};
+}
+
+int Recordset::fieldIndex(const QString& name) const
+{
+    for (int i = 0; i < m_fields.size(); ++i)
+        if (m_fields.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+int Recordset::absolutePosition() const
+{
+    if (m_adding || m_deleted || m_pos < 0 || m_pos >= recordCount())
+        return -1;
+    return m_pos;
+}
+
+void Recordset::setPosition(int pos)
+{
+    if (m_adding) {
+        m_adding = false;
+        m_pos = m_posBeforeAdd;
+    }
+    m_pending.clear();
+    m_deleted = false;
+    m_pos = std::clamp(pos, -1, recordCount());
+    emit repositioned();
+}
+
+void Recordset::setAbsolutePosition(int position)
+{
+    if (position >= 0 && position < recordCount())
+        setPosition(position);
+}
+
+void Recordset::moveFirst() { setPosition(m_ids.isEmpty() ? -1 : 0); }
+void Recordset::moveLast() { setPosition(m_ids.isEmpty() ? -1 : recordCount() - 1); }
+
+void Recordset::moveNext()
+{
+    if (m_adding) {
+        setPosition(m_posBeforeAdd + 1);
+        return;
+    }
+    // After a delete the next row already stands at the deleted row's place.
+    setPosition(m_deleted ? m_pos : m_pos + 1);
+}
+
+void Recordset::movePrevious()
+{
+    if (m_adding) {
+        setPosition(m_posBeforeAdd - 1);
+        return;
+    }
+    setPosition(m_pos - 1);
+}
+
+qint64 Recordset::currentRowid() const
+{
+    if (m_adding || m_deleted)
+        return -1;
+    return m_ids.value(m_pos, -1);
+}
+
+bool Recordset::moveToRowid(qint64 rowid)
+{
+    const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), rowid);
+    if (it == m_ids.cend() || *it != rowid)
+        return false;
+    setPosition(int(it - m_ids.cbegin()));
+    return true;
+}
+
+void Recordset::invalidateCache() const
+{
+    m_blocks.clear();
+}
+
+const QVector<QVariant>* Recordset::cachedRow(int position) const
+{
+    if (position < 0 || position >= recordCount())
+        return nullptr;
+    const int block = position / BlockSize;
+    auto it = m_blocks.find(block);
+    if (it == m_blocks.end()) {
+        if (m_blocks.size() >= MaxBlocks)
+            m_blocks.clear();
+        const int first = block * BlockSize;
+        const int last = std::min(recordCount(), first + BlockSize) - 1;
+        QVector<QVector<QVariant>> rows;
+        rows.reserve(last - first + 1);
+        QSqlQuery q(m_db.connection());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid BETWEEN ? AND ? ORDER BY rowid")
+                      .arg(ident(m_table)));
+        q.addBindValue(m_ids.at(first));
+        q.addBindValue(m_ids.at(last));
+        if (q.exec()) {
+            int pos = first;
+            while (q.next() && pos <= last) {
+                // Rows written behind the recordset's back are skipped; rows
+                // deleted behind its back read as blank.
+                const qint64 id = q.value(0).toLongLong();
+                while (pos <= last && m_ids.at(pos) < id) {
+                    rows.append(QVector<QVariant>(m_fields.size()));
+                    ++pos;
+                }
+                if (pos <= last && m_ids.at(pos) == id) {
+                    QVector<QVariant> row(m_fields.size());
+                    for (int c = 0; c < m_fields.size(); ++c)
+                        row[c] = q.value(c + 1);
+                    rows.append(std::move(row));
+                    ++pos;
+                }
+            }
+        }
+        while (rows.size() < last - first + 1)
+            rows.append(QVector<QVariant>(m_fields.size()));
+        it = m_blocks.insert(block, std::move(rows));
+    }
+    return &it.value().at(position - block * BlockSize);
+}
+
+QVector<QVariant> Recordset::rowAt(int position) const
+{
+    const QVector<QVariant>* row = cachedRow(position);
+    return row ? *row : QVector<QVariant>();
+}
+
+QVariant Recordset::value(int field) const
+{
+    if (field < 0 || field >= m_fields.size())
+        return {};
+    if (auto it = m_pending.constFind(field); it != m_pending.cend())
+        return it.value();
+    if (m_adding || m_deleted)
+        return {};
+    const QVector<QVariant>* row = cachedRow(m_pos);
+    return row ? row->value(field) : QVariant();
+}
+
+void Recordset::setValue(int field, const QVariant& value)
+{
+    if (field < 0 || field >= m_fields.size() || !hasCurrent())
+        return;
+    m_pending.insert(field, value);
+}
+
+void Recordset::addNew()
+{
+    if (!isOpen())
+        return;
+    if (!m_adding)
+        m_posBeforeAdd = m_deleted ? std::min(m_pos, recordCount() - 1) : m_pos;
+    m_pending.clear();
+    m_deleted = false;
+    m_adding = true;
+    emit repositioned();
+}
+
+void Recordset::cancelUpdate()
+{
+    if (m_adding) {
+        m_adding = false;
+        m_pos = m_posBeforeAdd;
+    }
+    m_pending.clear();
+    emit repositioned();
+}
+
+DbError Recordset::convertPending(QHash<int, QVariant>& out) const
+{
+    for (auto it = m_pending.cbegin(); it != m_pending.cend(); ++it) {
+        const QString name = m_fields.at(it.key());
+        const QVariant v = it.value();
+        if (v.isNull() || (v.typeId() == QMetaType::QString && v.toString().trimmed().isEmpty())) {
+            out.insert(it.key(), QVariant());
+            continue;
+        }
+        const QString text = v.toString().trimmed();
+        switch (columnKind(name)) {
+        case ColumnKind::Date: {
+            const auto d = parseUserDate(text);
+            if (!d)
+                return DbError::make(DbError::General, dateErrorMessage(name, text));
+            out.insert(it.key(), formatShortDate(*d));
+            break;
+        }
+        case ColumnKind::Time: {
+            const auto t = parseUserTime(text);
+            if (!t)
+                return DbError::make(DbError::General,
+                                     QStringLiteral("“%1”不是有效的时间：“%2”。请按 08:30:00 的格式输入。")
+                                         .arg(name, text));
+            out.insert(it.key(), t->toString(QStringLiteral("HH:mm:ss")));
+            break;
+        }
+        case ColumnKind::Number: {
+            bool ok = false;
+            const qlonglong n = text.toLongLong(&ok);
+            if (!ok)
+                return DbError::make(DbError::General,
+                                     QStringLiteral("“%1”必须是整数：“%2”。").arg(name, text));
+            out.insert(it.key(), n);
+            break;
+        }
+        case ColumnKind::Text:
+            out.insert(it.key(), v.toString());
+            break;
+        }
+    }
+    return {};
+}
+
+DbError Recordset::update()
+{
+    if (!isOpen() || !isDirty())
+        return {};
+    QHash<int, QVariant> values;
+    if (DbError e = convertPending(values))
+        return e;
+    QList<int> keys = values.keys();
+    std::sort(keys.begin(), keys.end());
+    QVariantList binds;
+    for (int k : keys)
+        binds << values.value(k);
+
+    if (m_adding) {
+        QString sql;
+        if (keys.isEmpty()) {
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(ident(m_table));
+        } else {
+            QStringList cols, marks;
+            for (int k : keys) {
+                cols << ident(m_fields.at(k));
+                marks << QStringLiteral("?");
+            }
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(ident(m_table), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        }
+        QSqlQuery q(m_db.connection());
+        q.prepare(sql);
+        for (const QVariant& b : binds)
+            q.addBindValue(b);
+        if (!q.exec())
+            return DbError::fromEngine(q.lastError().databaseText(), sql);
+        const qint64 id = q.lastInsertId().toLongLong();
+        const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), id);
+        const int pos = int(at - m_ids.begin());
+        m_ids.insert(pos, id);
+        m_adding = false;
+        m_pending.clear();
+        m_pos = pos;
+        m_lastModified = id;
+        invalidateCache();
+        emit repositioned();
+        return {};
+    }
+
+    const qint64 id = currentRowid();
+    if (id < 0)
+        return DbError::make(DbError::General, QStringLiteral("没有当前记录。"));
+    QStringList sets;
+    for (int k : keys)
+        sets << ident(m_fields.at(k)) + QStringLiteral(" = ?");
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(ident(m_table), sets.join(QLatin1Char(',')));
+    QSqlQuery q(m_db.connection());
+    q.prepare(sql);
+    for (const QVariant& b : binds)
+        q.addBindValue(b);
+    q.addBindValue(id);
+    if (!q.exec())
+        return DbError::fromEngine(q.lastError().databaseText(), sql);
+    m_pending.clear();
+    m_lastModified = id;
+    invalidateCache();
+    emit repositioned();
+    return {};
+}
+
+DbError Recordset::deleteCurrent()
+{
+    if (m_adding) {
+        cancelUpdate();
+        return {};
+    }
+    const qint64 id = currentRowid();
+    if (id < 0)
+        return DbError::make(DbError::General, QStringLiteral("没有当前记录，不能删除。"));
+    const QString sql = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(ident(m_table));
+    if (DbResult r = m_db.executeNative(sql, {id}); !r.ok())
+        return r.error;
+    m_ids.removeAt(m_pos);
+    m_pending.clear();
+    m_deleted = true;
+    invalidateCache();
+    emit repositioned();
+    return {};
+}
+
+bool Recordset::findFirst(const QString& field, const QString& text)
+{
+    const int f = fieldIndex(field);
+    if (f < 0 || m_ids.isEmpty())
+        return false;
+    QSqlQuery q(m_db.connection());
+    q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
+                  .arg(ident(m_table), ident(m_fields.at(f))));
+    q.addBindValue(text);
+    if (!q.exec() || !q.next())
+        return false;
+    return moveToRowid(q.value(0).toLongLong());
+}
+
+} // namespace ravo

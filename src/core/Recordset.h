@@ -1,0 +1,113 @@
+#pragma once
+// The rows of one table as the windows walk them: first, last, next,
+// previous, the true record count, a zero-based position, find, add, delete
+// and the writing of the pending edits of the current row.
+//
+// Rows are addressed by SQLite's rowid and read in rowid order (the order the
+// working table was filled in). Only the list of row ids is read when the
+// recordset opens; row values are read on demand in blocks, so a table of a
+// hundred thousand rows opens at once.
+#include "Database.h"
+
+#include <QHash>
+#include <QObject>
+#include <QVariant>
+#include <QVector>
+
+namespace ravo {
+
+class Recordset : public QObject {
+    Q_OBJECT
+public:
+    explicit Recordset(Database& db, QObject* parent = nullptr);
+
+    // Opens "select * from T" (with or without the semicolon); an empty
+    // source closes the recordset. Other statements are refused.
+    DbError setRecordSource(const QString& statement);
+    QString recordSource() const { return m_source; }
+    DbError openTable(const QString& table);
+    void close();
+    // Reads the row ids again, keeping the current row when it still exists.
+    DbError refresh();
+
+    bool isOpen() const { return !m_table.isEmpty(); }
+    QString table() const { return m_table; }
+    const QStringList& fields() const { return m_fields; }
+    int fieldIndex(const QString& name) const;   // -1 when absent; case-insensitive
+
+    int recordCount() const { return int(m_ids.size()); }
+    // Zero-based position of the current row; -1 before the first row, after
+    // the last, on a new row being added, or on a deleted row.
+    int absolutePosition() const;
+    void setAbsolutePosition(int position);
+    bool isBOF() const { return m_pos < 0 || m_ids.isEmpty(); }
+    bool isEOF() const { return m_pos >= recordCount() || m_ids.isEmpty(); }
+    bool hasCurrent() const { return m_adding || (!m_deleted && m_pos >= 0 && m_pos < recordCount()); }
+
+    void moveFirst();
+    void moveLast();
+    void moveNext();
+    void movePrevious();
+
+    // Values of the current row (with its pending edits).
+    QVariant value(int field) const;
+    QVariant value(const QString& field) const { return value(fieldIndex(field)); }
+    // Changes a value of the current row; written by update().
+    void setValue(int field, const QVariant& value);
+    void setValue(const QString& field, const QVariant& v) { setValue(fieldIndex(field), v); }
+    bool isDirty() const { return !m_pending.isEmpty() || m_adding; }
+
+    // Starts a new row; its values are blank until set. update() appends it.
+    void addNew();
+    bool isAdding() const { return m_adding; }
+    // Writes the pending edits (or the new row). Empty text is written as no
+    // value; dates, times and numbers are checked and converted first, and a
+    // value that is not one leaves the edits pending and says why.
+    DbError update();
+    void cancelUpdate();
+    // Deletes the current row. The cursor then stands on no row until moved.
+    DbError deleteCurrent();
+
+    // Moves to the first row whose field equals the text (compared without
+    // regard to case, as the ledger compares). Returns false and keeps the
+    // cursor when there is none.
+    bool findFirst(const QString& field, const QString& text);
+    // Rowid of the last row written by update(), or -1.
+    qint64 lastModified() const { return m_lastModified; }
+    bool moveToRowid(qint64 rowid);
+    qint64 currentRowid() const;
+
+    // Read access by position, for grids.
+    qint64 rowidAt(int position) const { return m_ids.value(position, -1); }
+    QVector<QVariant> rowAt(int position) const;
+
+signals:
+    // The cursor moved, or the current row's values changed.
+    void repositioned();
+    // The record source changed or the rows were read again.
+    void reopened();
+
+private:
+    void setPosition(int pos);
+    const QVector<QVariant>* cachedRow(int position) const;
+    void invalidateCache() const;
+    DbError convertPending(QHash<int, QVariant>& out) const;
+
+    Database& m_db;
+    QString m_source;
+    QString m_table;
+    QStringList m_fields;
+    QVector<qint64> m_ids;
+    int m_pos = -1;
+    bool m_deleted = false;
+    bool m_adding = false;
+    int m_posBeforeAdd = -1;
+    QHash<int, QVariant> m_pending;
+    qint64 m_lastModified = -1;
+
+    static constexpr int BlockSize = 256;
+    static constexpr int MaxBlocks = 64;
+    mutable QHash<int, QVector<QVector<QVariant>>> m_blocks;
+};
+
+} // namespace ravo

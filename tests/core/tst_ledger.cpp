@@ -1,0 +1,253 @@
+// The ledger database as the windows rely on it: the catalogue, working
+// tables, the all-or-nothing commit and the moves between ledgers.
+#include "TestSupport.h"
+#include "core/Database.h"
+#include "core/Ledger.h"
+
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace ravo;
+
+class LedgerTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::Sandbox> box;
+    std::unique_ptr<Database> db;
+
+    void addInUse(const QString& number, const QString& name = QStringLiteral("游标卡尺"),
+                  const QString& accessories = QString())
+    {
+        const DbResult r = db->executeNative(
+            QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 配套设备, 状态, 检定日期) "
+                           "VALUES (?, ?, ?, '合格', '2026-01-05')"),
+            {number, name, accessories});
+        QVERIFY2(r.ok(), qPrintable(r.error.text()));
+    }
+    int count(const QString& table, const QString& where = QString())
+    {
+        QSqlQuery q(db->connection());
+        q.exec(QStringLiteral("SELECT count(*) FROM \"%1\" %2").arg(table, where));
+        q.next();
+        return q.value(0).toInt();
+    }
+    QVariant cell(const QString& table, const QString& column, const QString& number)
+    {
+        QSqlQuery q(db->connection());
+        q.prepare(QStringLiteral("SELECT \"%1\" FROM \"%2\" WHERE 计量器具编号 = ?").arg(column, table));
+        q.addBindValue(number);
+        q.exec();
+        return q.next() ? q.value(0) : QVariant();
+    }
+    void makeWorking(const QString& table)
+    {
+        const DbError e = createWorkingTable(*db, tables::working(table),
+                                             QStringLiteral("select * into %1 from %2 order by 计量器具编号;")
+                                                 .arg(tables::working(table), table));
+        QVERIFY2(!e, qPrintable(e.text()));
+    }
+
+private slots:
+    void init()
+    {
+        box = std::make_unique<test::Sandbox>();
+        QVERIFY(box->isValid());
+        db = std::make_unique<Database>();
+        const DbError e = db->open(box->databasePath());
+        QVERIFY2(!e, qPrintable(e.text()));
+    }
+    void cleanup()
+    {
+        db.reset();
+        box.reset();
+    }
+
+    void catalogueKeepsPinyinOrderAndHidesWorkingTables()
+    {
+        db->executeNative(QStringLiteral("CREATE TABLE MSys检索临时表 (a)"));
+        db->executeNative(QStringLiteral("CREATE TABLE \"~TMPCLP1\" (a)"));
+        const QStringList expected = {tables::Environment, tables::Scrapped, tables::Stock, tables::Sealed,
+                                      tables::Confirmation, tables::Repair, tables::InUse};
+        QCOMPARE(db->tables(), expected);
+        QCOMPARE(db->tables().indexOf(tables::InUse), 6);
+        QVERIFY(db->tables(true).contains(QStringLiteral("MSys检索临时表")));
+        QCOMPARE(db->columns(tables::InUse), commonColumns());
+        QCOMPARE(db->columns(tables::Sealed), commonColumns() + QStringList{QStringLiteral("封存日期")});
+    }
+
+    void openingAMissingFileFailsWithoutCreatingIt()
+    {
+        Database other;
+        const QString path = box->appDir() + QStringLiteral("/nothing.mdb");
+        QVERIFY(other.open(path).isError());
+        QVERIFY(!QFile::exists(path));
+    }
+
+    void leftOverWorkingTableIsRebuilt()
+    {
+        addInUse(QStringLiteral("A-1"));
+        makeWorking(tables::InUse);
+        addInUse(QStringLiteral("A-2"));   // the real table moved on since
+        makeWorking(tables::InUse);        // left over: dropped and made again
+        QCOMPARE(count(tables::working(tables::InUse)), 2);
+        QCOMPARE(db->scratchText(),
+                 QStringLiteral("select * into MSys计量器具在用库 from 计量器具在用库 order by 计量器具编号;"));
+    }
+
+    void workingTableKeepsOrderAndRules()
+    {
+        addInUse(QStringLiteral("C-3"));
+        addInUse(QStringLiteral("A-1"));
+        addInUse(QStringLiteral("B-2"));
+        makeWorking(tables::InUse);
+        QSqlQuery q(db->connection());
+        q.exec(QStringLiteral("SELECT 计量器具编号 FROM MSys计量器具在用库 ORDER BY rowid"));
+        QStringList order;
+        while (q.next())
+            order << q.value(0).toString();
+        QCOMPARE(order, (QStringList{"A-1", "B-2", "C-3"}));
+        // The copy refuses what the ledger refuses.
+        QVERIFY(!db->executeNative(QStringLiteral("UPDATE MSys计量器具在用库 SET 检定日期 = '2026-02-30'")).ok());
+    }
+
+    void commit_data()
+    {
+        QTest::addColumn<QString>("badEdit");
+        QTest::addColumn<bool>("succeeds");
+        QTest::newRow("plain edit") << QStringLiteral("UPDATE MSys计量器具在用库 SET 使用部门 = '计量室'") << true;
+        QTest::newRow("empty copy") << QStringLiteral("DELETE FROM MSys计量器具在用库") << true;
+        QTest::newRow("duplicate number")
+            << QStringLiteral("INSERT INTO MSys计量器具在用库 (计量器具编号) VALUES ('a-1')") << false;
+        QTest::newRow("invalid date")
+            << QStringLiteral("UPDATE MSys计量器具在用库 SET 有效日期 = '2026-13-01'") << false;
+        QTest::newRow("blank number")
+            << QStringLiteral("UPDATE MSys计量器具在用库 SET 计量器具编号 = '  ' WHERE 计量器具编号 = 'B-2'") << false;
+    }
+    void commit()
+    {
+        QFETCH(QString, badEdit);
+        QFETCH(bool, succeeds);
+        addInUse(QStringLiteral("A-1"));
+        addInUse(QStringLiteral("B-2"));
+        makeWorking(tables::InUse);
+        // The working copy has no rules beyond the ledger's own except where
+        // the test breaks them on purpose: drop them so the bad row gets in.
+        if (!succeeds) {
+            db->executeNative(QStringLiteral("DROP TABLE MSys计量器具在用库"));
+            db->executeNative(QStringLiteral("CREATE TABLE MSys计量器具在用库 AS SELECT * FROM 计量器具在用库"));
+        }
+        QVERIFY(db->executeNative(badEdit).ok());
+        const int workingRows = count(tables::working(tables::InUse));
+        const DbError e = commitWorkingTable(*db, deleteAllStatement(tables::InUse),
+                                             insertAllStatement(tables::InUse, tables::working(tables::InUse)));
+        QCOMPARE(!e.isError(), succeeds);
+        if (succeeds) {
+            QCOMPARE(count(tables::InUse), workingRows);
+        } else {
+            QVERIFY(!e.description.isEmpty());
+            QCOMPARE(count(tables::InUse), 2);   // the ledger keeps every row it had
+            QVERIFY(cell(tables::InUse, QStringLiteral("有效日期"), QStringLiteral("A-1")).isNull());
+        }
+    }
+
+    void moves_data()
+    {
+        QTest::addColumn<int>("move");
+        QTest::addColumn<QString>("dateColumn");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("scrap") << int(Move::InUseToScrapped) << QStringLiteral("报废日期") << QStringLiteral("报废");
+        QTest::newRow("seal") << int(Move::InUseToSealed) << QStringLiteral("封存日期") << QStringLiteral("封存");
+        QTest::newRow("unseal") << int(Move::SealedToInUse) << QString() << QStringLiteral("准用");
+        QTest::newRow("scrap sealed") << int(Move::SealedToScrapped) << QStringLiteral("报废日期") << QStringLiteral("报废");
+        QTest::newRow("reinstate") << int(Move::ScrappedToInUse) << QString() << QStringLiteral("准用");
+    }
+    void moves()
+    {
+        QFETCH(int, move);
+        QFETCH(QString, dateColumn);
+        QFETCH(QString, status);
+        const MoveSpec spec = moveSpec(Move(move));
+        const QDate today(2026, 12, 7);
+        // A number with a quote, and a look-alike row that must stay.
+        const QString number = QStringLiteral("A\"1");
+        const QStringList sourceExtra = db->columns(spec.source).mid(commonColumns().size());
+        for (const QString& n : {number, QStringLiteral("A")}) {
+            QString cols = QStringLiteral("计量器具编号, 计量器具名称, 配套设备, 状态");
+            QString vals = QStringLiteral("?, '千分尺', '测微头两只', '合格'");
+            for (const QString& extra : sourceExtra) {
+                cols += QStringLiteral(", ") + extra;
+                vals += extra.endsWith(QStringLiteral("日期")) ? QStringLiteral(", '2025-05-05'")
+                                                              : QStringLiteral(", '损坏'");
+            }
+            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(spec.source, cols, vals),
+                                      {n}).ok());
+        }
+        makeWorking(spec.source);
+        const DbError e = moveInstrument(*db, Move(move), QStringLiteral(" ") + number + QStringLiteral(" "), today);
+        QVERIFY2(!e, qPrintable(e.text()));
+
+        QCOMPARE(count(spec.source), 1);
+        QCOMPARE(cell(spec.source, NumberColumn, QStringLiteral("A")).toString(), QStringLiteral("A"));
+        QCOMPARE(count(tables::working(spec.source)), 1);
+        QCOMPARE(count(spec.target), 1);
+        QCOMPARE(cell(spec.target, QStringLiteral("配套设备"), number).toString(), QStringLiteral("测微头两只"));
+        QCOMPARE(cell(spec.target, QStringLiteral("状态"), number).toString(), status);
+        if (!dateColumn.isEmpty())
+            QCOMPARE(cell(spec.target, dateColumn, number).toString(), QStringLiteral("2026-12-07"));
+        // Columns the target has beyond the 29 and that the move does not
+        // stamp arrive empty (the sealing date is dropped on the way to scrap).
+        for (const QString& c : db->columns(spec.target).mid(commonColumns().size()))
+            if (c != dateColumn)
+                QVERIFY(cell(spec.target, c, number).isNull());
+    }
+
+    void moveIntoLedgerHoldingTheNumberChangesNothing()
+    {
+        addInUse(QStringLiteral("X-9"));
+        QVERIFY(db->executeNative(QStringLiteral("INSERT INTO 计量器具报废库 (计量器具编号, 状态) VALUES ('x-9', '报废')")).ok());
+        makeWorking(tables::InUse);
+        const DbError e = moveInstrument(*db, Move::InUseToScrapped, QStringLiteral("X-9"), QDate(2026, 12, 7));
+        QVERIFY(e.isError());
+        QVERIFY(e.description.contains(QStringLiteral("X-9")));
+        QCOMPARE(count(tables::InUse), 1);
+        QCOMPARE(count(tables::working(tables::InUse)), 1);
+        QVERIFY(cell(tables::Scrapped, QStringLiteral("报废日期"), QStringLiteral("x-9")).isNull());
+    }
+
+    void moveOfUnknownNumberIsRefused()
+    {
+        addInUse(QStringLiteral("K-1"));
+        makeWorking(tables::InUse);
+        const DbError e = moveInstrument(*db, Move::InUseToSealed, QStringLiteral("K-2"), QDate(2026, 12, 7));
+        QVERIFY(e.isError());
+        QCOMPARE(count(tables::InUse), 1);
+        QCOMPARE(count(tables::Sealed), 0);
+    }
+
+    void injectionInNumberTouchesNoOtherRow()
+    {
+        addInUse(QStringLiteral("N-1"));
+        addInUse(QStringLiteral("N-2"));
+        makeWorking(tables::InUse);
+        const DbError e = moveInstrument(*db, Move::InUseToSealed, QStringLiteral("x\" or \"1\"=\"1"), QDate(2026, 12, 7));
+        QVERIFY(e.isError());
+        QCOMPARE(count(tables::InUse), 2);
+        QCOMPARE(count(tables::Sealed), 0);
+    }
+
+    void classification()
+    {
+        const auto& classes = instrumentClasses();
+        QCOMPARE(classes.size(), 10);
+        QList<int> counts;
+        for (const auto& c : classes)
+            counts << int(c.kinds.size());
+        QCOMPARE(counts, (QList<int>{6, 5, 12, 7, 10, 17, 6, 3, 4, 2}));
+        QCOMPARE(classes.at(5).name, QStringLiteral("无线电R"));
+        QCOMPARE(classes.at(5).kinds.mid(0, 2), (QStringList{"电压仪器U", "功率、能量仪器P"}));
+        QVERIFY(classes.at(5).kinds.contains(QStringLiteral("相位（差）仪器Ψ")));
+    }
+};
+
+QTEST_GUILESS_MAIN(LedgerTest)
+#include "tst_ledger.moc"

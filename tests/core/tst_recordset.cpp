@@ -1,0 +1,184 @@
+// The recordset the editors and grids walk: movement at the ends, the
+// position after deletes and adds, typed values and find.
+#include "TestSupport.h"
+#include "core/Recordset.h"
+#include "core/RecordsetModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QtTest>
+
+using namespace ravo;
+
+class RecordsetTest : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<test::Sandbox> box;
+    std::unique_ptr<Database> db;
+
+    void fill(int n)
+    {
+        Transaction tx(*db);
+        for (int i = 1; i <= n; ++i)
+            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称) VALUES (?, ?)"),
+                                      {QStringLiteral("N-%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("表%1").arg(i)})
+                        .ok());
+        QVERIFY(!tx.commit());
+    }
+    QString number(const Recordset& rs) { return rs.value(QStringLiteral("计量器具编号")).toString(); }
+
+private slots:
+    void init()
+    {
+        box = std::make_unique<test::Sandbox>();
+        db = std::make_unique<Database>();
+        QVERIFY(!db->open(box->databasePath()));
+    }
+    void cleanup()
+    {
+        db.reset();
+        box.reset();
+    }
+
+    void emptyTable()
+    {
+        Recordset rs(*db);
+        QVERIFY(!rs.setRecordSource(QStringLiteral("select * from 计量器具在用库;")));
+        QCOMPARE(rs.recordCount(), 0);
+        QVERIFY(rs.isBOF() && rs.isEOF());
+        QCOMPARE(rs.absolutePosition(), -1);
+        rs.moveNext();
+        rs.movePrevious();
+        QCOMPARE(rs.absolutePosition(), -1);
+        QVERIFY(rs.deleteCurrent().isError());
+    }
+
+    void walking()
+    {
+        fill(3);
+        Recordset rs(*db);
+        QVERIFY(!rs.openTable(QStringLiteral("计量器具在用库")));
+        QCOMPARE(rs.recordCount(), 3);
+        QCOMPARE(rs.absolutePosition(), 0);
+        rs.moveLast();
+        QCOMPARE(number(rs), QStringLiteral("N-003"));
+        rs.moveNext();
+        QVERIFY(rs.isEOF());
+        QVERIFY(!rs.hasCurrent());
+        rs.movePrevious();
+        QCOMPARE(rs.absolutePosition(), 2);
+        rs.moveFirst();
+        rs.movePrevious();
+        QVERIFY(rs.isBOF());
+        rs.setAbsolutePosition(1);
+        QCOMPARE(number(rs), QStringLiteral("N-002"));
+    }
+
+    void deleteThenNext_data()
+    {
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QString>("after");   // the row shown after delete, next, last-if-past-end
+        QTest::newRow("first") << 0 << QStringLiteral("N-002");
+        QTest::newRow("middle") << 1 << QStringLiteral("N-003");
+        QTest::newRow("last") << 2 << QStringLiteral("N-002");
+    }
+    void deleteThenNext()
+    {
+        QFETCH(int, at);
+        QFETCH(QString, after);
+        fill(3);
+        Recordset rs(*db);
+        rs.openTable(QStringLiteral("计量器具在用库"));
+        rs.setAbsolutePosition(at);
+        QVERIFY(!rs.deleteCurrent());
+        QCOMPARE(rs.recordCount(), 2);
+        rs.moveNext();
+        if (rs.isEOF())
+            rs.moveLast();
+        QCOMPARE(number(rs), after);
+    }
+
+    void addAndEdit()
+    {
+        fill(2);
+        Recordset rs(*db);
+        rs.openTable(QStringLiteral("计量器具在用库"));
+        rs.addNew();
+        QCOMPARE(rs.absolutePosition(), -1);
+        rs.setValue(QStringLiteral("计量器具编号"), QStringLiteral("Z-1"));
+        rs.setValue(QStringLiteral("检定日期"), QStringLiteral("2024/2/29"));
+        rs.setValue(QStringLiteral("备注"), QString());
+        QVERIFY(!rs.update());
+        QCOMPARE(rs.recordCount(), 3);
+        QCOMPARE(rs.absolutePosition(), 2);
+        QCOMPARE(rs.value(QStringLiteral("检定日期")).toString(), QStringLiteral("2024-02-29"));
+        QVERIFY(rs.value(QStringLiteral("备注")).isNull());
+        QCOMPARE(rs.lastModified(), rs.currentRowid());
+
+        rs.moveFirst();
+        rs.setValue(QStringLiteral("计量器具名称"), QStringLiteral("新名称"));
+        QVERIFY(!rs.update());
+        Recordset again(*db);
+        again.openTable(QStringLiteral("计量器具在用库"));
+        QCOMPARE(again.value(QStringLiteral("计量器具名称")).toString(), QStringLiteral("新名称"));
+    }
+
+    void refusedValuesStayPending_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("not a date") << QStringLiteral("检定日期") << QStringLiteral("明天");
+        QTest::newRow("30 February") << QStringLiteral("有效日期") << QStringLiteral("2026-2-30");
+        QTest::newRow("duplicate number") << QStringLiteral("计量器具编号") << QStringLiteral("n-001");
+    }
+    void refusedValuesStayPending()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        fill(2);
+        Recordset rs(*db);
+        rs.openTable(QStringLiteral("计量器具在用库"));
+        rs.moveLast();
+        rs.setValue(field, typed);
+        const DbError e = rs.update();
+        QVERIFY(e.isError());
+        QVERIFY(!e.description.isEmpty());
+        QCOMPARE(rs.value(field).toString(), typed);   // what was typed is not lost
+        QVERIFY(rs.isDirty());
+    }
+
+    void findFirst()
+    {
+        fill(50);
+        Recordset rs(*db);
+        rs.openTable(QStringLiteral("计量器具在用库"));
+        QVERIFY(rs.findFirst(QStringLiteral("计量器具编号"), QStringLiteral("n-040")));
+        QCOMPARE(rs.absolutePosition(), 39);
+        QVERIFY(!rs.findFirst(QStringLiteral("计量器具编号"), QStringLiteral("N-999")));
+        QCOMPARE(rs.absolutePosition(), 39);
+        QVERIFY(!rs.findFirst(QStringLiteral("计量器具编号"), QStringLiteral("\" or 1=1 or \"")));
+    }
+
+    void modelShowsEveryRow()
+    {
+        fill(700);   // more than one block of rows
+        Recordset rs(*db);
+        rs.openTable(QStringLiteral("计量器具在用库"));
+        RecordsetModel model(rs);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), 700);
+        QCOMPARE(model.columnCount(), 29);
+        QCOMPARE(model.index(699, 0).data().toString(), QStringLiteral("N-700"));
+        QCOMPARE(model.index(256, 3).data().toString(), QStringLiteral("表257"));
+        QCOMPARE(model.headerData(0, Qt::Horizontal).toString(), QStringLiteral("计量器具编号"));
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        db->executeNative(QStringLiteral("DELETE FROM 计量器具在用库 WHERE rowid > 100"));
+        QVERIFY(!rs.refresh());
+        QCOMPARE(model.rowCount(), 100);
+        QVERIFY(reset.count() >= 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(RecordsetTest)
+#include "tst_recordset.moc"
