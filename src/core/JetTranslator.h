@@ -1,0 +1,60 @@
+#pragma once
+// The program writes its statements in the Access/Jet dialect of the old
+// ledger and hands every one of them to translateJet() before SQLite runs it.
+//
+// What changes on the way:
+//  - "text" literals become 'text' (a doubled "" inside is one quote, a
+//    single quote inside is doubled); 'text' literals stay;
+//  - #date# and #time# literals in every form the program writes become ISO
+//    text ('2003-03-28', '2003-03-28 10:05:00', '10:05:00');
+//  - in the pattern right after LIKE, * and ? become % and _; a % or _ that
+//    the user typed stays a plain character (escaped, with an ESCAPE clause);
+//  - the bare word now (and now(), date(), time()) becomes the local
+//    date-time, date or time as text;
+//  - select … into W from S … becomes CREATE TABLE W (definitions cloned
+//    from S) plus INSERT INTO W … SELECT …, so a working copy keeps the
+//    types, collations and checks of its ledger and its rows keep the order
+//    of the ORDER BY in rowid order; a select over anything but plain columns
+//    of one known table becomes CREATE TABLE W AS SELECT …;
+//  - delete T.* from T … becomes DELETE FROM T …;
+//  - insert into T select S.* from S … names the shared columns on both
+//    sides, because Jet matches them by name and SQLite by position.
+// Everything else passes through with its literals translated.
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+namespace ravo {
+
+// What the translator needs to know of the database.
+class SchemaCatalogue {
+public:
+    virtual ~SchemaCatalogue() = default;
+    // The table's columns in column order; empty when there is no such table.
+    virtual QStringList columns(const QString& table) const = 0;
+    // The table's CREATE TABLE text as sqlite_master holds it; empty when none.
+    virtual QString createSql(const QString& table) const = 0;
+};
+
+struct Translation {
+    QStringList statements; // SQLite statements to run in order, in one transaction
+    QString error;          // why the text could not be translated (Chinese)
+    bool ok() const { return error.isEmpty(); }
+};
+
+Translation translateJet(const QString& jet, const SchemaCatalogue& catalogue,
+                         const QDateTime& now = QDateTime::currentDateTime());
+
+// The column definitions of a CREATE TABLE text, each as written (comments
+// removed), keyed by their column name in column order; table constraints
+// are left out. Empty when the text cannot be read.
+struct ColumnDefinition {
+    QString name;
+    QString definition;
+};
+QList<ColumnDefinition> columnDefinitions(const QString& createSql);
+
+// An SQLite text literal: 'text' with every ' doubled.
+QString sqliteTextLiteral(const QString& text);
+
+} // namespace ravo
