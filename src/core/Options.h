@@ -1,0 +1,138 @@
+#pragma once
+// The option values kept in the settings store, the saved queries, the window
+// placement, and the options pass that the main window runs when it loads:
+// it reads every option, and when one of them is absent or unreadable it
+// writes the default set of options (and, when their count is unreadable, the
+// seeded saved query) and reads everything again.
+#include "SettingsStore.h"
+
+#include <QDate>
+#include <QString>
+#include <QVector>
+#include <array>
+
+namespace ravo {
+
+// Section and key names of the options under application "RAVO".
+namespace optionkeys {
+inline const QString SysOptions = QStringLiteral("SysOptions");
+inline const QString Nav = QStringLiteral("Nav");
+inline const QString DBCompact = QStringLiteral("DBCompact");
+inline const QString DBBackup = QStringLiteral("DBBackup");
+inline const QString Awoke = QStringLiteral("Awoke");
+inline const QString Advance = QStringLiteral("Advance");
+inline const QString AdvanceDay = QStringLiteral("AdvanceDay");
+inline const QString AdvanceWeek = QStringLiteral("AdvanceWeek");
+inline const QString TipsSection = QStringLiteral("Options");
+inline const QString ShowTipsAtStartup = QStringLiteral("在启动时显示提示");
+inline const QString PDC = QStringLiteral("PDC");
+inline const QString ProgramDateClass = QStringLiteral("ProgramDateClass");
+inline const QString ProgramDateStar = QStringLiteral("ProgramDateStar");
+inline const QString ProgramDateEnd = QStringLiteral("ProgramDateEnd");
+inline const QString RC = QStringLiteral("RC");
+inline const QString Report = QStringLiteral("Report");
+inline const QString RepCaption = QStringLiteral("RepCaption");
+inline const QString Print = QStringLiteral("Print");
+inline const QString GroupName = QStringLiteral("GroupName");
+// "PrintClass1X" … "PrintClass5Y"; n is 1 … 5.
+QString printClassX(int n);
+QString printClassY(int n);
+inline const QString QuerySqlSave = QStringLiteral("QuerySqlSave");
+inline const QString Count = QStringLiteral("Count");
+// Keys of one saved query, section "1" … "N" of application "RAVOsql".
+inline const QString QueryName = QStringLiteral("Name");
+inline const QString QuerySql = QStringLiteral("SQL");
+inline const QString WindowsSettings = QStringLiteral("WindowsSettings");
+inline const QString MainLeft = QStringLiteral("MainLeft");
+inline const QString MainTop = QStringLiteral("MainTop");
+inline const QString MainWidth = QStringLiteral("MainWidth");
+inline const QString MainHeight = QStringLiteral("MainHeight");
+inline const QString Settings = QStringLiteral("Settings");
+inline const QString OldUser = QStringLiteral("OldUser");
+} // namespace optionkeys
+
+inline const QString DefaultPlanTitle = QStringLiteral("计划检定设备清单");
+inline const QString DefaultReportTitle = QStringLiteral("在用计量器具台帐");
+
+// Every option of the store, initialised with its default. The plan dates
+// have no fixed default (today and today plus 30 days): they start null.
+struct Options {
+    bool Nav = false;
+    bool DBCompact = false;
+    bool DBBackup = false;
+    bool Awoke = false;
+    qint16 Advance = 1;            // 1 no lead time, 2 days, otherwise weeks
+    qint16 AdvanceDay = 0;
+    qint16 AdvanceWeek = 0;
+    qint16 ShowTipsAtStartup = 1;  // "Options"/"在启动时显示提示", 0 or 1
+    qint16 ProgramDateClass = 1;
+    QDate ProgramDateStar;
+    QDate ProgramDateEnd;
+    QString RC = DefaultPlanTitle;
+    QString RepCaption = DefaultReportTitle;
+    QString GroupName;
+    // PrintClassX[0] is "PrintClass1X", … PrintClassY[4] is "PrintClass5Y".
+    std::array<qint16, 5> PrintClassX{};
+    std::array<qint16, 5> PrintClassY{};
+
+    // The default set, with the plan period starting today.
+    static Options defaults(const QDate& today);
+};
+
+struct SavedQuery {
+    QString name;
+    QString sql;
+};
+
+// The query the store is seeded with: "常用查询1".
+SavedQuery seededQuery();
+
+struct OptionsPassResult {
+    Options options;
+    // Saved query i is savedQueries[i - 1], section "i" of "RAVOsql". An
+    // entry whose Name or SQL is absent holds empty text there.
+    QVector<SavedQuery> savedQueries;
+    // The default set of options was written.
+    bool reseeded = false;
+    // The saved queries were reset to the seeded one (their count was absent
+    // or not a number).
+    bool queriesReseeded = false;
+};
+
+// Reads every option and the saved queries. On the first value that is
+// absent or does not convert, writes the default set of options: "Nav",
+// "DBCompact", "DBBackup", "Awoke", "AdvanceDay" and "AdvanceWeek" keep what
+// was read before the failure (False/0 for those not reached), the others
+// take their defaults, the plan period runs from today to today plus 30 days.
+// When the saved queries' count was the failure, the saved queries are reset
+// to the seeded one; otherwise they are left as they are. Then everything is
+// read again, passing over any failure.
+OptionsPassResult seedOptions(SettingsStore& store, const QDate& today);
+
+// "SysOptions"/"DBBackup" and "DBCompact" for start-up; false when absent or
+// not a boolean.
+struct MaintenanceFlags {
+    bool backup = false;
+    bool compact = false;
+};
+MaintenanceFlags readMaintenanceFlags(const SettingsStore& store);
+
+// Main window placement in twips.
+struct WindowPlacement {
+    float left = 1000;
+    float top = 1000;
+    float width = 6500;
+    float height = 6500;
+};
+
+// Reads "WindowsSettings"/"MainLeft", "MainTop", "MainWidth" and
+// "MainHeight"; a value that is absent or not a number gives its default
+// (1000, 1000, 6500, 6500).
+WindowPlacement readWindowPlacement(const SettingsStore& store);
+
+// Writes the placement, in the order "MainLeft", "MainTop", "MainWidth",
+// "MainHeight", then the list position of the signed-in account (its index
+// in the account list minus one) to "Settings"/"OldUser".
+void saveWindowPlacement(SettingsStore& store, const WindowPlacement& placement, int lastUserPosition);
+
+} // namespace ravo
