@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdio>
 #include <sqlite3.h>
 
@@ -42,16 +43,45 @@ bool replaceFile(const QString& source, const QString& target)
     return std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0;
 }
 
+// Copies a file in pieces, telling the progress.
+bool copyWithProgress(const QString& from, const QString& to, const MaintenanceProgress& progress)
+{
+    QFile in(from);
+    QFile out(to);
+    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const qint64 total = std::max<qint64>(1, in.size());
+    qint64 done = 0;
+    QByteArray chunk;
+    while (!(chunk = in.read(4 * 1024 * 1024)).isEmpty()) {
+        if (out.write(chunk) != chunk.size())
+            return false;
+        done += chunk.size();
+        if (progress)
+            progress(QStringLiteral("正在备份数据库…"), int(done * 100 / total));
+    }
+    return in.error() == QFile::NoError && out.flush();
+}
+
+int reportCompaction(void* context)
+{
+    const auto* progress = static_cast<const MaintenanceProgress*>(context);
+    (*progress)(QStringLiteral("正在压缩数据库…"), -1);
+    return 0;
+}
+
 } // namespace
 
-bool backupDatabase(const LedgerFiles& files)
+bool backupDatabase(const LedgerFiles& files, const MaintenanceProgress& progress)
 {
     if (!QFileInfo::exists(files.database))
         return false;
     const QString partial = files.backup + QStringLiteral(".part");
     QFile::remove(partial);
-    if (!QFile::copy(files.database, partial))
+    if (!copyWithProgress(files.database, partial, progress)) {
+        QFile::remove(partial);
         return false;
+    }
     if (!replaceFile(partial, files.backup)) {
         QFile::remove(partial);
         return false;
@@ -59,13 +89,17 @@ bool backupDatabase(const LedgerFiles& files)
     return true;
 }
 
-bool compactDatabase(const LedgerFiles& files)
+bool compactDatabase(const LedgerFiles& files, const MaintenanceProgress& progress)
 {
     bool compacted = false;
     if (QFileInfo::exists(files.database) && !QFileInfo::exists(files.scratch)) {
         sqlite3* h = nullptr;
         if (sqlite3_open_v2(files.database.toUtf8().constData(), &h, SQLITE_OPEN_READWRITE, nullptr)
             == SQLITE_OK) {
+            if (progress) {
+                progress(QStringLiteral("正在压缩数据库…"), -1);
+                sqlite3_progress_handler(h, 5000, reportCompaction, const_cast<MaintenanceProgress*>(&progress));
+            }
             sqlite3_stmt* st = nullptr;
             if (sqlite3_prepare_v2(h, "VACUUM INTO ?", -1, &st, nullptr) == SQLITE_OK) {
                 const QByteArray target = files.scratch.toUtf8();
@@ -82,14 +116,15 @@ bool compactDatabase(const LedgerFiles& files)
     return compacted;
 }
 
-MaintenanceResult runStartupMaintenance(const QString& appDir, bool backup, bool compact)
+MaintenanceResult runStartupMaintenance(const QString& appDir, bool backup, bool compact,
+                                        const MaintenanceProgress& progress)
 {
     const LedgerFiles files(appDir);
     MaintenanceResult r;
     if (backup)
-        r.backupDone = backupDatabase(files);
+        r.backupDone = backupDatabase(files, progress);
     if (compact)
-        r.compactDone = compactDatabase(files);
+        r.compactDone = compactDatabase(files, progress);
     return r;
 }
 

@@ -4,6 +4,8 @@
 // scratch file ravo.tmp.
 #include <QString>
 
+#include <functional>
+
 namespace ravo {
 
 struct LedgerFiles {
@@ -13,21 +15,28 @@ struct LedgerFiles {
     QString scratch;    // ravo.tmp
 };
 
+// Told how far a step has come: the step's Chinese name and a percentage,
+// or -1 while the amount of work is unknown. Called often; keep it cheap.
+using MaintenanceProgress = std::function<void(const QString& step, int percent)>;
+
 // Copies ravo.mdb to ravo.bak, replacing an older backup only once the new
 // copy is complete. False when the database is missing or the copy failed.
-bool backupDatabase(const LedgerFiles& files);
+bool backupDatabase(const LedgerFiles& files, const MaintenanceProgress& progress = {});
 
 // Compacts ravo.mdb into ravo.tmp and, when the compacted copy is complete and
 // sound, puts it in place of ravo.mdb. A scratch file left by an earlier run
 // makes this run fail (ravo.mdb untouched) and is cleared for the next one.
 // The scratch file is never deleted while ravo.mdb is missing.
-bool compactDatabase(const LedgerFiles& files);
+bool compactDatabase(const LedgerFiles& files, const MaintenanceProgress& progress = {});
 
 struct MaintenanceResult {
     bool backupDone = false;
     bool compactDone = false;
 };
 // Runs the steps the options ask for, each guarded on its own, silently.
-MaintenanceResult runStartupMaintenance(const QString& appDir, bool backup, bool compact);
+MaintenanceResult runStartupMaintenance(const QString& appDir, bool backup, bool compact,
+                                        const MaintenanceProgress& progress = {});
+// The size from which start-up shows its maintenance under way.
+constexpr qint64 LargeLedgerBytes = 32 * 1024 * 1024;
 
 } // namespace ravo

@@ -86,6 +86,25 @@ private slots:
         }
     }
 
+    void progressIsReported()
+    {
+        test::Sandbox box;
+        const LedgerFiles files(box.appDir());
+        fillAndThin(files.database);
+        QStringList steps;
+        int lastBackupPercent = -2;
+        const MaintenanceResult r = runStartupMaintenance(box.appDir(), true, true,
+                                                          [&](const QString& step, int percent) {
+                                                              if (!steps.contains(step))
+                                                                  steps << step;
+                                                              if (steps.size() == 1)
+                                                                  lastBackupPercent = percent;
+                                                          });
+        QVERIFY(r.backupDone && r.compactDone);
+        QCOMPARE(steps, (QStringList{QStringLiteral("正在备份数据库…"), QStringLiteral("正在压缩数据库…")}));
+        QCOMPARE(lastBackupPercent, 100);
+    }
+
     void missingDatabase()
     {
         test::Sandbox box;
