@@ -1,24 +1,42 @@
 // RAVO: the ledger of a metrology department's measuring instruments.
-// Start-up: the single-copy lock, the backup and compaction the options ask
-// for, the account list, then the main window.
-#include "core/Accounts.h"
+//
+// Start-up, in this order: the single-copy lock, the backup and compaction the
+// options ask for, the sign-in (cancelling it ends the program before the
+// ledger is opened), the splash while the main window loads, the main window.
+// Shut-down is the main window's closing.
+#include "PlainSplash.h"
+
 #include "core/InstanceLock.h"
 #include "core/Maintenance.h"
 #include "core/Options.h"
 #include "core/ProgramState.h"
 #include "mainwindow/frmMain.h"
 #include "platform/DesktopPrompter.h"
+#include "users/frmLogin.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFont>
+#include <memory>
+
+namespace {
+
+// The sign-in dialog (it loads the account list). False when the user gave
+// up: nothing else may happen then.
+bool signIn(ravo::ProgramState& state)
+{
+    ravo::frmLogin login(state);
+    login.exec();
+    return login.Ok;
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RAVO"));
-    QFont font(QStringLiteral("Noto Sans CJK SC"), 10);
-    QApplication::setFont(font);
+    QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 10));
 
     // The ledger lives beside the program unless another folder is named
     // with --appdir (the demo ledger uses this).
@@ -35,17 +53,21 @@ int main(int argc, char* argv[])
     }
     ravo::ProgramState state(appDir, prompter);
 
+    // Maintenance runs before anything opens the ledger; each step fails
+    // silently.
     const ravo::MaintenanceFlags flags = ravo::readMaintenanceFlags(state.settings);
     ravo::runStartupMaintenance(appDir, flags.backup, flags.compact);
 
-    const ravo::AccountLoad accounts = ravo::loadAccountList(state.settings);
-    state.UserList = accounts.accounts;
-    state.UserEditList = accounts.accounts;
-    state.UserCount = qint16(accounts.accounts.size());
-    state.CurrentUser = 1;
+    if (!signIn(state))
+        return 0;
+
+    auto splash = std::make_unique<ravo::PlainSplash>();
+    splash->showNow();
 
     ravo::frmMain mainWindow(state);
-    if (!mainWindow.load())
+    const bool loaded = mainWindow.load();
+    splash.reset();
+    if (!loaded)
         return 1;
     mainWindow.show();
     return app.exec();

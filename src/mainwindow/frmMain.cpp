@@ -1,92 +1,634 @@
 #include "frmMain.h"
 
+#include "DistinctValuesModel.h"
+#include "MainCommands.h"
+#include "SplitterHandle.h"
+
 #include "core/Ledger.h"
 #include "core/Shutdown.h"
 #include "core/Units.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDateTime>
+#include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QListView>
 #include <QStatusBar>
 #include <QTableView>
-#include <QVBoxLayout>
+#include <QTimer>
+#include <QToolBar>
+#include <algorithm>
 
 namespace ravo {
+
+namespace {
+
+const QString AllFields = QStringLiteral("全部");
+const QString ResultSelect = QStringLiteral("select * into MSys检索临时表 from ");
+
+// Geometry in twips on top of the widgets' pixels.
+int leftTw(const QWidget* w) { return int(pixelsToTwips(w->x())); }
+int topTw(const QWidget* w) { return int(pixelsToTwips(w->y())); }
+int widthTw(const QWidget* w) { return int(pixelsToTwips(w->width())); }
+void setLeftTw(QWidget* w, int twips) { w->move(twipsToPixels(twips), w->y()); }
+void setWidthTw(QWidget* w, int twips) { w->resize(std::max(0, twipsToPixels(twips)), w->height()); }
+void setTopTw(QWidget* w, int twips) { w->move(w->x(), twipsToPixels(twips)); }
+void setHeightTw(QWidget* w, int twips) { w->resize(w->width(), std::max(0, twipsToPixels(twips))); }
+
+constexpr int MinWindowWidth = 3000;   // twips
+constexpr int MinNavigatorWidth = 800; // also the least distance from the right edge
+constexpr int DragMargin = 500;        // the drag bar keeps this far from either edge
+constexpr int SplitterWidth = 60;
+constexpr int NavTouchZone = 50;       // the pointer brings the hidden navigator back here
+
+} // namespace
 
 frmMain::frmMain(ProgramState& state, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_result(state.LedgerDatabase), m_model(m_result)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(AppTitle);
-    createLayout();
+    setMinimumWidth(twipsToPixels(MinWindowWidth));
+    createControls();
+    commands = new MainCommands(*this, m_state);
+    updateCounter();
+    updateClock();
 }
 
-void frmMain::createLayout()
+frmMain::~frmMain()
 {
-    auto* central = new QWidget(this);
-    auto* layout = new QVBoxLayout(central);
-    cboDbase = new QComboBox(central);
+    m_clock->stop();
+    // The models read the ledger; let go of them before the connection goes.
+    DBGridListBook->setModel(nullptr);
+    dblSort->setModel(nullptr);
+}
+
+// ---------------------------------------------------------------- composition
+
+void frmMain::createControls()
+{
+    tbToolBar = new QToolBar(QStringLiteral("工具栏"), this);
+    tbToolBar->setObjectName(QStringLiteral("tbToolBar"));
+    tbToolBar->setMovable(false);
+    tbToolBar->setFloatable(false);
+    tbToolBar->setIconSize(QSize(24, 24));
+    tbToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, tbToolBar);
+
+    m_client = new QWidget(this);
+    m_client->setObjectName(QStringLiteral("client"));
+    m_client->installEventFilter(this);
+    setCentralWidget(m_client);
+
+    picTitles = new QWidget(m_client);
+    picTitles->setObjectName(QStringLiteral("picTitles"));
+    picTitles->setAutoFillBackground(true);
+    picTitles->setBackgroundRole(QPalette::Mid);
+    const QStringList captions = {QStringLiteral("快速导航器"), QStringLiteral("从数据库中检索到以下内容：")};
+    for (int i = 0; i < captions.size(); ++i) {
+        auto* label = new QLabel(captions.at(i), picTitles);
+        label->setObjectName(QStringLiteral("lblTitle(%1)").arg(i));
+        label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        label->setIndent(4);
+        QFont f = label->font();
+        f.setBold(true);
+        label->setFont(f);
+        label->setForegroundRole(QPalette::Light);
+        lblTitle.append(label);
+    }
+    lblTitle[1]->setMouseTracking(true);
+    lblTitle[1]->installEventFilter(this);
+
+    createNavigator(m_client);
+    createGrid(m_client);
+
+    imgSplitter = new SplitterHandle(m_client);
+    imgSplitter->setObjectName(QStringLiteral("imgSplitter"));
+    setWidthTw(imgSplitter, SplitterWidth);
+    connect(imgSplitter, &SplitterHandle::pressed, this, &frmMain::imgSplitter_MouseDown);
+    connect(imgSplitter, &SplitterHandle::moved, this, &frmMain::imgSplitter_MouseMove);
+    connect(imgSplitter, &SplitterHandle::released, this, &frmMain::imgSplitter_MouseUp);
+
+    picSplitter = new QFrame(m_client);
+    picSplitter->setObjectName(QStringLiteral("picSplitter"));
+    picSplitter->setAutoFillBackground(true);
+    QPalette grey = picSplitter->palette();
+    grey.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
+    picSplitter->setPalette(grey);
+    picSplitter->hide();
+
+    createStatusBar();
+    layoutNavigatorVertically();
+}
+
+void frmMain::createNavigator(QWidget* client)
+{
+    cboDbase = new QComboBox(client);
     cboDbase->setObjectName(QStringLiteral("cboDbase"));
-    DBGridListBook = new QTableView(central);
+    cboField = new QComboBox(client);
+    cboField->setObjectName(QStringLiteral("cboField"));
+    cboField->setMaxVisibleItems(20);
+    m_values = new DistinctValuesModel(m_state.LedgerDatabase, this);
+    dblSort = new QListView(client);
+    dblSort->setObjectName(QStringLiteral("dblSort"));
+    dblSort->setModel(m_values);
+    dblSort->setUniformItemSizes(true);
+    dblSort->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    dblSort->setSelectionMode(QAbstractItemView::SingleSelection);
+    dblSort->installEventFilter(this);
+
+    connect(cboDbase, &QComboBox::activated, this, [this] { cboDbase_Click(); });
+    connect(cboField, &QComboBox::activated, this, [this] { cboField_Click(); });
+    connect(dblSort, &QListView::clicked, this, [this](const QModelIndex& index) { dblSort_Click(index.row()); });
+}
+
+void frmMain::createGrid(QWidget* client)
+{
+    DBGridListBook = new QTableView(client);
     DBGridListBook->setObjectName(QStringLiteral("DBGridListBook"));
     DBGridListBook->setModel(&m_model);
+    // The grid shows a copy of the rows; typing into it would change nothing
+    // that matters, so it is read-only.
     DBGridListBook->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGridListBook->setSelectionBehavior(QAbstractItemView::SelectItems);
+    DBGridListBook->setAlternatingRowColors(true);
+    DBGridListBook->setWordWrap(false);
     DBGridListBook->verticalHeader()->setDefaultSectionSize(22);
-    layout->addWidget(cboDbase);
-    layout->addWidget(DBGridListBook, 1);
-    setCentralWidget(central);
-    m_counter = new QLabel(this);
-    statusBar()->addWidget(m_counter, 1);
-    connect(cboDbase, &QComboBox::textActivated, this, &frmMain::selectTable);
+    DBGridListBook->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGridListBook->horizontalHeader()->setDefaultSectionSize(110);
+    DBGridListBook->horizontalHeader()->setHighlightSections(false);
+    for (QWidget* w : {DBGridListBook->viewport(), DBGridListBook->horizontalHeader()->viewport(),
+                       DBGridListBook->verticalHeader()->viewport()}) {
+        w->setMouseTracking(true);
+        w->installEventFilter(this);
+    }
+    connect(DBGridListBook->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this] { updateCounter(); });
 }
 
-bool frmMain::load()
+void frmMain::createStatusBar()
 {
-    const WindowPlacement p = readWindowPlacement(m_state.settings);
-    setGeometry(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width), twipsToPixels(p.height));
-    if (DbError e = m_state.LedgerDatabase.open(m_state.databasePath())) {
-        m_state.prompt.error(e.text(), AppTitle);
-        return false;
+    sbStatusBar = new QStatusBar(this);
+    sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
+    setStatusBar(sbStatusBar);
+    for (int i = 1; i <= 4; ++i) {
+        auto* panel = new QLabel(sbStatusBar);
+        panel->setObjectName(QStringLiteral("sbStatusBar.Panels(%1)").arg(i));
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setContentsMargins(4, 0, 4, 0);
+        m_panels.append(panel);
     }
-    cboDbase->addItems(m_state.LedgerDatabase.tables());
-    const int inUse = cboDbase->findText(tables::InUse);
-    if (inUse >= 0) {
-        cboDbase->setCurrentIndex(inUse);
-        selectTable(tables::InUse);
-    }
-    const OptionsPassResult pass = seedOptions(m_state.settings, QDate::currentDate());
-    m_state.options = pass.options;
-    m_state.SavedQueries = pass.savedQueries;
-    m_state.ShowTipsAtStartup = pass.options.ShowTipsAtStartup;
-    return true;
+    // The counter and the greeting give way to the clock when space is short.
+    for (QLabel* panel : {m_panels[0], m_panels[1]})
+        panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    sbStatusBar->addWidget(m_panels[0], 2);
+    sbStatusBar->addWidget(m_panels[1], 3);
+    sbStatusBar->addPermanentWidget(m_panels[2]);
+    sbStatusBar->addPermanentWidget(m_panels[3]);
+    m_clock = new QTimer(this);
+    m_clock->setInterval(1000);
+    connect(m_clock, &QTimer::timeout, this, &frmMain::updateClock);
+    m_clock->start();
 }
 
-void frmMain::selectTable(const QString& table)
+QString frmMain::panelText(int panel) const
 {
-    m_state.CurrentTable = table;
-    m_result.close();
-    dropWorkingTable(m_state.LedgerDatabase, tables::SearchResult);
-    m_state.LedgerDatabase.execute(QStringLiteral("select * into MSys检索临时表 from ") + table);
-    m_result.openTable(tables::SearchResult);
-    updateCounter();
+    return panel >= 1 && panel <= m_panels.size() ? m_panels.at(panel - 1)->text() : QString();
+}
+
+void frmMain::updateClock()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    m_panels[2]->setText(now.date().toString(QStringLiteral("yyyy-MM-dd")));
+    m_panels[3]->setText(now.time().toString(QStringLiteral("HH:mm:ss")));
 }
 
 void frmMain::updateCounter()
 {
-    m_counter->setText(QStringLiteral("共从数据库中检索到 %1 条记录").arg(m_result.recordCount()));
+    m_panels[0]->setText(QStringLiteral("共从数据库中检索到 %1 条记录").arg(m_result.recordCount()));
 }
+
+// -------------------------------------------------------------------- loading
+
+bool frmMain::load()
+{
+    NoShow = true;
+
+    const WindowPlacement p = readWindowPlacement(m_state.settings);
+    move(twipsToPixels(p.left), twipsToPixels(p.top));
+    resize(twipsToPixels(p.width), twipsToPixels(p.height));
+
+    if (DbError e = m_state.LedgerDatabase.open(m_state.databasePath())) {
+        m_state.prompt.error(e.text(), AppTitle);
+        return false;
+    }
+
+    // Working tables ("MSys…") and temporary objects ("~…") are not for the
+    // user to browse.
+    cboDbase->clear();
+    for (const QString& name : m_state.LedgerDatabase.tables(true))
+        if (!name.startsWith(QLatin1String("MSys")) && !name.startsWith(QLatin1Char('~')))
+            cboDbase->addItem(name);
+    if (!selectStartTable())
+        return false;
+
+    m_state.InstrumentClasses = &instrumentClasses();
+    showGreeting();
+    runOptionsPass();
+    applyLevelRights();
+    SizeControls(m_splitterPos);
+    return true;
+}
+
+// The in-use ledger is the seventh table of the installed ledger; a ledger
+// with tables of its own still opens on the in-use ledger.
+bool frmMain::selectStartTable()
+{
+    int index = cboDbase->findText(tables::InUse);
+    if (index < 0 && cboDbase->count() > 6)
+        index = 6;
+    if (index < 0) {
+        m_state.prompt.error(QStringLiteral("台帐数据库不完整：找不到数据表《%1》，程序无法继续运行。\n数据库文件：%2")
+                                 .arg(tables::InUse, m_state.databasePath()),
+                             AppTitle);
+        return false;
+    }
+    cboDbase->setCurrentIndex(index);
+    cboDbase_Click();
+    return true;
+}
+
+void frmMain::showGreeting()
+{
+    const int i = m_state.CurrentUser - 1;
+    if (i < 0 || i >= m_state.UserList.size())
+        return;
+    m_panels[1]->setText(QStringLiteral("你好：") + m_state.UserList.at(i).Name
+                         + QStringLiteral(" 欢迎你使用本软件！祝你工作愉快！"));
+}
+
+void frmMain::runOptionsPass()
+{
+    const OptionsPassResult pass = seedOptions(m_state.settings, QDate::currentDate());
+    m_state.options = pass.options;
+    m_state.SavedQueries = pass.savedQueries;
+    m_state.ShowTipsAtStartup = pass.options.ShowTipsAtStartup;
+}
+
+void frmMain::applyLevelRights()
+{
+    const int i = m_state.CurrentUser - 1;
+    const int level = i >= 0 && i < m_state.UserList.size() ? m_state.UserList.at(i).Level : 0;
+    commands->applyLevel(level);
+}
+
+// ----------------------------------------------------------------- activation
+
+bool frmMain::event(QEvent* event)
+{
+    const bool done = QMainWindow::event(event);
+    if (event->type() == QEvent::WindowActivate && m_state.LedgerDatabase.isOpen())
+        activate();
+    return done;
+}
+
+void frmMain::activate()
+{
+    m_state.EditorMode = 0;
+    if (m_state.RequeryOnActivate)
+        requery();
+    if (!m_state.options.Nav)
+        applyDockedNavigator();
+    if (m_state.options.Awoke && NoShow) {
+        // Cleared first: the list is modal and its closing activates this
+        // window again.
+        NoShow = false;
+        commands->showDueListAtStartup();
+    }
+}
+
+// ---------------------------------------------------- tables, fields, values
+
+void frmMain::cboDbase_Click()
+{
+    cboField->clear();
+    cboField->addItem(AllFields);
+    cboField->addItems(m_state.LedgerDatabase.columns(cboDbase->currentText()));
+    cboField->setCurrentIndex(0);
+    cboField_Click();
+    m_state.CurrentTable = cboDbase->currentText();
+}
+
+void frmMain::cboField_Click()
+{
+    if (cboField->currentText() == AllFields)
+        showWholeTable();
+    itemSort();
+    updateCounter();
+}
+
+void frmMain::itemSort()
+{
+    const QString field = cboField->currentText();
+    if (field == AllFields || field.isEmpty())
+        m_values->clear();
+    else
+        m_values->setSource(cboDbase->currentText(), field);
+}
+
+void frmMain::dblSort_Click(int row)
+{
+    if (row < 0 || row >= m_values->rowCount())
+        return;
+    t_sqlselectfield = m_values->valueAt(row);
+    SQLQueryStar();
+}
+
+bool frmMain::SQLQueryStar()
+{
+    const QString table = cboDbase->currentText();
+    const QString field = cboField->currentText();
+    const QString& value = t_sqlselectfield;
+    const QString head = ResultSelect + table + QStringLiteral(" where ") + field;
+    if (isDateColumnForSearch(field))
+        t_sqlappend = head + (value.isEmpty() ? QStringLiteral(" = null") : QStringLiteral(" = #") + value + u'#');
+    else if (columnKind(field) == ColumnKind::Number)
+        t_sqlappend = head + QStringLiteral(" = ") + value;
+    else
+        t_sqlappend = head + (value.isEmpty() ? QStringLiteral(" = null") : QStringLiteral(" = ") + quoted(value));
+
+    const DbError e = rebuildResult(t_sqlappend, true);
+    if (!e) {
+        updateCounter();
+        return true;
+    }
+    // A statement that cannot run must not leave the grid without rows to
+    // show: the whole table comes back and the user learns why.
+    showWholeTable();
+    const QString shown = value.isEmpty() ? QStringLiteral("（空值）") : QStringLiteral("“%1”").arg(value);
+    QString text = QStringLiteral("无法检索“%1”为%2的记录。").arg(field, shown);
+    if (value.isEmpty() && columnKind(field) == ColumnKind::Number)
+        text += QStringLiteral("\n数字字段不能按空值快速检索，请使用查询向导。");
+    else
+        text += u'\n' + e.description;
+    text += QStringLiteral("\n\n现在显示的是《%1》中的全部记录。").arg(table);
+    m_state.prompt.error(text, AppTitle);
+    return false;
+}
+
+bool frmMain::requery()
+{
+    m_state.RequeryOnActivate = false;
+    const QString statement = m_state.QuerySQL.isEmpty() ? ResultSelect + cboDbase->currentText()
+                                                         : m_state.QuerySQL;
+    const DbError e = rebuildResult(statement, true);
+    // The data may have changed under the value list too.
+    itemSort();
+    updateCounter();
+    if (!e)
+        return true;
+    showWholeTable();
+    m_state.prompt.plain(QStringLiteral("查询语句错误，请检查你设置的查询条件！"), AppTitle);
+    return false;
+}
+
+// ------------------------------------------------------------- result table
+
+void frmMain::detachGrid()
+{
+    m_result.close();
+}
+
+void frmMain::attachGrid()
+{
+    m_result.openTable(tables::SearchResult);
+    updateCounter();
+}
+
+DbError frmMain::rebuildResult(const QString& statement, bool throughScratch)
+{
+    detachGrid();
+    dropWorkingTable(m_state.LedgerDatabase, tables::SearchResult);
+    const DbResult r = throughScratch ? m_state.LedgerDatabase.runScratch(statement)
+                                      : m_state.LedgerDatabase.execute(statement);
+    if (!r.ok()) {
+        updateCounter();
+        return r.error;
+    }
+    if (DbError e = m_result.openTable(tables::SearchResult)) {
+        updateCounter();
+        return e;
+    }
+    updateCounter();
+    emit resultRebuilt();
+    return {};
+}
+
+DbError frmMain::showWholeTable()
+{
+    return rebuildResult(ResultSelect + cboDbase->currentText(), false);
+}
+
+std::optional<QString> frmMain::currentCellText() const
+{
+    const QModelIndex index = DBGridListBook->currentIndex();
+    if (!index.isValid())
+        return std::nullopt;
+    return m_model.data(index).toString();
+}
+
+void frmMain::PrintQuery()
+{
+    // Printing the current result (the rows of MSys检索临时表) belongs to the
+    // printing work; until it is written the command does nothing.
+}
+
+// ---------------------------------------------------------------- geometry
+
+int frmMain::clientWidthTwips() const
+{
+    return widthTw(m_client);
+}
+
+void frmMain::layoutNavigatorVertically()
+{
+    int titleHeight = 0;
+    for (QLabel* l : lblTitle)
+        titleHeight = std::max(titleHeight, l->sizeHint().height());
+    titleHeight += 6;
+    picTitles->setGeometry(0, 0, m_client->width(), titleHeight);
+    for (QLabel* l : lblTitle)
+        l->setGeometry(l->x(), 0, l->width(), titleHeight);
+    const int top = titleHeight + 2;
+    const int comboHeight = std::max(cboDbase->sizeHint().height(), cboField->sizeHint().height());
+    cboDbase->setGeometry(cboDbase->x(), top, cboDbase->width(), comboHeight);
+    cboField->setGeometry(cboField->x(), top + comboHeight + 2, cboField->width(), comboHeight);
+    dblSort->move(dblSort->x(), top + 2 * (comboHeight + 2));
+    DBGridListBook->move(DBGridListBook->x(), top);
+}
+
+int frmMain::SizeControls(int x)
+{
+    const int W = clientWidthTwips();
+    const int H = int(pixelsToTwips(m_client->height()));
+    if (x < MinNavigatorWidth)
+        x = MinNavigatorWidth;
+    if (x > W - MinNavigatorWidth)
+        x = W - MinNavigatorWidth;
+
+    setWidthTw(cboField, x);
+    setWidthTw(cboDbase, x);
+    setWidthTw(dblSort, x);
+    setLeftTw(imgSplitter, x);
+
+    setLeftTw(DBGridListBook, x + 40);
+    setWidthTw(DBGridListBook, W - (widthTw(dblSort) + 140));
+
+    setWidthTw(lblTitle[0], widthTw(dblSort));
+    setLeftTw(lblTitle[1], leftTw(DBGridListBook) + 20);
+    setWidthTw(lblTitle[1], widthTw(DBGridListBook) - 40);
+
+    // The client area ends at the status bar.
+    setHeightTw(dblSort, H - topTw(dblSort));
+    setHeightTw(DBGridListBook, H - topTw(DBGridListBook));
+
+    setTopTw(imgSplitter, topTw(DBGridListBook));
+    setHeightTw(imgSplitter, int(pixelsToTwips(DBGridListBook->height())));
+    imgSplitter->raise();
+    return x;
+}
+
+void frmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!isMinimized() && pixelsToTwips(width()) < MinWindowWidth)
+        resize(twipsToPixels(MinWindowWidth), height());
+}
+
+void frmMain::applyDockedNavigator()
+{
+    for (QWidget* w : {static_cast<QWidget*>(lblTitle[0]), static_cast<QWidget*>(cboDbase),
+                       static_cast<QWidget*>(cboField), static_cast<QWidget*>(dblSort)})
+        setLeftTw(w, 0);
+    const int W = clientWidthTwips();
+    setLeftTw(lblTitle[1], widthTw(lblTitle[0]) + 60);
+    setWidthTw(lblTitle[1], W - (widthTw(lblTitle[0]) + 60));
+    setLeftTw(DBGridListBook, widthTw(dblSort) + 60);
+    setWidthTw(DBGridListBook, W - (widthTw(dblSort) + 60));
+    setLeftTw(imgSplitter, widthTw(cboField) - 60);
+    NavHidden = false;
+    m_navFloating = false;
+}
+
+void frmMain::setNavigatorHidden(bool hidden)
+{
+    const int W = clientWidthTwips();
+    for (QWidget* w : {static_cast<QWidget*>(lblTitle[0]), static_cast<QWidget*>(cboField),
+                       static_cast<QWidget*>(cboDbase), static_cast<QWidget*>(dblSort)})
+        setLeftTw(w, hidden ? -widthTw(w) : 0);
+    if (hidden) {
+        setLeftTw(lblTitle[1], 0);
+        setWidthTw(lblTitle[1], W);
+        setLeftTw(DBGridListBook, 0);
+        setWidthTw(DBGridListBook, W);
+    } else {
+        setLeftTw(lblTitle[1], widthTw(lblTitle[0]) + 60);
+        setWidthTw(lblTitle[1], W - (widthTw(lblTitle[0]) + 60));
+        setLeftTw(DBGridListBook, widthTw(dblSort) + 60);
+        setWidthTw(DBGridListBook, W - (widthTw(dblSort) + 60));
+    }
+    // While the navigator floats the splitter is out of reach.
+    setLeftTw(imgSplitter, -60);
+    NavHidden = hidden;
+    m_navFloating = true;
+}
+
+void frmMain::MoveNav(int x)
+{
+    if (!m_state.options.Nav)
+        return;
+    if (NavHidden) {
+        if (x < NavTouchZone)
+            setNavigatorHidden(false);
+    } else {
+        setNavigatorHidden(true);
+    }
+}
+
+void frmMain::imgSplitter_MouseDown()
+{
+    picSplitter->setGeometry(imgSplitter->x(), imgSplitter->y(),
+                             twipsToPixels(widthTw(imgSplitter) / 2),
+                             std::max(0, twipsToPixels(int(pixelsToTwips(imgSplitter->height())) - 20)));
+    picSplitter->show();
+    picSplitter->raise();
+    SplitterMoving = true;
+}
+
+void frmMain::imgSplitter_MouseMove(int x)
+{
+    if (!SplitterMoving)
+        return;
+    const int W = clientWidthTwips();
+    const int p = leftTw(imgSplitter) + x;
+    setLeftTw(picSplitter, p < DragMargin ? DragMargin : p > W - DragMargin ? W - DragMargin : p);
+}
+
+void frmMain::imgSplitter_MouseUp()
+{
+    if (!SplitterMoving)
+        return;
+    m_splitterPos = SizeControls(leftTw(picSplitter));
+    picSplitter->hide();
+    SplitterMoving = false;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_client && event->type() == QEvent::Resize) {
+        // The window's resize: lay out at the splitter position in use (a
+        // floating navigator keeps floating).
+        layoutNavigatorVertically();
+        SizeControls(m_splitterPos);
+        if (m_navFloating)
+            setNavigatorHidden(NavHidden);
+        return false;
+    }
+    if (event->type() == QEvent::MouseMove) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+        if (w == lblTitle[1])
+            MoveNav(int(pixelsToTwips(pos.x())));
+        else if (w && DBGridListBook->isAncestorOf(w))
+            MoveNav(int(pixelsToTwips(w->mapTo(DBGridListBook, pos).x())));
+        return false;
+    }
+    if (watched == dblSort && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            dblSort_Click(dblSort->currentIndex().row());
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- shut-down
 
 void frmMain::savePlacement()
 {
     if (isMinimized())
         return;
-    const QRect g = geometry();
     WindowPlacement p;
-    p.left = float(pixelsToTwips(g.x()));
-    p.top = float(pixelsToTwips(g.y()));
-    p.width = float(pixelsToTwips(g.width()));
-    p.height = float(pixelsToTwips(g.height()));
+    p.left = float(pixelsToTwips(pos().x()));
+    p.top = float(pixelsToTwips(pos().y()));
+    p.width = float(pixelsToTwips(width()));
+    p.height = float(pixelsToTwips(height()));
     saveWindowPlacement(m_state.settings, p, m_state.CurrentUser - 1);
 }
 
@@ -97,7 +639,13 @@ void frmMain::closeEvent(QCloseEvent* event)
         return;
     }
     savePlacement();
-    m_result.close();
+    // Every other window of the program goes with the main window.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible())
+            w->close();
+    m_clock->stop();
+    detachGrid();
+    m_values->clear();
     closeLedger(m_state.LedgerDatabase);
     m_state.settings.sync();
     event->accept();

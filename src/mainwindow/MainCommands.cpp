@@ -1,0 +1,320 @@
+#include "MainCommands.h"
+
+#include "ToolbarIcons.h"
+#include "frmMain.h"
+
+#include "core/Ledger.h"
+#include "core/ProgramState.h"
+#include "platform/HelpWindow.h"
+#include "users/frmPassword.h"
+
+#include <QMenuBar>
+#include <QToolBar>
+
+namespace ravo {
+
+namespace {
+
+const QString LedgerOnlyMessage = QStringLiteral(
+    "对不起！只有检索结果来自于《计量器具在用库》或《计量器具封存库》以及《计量器具报废库》才能使用此项功能！");
+const QString NoHelpMessage = QStringLiteral("无法显示帮助目录，该工程没有相关联的帮助。");
+
+struct Button {
+    QString key;
+    QString tooltip;
+    bool blockedForLevel2;
+};
+
+// The toolbar, left to right.
+const QVector<Button>& buttons()
+{
+    static const QVector<Button> list = {
+        {QStringLiteral("查询向导"), QStringLiteral("查询向导"), false},
+        {QStringLiteral("环境记录"), QStringLiteral("环境状况记录"), true},
+        {QStringLiteral("待发放库"), QStringLiteral("待发放库"), true},
+        {QStringLiteral("在用库"), QStringLiteral("在用计量器具台帐"), true},
+        {QStringLiteral("封存库"), QStringLiteral("封存计量器具台帐"), true},
+        {QStringLiteral("报废库"), QStringLiteral("报废计量器具台帐"), true},
+        {QStringLiteral("确认记录"), QStringLiteral("确认记录"), true},
+        {QStringLiteral("修理记录"), QStringLiteral("修理记录"), true},
+        {QStringLiteral("到期设备"), QStringLiteral("到期设备"), false},
+        {QStringLiteral("检定计划"), QStringLiteral("检定计划"), false},
+        {QStringLiteral("打印台帐"), QStringLiteral("打印台帐"), false},
+        {QStringLiteral("打印检索结果"), QStringLiteral("打印检索结果"), false},
+        {QStringLiteral("系统选项"), QStringLiteral("系统选项"), false},
+        {QStringLiteral("退出系统"), QStringLiteral("退出系统"), false},
+    };
+    return list;
+}
+
+} // namespace
+
+const QStringList& MainCommands::toolbarKeys()
+{
+    static const QStringList keys = [] {
+        QStringList k;
+        for (const Button& b : buttons())
+            k << b.key;
+        return k;
+    }();
+    return keys;
+}
+
+MainCommands::MainCommands(frmMain& window, ProgramState& state)
+    : QObject(&window), m_main(window), m_state(state)
+{
+    setObjectName(QStringLiteral("commands"));
+    createMenus();
+    createToolbar();
+}
+
+// ------------------------------------------------------------ menus, toolbar
+
+QAction* MainCommands::addEntry(QMenu* menu, const char* objectName, const QString& caption,
+                                const QKeySequence& key, void (MainCommands::*slot)())
+{
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(QLatin1String(objectName));
+    a->setShortcut(key);
+    a->setShortcutContext(Qt::WindowShortcut);
+    if (slot)
+        connect(a, &QAction::triggered, this, slot);
+    return a;
+}
+
+QAction* MainCommands::addSeparator(QMenu* menu, const char* objectName)
+{
+    QAction* a = menu->addSeparator();
+    a->setObjectName(QLatin1String(objectName));
+    return a;
+}
+
+void MainCommands::createMenus()
+{
+    QMenuBar* bar = m_main.menuBar();
+    auto topMenu = [&](const char* name, const QString& caption) {
+        QMenu* m = bar->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        return m;
+    };
+    const auto ctrl = [](Qt::Key k) { return QKeySequence(Qt::CTRL | k); };
+
+    mnuRecord = topMenu("mnuRecord", QStringLiteral("记录(&R)"));
+    mnuRecordQuery = addEntry(mnuRecord, "mnuRecordQuery", QStringLiteral("查询(&F)..."), ctrl(Qt::Key_F),
+                              &MainCommands::showFrmQuery);
+    mnuFileBar10 = addSeparator(mnuRecord, "mnuFileBar10");
+    mnuEditPlan = addEntry(mnuRecord, "mnuEditPlan", QStringLiteral("检定计划(&P)..."), ctrl(Qt::Key_P),
+                           &MainCommands::calibrationPlan);
+    mnuEditOverDate = addEntry(mnuRecord, "mnuEditOverDate", QStringLiteral("到期设备(&O)..."), ctrl(Qt::Key_O),
+                               &MainCommands::dueEquipment);
+    mnuFileBar0 = addSeparator(mnuRecord, "mnuFileBar0");
+    mnuRecordPrintList = addEntry(mnuRecord, "mnuRecordPrintList", QStringLiteral("打印在用台帐报表(&R)..."),
+                                  ctrl(Qt::Key_R), &MainCommands::printLedgerReport);
+    mnuRecordPrintQuery = addEntry(mnuRecord, "mnuRecordPrintQuery", QStringLiteral("打印检索结果(&S)"),
+                                   ctrl(Qt::Key_B), nullptr);
+    connect(mnuRecordPrintQuery, &QAction::triggered, &m_main, &frmMain::PrintQuery);
+    mnuFileBar1 = addSeparator(mnuRecord, "mnuFileBar1");
+    mnuRecordQuit = addEntry(mnuRecord, "mnuRecordQuit", QStringLiteral("退出(&Q)"), ctrl(Qt::Key_Q),
+                             &MainCommands::exitProgram);
+
+    mnuEdit = topMenu("mnuEdit", QStringLiteral("编辑(&E)"));
+    mnuEditCondition = addEntry(mnuEdit, "mnuEditCondition", QStringLiteral("环境记录(&C)..."), ctrl(Qt::Key_C),
+                                &MainCommands::showFrmCondition);
+    mnuEditWait = addEntry(mnuEdit, "mnuEditWait", QStringLiteral("待发放库(&W)..."), ctrl(Qt::Key_W),
+                           &MainCommands::showFrmWaitProvide);
+    mnuEditEquipment = addEntry(mnuEdit, "mnuEditEquipment", QStringLiteral("在用器具台帐(&S)..."),
+                                ctrl(Qt::Key_S), &MainCommands::inUseLedger);
+    mnuEditClose = addEntry(mnuEdit, "mnuEditClose", QStringLiteral("封存器具台帐(&L)"), ctrl(Qt::Key_D),
+                            &MainCommands::sealedLedger);
+    mnuEditReject = addEntry(mnuEdit, "mnuEditReject", QStringLiteral("报废器具台帐(&R)"), ctrl(Qt::Key_G),
+                             &MainCommands::scrappedLedger);
+    mnuEditReport = addEntry(mnuEdit, "mnuEditReport", QStringLiteral("确认记录(&T)..."), ctrl(Qt::Key_T),
+                             &MainCommands::showFrmCertificate);
+    mnuEditRepair = addEntry(mnuEdit, "mnuEditRepair", QStringLiteral("修理记录(&E)..."), ctrl(Qt::Key_E),
+                             &MainCommands::showFrmRepair);
+
+    mnuSystem = topMenu("mnuSystem", QStringLiteral("系统(&S)"));
+    mnuViewOptions = addEntry(mnuSystem, "mnuViewOptions", QStringLiteral("选项(&I)..."), ctrl(Qt::Key_I),
+                              &MainCommands::showFrmOptions);
+    mnuSystemUserManage = addEntry(mnuSystem, "mnuSystemUserManage", QStringLiteral("用户管理(&M)..."),
+                                   ctrl(Qt::Key_M), &MainCommands::showFrmUser);
+    mnuSystemPassword = addEntry(mnuSystem, "mnuSystemPassword", QStringLiteral("密码设置(&K)..."),
+                                 ctrl(Qt::Key_K), &MainCommands::changePassword);
+
+    mnuHelp = topMenu("mnuHelp", QStringLiteral("帮助(&H)"));
+    mnuHelpContents = addEntry(mnuHelp, "mnuHelpContents", QStringLiteral("帮助(&L)"), ctrl(Qt::Key_L),
+                               &MainCommands::helpContents);
+    mnuHelpAbout = addEntry(mnuHelp, "mnuHelpAbout", QStringLiteral("关于RVO(&A)..."), ctrl(Qt::Key_A),
+                            &MainCommands::showFrmAbout);
+}
+
+void MainCommands::createToolbar()
+{
+    QToolBar* bar = m_main.tbToolBar;
+    for (const Button& b : buttons()) {
+        QAction* a = bar->addAction(toolbarIcon(b.key), b.key);
+        a->setObjectName(b.key);
+        a->setData(b.key);
+        a->setToolTip(b.tooltip);
+        a->setStatusTip(b.tooltip);
+        connect(a, &QAction::triggered, this, [this, key = b.key] { tbToolBar_ButtonClick(key); });
+        m_buttons.insert(b.key, a);
+        // Editors, then lists and printing, then the system.
+        if (b.key == QStringLiteral("修理记录") || b.key == QStringLiteral("打印检索结果"))
+            bar->addSeparator();
+    }
+}
+
+void MainCommands::tbToolBar_ButtonClick(const QString& key)
+{
+    const bool restricted = m_state.RestrictedLevel == 2;
+    if (key == QStringLiteral("查询向导")) {
+        showFrmQuery();
+    } else if (key == QStringLiteral("环境记录")) {
+        if (!restricted)
+            showFrmCondition();
+    } else if (key == QStringLiteral("待发放库")) {
+        if (!restricted)
+            showFrmWaitProvide();
+    } else if (key == QStringLiteral("在用库")) {
+        takeSelectedNumber();
+        if (!restricted)
+            showFrmOperation();
+    } else if (key == QStringLiteral("封存库")) {
+        takeSelectedNumber();
+        if (!restricted)
+            showFrmClose();
+    } else if (key == QStringLiteral("报废库")) {
+        takeSelectedNumber();
+        if (!restricted)
+            showFrmReject();
+    } else if (key == QStringLiteral("确认记录")) {
+        if (!restricted)
+            showFrmCertificate();
+    } else if (key == QStringLiteral("修理记录")) {
+        if (!restricted)
+            showFrmRepair();
+    } else if (key == QStringLiteral("到期设备")) {
+        dueEquipment();
+    } else if (key == QStringLiteral("检定计划")) {
+        calibrationPlan();
+    } else if (key == QStringLiteral("打印台帐")) {
+        printLedgerReport();
+    } else if (key == QStringLiteral("打印检索结果")) {
+        m_main.PrintQuery();
+    } else if (key == QStringLiteral("系统选项")) {
+        showFrmOptions();
+    } else if (key == QStringLiteral("退出系统")) {
+        exitProgram();
+    }
+}
+
+// ------------------------------------------------------------------- rights
+
+void MainCommands::applyLevel(int level)
+{
+    const bool editors = level != 2;
+    for (QAction* a : {mnuEditCondition, mnuEditWait, mnuEditEquipment, mnuEditClose, mnuEditReject,
+                       mnuEditReport, mnuEditRepair})
+        a->setEnabled(editors);
+    mnuSystemUserManage->setEnabled(level != 1 && level != 2);
+    m_state.RestrictedLevel = level == 2 ? 2 : 0;
+}
+
+bool MainCommands::ledgerCheck()
+{
+    const QString& t = m_state.CurrentTable;
+    if (t == tables::InUse || t == tables::Sealed || t == tables::Scrapped)
+        return true;
+    m_state.prompt.error(LedgerOnlyMessage, AppTitle);
+    return false;
+}
+
+void MainCommands::takeSelectedNumber()
+{
+    if (const std::optional<QString> text = m_main.currentCellText())
+        m_state.SelectedNumber = *text;
+}
+
+// ------------------------------------------------------------------ commands
+
+void MainCommands::calibrationPlan()
+{
+    if (ledgerCheck())
+        showFrmPlanSetup();
+}
+
+void MainCommands::dueEquipment()
+{
+    if (ledgerCheck())
+        showFrmOverDate();
+}
+
+void MainCommands::printLedgerReport()
+{
+    if (ledgerCheck())
+        showReportCaption();
+}
+
+void MainCommands::inUseLedger()
+{
+    takeSelectedNumber();
+    showFrmOperation();
+}
+
+void MainCommands::sealedLedger()
+{
+    takeSelectedNumber();
+    showFrmClose();
+}
+
+void MainCommands::scrappedLedger()
+{
+    takeSelectedNumber();
+    showFrmReject();
+}
+
+void MainCommands::changePassword()
+{
+    emit windowRequested(QStringLiteral("frmPassword"));
+    ravo::changePassword(m_state, &m_main);
+}
+
+void MainCommands::helpContents()
+{
+    if (!HelpWindow::manualAvailable()) {
+        m_state.prompt.message(NoHelpMessage, m_main.windowTitle(), Prompter::Icon::Information);
+        return;
+    }
+    if (!m_help)
+        m_help = new HelpWindow(&m_main);
+    if (const QString problem = m_help->showContents(); !problem.isEmpty())
+        m_state.prompt.plain(problem, AppTitle);
+}
+
+void MainCommands::exitProgram()
+{
+    m_main.close();
+}
+
+// ------------------------------------------------------------------- windows
+//
+// A window not written yet: the request is announced and nothing opens. The
+// window's own work replaces the body with "create it over m_main, exec()".
+
+void MainCommands::showFrmQuery() { emit windowRequested(QStringLiteral("frmQuery")); }
+void MainCommands::showFrmPlanSetup() { emit windowRequested(QStringLiteral("frmPlanSetup")); }
+void MainCommands::showFrmOverDate() { emit windowRequested(QStringLiteral("frmOverDate")); }
+void MainCommands::showReportCaption() { emit windowRequested(QStringLiteral("ReportCaption")); }
+void MainCommands::showFrmCondition() { emit windowRequested(QStringLiteral("frmCondition")); }
+void MainCommands::showFrmWaitProvide() { emit windowRequested(QStringLiteral("frmWaitProvide")); }
+void MainCommands::showFrmOperation() { emit windowRequested(QStringLiteral("frmOperation")); }
+void MainCommands::showFrmClose() { emit windowRequested(QStringLiteral("frmClose")); }
+void MainCommands::showFrmReject() { emit windowRequested(QStringLiteral("frmReject")); }
+void MainCommands::showFrmCertificate() { emit windowRequested(QStringLiteral("frmCertificate")); }
+void MainCommands::showFrmRepair() { emit windowRequested(QStringLiteral("frmRepair")); }
+void MainCommands::showFrmOptions() { emit windowRequested(QStringLiteral("frmOptions")); }
+void MainCommands::showFrmUser() { emit windowRequested(QStringLiteral("frmUser")); }
+void MainCommands::showFrmAbout() { emit windowRequested(QStringLiteral("frmAbout")); }
+
+} // namespace ravo

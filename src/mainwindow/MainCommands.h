@@ -1,0 +1,124 @@
+#pragma once
+// The main window's commands: the menu tree and the toolbar, the checks a
+// command makes before it opens its window (the ledger check, the grid's
+// current cell handed over as SelectedNumber, the rights of level 2
+// accounts), and the opening of every other window of the program.
+//
+// Each window is opened by one show…() function. A window that is not
+// written yet is not opened: its function announces the request (the signal
+// windowRequested) and does nothing else, so that the window's own work only
+// has to fill that one function in.
+#include <QAction>
+#include <QHash>
+#include <QMenu>
+#include <QObject>
+#include <QPointer>
+#include <QVector>
+
+namespace ravo {
+
+struct ProgramState;
+class frmMain;
+class HelpWindow;
+
+class MainCommands : public QObject {
+    Q_OBJECT
+public:
+    MainCommands(frmMain& window, ProgramState& state);
+
+    // The toolbar's buttons, in their order, by key.
+    static const QStringList& toolbarKeys();
+    // The key's button, or nullptr.
+    QAction* toolbarButton(const QString& key) const { return m_buttons.value(key); }
+
+    // Level 1 may not manage users; level 2 may neither edit the ledgers nor
+    // manage users, and its toolbar ignores the editor buttons.
+    void applyLevel(int level);
+
+    // The current table is one of the three instrument ledgers; otherwise
+    // the user is told so (false).
+    bool ledgerCheck();
+    // Hands the grid's current cell to the editors; without a current cell
+    // SelectedNumber stays as it was.
+    void takeSelectedNumber();
+
+    // The toolbar's handler: runs the command of the button with this key.
+    void tbToolBar_ButtonClick(const QString& key);
+
+    // Menu entries, named as the menu names them.
+    QMenu* mnuRecord = nullptr;
+    QAction* mnuRecordQuery = nullptr;
+    QAction* mnuFileBar10 = nullptr;
+    QAction* mnuEditPlan = nullptr;
+    QAction* mnuEditOverDate = nullptr;
+    QAction* mnuFileBar0 = nullptr;
+    QAction* mnuRecordPrintList = nullptr;
+    QAction* mnuRecordPrintQuery = nullptr;
+    QAction* mnuFileBar1 = nullptr;
+    QAction* mnuRecordQuit = nullptr;
+    QMenu* mnuEdit = nullptr;
+    QAction* mnuEditCondition = nullptr;
+    QAction* mnuEditWait = nullptr;
+    QAction* mnuEditEquipment = nullptr;
+    QAction* mnuEditClose = nullptr;
+    QAction* mnuEditReject = nullptr;
+    QAction* mnuEditReport = nullptr;
+    QAction* mnuEditRepair = nullptr;
+    QMenu* mnuSystem = nullptr;
+    QAction* mnuViewOptions = nullptr;
+    QAction* mnuSystemUserManage = nullptr;
+    QAction* mnuSystemPassword = nullptr;
+    QMenu* mnuHelp = nullptr;
+    QAction* mnuHelpContents = nullptr;
+    QAction* mnuHelpAbout = nullptr;
+
+public slots:
+    // Commands that check before they open.
+    void calibrationPlan();     // ledger check, then frmPlanSetup
+    void dueEquipment();        // ledger check, then frmOverDate
+    void printLedgerReport();   // ledger check, then ReportCaption
+    void inUseLedger();         // SelectedNumber, then frmOperation
+    void sealedLedger();        // SelectedNumber, then frmClose
+    void scrappedLedger();      // SelectedNumber, then frmReject
+    void changePassword();      // frmPassword and the new password kept
+    void helpContents();        // the manual in the help window
+    void exitProgram();         // closes the main window (the exit question)
+
+    // The windows, each shown modally over the main window.
+    void showFrmQuery();        // query wizard
+    void showFrmPlanSetup();    // calibration plan
+    void showFrmOverDate();     // due and overdue instruments
+    void showReportCaption();   // in-use ledger report
+    void showFrmCondition();    // environment condition records
+    void showFrmWaitProvide();  // stock waiting to be issued
+    void showFrmOperation();    // in-use ledger editor
+    void showFrmClose();        // sealed ledger editor
+    void showFrmReject();       // scrapped ledger editor
+    void showFrmCertificate();  // calibration confirmation records
+    void showFrmRepair();       // repair records
+    void showFrmOptions();      // system options
+    void showFrmUser();         // user management
+    void showFrmAbout();        // About box
+
+    // The due list the main window shows on its first activation when the
+    // reminder option is on (no ledger check there).
+    void showDueListAtStartup() { showFrmOverDate(); }
+
+signals:
+    // A window was asked for; objectName of the window ("frmOperation", …).
+    void windowRequested(const QString& window);
+
+private:
+    void createMenus();
+    void createToolbar();
+    QAction* addEntry(QMenu* menu, const char* objectName, const QString& caption, const QKeySequence& key,
+                      void (MainCommands::*slot)());
+    QAction* addSeparator(QMenu* menu, const char* objectName);
+
+    frmMain& m_main;
+    ProgramState& m_state;
+    QHash<QString, QAction*> m_buttons;
+    QPointer<HelpWindow> m_help;
+};
+
+} // namespace ravo
