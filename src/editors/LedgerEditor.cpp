@@ -1,0 +1,580 @@
+#include "LedgerEditor.h"
+
+#include "EditorTexts.h"
+#include "MemoEdit.h"
+#include "core/Units.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace ravo {
+
+namespace {
+
+QString ident(const QString& name)
+{
+    QString n = name;
+    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+bool isEnterKey(const QKeyEvent* e)
+{
+    return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+}
+
+} // namespace
+
+const QStringList& LedgerEditor::symbols()
+{
+    static const QStringList list = QString::fromUtf8("±×′″≤≥△°‰℃℉Ωαφμ～·ⅠⅡⅢⅣⅤ").split(QString(), Qt::SkipEmptyParts);
+    return list;
+}
+
+LedgerEditor::LedgerEditor(ProgramState& state, EditorSpec spec, QWidget* parent)
+    : QDialog(parent), m_state(state), m_spec(std::move(spec))
+{
+    setWindowTitle(m_spec.caption);
+    setMouseTracking(true);
+    Data1 = new DataControl(m_state.LedgerDatabase, m_state.prompt, this);
+    connect(Data1, &DataControl::repositioned, this, &LedgerEditor::reposition);
+    createLayout();
+}
+
+LedgerEditor::~LedgerEditor()
+{
+    // The window's own part is gone already: its fields must not hear of
+    // the detach.
+    disconnect(Data1, nullptr, this, nullptr);
+    Data1->unbindAll();
+    closeWorkingCopy();
+}
+
+void LedgerEditor::createLayout()
+{
+    auto* outer = new QVBoxLayout(this);
+    if (m_spec.symbolToolbar) {
+        createSymbolToolbar();
+        outer->addWidget(Toolbar1);
+    }
+    m_body = new QWidget(this);
+    m_body->setObjectName(QStringLiteral("body"));
+    m_body->setMouseTracking(true);
+    outer->addWidget(m_body, 1);
+    outer->addWidget(Data1);
+}
+
+void LedgerEditor::createSymbolToolbar()
+{
+    Toolbar1 = new QToolBar(this);
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setFocusPolicy(Qt::NoFocus);
+    QFont f = Toolbar1->font();
+    f.setPointSizeF(f.pointSizeF() * 1.25);
+    Toolbar1->setFont(f);
+    for (const QString& s : symbols()) {
+        QAction* a = Toolbar1->addAction(s);
+        a->setToolTip(QStringLiteral("插入“%1”").arg(s));
+        connect(a, &QAction::triggered, this, [this, s] { insertSymbol(s); });
+    }
+}
+
+QDate LedgerEditor::today() const
+{
+    return m_clock ? m_clock() : QDate::currentDate();
+}
+
+// ---- building -------------------------------------------------------------
+
+void LedgerEditor::bindField(QWidget* field, const QString& column)
+{
+    Data1->bind(field, column);
+    field->installEventFilter(this);
+    if (auto* c = qobject_cast<QComboBox*>(field); c && c->lineEdit())
+        c->lineEdit()->installEventFilter(this);
+    paintField(field, false);
+}
+
+QLineEdit* LedgerEditor::addTextField(int index, const QString& column)
+{
+    auto* e = new QLineEdit(this);
+    e->setObjectName(QStringLiteral("Text1(%1)").arg(index));
+    if (Text1.size() <= index)
+        Text1.resize(index + 1);
+    Text1[index] = e;
+    bindField(e, column);
+    return e;
+}
+
+MemoEdit* LedgerEditor::addMemoField(int index, const QString& column, int maxLength)
+{
+    auto* m = new MemoEdit(this);
+    m->setObjectName(QStringLiteral("Text1(%1)").arg(index));
+    m->setMaxLength(maxLength);
+    if (Text1.size() <= index)
+        Text1.resize(index + 1);
+    Text1[index] = m;
+    bindField(m, column);
+    return m;
+}
+
+QComboBox* LedgerEditor::addComboField(int index, const QString& column, const QStringList& items)
+{
+    auto* c = new QComboBox(this);
+    c->setObjectName(QStringLiteral("Combo1(%1)").arg(index));
+    c->setEditable(true);
+    c->setInsertPolicy(QComboBox::NoInsert);
+    c->addItems(items);
+    c->setEditText(QString());
+    if (Combo1.size() <= index)
+        Combo1.resize(index + 1);
+    Combo1[index] = c;
+    bindField(c, column);
+    return c;
+}
+
+QLabel* LedgerEditor::addLabel(int index, const QString& text)
+{
+    auto* l = new QLabel(text, this);
+    l->setObjectName(QStringLiteral("Label1(%1)").arg(index));
+    if (Label1.size() <= index)
+        Label1.resize(index + 1);
+    Label1[index] = l;
+    return l;
+}
+
+QPushButton* LedgerEditor::addCommandButton(const QString& objectName, const QString& caption,
+                                            void (LedgerEditor::*slot)())
+{
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(objectName);
+    b->setMouseTracking(true);
+    b->installEventFilter(this);
+    m_buttons << b;
+    if (slot)
+        connect(b, &QPushButton::clicked, this, slot);
+    return b;
+}
+
+void LedgerEditor::excludeFromHighlight(QPushButton* button)
+{
+    m_notHighlighted.insert(button);
+}
+
+void LedgerEditor::unlockFields()
+{
+    for (QWidget* f : std::as_const(m_lockedFields))
+        f->setEnabled(true);
+}
+
+void LedgerEditor::setEnterOrder(const QList<QWidget*>& order, QWidget* afterLast)
+{
+    m_enterOrder = order;
+    m_enterAfterLast = afterLast;
+    m_customEnterOrder = true;
+}
+
+QString LedgerEditor::fieldText(int index) const
+{
+    return DataControl::fieldText(Text1.value(index));
+}
+
+void LedgerEditor::setFieldText(int index, const QString& text)
+{
+    if (QWidget* f = Text1.value(index))
+        DataControl::setFieldText(f, text);
+}
+
+// ---- life of the window -----------------------------------------------------
+
+QString LedgerEditor::openStatement() const
+{
+    return QStringLiteral("select * into %1 from %2 order by %3;").arg(m_spec.workingTable, m_spec.table, m_spec.order);
+}
+
+QString LedgerEditor::commitDeleteStatement() const
+{
+    return deleteAllStatement(m_spec.table);
+}
+
+QString LedgerEditor::commitInsertStatement() const
+{
+    return insertAllStatement(m_spec.table, m_spec.workingTable);
+}
+
+bool LedgerEditor::load()
+{
+    if (m_loaded)
+        return true;
+    const QString source = QStringLiteral("select * from ") + m_spec.workingTable + QLatin1Char(';');
+    DbError e = createWorkingTable(db(), m_spec.workingTable, openStatement());
+    if (!e)
+        e = Data1->setRecordSource(source);
+    if (e) {
+        // Once more from scratch, then give up with the engine's reason.
+        dropWorkingTable(db(), m_spec.workingTable);
+        e = createWorkingTable(db(), m_spec.workingTable, openStatement());
+        if (!e)
+            e = Data1->setRecordSource(source);
+    }
+    if (e) {
+        showEngineError(e);
+        return false;
+    }
+    m_loaded = true;
+    return true;
+}
+
+int LedgerEditor::exec()
+{
+    if (!load())
+        return QDialog::Rejected;
+    return QDialog::exec();
+}
+
+void LedgerEditor::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    if (!m_loaded)
+        load();
+    activate();
+}
+
+void LedgerEditor::activate()
+{
+    if (m_loaded)
+        onActivate();
+}
+
+void LedgerEditor::done(int result)
+{
+    closeWorkingCopy();
+    QDialog::done(result);
+}
+
+void LedgerEditor::closeWorkingCopy()
+{
+    if (!m_loaded)
+        return;
+    m_loaded = false;
+    Data1->setRecordSource(m_spec.detachedRecordSource);
+    dropWorkingTable(db(), m_spec.workingTable);
+}
+
+void LedgerEditor::reposition()
+{
+    const Recordset& rs = Data1->recordset();
+    if (rs.recordCount() == 0 && !rs.isAdding()) {
+        for (QWidget* f : std::as_const(m_lockedFields))
+            f->setEnabled(false);
+    } else if (m_spec.unlockWhenNotEmpty && rs.recordCount() > 0) {
+        unlockFields();
+    }
+    onReposition();
+}
+
+// ---- positioning ----------------------------------------------------------
+
+void LedgerEditor::walkBackToNumber(const QString& number)
+{
+    const Recordset& rs = Data1->recordset();
+    if (rs.recordCount() == 0)
+        return;
+    if (number.isEmpty()) {
+        Data1->moveLast();
+        return;
+    }
+    // The walk from the last row backwards stops at the last exact match;
+    // the index finds the candidates, the exact comparison picks one.
+    const QString column = m_numberField ? Data1->boundColumn(m_numberField) : NumberColumn;
+    QSqlQuery q(db().connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT rowid, %2 FROM %1 WHERE %2 = ? ORDER BY rowid DESC")
+                  .arg(ident(rs.table()), ident(column)));
+    q.addBindValue(number);
+    qint64 hit = -1;
+    if (q.exec()) {
+        while (q.next()) {
+            if (q.value(1).toString() == number) {
+                hit = q.value(0).toLongLong();
+                break;
+            }
+        }
+    }
+    if (hit >= 0)
+        Data1->moveToRowid(hit);
+    else
+        Data1->moveFirst();
+}
+
+void LedgerEditor::moveToFirstNumber(const QString& number)
+{
+    if (!number.isEmpty())
+        Data1->findFirst(NumberColumn, number);
+}
+
+void LedgerEditor::refreshAfterMove(qint64 movedRowid)
+{
+    Recordset& rs = Data1->recordset();
+    rs.refresh();
+    int lo = 0;
+    int hi = rs.recordCount();
+    while (lo < hi) {
+        const int mid = (lo + hi) / 2;
+        if (rs.rowidAt(mid) <= movedRowid)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo < rs.recordCount())
+        rs.setAbsolutePosition(lo);
+    else
+        rs.moveLast();
+}
+
+// ---- operations -------------------------------------------------------------
+
+void LedgerEditor::findByNumber()
+{
+    const std::optional<QString> answer = prompt().input(texts::FindPrompt, texts::FindTitle, QString());
+    const QString number = answer ? answer->trimmed() : QString();
+    // Nothing asked for: the cursor (and anything typed) stays as it was.
+    if (number.isEmpty())
+        return;
+    Data1->findFirst(NumberColumn, number);
+}
+
+void LedgerEditor::deleteCurrent()
+{
+    Recordset& rs = Data1->recordset();
+    if (rs.isAdding()) {
+        // A row not yet written is simply dropped.
+        rs.cancelUpdate();
+        return;
+    }
+    if (!rs.hasCurrent() || rs.deleteCurrent())
+        return;
+    rs.moveNext();
+    if (rs.isEOF())
+        rs.moveLast();
+}
+
+void LedgerEditor::showEngineError(const DbError& error)
+{
+    prompt().plain(error.text(), AppTitle);
+}
+
+void LedgerEditor::refuseBlankNumber()
+{
+    prompt().error(texts::BlankNumber, AppTitle);
+    if (m_numberField)
+        m_numberField->setFocus(Qt::OtherFocusReason);
+}
+
+bool LedgerEditor::checkCurrentRow()
+{
+    if (!m_numberField || !Data1->recordset().hasCurrent())
+        return true;
+    if (!DataControl::fieldText(m_numberField).trimmed().isEmpty())
+        return true;
+    refuseBlankNumber();
+    return false;
+}
+
+bool LedgerEditor::checkWorkingCopy()
+{
+    if (!m_numberField || !Data1->recordset().isOpen())
+        return true;
+    const QString column = ident(Data1->boundColumn(m_numberField));
+    QSqlQuery q(db().connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 WHERE %2 IS NULL OR trim(%2) = '' ORDER BY rowid LIMIT 1")
+                    .arg(ident(Data1->recordset().table()), column))
+        || !q.next())
+        return true;
+    const qint64 blank = q.value(0).toLongLong();
+    q.finish();
+    Data1->recordset().moveToRowid(blank);
+    refuseBlankNumber();
+    return false;
+}
+
+DbError LedgerEditor::commitWorkingCopy()
+{
+    return commitWorkingTable(db(), commitDeleteStatement(), commitInsertStatement(), m_spec.commitInsertDirect);
+}
+
+void LedgerEditor::afterSave()
+{
+    if (m_spec.closeOnSave)
+        accept();
+}
+
+void LedgerEditor::save()
+{
+    m_state.RequeryOnActivate = true;
+    if (!checkCurrentRow())
+        return;
+    if (const DbError e = Data1->writePending()) {
+        showEngineError(e);
+        return;
+    }
+    Recordset& rs = Data1->recordset();
+    if (rs.lastModified() >= 0 && rs.currentRowid() != rs.lastModified())
+        rs.moveToRowid(rs.lastModified());
+    if (!checkWorkingCopy())
+        return;
+    if (const DbError e = commitWorkingCopy()) {
+        showEngineError(e);
+        return;
+    }
+    afterSave();
+}
+
+void LedgerEditor::cancel()
+{
+    reject();
+}
+
+void LedgerEditor::insertSymbol(const QString& symbol)
+{
+    QWidget* target = m_symbolTarget;
+    if (!target || !target->isEnabled())
+        return;
+    if (auto* e = qobject_cast<QLineEdit*>(target)) {
+        if (!e->isReadOnly())
+            e->insert(symbol);
+    } else if (auto* c = qobject_cast<QComboBox*>(target)) {
+        if (c->lineEdit())
+            c->lineEdit()->insert(symbol);
+    } else if (auto* p = qobject_cast<QPlainTextEdit*>(target)) {
+        if (!p->isReadOnly())
+            p->insertPlainText(symbol);
+    }
+}
+
+// ---- focus, keys and mouse ------------------------------------------------
+
+void LedgerEditor::paintField(QWidget* field, bool focused)
+{
+    QPalette p = field->palette();
+    const QColor base = fromColorRef(focused ? FocusBackground : FieldBackground);
+    const QColor text = fromColorRef(focused ? FocusText : FieldText);
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(g, QPalette::Base, base);
+        p.setColor(g, QPalette::Text, text);
+    }
+    field->setPalette(p);
+}
+
+bool LedgerEditor::walkOnEnter(QWidget* field)
+{
+    const QList<QWidget*> order = m_customEnterOrder ? m_enterOrder : QList<QWidget*>(Text1.cbegin(), Text1.cend());
+    const qsizetype i = order.indexOf(field);
+    if (i < 0)
+        return false;
+    QWidget* next = i + 1 < order.size() ? order.at(i + 1) : m_enterAfterLast.data();
+    if (next)
+        next->setFocus(Qt::TabFocusReason);
+    return true;
+}
+
+bool LedgerEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (auto* b = qobject_cast<QPushButton*>(watched); b && m_buttons.contains(b)) {
+        if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
+            highlightButton(b);
+        return QDialog::eventFilter(watched, event);
+    }
+
+    // The inner line edit of a combo box speaks for its combo box.
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (w && qobject_cast<QComboBox*>(w->parentWidget()) && qobject_cast<QLineEdit*>(w))
+        w = w->parentWidget();
+    if (!w || !Data1->boundFields().contains(w))
+        return QDialog::eventFilter(watched, event);
+
+    switch (event->type()) {
+    case QEvent::KeyPress: {
+        auto* k = static_cast<QKeyEvent*>(event);
+        const bool lineBreak = qobject_cast<QPlainTextEdit*>(w) && (k->modifiers() & Qt::ShiftModifier);
+        if (isEnterKey(k) && !lineBreak && walkOnEnter(w))
+            return true;
+        break;
+    }
+    case QEvent::FocusIn:
+        // A field that gets the focus back after a message box or its own
+        // drop-down list is already dark; it does not beep again.
+        if (m_focusField != w) {
+            m_focusField = w;
+            paintField(w, true);
+            prompt().beep();
+        }
+        break;
+    case QEvent::FocusOut: {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
+            break;
+        if (watched != w && w->hasFocus())
+            break;   // the focus moved between a combo box and its own line edit
+        m_focusField = nullptr;
+        paintField(w, false);
+        if (m_spec.symbolToolbar)
+            m_symbolTarget = w;
+        break;
+    }
+    default:
+        break;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void LedgerEditor::keyPressEvent(QKeyEvent* event)
+{
+    // Escape does not throw the working copy away; Cancel does.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void LedgerEditor::highlightButton(QPushButton* button)
+{
+    if (m_state.ButtonHighlighted || m_notHighlighted.contains(button))
+        return;
+    m_state.ButtonHighlighted = true;
+    QPalette p = button->palette();
+    p.setColor(QPalette::Button, fromColorRef(HighlightColor));
+    button->setPalette(p);
+}
+
+void LedgerEditor::restoreButtons()
+{
+    if (!m_state.ButtonHighlighted)
+        return;
+    for (QPushButton* b : std::as_const(m_buttons))
+        b->setPalette(QPalette());
+    m_state.ButtonHighlighted = false;
+}
+
+void LedgerEditor::mouseMoveEvent(QMouseEvent* event)
+{
+    QWidget* under = childAt(event->position().toPoint());
+    auto* button = qobject_cast<QPushButton*>(under);
+    if (!button || !m_buttons.contains(button))
+        restoreButtons();
+    QDialog::mouseMoveEvent(event);
+}
+
+} // namespace ravo

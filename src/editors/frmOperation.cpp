@@ -1,0 +1,352 @@
+#include "frmOperation.h"
+
+#include "EditorTexts.h"
+#include "MemoEdit.h"
+#include "core/Dates.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace ravo {
+
+namespace {
+
+EditorSpec inUseSpec()
+{
+    EditorSpec s;
+    s.caption = QStringLiteral("在用计量器具台帐编辑器");
+    s.table = tables::InUse;
+    s.workingTable = tables::working(tables::InUse);
+    s.order = NumberColumn;
+    s.symbolToolbar = true;
+    return s;
+}
+
+const QString Category = QStringLiteral("计量器具类别");
+const QString Kind = QStringLiteral("计量器具种别");
+const QString Accessories = QStringLiteral("配套设备");
+
+} // namespace
+
+const QStringList& frmOperation::textColumns()
+{
+    static const QStringList cols = QStringLiteral(
+        "计量器具编号,计量器具名称,规格型号,准确度,准确度等级,测量范围,分度值,制造厂家,出厂编号,出厂日期,"
+        "启用日期,检定日期,检定周期,有效日期,检定单位,使用部门,存放地点,保管员,联系电话,购买日期,采购员,"
+        "购买价格,备注")
+                                        .split(QLatin1Char(','));
+    return cols;
+}
+
+const QStringList& frmOperation::comboColumns()
+{
+    static const QStringList cols = {Category, Kind, QStringLiteral("管理类别"), QStringLiteral("法制管理类别"),
+                                     QStringLiteral("状态")};
+    return cols;
+}
+
+frmOperation::frmOperation(ProgramState& state, QWidget* parent)
+    : LedgerEditor(state, inUseSpec(), parent)
+{
+    createFields();
+    createButtons();
+    createLayout();
+    setNumberField(Text1[0]);
+    setEnterOrder(tabSequence(), cmdOK);
+}
+
+void frmOperation::createFields()
+{
+    const QStringList& cols = textColumns();
+    for (int i = 0; i < cols.size() - 1; ++i)
+        addTextField(i, cols.at(i));
+    addMemoField(22, cols.last(), RemarkMaxLength);
+
+    QStringList categories;
+    for (const InstrumentClass& c : *state().InstrumentClasses)
+        categories << c.name;
+    addComboField(0, Category, categories);
+    addComboField(1, Kind);
+    addComboField(2, comboColumns().at(2), {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")});
+    addComboField(3, comboColumns().at(3), {QStringLiteral("送检"), QStringLiteral("自检"), QStringLiteral("抽检")});
+    addComboField(4, comboColumns().at(4),
+                  {QStringLiteral("合格"), QStringLiteral("准用"), QStringLiteral("限用"), QStringLiteral("禁用"),
+                   QStringLiteral("测量标准"), QStringLiteral("封存"), QStringLiteral("报废")});
+    // The kind list follows whatever the category box shows, typed or picked.
+    connect(Combo1[0], &QComboBox::editTextChanged, this, &frmOperation::fillKindList);
+}
+
+void frmOperation::createButtons()
+{
+    cmdFind = addCommandButton(QStringLiteral("cmdFind"), texts::FindCaption, &LedgerEditor::findByNumber);
+    cmdCopy = addCommandButton(QStringLiteral("cmdCopy"), texts::CopyCaption);
+    cmdAdd = addCommandButton(QStringLiteral("cmdAdd"), texts::AddCaption);
+    cmdDelete = addCommandButton(QStringLiteral("cmdDelete"), texts::DeleteCaption, &LedgerEditor::deleteCurrent);
+    cmdCancle = addCommandButton(QStringLiteral("cmdCancle"), QStringLiteral("取消(&E)"), &LedgerEditor::cancel);
+    cmdOK = addCommandButton(QStringLiteral("cmdOK"), texts::OkCaption, &LedgerEditor::save);
+    cmdValidate = addCommandButton(QStringLiteral("cmdValidate"), QStringLiteral("确认记录(&V)"));
+    cmdJunk = addCommandButton(QStringLiteral("cmdJunk"), QStringLiteral("报废(&J)"));
+    cmdObturate = addCommandButton(QStringLiteral("cmdObturate"), QStringLiteral("封存(&S)"));
+    cmdRepair = addCommandButton(QStringLiteral("cmdRepair"), QStringLiteral("修理记录(&R)"));
+    connect(cmdCopy, &QPushButton::clicked, this, &frmOperation::copyRecord);
+    connect(cmdAdd, &QPushButton::clicked, this, &frmOperation::addRecord);
+    connect(cmdValidate, &QPushButton::clicked, this, &frmOperation::showConfirmationRecords);
+    connect(cmdJunk, &QPushButton::clicked, this, &frmOperation::scrap);
+    connect(cmdObturate, &QPushButton::clicked, this, &frmOperation::seal);
+    connect(cmdRepair, &QPushButton::clicked, this, &frmOperation::showRepairRecords);
+}
+
+QList<QWidget*> frmOperation::tabSequence() const
+{
+    QList<QWidget*> seq = {Text1[0], Combo1[0], Combo1[1]};
+    for (int i = 1; i <= 6; ++i)
+        seq << Text1[i];
+    seq << Combo1[2] << Combo1[3] << Text1[7] << Text1[8] << Text1[9] << Combo1[4];
+    for (int i = 10; i <= 22; ++i)
+        seq << Text1[i];
+    return seq;
+}
+
+void frmOperation::createLayout()
+{
+    const QList<QWidget*> seq = tabSequence();
+    auto* fields = new QGridLayout;
+    fields->setHorizontalSpacing(6);
+    fields->setVerticalSpacing(4);
+    // Label and field pairs, three to a row, in tab order; the remark spans
+    // the width below them.
+    constexpr int PerRow = 3;
+    for (int i = 0; i < seq.size(); ++i) {
+        QWidget* f = seq.at(i);
+        auto* label = addLabel(i, Data1->boundColumn(f));
+        label->setBuddy(f);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (f == Text1[22]) {
+            const int row = (i + PerRow - 1) / PerRow;
+            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+            fields->addWidget(label, row, 0);
+            fields->addWidget(f, row, 1, 1, PerRow * 2 - 1);
+            fields->setRowStretch(row, 1);
+        } else {
+            fields->addWidget(label, i / PerRow, (i % PerRow) * 2);
+            fields->addWidget(f, i / PerRow, (i % PerRow) * 2 + 1);
+        }
+    }
+    for (int c = 0; c < PerRow; ++c)
+        fields->setColumnStretch(c * 2 + 1, 1);
+    Text1[22]->setMinimumHeight(72);
+
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {cmdFind, cmdCopy, cmdAdd, cmdDelete, cmdCancle, cmdOK})
+        buttons->addWidget(b);
+    buttons->addSpacing(12);
+    Frame1 = new QGroupBox(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    auto* frame = new QVBoxLayout(Frame1);
+    for (QPushButton* b : {cmdValidate, cmdJunk, cmdObturate, cmdRepair})
+        frame->addWidget(b);
+    buttons->addWidget(Frame1);
+    buttons->addStretch(1);
+
+    auto* row = new QHBoxLayout(body());
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addLayout(fields, 1);
+    row->addSpacing(8);
+    row->addLayout(buttons);
+
+    QWidget* previous = nullptr;
+    for (QWidget* w : seq) {
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+    for (QPushButton* b : {cmdFind, cmdCopy, cmdAdd, cmdDelete, cmdCancle, cmdOK, cmdValidate, cmdJunk,
+                           cmdObturate, cmdRepair}) {
+        setTabOrder(previous, b);
+        previous = b;
+    }
+    resize(980, 600);
+}
+
+void frmOperation::fillKindList(const QString& category)
+{
+    QComboBox* kind = Combo1[1];
+    const QString text = kind->currentText();
+    const QSignalBlocker quiet(kind);
+    kind->clear();
+    for (const InstrumentClass& c : *state().InstrumentClasses) {
+        if (c.name == category) {
+            kind->addItems(c.kinds);
+            break;
+        }
+    }
+    kind->setCurrentIndex(-1);
+    kind->setEditText(text);
+}
+
+void frmOperation::proposeValidUntil()
+{
+    const std::optional<QDate> calibrated = parseUserDate(fieldText(11));
+    if (calibrated)
+        setFieldText(13, formatShortDate(validUntilDefault(*calibrated)));
+}
+
+void frmOperation::setNewRowDefaults()
+{
+    Combo1[2]->setEditText(QStringLiteral("A"));
+    Combo1[3]->setEditText(QStringLiteral("强检"));
+    Combo1[4]->setEditText(QStringLiteral("准用"));
+    setFieldText(11, formatShortDate(today()));
+    setFieldText(12, QStringLiteral("12"));
+    proposeValidUntil();
+}
+
+void frmOperation::addRecord()
+{
+    if (!Data1->addNew())
+        return;
+    unlockFields();
+    setNewRowDefaults();
+    Text1[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void frmOperation::copyRecord()
+{
+    QStringList texts;
+    for (QWidget* f : std::as_const(Text1))
+        texts << DataControl::fieldText(f);
+    QStringList combos;
+    for (QComboBox* c : std::as_const(Combo1))
+        combos << c->currentText();
+    if (!Data1->addNew())
+        return;
+    unlockFields();
+    for (int i = 0; i < Combo1.size(); ++i)
+        Combo1[i]->setEditText(combos.at(i));
+    for (int i = 0; i < Text1.size(); ++i)
+        setFieldText(i, texts.at(i));
+    auto* number = static_cast<QLineEdit*>(Text1[0]);
+    number->selectAll();
+    number->setFocus(Qt::OtherFocusReason);
+}
+
+void frmOperation::onActivate()
+{
+    if (state().EditorMode == 1)
+        issueFromStock();
+    else
+        walkBackToNumber(state().SelectedNumber);
+    state().EditorMode = 2;
+}
+
+void frmOperation::issueFromStock()
+{
+    if (!Data1->addNew())
+        return;
+    unlockFields();
+    const QHash<QString, QVariant>& item = state().StockIssue;
+    auto stock = [&item](const QString& column) { return item.value(column).toString(); };
+    auto dateOrToday = [&](const QString& column) {
+        const QString d = stock(column).trimmed();
+        return d.isEmpty() ? formatShortDate(today()) : d;
+    };
+    Combo1[0]->setEditText(stock(Category));
+    Combo1[1]->setEditText(stock(Kind));
+    Combo1[2]->setEditText(QStringLiteral("A"));
+    Combo1[3]->setEditText(QStringLiteral("强检"));
+    Combo1[4]->setEditText(QStringLiteral("准用"));
+    setFieldText(10, formatShortDate(today()));
+    setFieldText(11, formatShortDate(today()));
+    setFieldText(12, QStringLiteral("12"));
+    const QStringList& cols = textColumns();
+    for (int i = 1; i <= 7; ++i)
+        setFieldText(i, stock(cols.at(i)));
+    setFieldText(9, dateOrToday(cols.at(9)));
+    setFieldText(19, dateOrToday(cols.at(19)));
+    setFieldText(21, stock(cols.at(21)));
+    setFieldText(20, stock(cols.at(20)));
+    proposeValidUntil();
+    // The accessories are not shown here but belong to the instrument.
+    if (!stock(Accessories).isEmpty())
+        Data1->recordset().setValue(Accessories, stock(Accessories));
+    Text1[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void frmOperation::scrap()
+{
+    moveOut(Move::InUseToScrapped, QStringLiteral("报废"), QStringLiteral("”报废吗？"));
+}
+
+void frmOperation::seal()
+{
+    moveOut(Move::InUseToSealed, QStringLiteral("封存"), QStringLiteral("”封存吗？"));
+}
+
+void frmOperation::moveOut(Move move, const QString& title, const QString& questionEnding)
+{
+    const QString shown = fieldText(0);
+    const QString name = fieldText(1);
+    const QString number = shown.trimmed();
+    if (number.isEmpty()) {
+        refuseBlankNumber();
+        return;
+    }
+    // The row is copied from the working table, so what was typed goes there first.
+    if (const DbError e = Data1->writePending()) {
+        Data1->reportRefusal(e);
+        return;
+    }
+    const QString question = QStringLiteral("你确认要将编号为：“") + shown + QStringLiteral("”的“") + name + questionEnding;
+    if (!prompt().confirm(question, title))
+        return;
+    const qint64 row = Data1->recordset().currentRowid();
+    if (const DbError e = moveInstrument(db(), move, number, today())) {
+        prompt().error(e.text(), AppTitle);
+        return;
+    }
+    refreshAfterMove(row);
+}
+
+bool frmOperation::handOverInstrument(bool forRepair)
+{
+    const QString number = fieldText(0).trimmed();
+    if (number.isEmpty()) {
+        refuseBlankNumber();
+        return false;
+    }
+    QHash<QString, QString>& target = state().TargetInstrument;
+    const QStringList& cols = textColumns();
+    target.insert(cols.at(0), number);
+    target.insert(cols.at(1), fieldText(1));
+    target.insert(cols.at(2), fieldText(2));
+    if (forRepair) {
+        target.insert(Category, Combo1[0]->currentText());
+        target.insert(Kind, Combo1[1]->currentText());
+    } else {
+        target.insert(cols.at(14), fieldText(14));
+        target.insert(cols.at(8), fieldText(8));
+        target.insert(cols.at(7), fieldText(7));
+    }
+    state().EditorMode = 2;
+    return true;
+}
+
+void frmOperation::showConfirmationRecords()
+{
+    if (handOverInstrument(false) && openConfirmationEditor())
+        activate();
+}
+
+void frmOperation::showRepairRecords()
+{
+    if (handOverInstrument(true) && openRepairEditor())
+        activate();
+}
+
+} // namespace ravo
