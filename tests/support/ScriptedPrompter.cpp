@@ -1,0 +1,35 @@
+#include "ScriptedPrompter.h"
+
+namespace ravo::test {
+
+Prompter::Answer ScriptedPrompter::message(const QString& text, const QString& title, Icon icon, Buttons buttons)
+{
+    Message m{text, title, icon, buttons, buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok};
+    if (!answers.isEmpty())
+        m.answer = answers.dequeue();
+    if (onMessage)
+        onMessage(m);
+    messages.append(m);
+    return m.answer;
+}
+
+std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QString& title,
+                                               const QString& defaultText)
+{
+    Input in{prompt, title, defaultText, std::nullopt};
+    if (!inputs.isEmpty())
+        in.answer = inputs.dequeue();
+    inputsShown.append(in);
+    return in.answer;
+}
+
+void ScriptedPrompter::clear()
+{
+    answers.clear();
+    inputs.clear();
+    messages.clear();
+    inputsShown.clear();
+    beeps = 0;
+}
+
+} // namespace ravo::test
