@@ -1,0 +1,162 @@
+#include "frmLogin.h"
+
+#include "InstrumentDial.h"
+#include "UserTexts.h"
+#include "core/Accounts.h"
+#include "core/PasswordHash.h"
+
+#include <QComboBox>
+#include <QCompleter>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace ravo {
+
+frmLogin::frmLogin(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state)
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(QStringLiteral("RAVO 登录"));
+    createLayout();
+    loadAccounts();
+}
+
+void frmLogin::createLayout()
+{
+    m_picture = new InstrumentDial(this);
+
+    cboName = new QComboBox(this);
+    cboName->setObjectName(QStringLiteral("cboName"));
+    // A name may be typed as well as picked. It must stay exactly as typed:
+    // with the default settings the combo box would replace a typed "admin"
+    // by a listed "Admin" (case-blind completion) when Enter is pressed.
+    cboName->setEditable(true);
+    cboName->setInsertPolicy(QComboBox::NoInsert);
+    cboName->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    cboName->setMinimumWidth(200);
+
+    txtPassword = new QLineEdit(this);
+    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    makePasswordBox(txtPassword);
+    txtPassword->setToolTip(QStringLiteral("第一次登录无需密码!确定即可!"));
+
+    m_nameLabel = new QLabel(QStringLiteral("用户名(&U):"), this);
+    m_nameLabel->setObjectName(QStringLiteral("lblName"));
+    m_nameLabel->setBuddy(cboName);
+    m_passwordLabel = new QLabel(QStringLiteral("密码(&P):"), this);
+    m_passwordLabel->setObjectName(QStringLiteral("lblPassword"));
+    m_passwordLabel->setBuddy(txtPassword);
+
+    cmdOK = new QPushButton(OkButtonText, this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdCancel = new QPushButton(CancelButtonText, this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    // Esc is QDialog's own: it calls reject(), as the cancel button does.
+    connect(cmdOK, &QPushButton::clicked, this, &frmLogin::checkSignIn);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::reject);
+
+    // The two fields sit level with the middle of the picture.
+    auto* fields = new QGridLayout;
+    fields->setRowStretch(0, 1);
+    fields->addWidget(m_nameLabel, 1, 0);
+    fields->addWidget(cboName, 1, 1);
+    fields->addWidget(m_passwordLabel, 2, 0);
+    fields->addWidget(txtPassword, 2, 1);
+    fields->setRowStretch(3, 1);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(m_picture);
+    top->addSpacing(12);
+    top->addLayout(fields, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmLogin::loadAccounts()
+{
+    const AccountLoad load = loadAccountList(m_state.settings);
+    m_state.UserList = load.accounts;
+    m_state.UserEditList = load.accounts;
+    m_state.UserCount = qint16(load.accounts.size());
+
+    cboName->clear();
+    for (const UserAccount& account : load.accounts)
+        cboName->addItem(account.Name);
+}
+
+void frmLogin::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    preselectLastAccount();
+    txtPassword->setFocus();
+}
+
+void frmLogin::preselectLastAccount()
+{
+    cboName->setCurrentIndex(preselectIndex(m_state.settings, cboName->count()));
+}
+
+int frmLogin::matchingAccount(const QString& name, const QString& password) const
+{
+    for (int i = 0; i < m_state.UserList.size(); ++i) {
+        const UserAccount& account = m_state.UserList.at(i);
+        if (account.Name == name && passwordMatches(account.Password, password))
+            return i + 1;
+    }
+    return 0;
+}
+
+void frmLogin::checkSignIn()
+{
+    const QString password = txtPassword->text();
+    const int account = matchingAccount(cboName->currentText(), password);
+    if (account == 0) {
+        m_state.prompt.error(QStringLiteral("密码错误，再试一次！"), QStringLiteral("登录"));
+        txtPassword->setFocus();
+        txtPassword->selectAll();
+        return;
+    }
+    upgradeClearTextPassword(account, password);
+    m_state.CurrentUser = qint16(account);
+    Ok = true;
+    accept();
+}
+
+// A password still kept in clear text by an older version is replaced by its
+// hash as soon as its owner has proved to know it. Should hashing fail, the
+// old value stays and the next sign-in tries again.
+void frmLogin::upgradeClearTextPassword(int account, const QString& password)
+{
+    if (!isClearTextPassword(m_state.UserList.at(account - 1).Password))
+        return;
+    const std::optional<QString> hash = hashPassword(password);
+    if (!hash)
+        return;
+    m_state.UserList[account - 1].Password = *hash;
+    if (account <= m_state.UserEditList.size())
+        m_state.UserEditList[account - 1].Password = *hash;
+    savePassword(m_state.settings, account, *hash);
+}
+
+void frmLogin::reject()
+{
+    Ok = false;
+    QDialog::reject();
+}
+
+} // namespace ravo

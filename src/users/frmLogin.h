@@ -1,0 +1,58 @@
+#pragma once
+// The sign-in dialog that start-up shows before any other window.
+//
+// Creating it loads the account list (seeding the store on first run) into
+// UserList, UserEditList and UserCount. Showing it preselects the account
+// that signed in last ("Settings"/"OldUser"). "确定" looks for the first
+// account whose name and password both equal what was typed, exactly; on a
+// match it sets CurrentUser and Ok and closes. Start-up reads Ok after the
+// modal dialog returns: False means the user gave up.
+#include "core/ProgramState.h"
+
+#include <QDialog>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace ravo {
+
+class InstrumentDial;
+
+class frmLogin : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmLogin(ProgramState& state, QWidget* parent = nullptr);
+
+    // True once an account has signed in.
+    bool Ok = false;
+
+    QComboBox* cboName = nullptr;
+    QLineEdit* txtPassword = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancel = nullptr;
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createLayout();
+    void loadAccounts();
+    void preselectLastAccount();
+    void checkSignIn();
+    // The first account (1-based) whose name and password equal the typed
+    // ones, or 0.
+    int matchingAccount(const QString& name, const QString& password) const;
+    void upgradeClearTextPassword(int account, const QString& password);
+
+    ProgramState& m_state;
+    QLabel* m_nameLabel = nullptr;
+    QLabel* m_passwordLabel = nullptr;
+    InstrumentDial* m_picture = nullptr;
+};
+
+} // namespace ravo

@@ -1,0 +1,144 @@
+#include "frmPassword.h"
+
+#include "UserTexts.h"
+#include "core/Accounts.h"
+#include "core/PasswordHash.h"
+
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace ravo {
+
+namespace {
+
+const QString kWarningHead = QStringLiteral("警告：") + QString(32, QLatin1Char(' '));
+const QString kWarningText = kWarningHead + QStringLiteral("如果不输入任何新密码而直接单击“确定”按钮，将取消密码！");
+
+} // namespace
+
+frmPassword::frmPassword(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state)
+{
+    setObjectName(QStringLiteral("frmPassword"));
+    setWindowTitle(QStringLiteral("设置密码"));
+    createLayout();
+    // Whatever an earlier dialog left behind is no answer of this one.
+    m_state.NewPassword.reset();
+}
+
+void frmPassword::createLayout()
+{
+    txtPassword1 = new QLineEdit(this);
+    txtPassword1->setObjectName(QStringLiteral("txtPassword1"));
+    makePasswordBox(txtPassword1);
+    txtPassword2 = new QLineEdit(this);
+    txtPassword2->setObjectName(QStringLiteral("txtPassword2"));
+    makePasswordBox(txtPassword2);
+
+    auto* label1 = new QLabel(QStringLiteral("请输入新密码："), this);
+    label1->setObjectName(QStringLiteral("lblPassword1"));
+    label1->setBuddy(txtPassword1);
+    auto* label2 = new QLabel(QStringLiteral("确认新密码："), this);
+    label2->setObjectName(QStringLiteral("lblPassword2"));
+    label2->setBuddy(txtPassword2);
+
+    // The spaces after "警告：" are meant to end the first line: the label is
+    // made just wide enough for them, so the warning proper starts below.
+    lblWarning = new QLabel(kWarningText, this);
+    lblWarning->setObjectName(QStringLiteral("lblWarning"));
+    lblWarning->setWordWrap(true);
+    lblWarning->setFixedWidth(QFontMetrics(lblWarning->font()).horizontalAdvance(kWarningHead) + 2);
+    auto* warningIcon = new QLabel(this);
+    const int iconSize = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
+    warningIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(iconSize, iconSize));
+
+    cmdOk = new QPushButton(OkButtonText, this);
+    cmdOk->setObjectName(QStringLiteral("cmdOk"));
+    cmdOk->setDefault(true);
+    cmdCancle = new QPushButton(CancelButtonText, this);
+    cmdCancle->setObjectName(QStringLiteral("cmdCancle"));
+    connect(cmdOk, &QPushButton::clicked, this, &frmPassword::confirm);
+    connect(cmdCancle, &QPushButton::clicked, this, &frmPassword::reject);
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(label1, 0, 0);
+    fields->addWidget(txtPassword1, 0, 1);
+    fields->addWidget(label2, 1, 0);
+    fields->addWidget(txtPassword2, 1, 1);
+    fields->setColumnMinimumWidth(1, 180);
+    fields->setRowStretch(2, 1);
+
+    auto* warning = new QHBoxLayout;
+    warning->addWidget(warningIcon, 0, Qt::AlignTop);
+    warning->addWidget(lblWarning, 0, Qt::AlignTop);
+
+    auto* top = new QHBoxLayout;
+    top->addLayout(fields);
+    top->addSpacing(16);
+    top->addLayout(warning);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdOk);
+    buttons->addWidget(cmdCancle);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addSpacing(8);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void frmPassword::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        txtPassword1->setFocus();
+}
+
+void frmPassword::confirm()
+{
+    if (txtPassword1->text() != txtPassword2->text()) {
+        m_state.prompt.error(QStringLiteral("密码错误！请检查密码的一致性！"), QStringLiteral("密码错误！"));
+        txtPassword2->setFocus();
+        txtPassword2->selectAll();
+        return;
+    }
+    m_state.NewPassword = txtPassword1->text();
+    accept();
+}
+
+void frmPassword::reject()
+{
+    m_state.NewPassword.reset();
+    QDialog::reject();
+}
+
+void changePassword(ProgramState& state, QWidget* parent)
+{
+    const int account = state.CurrentUser;
+    if (account < 1 || account > state.UserList.size())
+        return; // nobody has signed in
+
+    frmPassword dialog(state, parent);
+    dialog.exec();
+    if (!state.NewPassword)
+        return;
+
+    const std::optional<QString> stored = hashPassword(*state.NewPassword);
+    if (!stored) {
+        state.prompt.error(QStringLiteral("新密码未能保存（系统内存不足或加密组件无法使用），原密码仍然有效。"),
+                           QStringLiteral("设置密码"));
+        return;
+    }
+    state.UserList[account - 1].Password = *stored;
+    savePassword(state.settings, account, *stored);
+}
+
+} // namespace ravo

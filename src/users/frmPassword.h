@@ -1,0 +1,46 @@
+#pragma once
+// The dialog in which a new password is typed twice. It leaves its result in
+// ProgramState::NewPassword for whoever opened it: the typed text when both
+// boxes agree (empty text removes the password), or no value when the user
+// cancelled. The dialog itself stores nothing.
+#include "core/ProgramState.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace ravo {
+
+class frmPassword : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmPassword(ProgramState& state, QWidget* parent = nullptr);
+
+    QLineEdit* txtPassword1 = nullptr;
+    QLineEdit* txtPassword2 = nullptr;
+    QLabel* lblWarning = nullptr;
+    QPushButton* cmdOk = nullptr;
+    QPushButton* cmdCancle = nullptr;
+
+public slots:
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createLayout();
+    void confirm();
+
+    ProgramState& m_state;
+};
+
+// The main window's "密码设置(&K)..." command: asks for a new password and,
+// unless the user cancels, makes it the signed-in account's password in
+// UserList and in the store (only that account's "Password" key is
+// written). The old password is not asked for.
+void changePassword(ProgramState& state, QWidget* parent);
+
+} // namespace ravo

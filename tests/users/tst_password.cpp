@@ -1,0 +1,142 @@
+// The password dialog, and the password change of the signed-in account.
+#include "UsersTestKit.h"
+#include "users/frmPassword.h"
+
+#include <QSettings>
+#include <memory>
+
+using namespace ravo;
+using namespace ravo::test;
+
+namespace {
+
+// Every key of the accounts file with its value.
+QMap<QString, QVariant> snapshot(SettingsStore& store)
+{
+    store.sync();
+    QSettings file(store.fileName(SettingsStore::MainApp), QSettings::IniFormat);
+    QMap<QString, QVariant> values;
+    for (const QString& key : file.allKeys())
+        values.insert(key, file.value(key));
+    return values;
+}
+
+} // namespace
+
+class TestPassword : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Run> run;
+
+private slots:
+    void init() { run = std::make_unique<Run>(); QVERIFY(run->sandbox.isValid()); }
+
+    void confirming_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("equal") << "新密码1" << "新密码1";
+        QTest::newRow("both empty") << "" << "";
+        QTest::newRow("other case") << "abc" << "ABC";
+        QTest::newRow("trailing space") << "abc" << "abc ";
+        QTest::newRow("second empty") << "abc" << "";
+    }
+    void confirming()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        run->state.NewPassword = "left by an earlier dialog";
+        frmPassword dialog(run->state);
+        dialog.show();
+        QCOMPARE(dialog.focusWidget(), dialog.txtPassword1);
+        dialog.txtPassword1->setText(first);
+        dialog.txtPassword2->setText(second);
+        dialog.cmdOk->click();
+        if (first == second) {
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(run->state.NewPassword, std::optional<QString>(first));
+            return;
+        }
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(run->state.NewPassword, std::nullopt);
+        QCOMPARE(run->prompt.messages.size(), 1);
+        const ScriptedPrompter::Message& m = run->prompt.messages.at(0);
+        QCOMPARE(QStringList({m.text, m.title}), QStringList({"密码错误！请检查密码的一致性！", "密码错误！"}));
+        QCOMPARE(m.icon, Prompter::Icon::Critical);
+        QCOMPARE(dialog.focusWidget(), dialog.txtPassword2);
+        QCOMPARE(dialog.txtPassword2->selectedText(), second);
+    }
+
+    void changePassword_data()
+    {
+        QTest::addColumn<QStringList>("steps"); // "first|second" typed and 确定, or cancel, esc, close
+        QTest::addColumn<QString>("password");  // what lets 张三 in afterwards
+        QTest::newRow("new password") << QStringList{"新 密码 Pass|新 密码 Pass"} << "新 密码 Pass";
+        QTest::newRow("INI separators") << QStringList{"p=a;s,s\"w\\|p=a;s,s\"w\\"} << "p=a;s,s\"w\\";
+        QTest::newRow("looks like a hash") << QStringList{"$argon2id$v=19$m=8,t=1,p=1$YQ$YQ|$argon2id$v=19$m=8,t=1,p=1$YQ$YQ"}
+                                           << "$argon2id$v=19$m=8,t=1,p=1$YQ$YQ";
+        QTest::newRow("password removed") << QStringList{"|"} << "";
+        QTest::newRow("取消") << QStringList{"cancel"} << "z";
+        QTest::newRow("Esc") << QStringList{"esc"} << "z";
+        QTest::newRow("close box") << QStringList{"close"} << "z";
+        QTest::newRow("boxes differ, then 取消") << QStringList{"a|b", "cancel"} << "z";
+    }
+    void changePassword()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, password);
+        const bool changed = password != "z";
+        writeAccounts(run->state.settings, {{"Admin", "root"}, {"张三", "z"}});
+        QCOMPARE(signIn(run->state, "张三", "z"), 2);
+        const QMap<QString, QVariant> before = snapshot(run->state.settings);
+        const QString adminPassword = run->state.UserList.at(0).Password;
+        run->state.NewPassword = "stale"; // an earlier dialog's answer is not this one's
+
+        QWidget mainWindow;
+        whenModal<frmPassword>(this, [steps](frmPassword* d) {
+            for (const QString& step : steps) {
+                if (step == "cancel")
+                    d->cmdCancle->click();
+                else if (step == "esc")
+                    QTest::keyClick(d->txtPassword1, Qt::Key_Escape);
+                else if (step == "close")
+                    d->close();
+                else {
+                    d->txtPassword1->setText(step.section('|', 0, 0));
+                    d->txtPassword2->setText(step.section('|', 1));
+                    d->cmdOk->click();
+                }
+            }
+        });
+        ravo::changePassword(run->state, &mainWindow);
+
+        if (!changed)
+            QCOMPARE(run->state.NewPassword, std::nullopt);
+        const QString stored = run->stored(2);
+        QCOMPARE(isPasswordHash(stored), !password.isEmpty()); // never the clear text
+        QCOMPARE(run->state.UserList.at(1).Password, stored);
+        QCOMPARE(run->state.UserList.at(0).Password, adminPassword);
+        // Nothing but 张三's password is written.
+        QMap<QString, QVariant> after = snapshot(run->state.settings);
+        QCOMPARE(after.value("2/Password") != before.value("2/Password"), changed);
+        after["2/Password"] = before.value("2/Password");
+        QCOMPARE(after, before);
+        // The next run lets 张三 in with the password now in force only.
+        ProgramState next(run->sandbox.appDir(), run->prompt);
+        QCOMPARE(signIn(next, "张三", password), 2);
+        QCOMPARE(signIn(next, "张三", changed ? "z" : "stale"), 0);
+    }
+
+    // Tests hash cheaply; the program itself pays libsodium's interactive cost.
+    void programHashCost()
+    {
+        setPasswordHashCost(PasswordHashCost::Interactive);
+        const QString hash = hashPassword("root").value_or(QString());
+        setPasswordHashCost(PasswordHashCost::Minimum);
+        QVERIFY2(hash.startsWith("$argon2id$v=19$m=65536,t=2,p=1$"), qPrintable(hash));
+        QVERIFY(passwordMatches(hash, "root"));
+        QVERIFY(hashPassword("root") != hashPassword("root")); // salted
+    }
+};
+
+QTEST_MAIN(TestPassword)
+#include "tst_password.moc"
