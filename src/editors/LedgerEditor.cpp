@@ -156,6 +156,9 @@ QPushButton* LedgerEditor::addCommandButton(const QString& objectName, const QSt
     auto* b = new QPushButton(caption, this);
     b->setObjectName(objectName);
     b->setMouseTracking(true);
+    // No button is the dialog's default: Enter walks the fields, and on a
+    // button it presses that button (see eventFilter).
+    b->setAutoDefault(false);
     b->installEventFilter(this);
     m_buttons << b;
     if (slot)
@@ -248,6 +251,12 @@ void LedgerEditor::showEvent(QShowEvent* event)
     if (!m_loaded)
         load();
     activate();
+    // The window opens on its first field unless activation chose another.
+    if (!focusWidget()) {
+        const QList<QWidget*> order = enterOrder();
+        if (!order.isEmpty() && order.first()->isEnabled())
+            order.first()->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 void LedgerEditor::activate()
@@ -477,9 +486,14 @@ void LedgerEditor::paintField(QWidget* field, bool focused)
     field->setPalette(p);
 }
 
+QList<QWidget*> LedgerEditor::enterOrder() const
+{
+    return m_customEnterOrder ? m_enterOrder : QList<QWidget*>(Text1.cbegin(), Text1.cend());
+}
+
 bool LedgerEditor::walkOnEnter(QWidget* field)
 {
-    const QList<QWidget*> order = m_customEnterOrder ? m_enterOrder : QList<QWidget*>(Text1.cbegin(), Text1.cend());
+    const QList<QWidget*> order = enterOrder();
     const qsizetype i = order.indexOf(field);
     if (i < 0)
         return false;
@@ -494,6 +508,10 @@ bool LedgerEditor::eventFilter(QObject* watched, QEvent* event)
     if (auto* b = qobject_cast<QPushButton*>(watched); b && m_buttons.contains(b)) {
         if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
             highlightButton(b);
+        if (event->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent*>(event))) {
+            b->click();
+            return true;
+        }
         return QDialog::eventFilter(watched, event);
     }
 

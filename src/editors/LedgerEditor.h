@@ -185,6 +185,7 @@ private:
     void paintField(QWidget* field, bool focused);
     void highlightButton(QPushButton* button);
     void restoreButtons();
+    QList<QWidget*> enterOrder() const;
     bool walkOnEnter(QWidget* field);
 
     ProgramState& m_state;

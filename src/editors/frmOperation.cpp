@@ -171,7 +171,7 @@ void frmOperation::createLayout()
         setTabOrder(previous, b);
         previous = b;
     }
-    resize(980, 600);
+    resize(980, 540);
 }
 
 void frmOperation::fillKindList(const QString& category)
