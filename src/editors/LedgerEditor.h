@@ -162,8 +162,8 @@ protected:
     virtual QString commitDeleteStatement() const;
     virtual QString commitInsertStatement() const;
     virtual DbError commitWorkingCopy();
-    // After a successful save; the default closes the window when the
-    // spec says so.
+    // After a successful save; the default closes the window unless the
+    // window stays open after saving (closeOnSave).
     virtual void afterSave();
 
     // Shows the engine's description in a plain box with the application's title.
