@@ -1,0 +1,151 @@
+#include "WorkingTableWindow.h"
+
+#include "PlanningTexts.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#if __has_include("ResultPrint.h")
+#include "ResultPrint.h"
+#define RAVO_HAVE_RESULT_PRINT 1
+#endif
+
+namespace ravo {
+
+WorkingTableWindow::WorkingTableWindow(ProgramState& state, const QString& workingTable, const QString& okName,
+                                       QWidget* parent)
+    : QDialog(parent), Data1(state.LedgerDatabase), m_state(state), m_model(Data1), m_table(workingTable)
+{
+    createLayout(okName);
+}
+
+WorkingTableWindow::~WorkingTableWindow()
+{
+    // A window destroyed without being closed (its owner went first) still
+    // leaves no table behind.
+    unload();
+}
+
+void WorkingTableWindow::createLayout(const QString& okName)
+{
+    Label1 = new QLabel(this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setWordWrap(true);
+
+    DBGrid1 = new QTableView(this);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setModel(&m_model);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->setAlternatingRowColors(true);
+    DBGrid1->setWordWrap(false);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(22);
+    DBGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    DBGrid1->horizontalHeader()->setDefaultSectionSize(110);
+    DBGrid1->horizontalHeader()->setHighlightSections(false);
+
+    Label2 = new QLabel(this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+
+    cmdPrint = new QPushButton(planningtexts::PrintCaption, this);
+    cmdPrint->setObjectName(QStringLiteral("cmdPrint"));
+    cmdPrint->setAutoDefault(false);
+    connect(cmdPrint, &QPushButton::clicked, this, &WorkingTableWindow::cmdPrint_Click);
+
+    m_ok = new QPushButton(planningtexts::OkCaption, this);
+    m_ok->setObjectName(okName);
+    m_ok->setDefault(true);
+    connect(m_ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Label2, 1);
+    buttons->addWidget(cmdPrint);
+    buttons->addWidget(m_ok);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Label1);
+    layout->addWidget(DBGrid1, 1);
+    layout->addLayout(buttons);
+    resize(780, 440);
+}
+
+DbError WorkingTableWindow::build()
+{
+    if (DbResult r = m_state.LedgerDatabase.runScratch(statement()); !r.ok())
+        return r.error;
+    return Data1.setRecordSource(QStringLiteral("select * from ") + m_table + QLatin1Char(';'));
+}
+
+bool WorkingTableWindow::load()
+{
+    m_touched = true;
+    DbError e = build();
+    if (e.number == DbError::TableExists) {
+        // A copy left behind by an earlier run: let it go and make it afresh,
+        // once.
+        Data1.setRecordSource(QString());
+        m_state.LedgerDatabase.execute(QStringLiteral("drop table ") + m_table + QLatin1Char(';'));
+        e = build();
+    }
+    if (e) {
+        m_state.prompt.plain(e.text(), AppTitle);
+        return false;
+    }
+    m_loaded = true;
+    return true;
+}
+
+int WorkingTableWindow::exec()
+{
+    if (!m_loaded && !load()) {
+        unload();
+        setResult(Rejected);
+        return Rejected;
+    }
+    return QDialog::exec();
+}
+
+void WorkingTableWindow::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        activate();
+}
+
+void WorkingTableWindow::activate()
+{
+    Data1.refresh();
+    Label2->setText(planningtexts::recordCountText(Data1.recordCount()));
+}
+
+void WorkingTableWindow::done(int result)
+{
+    unload();
+    QDialog::done(result);
+}
+
+void WorkingTableWindow::unload()
+{
+    if (!m_touched)
+        return;
+    m_touched = m_loaded = false;
+    Data1.setRecordSource(QString());
+    if (m_state.LedgerDatabase.isOpen())
+        dropWorkingTable(m_state.LedgerDatabase, m_table);
+}
+
+void WorkingTableWindow::cmdPrint_Click()
+{
+#ifdef RAVO_HAVE_RESULT_PRINT
+    PrintQuery(m_state, m_table, printTitle(), this);
+#else
+    m_state.prompt.message(QStringLiteral("本机尚未安装打印功能，不能打印“%1”。").arg(printTitle()), AppTitle,
+                           Prompter::Icon::Information);
+#endif
+}
+
+} // namespace ravo

@@ -1,0 +1,40 @@
+#include "frmOverDate.h"
+
+#include "PlanningTexts.h"
+#include "core/Dates.h"
+
+#include <QLabel>
+
+namespace ravo {
+
+QString dueListStatement(const Options& options, const QDate& today)
+{
+    const QString head = QStringLiteral("select * into ") + tables::DueList + QStringLiteral(" from ")
+                         + tables::SearchResult + QStringLiteral(" where 有效日期<= ");
+    const QString tail = QStringLiteral(" order by 计量器具编号;");
+    if (options.Advance == 1)
+        return head + QStringLiteral("now") + tail;
+    const int days = options.Advance == 2 ? options.AdvanceDay : 7 * options.AdvanceWeek;
+    return head + QLatin1Char('#') + formatJetMonthDate(today.addDays(days)) + QLatin1Char('#') + tail;
+}
+
+frmOverDate::frmOverDate(ProgramState& state, QWidget* parent)
+    : WorkingTableWindow(state, tables::DueList, QStringLiteral("cmdOK"), parent)
+{
+    setObjectName(QStringLiteral("frmOverDate"));
+    setWindowTitle(planningtexts::DueCaption);
+    Label1->setText(planningtexts::DueHeading);
+    cmdOK = m_ok;
+}
+
+QString frmOverDate::statement() const
+{
+    return dueListStatement(m_state.options, m_today.isValid() ? m_today : QDate::currentDate());
+}
+
+QString frmOverDate::printTitle() const
+{
+    return planningtexts::DuePrintTitle;
+}
+
+} // namespace ravo
