@@ -62,13 +62,17 @@ struct PlanningFixture {
     }
 };
 
-// Runs `step` on the modal window as soon as it is up (to look at it and
-// press its buttons); `step` has to close it.
-inline void whenModal(std::function<void(QWidget*)> step)
+// Runs `step` on the modal window named `name` as soon as it is up (to
+// look at it and press its buttons); `step` has to close it. Gives up after
+// a few seconds, so a window that never comes cannot hang the test.
+inline void whenModal(const QString& name, std::function<void(QWidget*)> step, int triesLeft = 500)
 {
-    QTimer::singleShot(0, [step] {
-        if (QWidget* w = QApplication::activeModalWidget())
+    QTimer::singleShot(triesLeft == 500 ? 0 : 10, [=] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (w && w->objectName() == name)
             step(w);
+        else if (triesLeft > 0)
+            whenModal(name, step, triesLeft - 1);
     });
 }
 

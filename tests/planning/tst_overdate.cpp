@@ -170,7 +170,7 @@ void TestOverDate::closingDropsTheTable()
     frmOverDate w(f.state);
     bool existedWhileOpen = false;
     QString count;
-    whenModal([&](QWidget*) {
+    whenModal("frmOverDate", [&](QWidget*) {
         existedWhileOpen = f.db().tableExists(tables::DueList);
         count = w.Label2->text();
         if (how == "ok")
