@@ -30,6 +30,14 @@ bool signIn(ravo::ProgramState& state)
     return login.Ok;
 }
 
+// The tip of the day. It comes with the auxiliary windows; until then there
+// is nothing to show.
+void showTipOfTheDay(ravo::ProgramState& state, QWidget* owner)
+{
+    Q_UNUSED(state);
+    Q_UNUSED(owner);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -69,6 +77,17 @@ int main(int argc, char* argv[])
     splash.reset();
     if (!loaded)
         return 1;
+    // The tip follows the main window's first activation, and so the due
+    // list when that shows.
+    QObject::connect(
+        &mainWindow, &ravo::frmMain::activated, &mainWindow,
+        [&] {
+            if (state.ShowTipsAtStartup == 1)
+                showTipOfTheDay(state, &mainWindow);
+        },
+        Qt::SingleShotConnection);
     mainWindow.show();
+    mainWindow.raise();
+    mainWindow.activateWindow();
     return app.exec();
 }

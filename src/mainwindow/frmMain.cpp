@@ -184,8 +184,10 @@ void frmMain::createStatusBar()
         m_panels.append(panel);
     }
     // The counter and the greeting give way to the clock when space is short.
-    for (QLabel* panel : {m_panels[0], m_panels[1]})
+    for (QLabel* panel : {m_panels[0], m_panels[1]}) {
         panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        panel->setMinimumWidth(16);
+    }
     sbStatusBar->addWidget(m_panels[0], 2);
     sbStatusBar->addWidget(m_panels[1], 3);
     sbStatusBar->addPermanentWidget(m_panels[2]);
@@ -310,6 +312,7 @@ void frmMain::activate()
         NoShow = false;
         commands->showDueListAtStartup();
     }
+    emit activated();
 }
 
 // ---------------------------------------------------- tables, fields, values
@@ -520,7 +523,10 @@ void frmMain::applyDockedNavigator()
     setWidthTw(lblTitle[1], W - (widthTw(lblTitle[0]) + 60));
     setLeftTw(DBGridListBook, widthTw(dblSort) + 60);
     setWidthTw(DBGridListBook, W - (widthTw(dblSort) + 60));
-    setLeftTw(imgSplitter, widthTw(cboField) - 60);
+    // The splitter fills the gap between the navigator and the grid, where
+    // the pointer looks for it.
+    setLeftTw(imgSplitter, widthTw(cboField));
+    imgSplitter->raise();
     NavHidden = false;
     m_navFloating = false;
 }

@@ -112,6 +112,8 @@ public:
 signals:
     // The result was rebuilt (whole table, quick search or requery).
     void resultRebuilt();
+    // An activation has done its work (after the due list, when it showed).
+    void activated();
 
 protected:
     bool event(QEvent* event) override;

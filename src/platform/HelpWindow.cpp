@@ -81,6 +81,10 @@ QString HelpWindow::showContents()
     m_browser->setSource(QUrl(manualUrl()));
     if (m_browser->document()->isEmpty())
         return QStringLiteral("帮助文件（%1）无法读取。").arg(manualUrl());
+    if (!isVisible() && parentWidget()) {
+        const QRect owner = parentWidget()->window()->frameGeometry();
+        move(owner.center() - QPoint(width() / 2, height() / 2));
+    }
     show();
     raise();
     activateWindow();

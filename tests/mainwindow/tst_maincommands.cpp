@@ -1,0 +1,294 @@
+// The main window's commands: the ledger check, the rights of the three
+// levels on the menu and the toolbar, the grid's current cell handed to the
+// editors, the keys, the exit, the password change and the help.
+#include "MainWindowTestKit.h"
+#include "core/PasswordHash.h"
+#include "platform/HelpWindow.h"
+#include "users/frmPassword.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+
+using namespace ravo;
+using namespace ravo::test;
+
+namespace {
+
+const QString LedgerOnly = QStringLiteral(
+    "对不起！只有检索结果来自于《计量器具在用库》或《计量器具封存库》以及《计量器具报废库》才能使用此项功能！");
+
+const char* const EditorEntries[] = {"mnuEditCondition", "mnuEditWait",   "mnuEditEquipment", "mnuEditClose",
+                                     "mnuEditReject",    "mnuEditReport", "mnuEditRepair"};
+
+QStringList requested(const QSignalSpy& spy)
+{
+    QStringList names;
+    for (const QList<QVariant>& call : spy)
+        names << call.at(0).toString();
+    return names;
+}
+
+} // namespace
+
+class MainCommandsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { setPasswordHashCost(PasswordHashCost::Minimum); }
+
+    void ledgerCheck_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("command");   // toolbar key or menu entry
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<bool>("allowed");
+        const QVector<QPair<QString, bool>> tablesAndRights = {
+            {tables::InUse, true},        {tables::Sealed, true},  {tables::Scrapped, true},
+            {tables::Stock, false},       {tables::Repair, false}, {tables::Confirmation, false},
+            {tables::Environment, false}};
+        const QVector<QPair<QString, QString>> commands = {{"到期设备", "frmOverDate"},
+                                                           {"检定计划", "frmPlanSetup"},
+                                                           {"打印台帐", "ReportCaption"},
+                                                           {"mnuEditOverDate", "frmOverDate"},
+                                                           {"mnuEditPlan", "frmPlanSetup"},
+                                                           {"mnuRecordPrintList", "ReportCaption"}};
+        for (const auto& [table, allowed] : tablesAndRights)
+            for (const auto& [command, window] : commands)
+                QTest::addRow("%s %s", qPrintable(command), qPrintable(table)) << table << command << window << allowed;
+    }
+    void ledgerCheck()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, command);
+        QFETCH(QString, window);
+        QFETCH(bool, allowed);
+        MainRun run;
+        QVERIFY(run.open());
+        run.chooseTable(table);
+        QSignalSpy spy(run.window->commands, &MainCommands::windowRequested);
+        if (command.startsWith(QLatin1String("mnu"))) {
+            auto* entry = run.window->findChild<QAction*>(command);
+            QVERIFY(entry);
+            entry->trigger();
+        } else {
+            run.window->commands->toolbarButton(command)->trigger();
+        }
+        QCOMPARE(requested(spy), allowed ? QStringList{window} : QStringList{});
+        QCOMPARE(run.prompt.messages.size(), allowed ? 0 : 1);
+        if (!allowed) {
+            QCOMPARE(run.prompt.messages[0].text, LedgerOnly);
+            QCOMPARE(run.prompt.messages[0].icon, Prompter::Icon::Critical);
+        }
+    }
+
+    void levelRights_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("editors");
+        QTest::addColumn<bool>("userManagement");
+        QTest::addColumn<int>("restricted");
+        QTest::newRow("0 系统管理员") << 0 << true << true << 0;
+        QTest::newRow("1 计量管理员") << 1 << true << false << 0;
+        QTest::newRow("2 计量器具保管员") << 2 << false << false << 2;
+        QTest::newRow("an unknown level restricts nothing") << 7 << true << true << 0;
+    }
+    void levelRights()
+    {
+        QFETCH(int, level);
+        QFETCH(bool, editors);
+        QFETCH(bool, userManagement);
+        QFETCH(int, restricted);
+        MainRun run(level);
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        QCOMPARE(run.state.RestrictedLevel, qint16(restricted));
+        for (const char* name : EditorEntries) {
+            auto* entry = run.window->findChild<QAction*>(QLatin1String(name));
+            QVERIFY2(entry, name);
+            QVERIFY2(entry->isEnabled() == editors, name);
+            QVERIFY2(entry->isVisible(), name);
+        }
+        QCOMPARE(run.window->commands->mnuSystemUserManage->isEnabled(), userManagement);
+        QVERIFY(run.window->commands->mnuSystemPassword->isEnabled());
+        QVERIFY(run.window->commands->mnuRecordQuery->isEnabled());
+
+        // The toolbar: level 2 is ignored on the seven editor buttons, the
+        // ledger buttons still take the grid's cell; the rest always works.
+        run.window->DBGridListBook->setCurrentIndex(run.window->DBGridListBook->model()->index(2, 0));
+        const QVector<QPair<QString, QString>> editorButtons = {
+            {"环境记录", "frmCondition"}, {"待发放库", "frmWaitProvide"}, {"在用库", "frmOperation"},
+            {"封存库", "frmClose"},       {"报废库", "frmReject"},        {"确认记录", "frmCertificate"},
+            {"修理记录", "frmRepair"}};
+        for (const auto& [key, window] : editorButtons) {
+            QSignalSpy spy(run.window->commands, &MainCommands::windowRequested);
+            run.state.SelectedNumber = QStringLiteral("before");
+            run.window->commands->tbToolBar_ButtonClick(key);
+            QCOMPARE(requested(spy), restricted == 2 ? QStringList{} : QStringList{window});
+            const bool takesCell = key == "在用库" || key == "封存库" || key == "报废库";
+            QCOMPARE(run.state.SelectedNumber, takesCell ? QStringLiteral("T-003") : QStringLiteral("before"));
+        }
+        QSignalSpy spy(run.window->commands, &MainCommands::windowRequested);
+        run.window->commands->tbToolBar_ButtonClick(QStringLiteral("查询向导"));
+        run.window->commands->tbToolBar_ButtonClick(QStringLiteral("系统选项"));
+        run.window->commands->tbToolBar_ButtonClick(QStringLiteral("到期设备"));
+        run.window->commands->tbToolBar_ButtonClick(QStringLiteral("没有这个按钮"));
+        QCOMPARE(requested(spy), (QStringList{"frmQuery", "frmOptions", "frmOverDate"}));
+    }
+
+    void toolbarHasItsFourteenButtons()
+    {
+        MainRun run;
+        QVERIFY(run.open());
+        int shown = 0;
+        for (QAction* a : run.window->tbToolBar->actions()) {
+            if (a->isSeparator())
+                continue;
+            QCOMPARE(a->data().toString(), MainCommands::toolbarKeys().at(shown));
+            QVERIFY2(!a->icon().isNull(), qPrintable(a->data().toString()));
+            QVERIFY(!a->toolTip().isEmpty());
+            ++shown;
+        }
+        QCOMPARE(shown, 14);
+    }
+
+    void selectedNumberIsTheCurrentCell_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("number of the second row") << 1 << 0 << "L-002";
+        QTest::newRow("the last row") << 3 << 0 << "E-004";
+        QTest::newRow("a cell of another column") << 0 << 3 << "游标卡尺";
+        QTest::newRow("a cell of the last row") << 3 << 3 << "万用表";
+        QTest::newRow("an empty cell") << 3 << 21 << "";
+        QTest::newRow("no current cell") << -1 << -1 << "kept";
+    }
+    void selectedNumberIsTheCurrentCell()
+    {
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, expected);
+        MainRun run;
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        QTableView* grid = run.window->DBGridListBook;
+        grid->setCurrentIndex(row < 0 ? QModelIndex() : grid->model()->index(row, column));
+        run.state.SelectedNumber = QStringLiteral("kept");
+        QSignalSpy spy(run.window->commands, &MainCommands::windowRequested);
+        run.window->commands->mnuEditEquipment->trigger();
+        QCOMPARE(run.state.SelectedNumber, expected);
+        // The editor opens all the same.
+        QCOMPARE(requested(spy), QStringList{"frmOperation"});
+    }
+
+    void shortcutsReachTheirCommands_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("Ctrl+F") << int(Qt::Key_F) << "frmQuery";
+        QTest::newRow("Ctrl+S") << int(Qt::Key_S) << "frmOperation";
+        QTest::newRow("Ctrl+C over the grid") << int(Qt::Key_C) << "frmCondition";
+        QTest::newRow("Ctrl+I") << int(Qt::Key_I) << "frmOptions";
+        QTest::newRow("Ctrl+A over the grid") << int(Qt::Key_A) << "frmAbout";
+    }
+    void shortcutsReachTheirCommands()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, window);
+        MainRun run;
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        QApplication::setActiveWindow(run.window.get());
+        QVERIFY(QTest::qWaitForWindowActive(run.window.get()));
+        run.window->DBGridListBook->setFocus();
+        QSignalSpy spy(run.window->commands, &MainCommands::windowRequested);
+        QTest::keyClick(run.window->DBGridListBook, Qt::Key(key), Qt::ControlModifier);
+        QCOMPARE(requested(spy), QStringList{window});
+    }
+
+    void exitAsksFirst_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("menu 退出(&Q)") << "mnuRecordQuit";
+        QTest::newRow("toolbar 退出系统") << "退出系统";
+    }
+    void exitAsksFirst()
+    {
+        QFETCH(QString, command);
+        MainRun run;
+        QVERIFY(run.open());
+        auto run_ = [&] {
+            if (command.startsWith(QLatin1String("mnu")))
+                run.window->findChild<QAction*>(command)->trigger();
+            else
+                run.window->commands->tbToolBar_ButtonClick(command);
+        };
+        run.prompt.answers << Prompter::Answer::Cancel;
+        run_();
+        QVERIFY(run.window->isVisible());
+        QVERIFY(run.db().isOpen());
+        run_();   // answered OK
+        QVERIFY(!run.window->isVisible());
+        QVERIFY(!run.db().isOpen());
+        QCOMPARE(run.prompt.messages.size(), 2);
+        QCOMPARE(run.prompt.messages[1].text, QStringLiteral("你确认要退出本系统吗？"));
+    }
+
+    void passwordChangeKeepsTheNewPassword_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("new password") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void passwordChangeKeepsTheNewPassword()
+    {
+        QFETCH(bool, confirm);
+        MainRun run(1);   // 张三, account 2
+        QVERIFY(run.open());
+        QTimer::singleShot(0, run.window.get(), [confirm] {
+            auto* dialog = qobject_cast<frmPassword*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QTimer::singleShot(5000, dialog, [dialog] { dialog->done(-1); });
+            dialog->txtPassword1->setText(QStringLiteral("新密码9"));
+            dialog->txtPassword2->setText(QStringLiteral("新密码9"));
+            if (confirm)
+                dialog->cmdOk->click();
+            else
+                dialog->cmdCancle->click();
+        });
+        run.window->commands->mnuSystemPassword->trigger();
+        const QString stored = run.state.settings.read(SettingsStore::MainApp, QStringLiteral("2"), QStringLiteral("Password"));
+        QCOMPARE(passwordMatches(run.state.UserList[1].Password, QStringLiteral("新密码9")), confirm);
+        QCOMPARE(passwordMatches(stored, QStringLiteral("新密码9")), confirm);
+        QCOMPARE(run.state.UserList[0].Password, QString());
+    }
+
+    void helpShowsTheManual()
+    {
+        MainRun run;
+        QVERIFY(run.open());
+        QVERIFY(HelpWindow::manualAvailable());
+        run.window->commands->mnuHelpContents->trigger();
+        QVERIFY(run.prompt.messages.isEmpty());
+        auto* help = run.window->findChild<HelpWindow*>();
+        QVERIFY(help);
+        QVERIFY(help->isVisible());
+        const QString text = help->pageText();
+        QVERIFY(text.contains(QStringLiteral("快速检索")));
+        QVERIFY(text.contains(QStringLiteral("计量器具保管员")));
+        // The manual's contents page links to every chapter it has.
+        const QString html = help->browser()->toHtml();
+        for (const char* anchor : {"start", "main", "quick", "query", "edit", "move", "due", "print", "options",
+                                   "users", "keys", "files", "faq"})
+            QVERIFY2(html.contains(QStringLiteral("name=\"%1\"").arg(QLatin1String(anchor))), anchor);
+        // Asked again, the same window comes to the front.
+        run.window->commands->mnuHelpContents->trigger();
+        QCOMPARE(run.window->findChildren<HelpWindow*>().size(), 1);
+    }
+};
+
+QTEST_MAIN(MainCommandsTest)
+#include "tst_maincommands.moc"

@@ -1,0 +1,472 @@
+// The main window as the user works in it: the table list, the field list,
+// the value list and the quick search, the requery after other windows, the
+// layout rules and the shut-down.
+#include "MainWindowTestKit.h"
+#include "mainwindow/DistinctValuesModel.h"
+#include "mainwindow/SplitterHandle.h"
+
+#include <QAbstractItemModelTester>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QListView>
+#include <QTableView>
+
+using namespace ravo;
+using namespace ravo::test;
+
+namespace {
+
+const QString Whole = QStringLiteral("select * into MSys检索临时表 from ");
+const QString RequeryMessage = QStringLiteral("查询语句错误，请检查你设置的查询条件！");
+
+QStringList ledgerTables()
+{
+    return {tables::Environment, tables::Scrapped, tables::Stock, tables::Sealed,
+            tables::Confirmation, tables::Repair, tables::InUse};
+}
+
+QStringList comboItems(const QComboBox* box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+int leftTw(const QWidget* w) { return int(pixelsToTwips(w->x())); }
+int widthTw(const QWidget* w) { return int(pixelsToTwips(w->width())); }
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void tableListShowsTheLedgerAndOpensOnTheInUseLedger_data()
+    {
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<QStringList>("listed");
+        QTest::newRow("installed ledger") << QStringList{} << ledgerTables();
+        QTest::newRow("working and temporary tables")
+            << QStringList{"CREATE TABLE MSys检索临时表 (a)", "CREATE TABLE MSysObjects (a)",
+                           "CREATE TABLE \"~TMPCLP1\" (a)", "CREATE TABLE \"~sq_cfrmMain\" (a)"}
+            << ledgerTables();
+        // A table of the user's own that sorts first moves the in-use ledger
+        // off the seventh place; it is still the one chosen.
+        QTest::newRow("a table of the user's own")
+            << QStringList{"CREATE TABLE MSys检索临时表 (a)", "CREATE TABLE 备品备件库 (a)"}
+            << QStringList{"备品备件库"} + ledgerTables();
+    }
+    void tableListShowsTheLedgerAndOpensOnTheInUseLedger()
+    {
+        QFETCH(QStringList, extra);
+        QFETCH(QStringList, listed);
+        MainRun run;
+        run.prepare(extra + sampleInUse());
+        QVERIFY(run.open());
+        QCOMPARE(comboItems(run.window->cboDbase), listed);
+        QCOMPARE(run.window->cboDbase->currentText(), tables::InUse);
+        QCOMPARE(run.state.CurrentTable, tables::InUse);
+        QCOMPARE(comboItems(run.window->cboField), QStringList{"全部"} + commonColumns());
+        QCOMPARE(run.window->resultCount(), 4);
+        QCOMPARE(run.count(tables::SearchResult), 4);
+        QCOMPARE(run.window->panelText(1), QStringLiteral("共从数据库中检索到 4 条记录"));
+        QCOMPARE(run.window->panelText(2), QStringLiteral("你好：系统管理员 欢迎你使用本软件！祝你工作愉快！"));
+        QVERIFY(!run.window->panelText(3).isEmpty());
+        QVERIFY(!run.window->panelText(4).isEmpty());
+        QVERIFY(run.prompt.messages.isEmpty());
+        // The options pass ran: the seeded saved query is there.
+        QCOMPARE(run.state.SavedQueries.size(), 1);
+    }
+
+    void loadingWithoutLedgerFailsWithAReason()
+    {
+        MainRun run;
+        QVERIFY(QFile::remove(run.sandbox.databasePath()));
+        frmMain w(run.state);
+        QVERIFY(!w.load());
+        QCOMPARE(run.prompt.messages.size(), 1);
+        QCOMPARE(run.prompt.messages[0].icon, Prompter::Icon::Critical);
+        QVERIFY(run.prompt.messages[0].text.contains(QStringLiteral("ravo.mdb")));
+        QVERIFY(!QFile::exists(run.sandbox.databasePath()));
+    }
+
+    void loadingALedgerWithoutItsTablesFails()
+    {
+        MainRun run;
+        run.prepare({"DROP TABLE 计量器具在用库"});
+        frmMain w(run.state);
+        QVERIFY(!w.load());
+        QCOMPARE(run.prompt.messages.size(), 1);
+        QVERIFY(run.prompt.messages[0].text.contains(tables::InUse));
+    }
+
+    void tableSelectionShowsTheWholeTable_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("stock") << tables::Stock << 3;
+        QTest::newRow("sealed") << tables::Sealed << 1;
+        QTest::newRow("environment, empty") << tables::Environment << 0;
+        QTest::newRow("back to in use") << tables::InUse << 4;
+    }
+    void tableSelectionShowsTheWholeTable()
+    {
+        QFETCH(QString, table);
+        QFETCH(int, rows);
+        MainRun run;
+        run.prepare(sampleInUse()
+                    + QStringList{"INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('游标卡尺', 5), ('温度计', 5), ('压力表', NULL)",
+                                  "INSERT INTO 计量器具封存库 (计量器具编号, 封存日期) VALUES ('S-1', '2025-06-30')"});
+        QVERIFY(run.open());
+        run.state.QuerySQL = QStringLiteral("select * into MSys检索临时表 from 计量器具在用库");
+        run.chooseField(QStringLiteral("使用部门"));
+        QVERIFY(run.window->dblSort->model()->rowCount() > 0);
+
+        run.chooseTable(table);
+        QCOMPARE(run.state.CurrentTable, table);
+        QCOMPARE(comboItems(run.window->cboField), QStringList{"全部"} + run.db().columns(table));
+        QCOMPARE(run.window->cboField->currentText(), QStringLiteral("全部"));
+        QCOMPARE(run.window->dblSort->model()->rowCount(), 0);
+        QCOMPARE(run.window->resultCount(), rows);
+        QCOMPARE(run.window->result().fields(), run.db().columns(table));
+        QCOMPARE(run.window->panelText(1), QStringLiteral("共从数据库中检索到 %1 条记录").arg(rows));
+        // Browsing a table leaves the wizard's statement alone.
+        QCOMPARE(run.state.QuerySQL, QStringLiteral("select * into MSys检索临时表 from 计量器具在用库"));
+    }
+
+    void quickSearch_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("where");   // what follows "… from T where "
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("refused");
+
+        QTest::newRow("text") << tables::InUse << "使用部门" << "一车间" << "使用部门 = \"一车间\"" << 2 << false;
+        QTest::newRow("text with a double quote")
+            << tables::InUse << "计量器具名称" << "卡尺\"A\"" << "计量器具名称 = \"卡尺\"\"A\"\"\"" << 1 << false;
+        QTest::newRow("text, empty line") << tables::InUse << "使用部门" << "" << "使用部门 = null" << 0 << false;
+        QTest::newRow("date") << tables::InUse << "检定日期" << "2026-01-05" << "检定日期 = #2026-01-05#" << 2 << false;
+        QTest::newRow("date, leap day") << tables::InUse << "检定日期" << "2024-02-29" << "检定日期 = #2024-02-29#" << 1
+                                        << false;
+        QTest::newRow("date, empty line") << tables::InUse << "检定日期" << "" << "检定日期 = null" << 0 << false;
+        QTest::newRow("number") << tables::Stock << "库存数量" << "5" << "库存数量 = 5" << 2 << false;
+        // The empty line of a number column makes a statement the engine
+        // refuses: the user is told, and the whole table comes back.
+        QTest::newRow("number, empty line") << tables::Stock << "库存数量" << "" << "库存数量 = " << 3 << true;
+        QTest::newRow("time") << tables::Environment << "时间" << "08:30:00" << "时间 = #08:30:00#" << 1 << false;
+    }
+    void quickSearch()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, field);
+        QFETCH(QString, value);
+        QFETCH(QString, where);
+        QFETCH(int, rows);
+        QFETCH(bool, refused);
+        MainRun run;
+        run.prepare(sampleInUse()
+                    + QStringList{"INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('游标卡尺', 5), ('温度计', 5), ('压力表', NULL)",
+                                  "INSERT INTO 环境状况记录库 (日期, 时间, 环境温度) VALUES ('2026-03-01', '08:30:00', '20'), ('2026-03-01', '14:00:00', '21')"});
+        QVERIFY(run.open());
+        run.chooseTable(table);
+        const int whole = run.window->resultCount();
+        run.chooseField(field);
+
+        auto* values = qobject_cast<DistinctValuesModel*>(run.window->dblSort->model());
+        QVERIFY(values);
+        int line = -1;
+        for (int i = 0; i < values->rowCount(); ++i)
+            if (values->valueAt(i) == value)
+                line = i;
+        QVERIFY2(line >= 0, "the value is not offered in the value list");
+
+        run.window->dblSort_Click(line);
+        const QString statement = Whole + table + QStringLiteral(" where ") + where;
+        QCOMPARE(run.window->t_sqlselectfield, value);
+        QCOMPARE(run.window->t_sqlappend, statement);
+        if (refused) {
+            QCOMPARE(run.prompt.messages.size(), 1);
+            QCOMPARE(run.prompt.messages[0].icon, Prompter::Icon::Critical);
+            QVERIFY(run.prompt.messages[0].text.contains(field));
+            QCOMPARE(run.window->resultCount(), whole);
+        } else {
+            QVERIFY(run.prompt.messages.isEmpty());
+            QCOMPARE(run.db().scratchText(), statement);
+            QCOMPARE(run.window->resultCount(), rows);
+        }
+        QCOMPARE(run.count(tables::SearchResult), run.window->resultCount());
+        QCOMPARE(run.window->panelText(1), QStringLiteral("共从数据库中检索到 %1 条记录").arg(run.window->resultCount()));
+        // The value list still offers the whole table's values.
+        QCOMPARE(values->rowCount() > 0, true);
+        // "全部" shows the whole table again and empties the value list.
+        run.chooseField(QStringLiteral("全部"));
+        QCOMPARE(run.window->resultCount(), whole);
+        QCOMPARE(values->rowCount(), 0);
+    }
+
+    void pickingBesideTheListDoesNothing()
+    {
+        MainRun run;
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        run.chooseField(QStringLiteral("使用部门"));
+        const QString before = run.db().scratchText();
+        run.window->dblSort_Click(-1);
+        run.window->dblSort_Click(run.window->dblSort->model()->rowCount());
+        QCOMPARE(run.db().scratchText(), before);
+        QCOMPARE(run.window->resultCount(), 4);
+    }
+
+    void requery_data()
+    {
+        QTest::addColumn<bool>("flag");
+        QTest::addColumn<QString>("querySql");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<bool>("failed");
+        const int all = int(commonColumns().size());
+        QTest::newRow("flag not set") << false << QString() << 4 << all << false;
+        QTest::newRow("whole table") << true << QString() << 5 << all << false;
+        QTest::newRow("wizard statement")
+            << true << "select 计量器具编号,使用部门 into MSys检索临时表 from 计量器具在用库 where 使用部门 = \"一车间\""
+            << 3 << 2 << false;
+        QTest::newRow("statement the engine refuses")
+            << true << "select * into MSys检索临时表 from 计量器具在用库 where 没有这个字段 = 1" << 5 << all << true;
+        QTest::newRow("statement into another table")
+            << true << "select * into 别的表 from 计量器具在用库" << 5 << all << true;
+    }
+    void requery()
+    {
+        QFETCH(bool, flag);
+        QFETCH(QString, querySql);
+        QFETCH(int, rows);
+        QFETCH(int, columns);
+        QFETCH(bool, failed);
+        MainRun run;
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        // An editor saved a new row and asks for the result to be rebuilt.
+        QVERIFY(run.db().executeNative(inUseRow("L-005", "千分尺", "一车间")).ok());
+        run.state.QuerySQL = querySql;
+        run.state.RequeryOnActivate = flag;
+        run.state.EditorMode = 2;
+        run.window->activate();
+
+        QCOMPARE(run.state.EditorMode, qint16(0));
+        QCOMPARE(run.state.RequeryOnActivate, false);
+        QCOMPARE(run.window->resultCount(), rows);
+        QCOMPARE(run.window->result().fields().size(), columns);
+        QCOMPARE(run.count(tables::SearchResult), rows);
+        QCOMPARE(run.state.QuerySQL, querySql);
+        if (failed) {
+            QCOMPARE(run.prompt.messages.size(), 1);
+            QCOMPARE(run.prompt.messages[0].text, RequeryMessage);
+            QCOMPARE(run.prompt.messages[0].icon, Prompter::Icon::None);
+            QCOMPARE(run.prompt.messages[0].buttons, Prompter::Buttons::Ok);
+        } else {
+            QVERIFY(run.prompt.messages.isEmpty());
+            if (flag)
+                QCOMPARE(run.db().scratchText(), querySql.isEmpty() ? Whole + tables::InUse : querySql);
+        }
+        // A second activation has nothing to do.
+        run.window->activate();
+        QCOMPARE(run.prompt.messages.size(), failed ? 1 : 0);
+    }
+
+    void dueListShowsOnceWhenTheReminderIsOn()
+    {
+        MainRun run;
+        QVERIFY(run.open());
+        QSignalSpy opened(run.window->commands, &MainCommands::windowRequested);
+        run.state.options.Awoke = false;
+        run.window->activate();
+        QCOMPARE(opened.count(), 0);
+        // Switched on later (options dialog): shown at the next activation.
+        run.state.options.Awoke = true;
+        run.window->activate();
+        run.window->activate();
+        QCOMPARE(opened.count(), 1);
+        QCOMPARE(opened[0][0].toString(), QStringLiteral("frmOverDate"));
+        QCOMPARE(run.window->NoShow, false);
+    }
+
+    void splitterDrag_data()
+    {
+        QTest::addColumn<int>("pointer");   // twips from the window's left edge
+        QTest::addColumn<int>("bar");       // where the grey bar stands
+        QTest::addColumn<int>("navigator"); // the navigator's width afterwards
+        // W is 15000 twips.
+        QTest::newRow("middle") << 4005 << 4005 << 4005;
+        QTest::newRow("near the left edge") << 600 << 600 << 800;
+        QTest::newRow("past the left edge") << 0 << 500 << 800;
+        QTest::newRow("near the right edge") << 14400 << 14400 << 14200;
+        QTest::newRow("past the right edge") << 20000 << 14500 << 14200;
+    }
+    void splitterDrag()
+    {
+        QFETCH(int, pointer);
+        QFETCH(int, bar);
+        QFETCH(int, navigator);
+        MainRun run;
+        QVERIFY(run.open());
+        frmMain& w = *run.window;
+        QCOMPARE(w.clientWidthTwips(), 15000);
+        w.SizeControls(2400);
+        const int left = leftTw(w.imgSplitter);
+        w.imgSplitter_MouseDown();
+        QVERIFY(w.SplitterMoving);
+        QVERIFY(w.picSplitter->isVisible());
+        w.imgSplitter_MouseMove(pointer - left);
+        QCOMPARE(leftTw(w.picSplitter), int(pixelsToTwips(twipsToPixels(bar))));
+        // The grid stays where it was during the drag.
+        QCOMPARE(leftTw(w.DBGridListBook), int(pixelsToTwips(twipsToPixels(2440))));
+        w.imgSplitter_MouseUp();
+        QVERIFY(!w.SplitterMoving);
+        QVERIFY(!w.picSplitter->isVisible());
+        QCOMPARE(widthTw(w.dblSort), int(pixelsToTwips(twipsToPixels(navigator))));
+        QCOMPARE(widthTw(w.cboDbase), widthTw(w.dblSort));
+        QCOMPARE(widthTw(w.lblTitle[0]), widthTw(w.dblSort));
+        QVERIFY(leftTw(w.DBGridListBook) >= widthTw(w.dblSort));
+        QVERIFY(leftTw(w.DBGridListBook) + widthTw(w.DBGridListBook) <= 15000);
+        // A later resize keeps the chosen width.
+        w.resize(w.width() + 50, w.height());
+        QCoreApplication::processEvents();
+        QCOMPARE(widthTw(w.dblSort), int(pixelsToTwips(twipsToPixels(navigator))));
+    }
+
+    void sizeControlsClampsAndTheWindowKeepsItsLeastWidth()
+    {
+        MainRun run;
+        QVERIFY(run.open());
+        frmMain& w = *run.window;
+        QCOMPARE(w.SizeControls(100), 800);
+        QCOMPARE(w.SizeControls(20000), 14200);
+        QCOMPARE(w.SizeControls(3000), 3000);
+        // The value list and the grid reach down to the status bar.
+        QCOMPARE(w.dblSort->geometry().bottom(), w.centralWidget()->height() - 1);
+        QCOMPARE(w.DBGridListBook->geometry().bottom(), w.centralWidget()->height() - 1);
+        w.resize(50, w.height());
+        QCoreApplication::processEvents();
+        QCOMPARE(w.width(), twipsToPixels(3000));
+    }
+
+    void selfHidingNavigator()
+    {
+        MainRun run;
+        QVERIFY(run.open());
+        frmMain& w = *run.window;
+        w.SizeControls(2400);
+        w.activate();   // docked
+        QVERIFY(!w.NavHidden);
+        w.MoveNav(1000);   // "Nav" is off: nothing moves
+        QVERIFY(!w.NavHidden);
+
+        run.state.options.Nav = true;
+        // The pointer over the grid pushes the navigator away.
+        QMouseEvent move(QEvent::MouseMove, QPointF(200, 40), QPointF(200, 40), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(w.DBGridListBook->viewport(), &move);
+        QVERIFY(w.NavHidden);
+        QCOMPARE(w.DBGridListBook->x(), 0);
+        QCOMPARE(w.DBGridListBook->width(), w.centralWidget()->width());
+        QCOMPARE(w.lblTitle[1]->x(), 0);
+        QVERIFY(w.dblSort->geometry().right() < 0);
+        QVERIFY(w.cboDbase->geometry().right() < 0);
+        // Only the left 50 twips bring it back.
+        w.MoveNav(60);
+        QVERIFY(w.NavHidden);
+        w.MoveNav(30);
+        QVERIFY(!w.NavHidden);
+        QCOMPARE(w.dblSort->x(), 0);
+        QCOMPARE(leftTw(w.DBGridListBook), widthTw(w.dblSort) + 60);
+        QVERIFY(w.imgSplitter->x() < 0);   // no dragging while it floats
+        // The pointer over the grid once more.
+        w.MoveNav(3000);
+        QVERIFY(w.NavHidden);
+        // Switched off again: the next activation docks it.
+        run.state.options.Nav = false;
+        w.activate();
+        QVERIFY(!w.NavHidden);
+        QCOMPARE(w.dblSort->x(), 0);
+        QCOMPARE(leftTw(w.DBGridListBook), widthTw(w.dblSort) + 60);
+    }
+
+    void shutDown_data()
+    {
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("OK") << true;
+        QTest::newRow("cancel") << false;
+    }
+    void shutDown()
+    {
+        QFETCH(bool, confirmed);
+        MainRun run(1);
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        run.prepare({"CREATE TABLE MSys计量器具在用库 (a)", "CREATE TABLE MSys计划检定设备表 (a)",
+                     "CREATE TABLE MSys待检或到期设备表 (a)"});
+        run.window->move(100, 80);
+        QCoreApplication::processEvents();
+        run.prompt.answers << (confirmed ? Prompter::Answer::Ok : Prompter::Answer::Cancel);
+        QVERIFY(run.window->close() == confirmed);
+        QCOMPARE(run.prompt.messages.size(), 1);
+        QCOMPARE(run.prompt.messages[0].text, QStringLiteral("你确认要退出本系统吗？"));
+        QCOMPARE(run.prompt.messages[0].icon, Prompter::Icon::Question);
+        QCOMPARE(run.prompt.messages[0].buttons, Prompter::Buttons::OkCancel);
+        QCOMPARE(run.db().isOpen(), !confirmed);
+        const QString oldUser = run.state.settings.read(SettingsStore::MainApp, "Settings", "OldUser");
+        QCOMPARE(oldUser, confirmed ? QStringLiteral("1") : QString());
+        if (!confirmed)
+            return;
+        QCOMPARE(run.state.settings.read(SettingsStore::MainApp, "WindowsSettings", "MainWidth"), QStringLiteral("15000"));
+        Database after;
+        QVERIFY(!after.open(run.sandbox.databasePath()));
+        QVERIFY(after.tableExists(tables::SearchResult));
+        QVERIFY(!after.tableExists(QStringLiteral("MSys计量器具在用库")));
+        QVERIFY(!after.tableExists(tables::Plan));
+        QVERIFY(!after.tableExists(tables::DueList));
+    }
+
+    void valueListOrder()
+    {
+        MainRun run;
+        run.prepare({inUseRow("1", "a", "三车间"), inUseRow("2", "a", "二车间"), inUseRow("3", "a", "一车间"),
+                     inUseRow("4", "a", ""), inUseRow("5", "a", "二车间"), inUseRow("6", "a", "Abc")});
+        QVERIFY(run.open());
+        DistinctValuesModel model(run.db());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(model.setSource(tables::InUse, QStringLiteral("使用部门")));
+        QStringList values;
+        for (int i = 0; i < model.rowCount(); ++i)
+            values << model.data(model.index(i)).toString();
+        // The empty value first, then pinyin order (èr, sān, yī), Latin after Han.
+        QCOMPARE(values, (QStringList{"", "二车间", "三车间", "一车间", "Abc"}));
+        QVERIFY(!model.setSource(tables::InUse, QStringLiteral("没有这个字段")));
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    void longValueListIsReadLazily()
+    {
+        MainRun run;
+        QVERIFY(run.open());
+        const int n = DistinctValuesModel::EagerLimit + 300;
+        QVERIFY(run.db().executeNative(
+                        QStringLiteral("WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < %1) "
+                                       "INSERT INTO 计量器具在用库 (计量器具编号) SELECT printf('N%06d', i) FROM k")
+                            .arg(n))
+                    .ok());
+        DistinctValuesModel model(run.db());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(model.setSource(tables::InUse, NumberColumn));
+        QCOMPARE(model.rowCount(), n);
+        QCOMPARE(model.valueAt(0), QStringLiteral("N000001"));
+        QCOMPARE(model.valueAt(n - 1), QStringLiteral("N%1").arg(n, 6, 10, QLatin1Char('0')));
+        QCOMPARE(model.valueAt(300), QStringLiteral("N000301"));
+        QCOMPARE(model.valueAt(n), QString());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
