@@ -455,6 +455,13 @@ Rewrite rewriteSelectInto(const Statement& st, const SchemaCatalogue& catalogue)
         return r;
     }
     const QString source = st.at(sourceAt).value;
+    // Only an editor's working copy (MSys + its table's name) keeps the
+    // table's own rules; a search result, the due list or the plan only
+    // shows rows, and a plain copy of them is made fastest.
+    if (target.compare(QStringLiteral("MSys") + source, Qt::CaseInsensitive) != 0) {
+        r.statements = {createAs};
+        return r;
+    }
     const QStringList sourceColumns = catalogue.columns(source);
     const QList<ColumnDefinition> definitions = columnDefinitions(catalogue.createSql(source));
     if (sourceColumns.isEmpty() || definitions.isEmpty()) {
