@@ -5,7 +5,11 @@
 
 #include "core/Ledger.h"
 #include "core/ProgramState.h"
+#include "planning/frmOptions.h"
+#include "planning/frmOverDate.h"
+#include "planning/frmPlanSetup.h"
 #include "platform/HelpWindow.h"
+#include "query/frmQuery.h"
 #include "users/frmPassword.h"
 
 #include <QMenuBar>
@@ -276,8 +280,8 @@ void MainCommands::scrappedLedger()
 
 void MainCommands::changePassword()
 {
-    emit windowRequested(QStringLiteral("frmPassword"));
-    ravo::changePassword(m_state, &m_main);
+    if (request(QStringLiteral("frmPassword")))
+        ravo::changePassword(m_state, &m_main);
 }
 
 void MainCommands::helpContents()
@@ -299,22 +303,54 @@ void MainCommands::exitProgram()
 
 // ------------------------------------------------------------------- windows
 //
-// A window not written yet: the request is announced and nothing opens. The
-// window's own work replaces the body with "create it over m_main, exec()".
+// Each window is shown modally over the main window; its closing activates
+// the main window again, which brings the grid up to date when the window
+// asked for it. A window not written yet is only announced: its work fills in
+// the body ("create it over m_main, exec()").
 
-void MainCommands::showFrmQuery() { emit windowRequested(QStringLiteral("frmQuery")); }
-void MainCommands::showFrmPlanSetup() { emit windowRequested(QStringLiteral("frmPlanSetup")); }
-void MainCommands::showFrmOverDate() { emit windowRequested(QStringLiteral("frmOverDate")); }
-void MainCommands::showReportCaption() { emit windowRequested(QStringLiteral("ReportCaption")); }
-void MainCommands::showFrmCondition() { emit windowRequested(QStringLiteral("frmCondition")); }
-void MainCommands::showFrmWaitProvide() { emit windowRequested(QStringLiteral("frmWaitProvide")); }
-void MainCommands::showFrmOperation() { emit windowRequested(QStringLiteral("frmOperation")); }
-void MainCommands::showFrmClose() { emit windowRequested(QStringLiteral("frmClose")); }
-void MainCommands::showFrmReject() { emit windowRequested(QStringLiteral("frmReject")); }
-void MainCommands::showFrmCertificate() { emit windowRequested(QStringLiteral("frmCertificate")); }
-void MainCommands::showFrmRepair() { emit windowRequested(QStringLiteral("frmRepair")); }
-void MainCommands::showFrmOptions() { emit windowRequested(QStringLiteral("frmOptions")); }
-void MainCommands::showFrmUser() { emit windowRequested(QStringLiteral("frmUser")); }
-void MainCommands::showFrmAbout() { emit windowRequested(QStringLiteral("frmAbout")); }
+bool MainCommands::request(const QString& window)
+{
+    emit windowRequested(window);
+    return m_opensWindows;
+}
+
+void MainCommands::showFrmQuery()
+{
+    if (request(QStringLiteral("frmQuery")))
+        frmQuery::instance(m_state, &m_main).exec();
+}
+
+void MainCommands::showFrmPlanSetup()
+{
+    if (request(QStringLiteral("frmPlanSetup"))) {
+        frmPlanSetup setup(m_state, &m_main);
+        setup.exec();
+    }
+}
+
+void MainCommands::showFrmOverDate()
+{
+    if (request(QStringLiteral("frmOverDate"))) {
+        frmOverDate due(m_state, &m_main);
+        due.exec();
+    }
+}
+
+void MainCommands::showFrmOptions()
+{
+    if (request(QStringLiteral("frmOptions")))
+        showOptions(m_state, m_options, &m_main);
+}
+
+void MainCommands::showReportCaption() { request(QStringLiteral("ReportCaption")); }
+void MainCommands::showFrmCondition() { request(QStringLiteral("frmCondition")); }
+void MainCommands::showFrmWaitProvide() { request(QStringLiteral("frmWaitProvide")); }
+void MainCommands::showFrmOperation() { request(QStringLiteral("frmOperation")); }
+void MainCommands::showFrmClose() { request(QStringLiteral("frmClose")); }
+void MainCommands::showFrmReject() { request(QStringLiteral("frmReject")); }
+void MainCommands::showFrmCertificate() { request(QStringLiteral("frmCertificate")); }
+void MainCommands::showFrmRepair() { request(QStringLiteral("frmRepair")); }
+void MainCommands::showFrmUser() { request(QStringLiteral("frmUser")); }
+void MainCommands::showFrmAbout() { request(QStringLiteral("frmAbout")); }
 
 } // namespace ravo

@@ -4,10 +4,10 @@
 // current cell handed over as SelectedNumber, the rights of level 2
 // accounts), and the opening of every other window of the program.
 //
-// Each window is opened by one show…() function. A window that is not
-// written yet is not opened: its function announces the request (the signal
-// windowRequested) and does nothing else, so that the window's own work only
-// has to fill that one function in.
+// Each window is opened by one show…() function, which first announces the
+// request (the signal windowRequested). A window that is not written yet is
+// only announced, so that the window's own work has to fill in that one
+// function and nothing else.
 #include <QAction>
 #include <QHash>
 #include <QMenu>
@@ -20,6 +20,7 @@ namespace ravo {
 struct ProgramState;
 class frmMain;
 class HelpWindow;
+class frmOptions;
 
 class MainCommands : public QObject {
     Q_OBJECT
@@ -44,6 +45,10 @@ public:
 
     // The toolbar's handler: runs the command of the button with this key.
     void tbToolBar_ButtonClick(const QString& key);
+
+    // With false the windows are announced but not opened (tests that look
+    // only at which window a command asks for).
+    void setOpensWindows(bool opens) { m_opensWindows = opens; }
 
     // Menu entries, named as the menu names them.
     QMenu* mnuRecord = nullptr;
@@ -114,11 +119,15 @@ private:
     QAction* addEntry(QMenu* menu, const char* objectName, const QString& caption, const QKeySequence& key,
                       void (MainCommands::*slot)());
     QAction* addSeparator(QMenu* menu, const char* objectName);
+    // Announces the window; true when it is to be opened.
+    bool request(const QString& window);
 
     frmMain& m_main;
     ProgramState& m_state;
     QHash<QString, QAction*> m_buttons;
     QPointer<HelpWindow> m_help;
+    QPointer<frmOptions> m_options;   // kept between showings, as the dialog wants
+    bool m_opensWindows = true;
 };
 
 } // namespace ravo

@@ -4,6 +4,7 @@
 #include "MainWindowTestKit.h"
 #include "core/PasswordHash.h"
 #include "platform/HelpWindow.h"
+#include "query/frmQuery.h"
 #include "users/frmPassword.h"
 
 #include <QLineEdit>
@@ -248,6 +249,7 @@ private slots:
         QFETCH(bool, confirm);
         MainRun run(1);   // 张三, account 2
         QVERIFY(run.open());
+        run.window->commands->setOpensWindows(true);
         QTimer::singleShot(0, run.window.get(), [confirm] {
             auto* dialog = qobject_cast<frmPassword*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
@@ -264,6 +266,31 @@ private slots:
         QCOMPARE(passwordMatches(run.state.UserList[1].Password, QStringLiteral("新密码9")), confirm);
         QCOMPARE(passwordMatches(stored, QStringLiteral("新密码9")), confirm);
         QCOMPARE(run.state.UserList[0].Password, QString());
+    }
+
+    void wizardStatementReachesTheGrid()
+    {
+        MainRun run;
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        run.window->commands->setOpensWindows(true);
+        QTimer::singleShot(0, run.window.get(), [] {
+            auto* wizard = qobject_cast<frmQuery*>(QApplication::activeModalWidget());
+            QVERIFY(wizard);
+            QTimer::singleShot(5000, wizard, [wizard] { wizard->done(-1); });
+            wizard->cboQuerySave->setCurrentIndex(wizard->cboQuerySave->findText(QStringLiteral("常用查询1")));
+            wizard->cmdQuery->click();
+        });
+        run.window->commands->mnuRecordQuery->trigger();
+        QVERIFY(run.state.RequeryOnActivate);
+        run.window->activate();
+        // The seeded query: five columns of the in-use ledger, by number.
+        QCOMPARE(run.window->result().fields(),
+                 (QStringList{"计量器具编号", "计量器具名称", "规格型号", "法制管理类别", "使用部门"}));
+        QCOMPARE(run.window->resultCount(), 4);
+        QCOMPARE(run.window->currentCellText(), std::nullopt);
+        QCOMPARE(run.db().scratchText(), run.state.QuerySQL);
+        QVERIFY(run.prompt.messages.isEmpty());
     }
 
     void helpShowsTheManual()
