@@ -373,12 +373,11 @@ bool frmMain::SQLQueryStar()
     // A statement that cannot run must not leave the grid without rows to
     // show: the whole table comes back and the user learns why.
     showWholeTable();
-    const QString shown = value.isEmpty() ? QStringLiteral("（空值）") : QStringLiteral("“%1”").arg(value);
-    QString text = QStringLiteral("无法检索“%1”为%2的记录。").arg(field, shown);
-    if (value.isEmpty() && columnKind(field) == ColumnKind::Number)
-        text += QStringLiteral("\n数字字段不能按空值快速检索，请使用查询向导。");
+    QString text;
+    if (value.isEmpty())
+        text = QStringLiteral("“%1”没有填写的记录不能用快速检索查找。").arg(field);
     else
-        text += u'\n' + e.description;
+        text = QStringLiteral("无法检索“%1”为“%2”的记录：%3").arg(field, value, e.description);
     text += QStringLiteral("\n\n现在显示的是《%1》中的全部记录。").arg(table);
     m_state.prompt.error(text, AppTitle);
     return false;

@@ -144,6 +144,8 @@ private slots:
         QTest::addColumn<bool>("refused");
 
         QTest::newRow("text") << tables::InUse << "使用部门" << "一车间" << "使用部门 = \"一车间\"" << 2 << false;
+        QTest::newRow("text with a single quote")
+            << tables::InUse << "计量器具名称" << "O'Brien卡尺" << "计量器具名称 = \"O'Brien卡尺\"" << 1 << false;
         QTest::newRow("text with a double quote")
             << tables::InUse << "计量器具名称" << "卡尺\"A\"" << "计量器具名称 = \"卡尺\"\"A\"\"\"" << 1 << false;
         QTest::newRow("text, empty line") << tables::InUse << "使用部门" << "" << "使用部门 = null" << 0 << false;
@@ -167,7 +169,8 @@ private slots:
         QFETCH(bool, refused);
         MainRun run;
         run.prepare(sampleInUse()
-                    + QStringList{"INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('游标卡尺', 5), ('温度计', 5), ('压力表', NULL)",
+                    + QStringList{inUseRow("L-006", "O'Brien卡尺", "三车间"),
+                                  "INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('游标卡尺', 5), ('温度计', 5), ('压力表', NULL)",
                                   "INSERT INTO 环境状况记录库 (日期, 时间, 环境温度) VALUES ('2026-03-01', '08:30:00', '20'), ('2026-03-01', '14:00:00', '21')"});
         QVERIFY(run.open());
         run.chooseTable(table);
