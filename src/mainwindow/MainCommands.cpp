@@ -160,7 +160,6 @@ void MainCommands::createToolbar()
         a->setObjectName(b.key);
         a->setData(b.key);
         a->setToolTip(b.tooltip);
-        a->setStatusTip(b.tooltip);
         connect(a, &QAction::triggered, this, [this, key = b.key] { tbToolBar_ButtonClick(key); });
         m_buttons.insert(b.key, a);
         // Editors, then lists and printing, then the system.
@@ -280,8 +279,10 @@ void MainCommands::scrappedLedger()
 
 void MainCommands::changePassword()
 {
-    if (request(QStringLiteral("frmPassword")))
+    if (request(QStringLiteral("frmPassword"))) {
         ravo::changePassword(m_state, &m_main);
+        returned();
+    }
 }
 
 void MainCommands::helpContents()
@@ -314,32 +315,50 @@ bool MainCommands::request(const QString& window)
     return m_opensWindows;
 }
 
+// Back from a modal window: the main window's activation brings the grid up
+// to date. A window manager usually reports the activation as well, a bare X
+// server does not; a second activation finds nothing left to do.
+void MainCommands::returned()
+{
+    m_main.activate();
+}
+
 void MainCommands::showFrmQuery()
 {
-    if (request(QStringLiteral("frmQuery")))
+    if (request(QStringLiteral("frmQuery"))) {
         frmQuery::instance(m_state, &m_main).exec();
+        returned();
+    }
 }
 
 void MainCommands::showFrmPlanSetup()
 {
     if (request(QStringLiteral("frmPlanSetup"))) {
-        frmPlanSetup setup(m_state, &m_main);
-        setup.exec();
+        {
+            frmPlanSetup setup(m_state, &m_main);
+            setup.exec();
+        }
+        returned();
     }
 }
 
 void MainCommands::showFrmOverDate()
 {
     if (request(QStringLiteral("frmOverDate"))) {
-        frmOverDate due(m_state, &m_main);
-        due.exec();
+        {
+            frmOverDate due(m_state, &m_main);
+            due.exec();
+        }
+        returned();
     }
 }
 
 void MainCommands::showFrmOptions()
 {
-    if (request(QStringLiteral("frmOptions")))
+    if (request(QStringLiteral("frmOptions"))) {
         showOptions(m_state, m_options, &m_main);
+        returned();
+    }
 }
 
 void MainCommands::showReportCaption() { request(QStringLiteral("ReportCaption")); }

@@ -121,6 +121,7 @@ private:
     QAction* addSeparator(QMenu* menu, const char* objectName);
     // Announces the window; true when it is to be opened.
     bool request(const QString& window);
+    void returned();
 
     frmMain& m_main;
     ProgramState& m_state;
