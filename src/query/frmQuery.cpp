@@ -364,14 +364,12 @@ void frmQuery::fillSavedList()
 void frmQuery::applyMode()
 {
     const bool advanced = chkHigh->isChecked();
-    for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2),
-                       static_cast<QWidget*>(cboQueryFields), static_cast<QWidget*>(txtQueryMatter),
-                       static_cast<QWidget*>(chkBlur)})
+    const QList<QWidget*> simpleControls{Label1, Label2, cboQueryFields, txtQueryMatter, chkBlur};
+    const QList<QWidget*> advancedControls{cboFields, cboOperator, txtValue, optAND,
+                                           optOR,     cmdAdd,      cmdClear, txtSQL};
+    for (QWidget* w : simpleControls)
         w->setEnabled(!advanced);
-    for (QWidget* w : {static_cast<QWidget*>(cboFields), static_cast<QWidget*>(cboOperator),
-                       static_cast<QWidget*>(txtValue), static_cast<QWidget*>(optAND),
-                       static_cast<QWidget*>(optOR), static_cast<QWidget*>(cmdAdd),
-                       static_cast<QWidget*>(cmdClear), static_cast<QWidget*>(txtSQL)})
+    for (QWidget* w : advancedControls)
         w->setEnabled(advanced);
 }
 
