@@ -40,6 +40,19 @@ QString outputName(const QPrinter& printer)
     return writesFile(printer) ? QDir::toNativeSeparators(printer.outputFileName()) : printer.printerName();
 }
 
+// "宋体" at a size, as the printouts use it. Shaping is left out where a
+// script does not need it: shaped Latin digits come out of Noto CJK as
+// glyph variants that a PDF reader cannot turn back into text, so numbers
+// in a PDF printout could not be searched or copied.
+QFont printFont(double points)
+{
+    installFontSubstitutes();
+    QFont font(SongTi);
+    font.setPointSizeF(points);
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    return font;
+}
+
 } // namespace
 
 void installFontSubstitutes()
@@ -142,8 +155,7 @@ LinePrinter::LinePrinter(QPrinter& printer) : m_printer(printer)
     const QRectF area = printer.pageRect(QPrinter::DevicePixel);
     m_pageWidth = area.width();
     m_pageHeight = area.height();
-    m_font = QFont(SongTi);
-    m_font.setPointSizeF(10);
+    m_font = printFont(10);
     m_pages.m_pages.resize(1);
 }
 
@@ -373,9 +385,7 @@ void PrintPreviewSession::paint(QPrinter& printer)
         if (preview) {
             // The preview says why there is nothing to see.
             QPainter painter(&printer);
-            QFont font(SongTi);
-            font.setPointSizeF(14);
-            painter.setFont(font);
+            painter.setFont(printFont(14));
             painter.drawText(QRectF(QPointF(0, 0), printer.pageRect(QPrinter::DevicePixel).size()),
                              Qt::AlignCenter | Qt::TextWordWrap, LandscapeOnlyMessage);
             return;
