@@ -315,11 +315,13 @@ bool MainCommands::request(const QString& window)
     return m_opensWindows;
 }
 
-// Back from a modal window: the main window's activation brings the grid up
-// to date. A window manager usually reports the activation as well, a bare X
-// server does not; a second activation finds nothing left to do.
+// Back from a modal window the main window takes the keyboard again and its
+// activation brings the grid up to date. A window manager usually does and
+// reports the same, a bare X server neither; a second activation finds
+// nothing left to do.
 void MainCommands::returned()
 {
+    m_main.activateWindow();
     m_main.activate();
 }
 
