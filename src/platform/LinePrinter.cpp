@@ -439,10 +439,11 @@ PrintResult printWithPreview(QWidget* parent, Prompter& prompt, const PrintReque
     printer.setDocName(request.documentName);
     preparePrinter(printer, request.landscapeOnly, request.marginsMm);
 
-    PrintPreviewSession session(parent, prompt, request);
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(QStringLiteral("打印预览 - %1").arg(request.documentName));
     dialog.resize(1000, 720);
+    // The progress of a long layout shows over the preview.
+    PrintPreviewSession session(&dialog, prompt, request);
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
                      [&session](QPrinter* p) { session.paint(*p); });
     dialog.exec();

@@ -1,0 +1,292 @@
+// The ledger report command: the title dialog ReportCaption (what it shows,
+// stores and forgets) and the in-use ledger report read back from the PDF —
+// heading and column header on every page, every instrument once in number
+// order, "第 n 页 共 m 页", long values cut short, an empty ledger reported.
+#include "../platform/PdfText.h"
+#include "ScriptedPrompter.h"
+#include "TestSupport.h"
+#include "core/ProgramState.h"
+#include "planning/LedgerReport.h"
+#include "planning/ReportCaption.h"
+
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QtTest>
+
+using namespace ravo;
+
+namespace {
+
+QString number(int i)
+{
+    return QStringLiteral("JL-%1").arg(i, 5, 10, QLatin1Char('0'));
+}
+
+QList<int> numbersOn(const QString& page)
+{
+    static const QRegularExpression re(QStringLiteral(R"(JL-(\d{5}))"));
+    QList<int> out;
+    for (auto it = re.globalMatch(page); it.hasNext();)
+        out << it.next().captured(1).toInt();
+    return out;
+}
+
+} // namespace
+
+class PrintReportTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<test::Sandbox> box;
+    std::unique_ptr<test::ScriptedPrompter> prompt;
+    std::unique_ptr<ProgramState> state;
+    QTemporaryDir out;
+    QString pdf() const { return out.filePath(QStringLiteral("report.pdf")); }
+
+    void addInstruments(const QList<int>& numbers, const QString& name = QStringLiteral("数字压力计"))
+    {
+        Database& db = state->LedgerDatabase;
+        Transaction t(db);
+        for (int i : numbers)
+            QVERIFY(db.executeNative(QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 规格型号, 测量范围, "
+                                                    "准确度等级, 使用部门, 状态, 检定日期, 有效日期) "
+                                                    "VALUES (?, ?, 'YB-150', '0~1.6MPa', '0.4级', '计量室', '在用', "
+                                                    "'2024-03-01', '2025-02-28')"),
+                                     {number(i), name})
+                        .ok());
+        QVERIFY(!t.commit());
+    }
+
+    PrintResult printReport(const PrintProgress& progress = {})
+    {
+        auto printer = test::pdfPrinter(pdf(), true, QMarginsF(12, 10, 12, 10));
+        const LedgerReportHeading heading{state->options.RepCaption, state->options.GroupName, QDate(2024, 5, 6)};
+        return printDirect(*printer, *prompt, ledgerReportRequest(state->LedgerDatabase.connection(), heading),
+                           progress);
+    }
+
+    // Rows a page holds, from a layout of more instruments than fit.
+    int rowsPerPage()
+    {
+        addInstruments({99001, 99002, 99003, 99004, 99005, 99006, 99007, 99008, 99009, 99010, 99011, 99012,
+                        99013, 99014, 99015, 99016, 99017, 99018, 99019, 99020, 99021, 99022, 99023, 99024,
+                        99025, 99026, 99027, 99028, 99029, 99030, 99031, 99032, 99033, 99034, 99035, 99036,
+                        99037, 99038, 99039, 99040, 99041, 99042, 99043, 99044, 99045, 99046, 99047, 99048});
+        auto printer = test::pdfPrinter(pdf(), true, QMarginsF(12, 10, 12, 10));
+        LinePrinter lp(*printer);
+        const PrintResult r = layoutLedgerReport(
+            lp, state->LedgerDatabase.connection(),
+            {state->options.RepCaption, state->options.GroupName, QDate(2024, 5, 6)});
+        int rows = 0;
+        for (const QString& t : lp.pages().texts(0))
+            rows += t.startsWith(QStringLiteral("JL-")) ? 1 : 0;
+        state->LedgerDatabase.executeNative(QStringLiteral("DELETE FROM 计量器具在用库"));
+        return r.ok() && lp.pageCount() > 1 ? rows : -1;
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove(pdf());
+        box = std::make_unique<test::Sandbox>();
+        QVERIFY(box->isValid());
+        prompt = std::make_unique<test::ScriptedPrompter>();
+        state = std::make_unique<ProgramState>(box->appDir(), *prompt);
+        QVERIFY(!state->LedgerDatabase.open(box->databasePath()));
+        state->options.RepCaption = DefaultReportTitle;
+        state->options.GroupName = QStringLiteral("华东计量检测中心");
+    }
+    void cleanup()
+    {
+        state.reset();
+        prompt.reset();
+        box.reset();
+    }
+
+    void captionDialogShowsTheStoredTitle()
+    {
+        ReportCaption dlg(*state);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("报表标题"));
+        QCOMPARE(dlg.Label1->text(), QStringLiteral("报表标题："));
+        QCOMPARE(dlg.OKButton->text(), QStringLiteral("确定(&O)"));
+        QCOMPARE(dlg.CancelButton->text(), QStringLiteral("取消(&C)"));
+        for (QObject* o : QList<QObject*>{dlg.Label1, dlg.txtReportCaption, dlg.OKButton, dlg.CancelButton})
+            QCOMPARE(dlg.findChild<QObject*>(o->objectName()), o);
+        QCOMPARE(dlg.txtReportCaption->objectName(), QStringLiteral("txtReportCaption"));
+
+        state->options.RepCaption = QStringLiteral("二〇二四年在用计量器具台帐");
+        dlg.show();
+        QCOMPARE(dlg.txtReportCaption->text(), state->options.RepCaption);
+        QCOMPARE(dlg.txtReportCaption->selectedText(), state->options.RepCaption);
+    }
+
+    void okStoresTheTitle_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("a title") << QStringLiteral("2024年度在用台帐");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("quotes") << QStringLiteral("\"一车间\"台帐");
+    }
+    void okStoresTheTitle()
+    {
+        QFETCH(QString, typed);
+        ReportCaption dlg(*state);
+        dlg.PrintOnOK = false;
+        QTimer::singleShot(0, &dlg, [&] {
+            dlg.txtReportCaption->setText(typed);
+            dlg.OKButton->click();
+        });
+        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(state->options.RepCaption, typed);
+        QVERIFY(state->settings.contains(SettingsStore::MainApp, QStringLiteral("Report"), QStringLiteral("RepCaption")));
+        QCOMPARE(state->settings.read(SettingsStore::MainApp, QStringLiteral("Report"), QStringLiteral("RepCaption")), typed);
+    }
+
+    void cancelStoresNothing()
+    {
+        ReportCaption dlg(*state);
+        dlg.show();
+        dlg.txtReportCaption->setText(QStringLiteral("不要的标题"));
+        dlg.CancelButton->click();
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QCOMPARE(state->options.RepCaption, DefaultReportTitle);
+        QVERIFY(!state->settings.contains(SettingsStore::MainApp, QStringLiteral("Report"), QStringLiteral("RepCaption")));
+        dlg.show();
+        QCOMPARE(dlg.txtReportCaption->text(), DefaultReportTitle);
+    }
+
+    void okPrintsTheLedgerReport()
+    {
+        addInstruments({1, 2});
+        auto printer = test::pdfPrinter(pdf());
+        ReportCaption dlg(*state);
+        dlg.setDirectPrinter(printer.get());
+        QTimer::singleShot(0, &dlg, [&] {
+            dlg.txtReportCaption->setText(QStringLiteral("一季度在用台帐"));
+            dlg.OKButton->click();
+        });
+        QCOMPARE(dlg.exec(), int(QDialog::Accepted));
+        const QStringList pages = test::pdfPages(pdf());
+        QCOMPARE(pages.size(), 1);
+        QVERIFY(pages[0].contains(QStringLiteral("一季度在用台帐")));
+        QVERIFY(pages[0].contains(QStringLiteral("华东计量检测中心")));
+        const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+        QVERIFY(pages[0].contains(QStringLiteral("打印日期:") + today));
+        QCOMPARE(numbersOn(pages[0]), (QList<int>{1, 2}));
+    }
+
+    void pagesAndTheirNumbers_data()
+    {
+        QTest::addColumn<int>("extra");      // instruments beyond whole pages
+        QTest::addColumn<int>("fullPages");
+        QTest::newRow("one instrument") << 1 << 0;
+        QTest::newRow("exactly one page") << 0 << 1;
+        QTest::newRow("one on page 2") << 1 << 1;
+        QTest::newRow("three pages") << 1 << 2;
+    }
+    void pagesAndTheirNumbers()
+    {
+        QFETCH(int, extra);
+        QFETCH(int, fullPages);
+        const int perPage = rowsPerPage();
+        QVERIFY(perPage > 10);
+        const int total = fullPages * perPage + extra;
+        // Entered out of order; printed by number.
+        QList<int> numbers;
+        for (int i = total; i >= 1; --i)
+            numbers << i;
+        addInstruments(numbers);
+
+        QVERIFY(printReport().ok());
+        const QStringList pages = test::pdfPages(pdf());
+        const int expected = fullPages + (extra ? 1 : 0);
+        QCOMPARE(pages.size(), expected);
+        int next = 1;
+        for (int p = 0; p < pages.size(); ++p) {
+            const QString& page = pages[p];
+            QVERIFY(page.contains(DefaultReportTitle));
+            QVERIFY(page.contains(QStringLiteral("华东计量检测中心")));
+            QVERIFY(page.contains(QStringLiteral("打印日期:2024-05-06")));
+            QVERIFY(page.contains(QStringLiteral("在用计量器具共 %1 台").arg(total)));
+            QVERIFY(page.contains(QRegularExpression(QStringLiteral(
+                "编号\\s+名称\\s+规格型号\\s+测量范围\\s+准确度等级\\s+使用部门\\s+状态\\s+检定日期\\s+有效日期"))));
+            // pdftotext reads the narrow spaces of a CJK font as no space.
+            const QString footer = test::textLines(page).last().remove(QLatin1Char(' '));
+            QCOMPARE(footer, QStringLiteral("第%1页共%2页").arg(p + 1).arg(expected));
+            const QList<int> rows = numbersOn(page);
+            QCOMPARE(rows.size(), p + 1 < pages.size() ? perPage : total - p * perPage);
+            for (int r : rows)
+                QCOMPARE(r, next++);
+        }
+        QCOMPARE(next, total + 1);
+    }
+
+    void rowShowsEachColumnInItsPlace()
+    {
+        addInstruments({7});
+        QVERIFY(printReport().ok());
+        const QStringList lines = test::textLines(test::pdfPages(pdf()).value(0));
+        const QString row = *std::find_if(lines.begin(), lines.end(),
+                                          [](const QString& l) { return l.contains(QStringLiteral("JL-00007")); });
+        QVERIFY2(row.simplified() == QStringLiteral("JL-00007 数字压力计 YB-150 0~1.6MPa 0.4级 计量室 在用 2024-03-01 2025-02-28"),
+                 qPrintable(row));
+    }
+
+    void longValuesAreCutShort()
+    {
+        addInstruments({1}, QStringLiteral("多功能过程校验仪附带压力模块及温度传感器成套装置"));
+        QVERIFY(printReport().ok());
+        const QVector<test::PdfWord> words = test::pdfWords(pdf());
+        const test::PdfWord* name = nullptr;
+        for (const test::PdfWord& w : words)
+            if (w.text.startsWith(QStringLiteral("多功能")))
+                name = &w;
+        QVERIFY(name);
+        QVERIFY2(name->text.endsWith(QStringLiteral("…")) || name->text.endsWith(QStringLiteral("...")), qPrintable(name->text));
+        const test::PdfWord* spec = test::findWord(words, QStringLiteral("YB-150"));
+        QVERIFY(spec);
+        QVERIFY(name->xMax < spec->xMin);
+    }
+
+    void noOrganisationNoLine()
+    {
+        state->options.GroupName = QStringLiteral("   ");
+        addInstruments({1});
+        QVERIFY(printReport().ok());
+        QCOMPARE(test::textLines(test::pdfPages(pdf()).value(0)).value(0).trimmed(), DefaultReportTitle);
+    }
+
+    void emptyLedgerIsReported()
+    {
+        auto printer = test::pdfPrinter(pdf());
+        QVERIFY(!PrintLedgerReport(*state, nullptr, printer.get()));
+        QCOMPARE(prompt->messages.size(), 1);
+        QCOMPARE(prompt->messages[0].text, ledgerreport::EmptyMessage);
+        QCOMPARE(prompt->messages[0].title, QStringLiteral("提示"));
+        QCOMPARE(prompt->messages[0].icon, Prompter::Icon::Critical);
+        QVERIFY(!QFileInfo::exists(pdf()));
+    }
+
+    void cancelWhileLaidOutLeavesNoFile()
+    {
+        QList<int> numbers;
+        for (int i = 1; i <= 200; ++i)
+            numbers << i;
+        addInstruments(numbers);
+        int calls = 0;
+        const PrintResult r = printReport([&](PrintStage stage, int, int total) {
+            [&] { QCOMPARE(stage, PrintStage::Layout); QVERIFY(total > 3); }();
+            return ++calls < 2;
+        });
+        QCOMPARE(r.outcome, PrintOutcome::Cancelled);
+        QCOMPARE(calls, 2);
+        QVERIFY(!QFileInfo::exists(pdf()));
+    }
+};
+
+QTEST_MAIN(PrintReportTest)
+#include "tst_printreport.moc"
