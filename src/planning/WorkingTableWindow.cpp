@@ -1,6 +1,7 @@
 #include "WorkingTableWindow.h"
 
 #include "PlanningTexts.h"
+#include "ResultPrint.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -9,11 +10,6 @@
 #include <QShowEvent>
 #include <QTableView>
 #include <QVBoxLayout>
-
-#if __has_include("ResultPrint.h")
-#include "ResultPrint.h"
-#define RAVO_HAVE_RESULT_PRINT 1
-#endif
 
 namespace ravo {
 
@@ -140,12 +136,9 @@ void WorkingTableWindow::unload()
 
 void WorkingTableWindow::cmdPrint_Click()
 {
-#ifdef RAVO_HAVE_RESULT_PRINT
+    // The title box offers the list's own title; the printout is the one
+    // of the main window's results.
     PrintQuery(m_state, m_table, printTitle(), this);
-#else
-    m_state.prompt.message(QStringLiteral("本机尚未安装打印功能，不能打印“%1”。").arg(printTitle()), AppTitle,
-                           Prompter::Icon::Information);
-#endif
 }
 
 } // namespace ravo

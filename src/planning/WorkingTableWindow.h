@@ -53,7 +53,8 @@ public slots:
     // Closing by the OK button, Escape or the close box unloads the window:
     // the grid lets go of the table and the table is dropped.
     void done(int result) override;
-    // Prints the rows under printTitle().
+    // Prints the rows as the main window prints its result; the title box
+    // offers printTitle().
     void cmdPrint_Click();
 
 protected:
