@@ -7,6 +7,7 @@
 #include "core/Ledger.h"
 #include "core/Shutdown.h"
 #include "core/Units.h"
+#include "planning/ResultPrint.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -446,8 +447,8 @@ std::optional<QString> frmMain::currentCellText() const
 
 void frmMain::PrintQuery()
 {
-    // Printing the current result (the rows of MSys检索临时表) belongs to the
-    // printing work; until it is written the command does nothing.
+    // The rows the user is looking at, under a title asked for first.
+    ravo::PrintQuery(m_state, tables::SearchResult, resultprint::DefaultTitle, this);
 }
 
 // ---------------------------------------------------------------- geometry
