@@ -120,8 +120,14 @@ private slots:
         QCOMPARE(prompt->inputsShown[0].title, QStringLiteral("标题设置"));
         QCOMPARE(prompt->inputsShown[0].defaultText, QStringLiteral("检索结果"));
         QVERIFY(prompt->messages.isEmpty());
-        const QStringList lines = test::textLines(test::pdfPages(pdf()).value(0));
-        QCOMPARE(lines.value(0).trimmed(), QStringLiteral("五月检索结果"));
+        // Trimmed, 14 points against the body's 10, at 5000 twips.
+        const QVector<test::PdfWord> words = test::pdfWords(pdf());
+        const test::PdfWord* title = test::findWord(words, QStringLiteral("五月检索结果"));
+        const test::PdfWord* head = test::findWord(words, QStringLiteral("列1"));
+        QVERIFY(title && head);
+        QVERIFY(title->yMax - title->yMin > (head->yMax - head->yMin) * 1.3);
+        auto printer = test::pdfPrinter(out.filePath(QStringLiteral("measure.pdf")));
+        QVERIFY(qAbs(title->xMin - (printer->pageLayout().paintRectPoints().left() + 5000 / 20.0)) < 0.5);
     }
 
     void pagesOf45Rows_data()
@@ -204,19 +210,6 @@ private slots:
         }
     }
 
-    void titleStandsAt5000Twips()
-    {
-        makeResult(2, 1);
-        QVERIFY(print(QStringLiteral("标题")));
-        auto printer = test::pdfPrinter(out.filePath(QStringLiteral("measure.pdf")));
-        const test::PdfWord* title = test::findWord(test::pdfWords(pdf()), QStringLiteral("标题"));
-        QVERIFY(title);
-        QVERIFY(qAbs(title->xMin - (printer->pageLayout().paintRectPoints().left() + 5000 / 20.0)) < 0.5);
-        // 14 points against the body's 10.
-        const test::PdfWord* head = test::findWord(test::pdfWords(pdf()), QStringLiteral("列1"));
-        QVERIFY(title->yMax - title->yMin > (head->yMax - head->yMin) * 1.3);
-    }
-
     void inUseLedgerPrintsItsFirstSevenColumns()
     {
         QVERIFY(state->LedgerDatabase.executeNative(
@@ -263,34 +256,38 @@ private slots:
         QVERIFY(!QFileInfo::exists(pdf()));
     }
 
-    void emptyResultIsReported()
+    void refusals_data()
     {
-        makeResult(3, 0);
-        QVERIFY(!print());
-        QCOMPARE(prompt->messages.size(), 1);
-        QCOMPARE(prompt->messages[0].text, QStringLiteral("检索结果没有任何记录！"));
-        QCOMPARE(prompt->messages[0].title, QStringLiteral("提示"));
-        QCOMPARE(prompt->messages[0].icon, Prompter::Icon::Critical);
-        QVERIFY(!QFileInfo::exists(pdf()));
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("landscape");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<int>("icon");
+        QTest::newRow("no rows") << 0 << true << Result << QStringLiteral("检索结果没有任何记录！")
+                                 << QStringLiteral("提示") << int(Prompter::Icon::Critical);
+        QTest::newRow("portrait") << 3 << false << Result
+                                  << QStringLiteral("请将打印机的打印方向设置为横向！否则不能打印！") << AppTitle
+                                  << int(Prompter::Icon::Critical);
+        QTest::newRow("no table") << 3 << true << QStringLiteral("MSys不存在的表")
+                                  << QStringLiteral("找不到数据表“MSys不存在的表”。") << AppTitle
+                                  << int(Prompter::Icon::None);
     }
-
-    void portraitPaperIsRefused()
+    void refusals()
     {
-        makeResult(3, 3);
-        QVERIFY(!print(DefaultTitle, false));
+        QFETCH(int, rows);
+        QFETCH(bool, landscape);
+        QFETCH(QString, table);
+        QFETCH(QString, message);
+        QFETCH(QString, caption);
+        QFETCH(int, icon);
+        makeResult(3, rows);
+        QVERIFY(!print(DefaultTitle, landscape, table));
         QCOMPARE(prompt->messages.size(), 1);
-        QCOMPARE(prompt->messages[0].text, QStringLiteral("请将打印机的打印方向设置为横向！否则不能打印！"));
-        QCOMPARE(prompt->messages[0].icon, Prompter::Icon::Critical);
-        QVERIFY(!QFileInfo::exists(pdf()));
-    }
-
-    void missingTableIsReported()
-    {
-        QVERIFY(!print(DefaultTitle, true, QStringLiteral("MSys不存在的表")));
-        QCOMPARE(prompt->messages.size(), 1);
-        QVERIFY2(prompt->messages[0].text.contains(QStringLiteral("找不到数据表")), qPrintable(prompt->messages[0].text));
+        QCOMPARE(prompt->messages[0].text.section(QLatin1Char('\n'), 0, 0), message);
+        QCOMPARE(prompt->messages[0].title, caption);
+        QCOMPARE(int(prompt->messages[0].icon), icon);
         QCOMPARE(prompt->messages[0].buttons, Prompter::Buttons::Ok);
-        QCOMPARE(prompt->messages[0].icon, Prompter::Icon::None);
         QVERIFY(!QFileInfo::exists(pdf()));
     }
 

@@ -1,7 +1,7 @@
 // The line printer: the substituted 宋体, twips and pixels, the current
 // position after printing, page breaks, the pages reaching a PDF only at the
-// end of the document, abandoning and cancelling, and printing through the
-// preview on landscape and portrait paper.
+// end of the document, cancelling, the progress window, and printing through
+// the preview on landscape and portrait paper.
 #include "PdfText.h"
 #include "ScriptedPrompter.h"
 #include "platform/LinePrinter.h"
@@ -92,20 +92,6 @@ private slots:
         QCOMPARE(lp.pages().texts(0), text.isEmpty() ? QStringList() : QStringList{text});
     }
 
-    void lineHeightFollowsFontSize()
-    {
-        auto printer = test::pdfPrinter(pdf());
-        LinePrinter lp(*printer);
-        lp.setScaleMode(Scale::Twips);
-        lp.setFontSize(10);
-        QCOMPARE(lp.textHeight(), 10 * 20 * 1.1);
-        lp.setFontSize(14);
-        lp.setLineSpacing(1.0);
-        QCOMPARE(lp.textHeight(), 14 * 20.0);
-        // The character "宽" is about one em wide in a CJK font.
-        QVERIFY(qAbs(lp.textWidth(QStringLiteral("宽")) - 14 * 20.0) < 14 * 2.0);
-    }
-
     void lineRunningOffThePageStartsANewOne()
     {
         auto printer = test::pdfPrinter(pdf());
@@ -139,18 +125,6 @@ private slots:
         QVERIFY2(first[0].contains(QStringLiteral("第一页 甲乙")), qPrintable(first[0]));
         QVERIFY2(first[1].contains(QStringLiteral("换行 不分行")), qPrintable(first[1]));
         QCOMPARE(pages[1].trimmed(), QStringLiteral("第二页"));
-    }
-
-    void abandonedDocumentLeavesNothing()
-    {
-        auto printer = test::pdfPrinter(pdf());
-        LinePrinter lp(*printer);
-        lp.print(QStringLiteral("作废"));
-        lp.newPage();
-        lp.killDoc();
-        QCOMPARE(lp.pageCount(), 1);
-        QVERIFY(lp.pages().isEmpty());
-        QVERIFY(!QFileInfo::exists(pdf()));
     }
 
     void cancelledOutputLeavesNoFile_data()
@@ -218,26 +192,19 @@ private slots:
             QVERIFY(window.dialog()->isVisible());
     }
 
-    void progressWindowCancels()
+    void progressWindowCancelsUntilThePrinterHasThePages()
     {
         PrintProgressWindow window(nullptr);
         PrintProgress progress = window.callback();
         QVERIFY(progress(PrintStage::Layout, 1, 20));
-        QPushButton* cancel = window.dialog()->findChild<QPushButton*>();
-        QVERIFY(cancel);
-        cancel->click();
-        QVERIFY(!progress(PrintStage::Layout, 2, 20));
-        QVERIFY(window.cancelled());
-        QVERIFY(!progress(PrintStage::Output, 1, 20));
-    }
-
-    void progressWindowToAPrinterHasNoCancel()
-    {
-        PrintProgressWindow window(nullptr);
-        QVERIFY(window.update(PrintStage::Layout, 1, 20));
-        QVERIFY(window.update(PrintStage::OutputToPrinter, 1, 20));
+        QVERIFY(progress(PrintStage::OutputToPrinter, 1, 20));
         QVERIFY(!window.dialog()->findChild<QPushButton*>());
-        QVERIFY(window.update(PrintStage::OutputToPrinter, 2, 20));
+
+        PrintProgressWindow second(nullptr);
+        QVERIFY(second.update(PrintStage::Output, 1, 20));
+        second.dialog()->findChild<QPushButton*>()->click();
+        QVERIFY(!second.update(PrintStage::Output, 2, 20));
+        QVERIFY(second.cancelled());
     }
 
     void previewShowsLandscapeAndRefusesPortrait()
@@ -282,24 +249,6 @@ private slots:
         QCOMPARE(test::pdfPages(pdf()).value(0).trimmed(), QStringLiteral("横向内容"));
     }
 
-    void directPrintRefusesPortrait()
-    {
-        test::ScriptedPrompter prompt;
-        PrintRequest request;
-        request.layout = [](LinePrinter& lp, const PrintProgress&) {
-            lp.print(QStringLiteral("内容"));
-            return PrintResult{};
-        };
-        auto printer = test::pdfPrinter(pdf(), false);
-        QCOMPARE(printDirect(*printer, prompt, request, {}).outcome, PrintOutcome::Refused);
-        QCOMPARE(prompt.messages.size(), 1);
-        QCOMPARE(prompt.messages[0].text, LandscapeOnlyMessage);
-        QVERIFY(!QFileInfo::exists(pdf()));
-
-        request.landscapeOnly = false;
-        QVERIFY(printDirect(*printer, prompt, request, {}).ok());
-        QVERIFY(QFileInfo::exists(pdf()));
-    }
 };
 
 QTEST_MAIN(LinePrinterTest)
