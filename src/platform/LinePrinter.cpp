@@ -90,7 +90,9 @@ PrintResult renderPages(const PrintedPages& pages, QPrinter& printer, const Prin
 {
     const bool preview = isPreviewPrinter(printer);
     const bool toFile = !preview && writesFile(printer);
-    const PrintStage stage = (preview || toFile) ? PrintStage::Output : PrintStage::OutputToPrinter;
+    const PrintStage stage = preview ? PrintStage::Preview
+                             : toFile ? PrintStage::Output
+                                      : PrintStage::OutputToPrinter;
     const int count = pages.pageCount();
 
     QPainter painter;

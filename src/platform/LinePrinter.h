@@ -44,6 +44,7 @@ inline const QString LandscapeOnlyMessage = QStringLiteral("请将打印机的�
 
 enum class PrintStage {
     Layout,           // the pages are being laid out; a cancel abandons them
+    Preview,          // the pages are drawn for the preview; a cancel shows fewer
     Output,           // the pages go to a file; a cancel removes the file
     OutputToPrinter,  // the pages go to a printer; no longer cancellable
 };

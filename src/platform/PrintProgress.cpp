@@ -12,6 +12,8 @@ QString stageText(PrintStage stage, int done, int total)
     switch (stage) {
     case PrintStage::Layout:
         return QStringLiteral("正在排版：第 %1 页，约 %2 页……").arg(done).arg(total);
+    case PrintStage::Preview:
+        return QStringLiteral("正在生成预览：第 %1 页，共 %2 页……").arg(done).arg(total);
     case PrintStage::Output:
         return QStringLiteral("正在输出：第 %1 页，共 %2 页……").arg(done).arg(total);
     case PrintStage::OutputToPrinter:

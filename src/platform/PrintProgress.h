@@ -2,7 +2,7 @@
 // The progress window of a long print: it appears once a print runs to more
 // than a few pages, tells how far the layout and the output have come, and
 // offers "取消" for as long as the document can still be abandoned (while it
-// is laid out, and while it is written to a file).
+// is laid out, drawn for the preview, or written to a file).
 #include "LinePrinter.h"
 
 #include <QPointer>
