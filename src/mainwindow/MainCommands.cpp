@@ -5,6 +5,7 @@
 
 #include "core/Ledger.h"
 #include "core/ProgramState.h"
+#include "editors/frmOperation.h"
 #include "planning/frmOptions.h"
 #include "planning/frmOverDate.h"
 #include "planning/frmPlanSetup.h"
@@ -333,27 +334,20 @@ void MainCommands::showFrmQuery()
     }
 }
 
-void MainCommands::showFrmPlanSetup()
+template <typename Window>
+void MainCommands::showModal(const QString& name)
 {
-    if (request(QStringLiteral("frmPlanSetup"))) {
-        {
-            frmPlanSetup setup(m_state, &m_main);
-            setup.exec();
-        }
-        returned();
+    if (!request(name))
+        return;
+    {
+        Window window(m_state, &m_main);
+        window.exec();
     }
+    returned();
 }
 
-void MainCommands::showFrmOverDate()
-{
-    if (request(QStringLiteral("frmOverDate"))) {
-        {
-            frmOverDate due(m_state, &m_main);
-            due.exec();
-        }
-        returned();
-    }
-}
+void MainCommands::showFrmPlanSetup() { showModal<frmPlanSetup>(QStringLiteral("frmPlanSetup")); }
+void MainCommands::showFrmOverDate() { showModal<frmOverDate>(QStringLiteral("frmOverDate")); }
 
 void MainCommands::showFrmOptions()
 {
@@ -366,7 +360,7 @@ void MainCommands::showFrmOptions()
 void MainCommands::showReportCaption() { request(QStringLiteral("ReportCaption")); }
 void MainCommands::showFrmCondition() { request(QStringLiteral("frmCondition")); }
 void MainCommands::showFrmWaitProvide() { request(QStringLiteral("frmWaitProvide")); }
-void MainCommands::showFrmOperation() { request(QStringLiteral("frmOperation")); }
+void MainCommands::showFrmOperation() { showModal<frmOperation>(QStringLiteral("frmOperation")); }
 void MainCommands::showFrmClose() { request(QStringLiteral("frmClose")); }
 void MainCommands::showFrmReject() { request(QStringLiteral("frmReject")); }
 void MainCommands::showFrmCertificate() { request(QStringLiteral("frmCertificate")); }

@@ -122,6 +122,9 @@ private:
     // Announces the window; true when it is to be opened.
     bool request(const QString& window);
     void returned();
+    // Announces the window, shows it modally over the main window and
+    // activates the main window again when it closes.
+    template <typename Window> void showModal(const QString& name);
 
     frmMain& m_main;
     ProgramState& m_state;
