@@ -246,9 +246,9 @@ private slots:
                 name = &w;
         QVERIFY(name);
         QVERIFY2(name->text.endsWith(QStringLiteral("…")) || name->text.endsWith(QStringLiteral("...")), qPrintable(name->text));
-        const test::PdfWord* spec = test::findWord(words, QStringLiteral("YB-150"));
-        QVERIFY(spec);
-        QVERIFY(name->xMax < spec->xMin);
+        const test::PdfWord* model = test::findWord(words, QStringLiteral("YB-150"));
+        QVERIFY(model);
+        QVERIFY(name->xMax < model->xMin);
     }
 
     void emptyLedgerIsReported()
