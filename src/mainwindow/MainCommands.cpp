@@ -9,6 +9,7 @@
 #include "planning/frmOptions.h"
 #include "planning/frmOverDate.h"
 #include "planning/frmPlanSetup.h"
+#include "planning/ReportCaption.h"
 #include "platform/HelpWindow.h"
 #include "query/frmQuery.h"
 #include "users/frmPassword.h"
@@ -357,7 +358,7 @@ void MainCommands::showFrmOptions()
     }
 }
 
-void MainCommands::showReportCaption() { request(QStringLiteral("ReportCaption")); }
+void MainCommands::showReportCaption() { showModal<ReportCaption>(QStringLiteral("ReportCaption")); }
 void MainCommands::showFrmCondition() { request(QStringLiteral("frmCondition")); }
 void MainCommands::showFrmWaitProvide() { request(QStringLiteral("frmWaitProvide")); }
 void MainCommands::showFrmOperation() { showModal<frmOperation>(QStringLiteral("frmOperation")); }
