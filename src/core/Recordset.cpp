@@ -173,6 +173,27 @@ bool Recordset::moveToRowid(qint64 rowid)
     return true;
 }
 
+void Recordset::forgetRow(qint64 rowid)
+{
+    QSqlQuery q(m_db.connection());
+    q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(ident(m_table)));
+    q.addBindValue(rowid);
+    const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), rowid);
+    if (!q.exec() || q.next() || it == m_ids.cend() || *it != rowid) {
+        refresh();
+        return;
+    }
+    q.finish();
+    const int pos = int(it - m_ids.cbegin());
+    m_ids.removeAt(pos);
+    m_adding = m_deleted = false;
+    m_pending.clear();
+    invalidateCache();
+    m_pos = m_ids.isEmpty() ? -1 : std::min(pos, int(m_ids.size()) - 1);
+    emit reopened();
+    emit repositioned();
+}
+
 void Recordset::invalidateCache() const
 {
     m_blocks.clear();

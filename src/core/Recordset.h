@@ -75,6 +75,11 @@ public:
     // Rowid of the last row written by update(), or -1.
     qint64 lastModified() const { return m_lastModified; }
     bool moveToRowid(qint64 rowid);
+    // A row that left the table behind the recordset's back (a move between
+    // ledgers took it) leaves the list too; the cursor then stands on the row
+    // that followed it, or on the last row. Cheaper than reading every row id
+    // again; falls back to that when the row is in fact still there.
+    void forgetRow(qint64 rowid);
     qint64 currentRowid() const;
 
     // Read access by position, for grids.

@@ -6,9 +6,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QToolBar>
@@ -171,6 +173,43 @@ void LedgerEditor::excludeFromHighlight(QPushButton* button)
     m_notHighlighted.insert(button);
 }
 
+QGridLayout* LedgerEditor::labelledFields(const QList<QWidget*>& fields, int perRow)
+{
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+    int row = 0;
+    int column = 0;
+    for (int i = 0; i < fields.size(); ++i) {
+        QWidget* f = fields.at(i);
+        QLabel* label = addLabel(i, Data1->boundColumn(f));
+        label->setBuddy(f);
+        if (qobject_cast<QPlainTextEdit*>(f)) {
+            if (column > 0)
+                ++row;
+            label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+            grid->addWidget(label, row, 0);
+            grid->addWidget(f, row, 1, 1, perRow * 2 - 1);
+            grid->setRowStretch(row, 1);
+            ++row;
+            column = 0;
+        } else {
+            label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid->addWidget(label, row, column * 2);
+            grid->addWidget(f, row, column * 2 + 1);
+            if (++column == perRow) {
+                column = 0;
+                ++row;
+            }
+        }
+        if (i > 0)
+            setTabOrder(fields.at(i - 1), f);
+    }
+    for (int c = 0; c < perRow; ++c)
+        grid->setColumnStretch(c * 2 + 1, 1);
+    return grid;
+}
+
 void LedgerEditor::unlockFields()
 {
     for (QWidget* f : std::as_const(m_lockedFields))
@@ -216,6 +255,7 @@ bool LedgerEditor::load()
 {
     if (m_loaded)
         return true;
+    beforeOpen();
     const QString source = QStringLiteral("select * from ") + m_spec.workingTable + QLatin1Char(';');
     DbError e = createWorkingTable(db(), m_spec.workingTable, openStatement());
     if (!e)
@@ -334,21 +374,41 @@ void LedgerEditor::moveToFirstNumber(const QString& number)
 
 void LedgerEditor::refreshAfterMove(qint64 movedRowid)
 {
-    Recordset& rs = Data1->recordset();
-    rs.refresh();
-    int lo = 0;
-    int hi = rs.recordCount();
-    while (lo < hi) {
-        const int mid = (lo + hi) / 2;
-        if (rs.rowidAt(mid) <= movedRowid)
-            lo = mid + 1;
-        else
-            hi = mid;
+    Data1->recordset().forgetRow(movedRowid);
+}
+
+// ---- the current instrument leaving the ledger ----------------------------
+
+bool LedgerEditor::confirmForCurrent(const QString& title, const QString& questionEnding, bool writeFirst)
+{
+    const QString shown = DataControl::fieldText(m_numberField);
+    if (shown.trimmed().isEmpty()) {
+        refuseBlankNumber();
+        return false;
     }
-    if (lo < rs.recordCount())
-        rs.setAbsolutePosition(lo);
-    else
-        rs.moveLast();
+    if (writeFirst) {
+        if (const DbError e = Data1->writePending()) {
+            Data1->reportRefusal(e);
+            return false;
+        }
+    }
+    const QString question =
+        QStringLiteral("你确认要将编号为：“") + shown + QStringLiteral("”的“") + fieldText(1) + questionEnding;
+    return prompt().confirm(question, title);
+}
+
+bool LedgerEditor::moveCurrentInstrument(Move move, const QString& title, const QString& questionEnding)
+{
+    // The row is copied from the working table, so what was typed goes there first.
+    if (!confirmForCurrent(title, questionEnding, true))
+        return false;
+    const qint64 row = Data1->recordset().currentRowid();
+    if (const DbError e = moveInstrument(db(), move, DataControl::fieldText(m_numberField), today())) {
+        prompt().error(e.text(), AppTitle);
+        return false;
+    }
+    refreshAfterMove(row);
+    return true;
 }
 
 // ---- operations -------------------------------------------------------------
@@ -547,7 +607,7 @@ bool LedgerEditor::eventFilter(QObject* watched, QEvent* event)
             break;   // the focus moved between a combo box and its own line edit
         m_focusField = nullptr;
         paintField(w, false);
-        if (m_spec.symbolToolbar)
+        if (m_spec.symbolToolbar && !m_noSymbols.contains(w))
             m_symbolTarget = w;
         break;
     }

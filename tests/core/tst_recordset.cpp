@@ -148,6 +148,32 @@ private slots:
         QVERIFY(rs.isDirty());
     }
 
+    void forgetRowTakenBehindItsBack_data()
+    {
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("first") << 0 << QStringLiteral("N-002");
+        QTest::newRow("middle") << 1 << QStringLiteral("N-003");
+        QTest::newRow("last") << 2 << QStringLiteral("N-002");
+    }
+    void forgetRowTakenBehindItsBack()
+    {
+        QFETCH(int, at);
+        QFETCH(QString, after);
+        fill(3);
+        Recordset rs(*db);
+        rs.openTable(QStringLiteral("计量器具在用库"));
+        rs.setAbsolutePosition(at);
+        const qint64 id = rs.currentRowid();
+        // Still there: the list is read again and nothing is lost.
+        rs.forgetRow(id);
+        QCOMPARE(rs.recordCount(), 3);
+        QVERIFY(db->executeNative(QStringLiteral("DELETE FROM 计量器具在用库 WHERE rowid = ?"), {id}).ok());
+        rs.forgetRow(id);
+        QCOMPARE(rs.recordCount(), 2);
+        QCOMPARE(number(rs), after);
+    }
+
     void findFirst()
     {
         fill(50);
