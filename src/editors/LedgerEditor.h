@@ -35,6 +35,7 @@
 #include <functional>
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -119,6 +120,12 @@ protected:
     QPushButton* addCommandButton(const QString& objectName, const QString& caption,
                                   void (LedgerEditor::*slot)() = nullptr);
     void excludeFromHighlight(QPushButton* button);
+    // The field never becomes the symbol toolbar's target.
+    void excludeFromSymbols(QWidget* field) { m_noSymbols.insert(field); }
+    // Label and field pairs, perRow to a row, each label captioned with its
+    // field's column (Label1(i) for fields[i]); a multi-line field takes a
+    // row of its own across the grid. The tab order follows the list.
+    QGridLayout* labelledFields(const QList<QWidget*>& fields, int perRow);
 
     void setNumberField(QWidget* field) { m_numberField = field; }
     QWidget* numberField() const { return m_numberField; }
@@ -149,7 +156,22 @@ protected:
     // reads the rows again and shows the row that followed it, or the last.
     void refreshAfterMove(qint64 movedRowid);
 
+    // The buttons that act on the current instrument (a move to another
+    // ledger, a write-off) ask first, naming it by its number field and its
+    // name in Text1(1): "你确认要将编号为：“" + number + "”的“" + name +
+    // questionEnding, question icon, OK and Cancel. A blank number is
+    // refused before anything is asked; with writeFirst the typed edits go
+    // into the working copy first (a refused edit stops it, nothing lost).
+    bool confirmForCurrent(const QString& title, const QString& questionEnding, bool writeFirst);
+    // Moves the current instrument to another ledger at once, after that
+    // question. All or nothing: a refused move is explained and the row stays
+    // where it was, in the ledger and in the working copy. True when it moved.
+    bool moveCurrentInstrument(Move move, const QString& title, const QString& questionEnding);
+
     // Hooks.
+    // Runs each time the working copy is about to be made: a window fixes
+    // here what its open statement and its save depend on.
+    virtual void beforeOpen() {}
     virtual void onActivate() {}
     virtual void onReposition() {}
     // Save's check of the current row; the default refuses a blank number
@@ -200,6 +222,7 @@ private:
     QPointer<QWidget> m_focusField;   // the field painted dark
     QList<QPushButton*> m_buttons;
     QSet<QPushButton*> m_notHighlighted;
+    QSet<QWidget*> m_noSymbols;
     std::function<QDate()> m_clock;
     bool m_loaded = false;
     bool m_shown = false;

@@ -280,37 +280,12 @@ void frmOperation::issueFromStock()
 
 void frmOperation::scrap()
 {
-    moveOut(Move::InUseToScrapped, QStringLiteral("报废"), QStringLiteral("”报废吗？"));
+    moveCurrentInstrument(Move::InUseToScrapped, QStringLiteral("报废"), QStringLiteral("”报废吗？"));
 }
 
 void frmOperation::seal()
 {
-    moveOut(Move::InUseToSealed, QStringLiteral("封存"), QStringLiteral("”封存吗？"));
-}
-
-void frmOperation::moveOut(Move move, const QString& title, const QString& questionEnding)
-{
-    const QString shown = fieldText(0);
-    const QString name = fieldText(1);
-    const QString number = shown.trimmed();
-    if (number.isEmpty()) {
-        refuseBlankNumber();
-        return;
-    }
-    // The row is copied from the working table, so what was typed goes there first.
-    if (const DbError e = Data1->writePending()) {
-        Data1->reportRefusal(e);
-        return;
-    }
-    const QString question = QStringLiteral("你确认要将编号为：“") + shown + QStringLiteral("”的“") + name + questionEnding;
-    if (!prompt().confirm(question, title))
-        return;
-    const qint64 row = Data1->recordset().currentRowid();
-    if (const DbError e = moveInstrument(db(), move, number, today())) {
-        prompt().error(e.text(), AppTitle);
-        return;
-    }
-    refreshAfterMove(row);
+    moveCurrentInstrument(Move::InUseToSealed, QStringLiteral("封存"), QStringLiteral("”封存吗？"));
 }
 
 bool frmOperation::handOverInstrument(bool forRepair)

@@ -58,7 +58,6 @@ private:
     void proposeValidUntil();
     void setNewRowDefaults();
     void issueFromStock();
-    void moveOut(Move move, const QString& title, const QString& questionEnding);
     bool handOverInstrument(bool forRepair);
 };
 
