@@ -1,22 +1,27 @@
 // RAVO: the ledger of a metrology department's measuring instruments.
 //
-// Start-up, in this order: the single-copy lock, the backup and compaction the
-// options ask for, the sign-in (cancelling it ends the program before the
-// ledger is opened), the splash while the main window loads, the main window.
+// Start-up, in this order: the folder of the ledger, the single-copy lock, the
+// backup and compaction the options ask for, the sign-in (cancelling it ends
+// the program before the ledger is opened), the splash while the main window
+// loads, the main window, and after its first activation the tip of the day.
 // Shut-down is the main window's closing.
-#include "PlainSplash.h"
-
+#include "auxiliary/Artwork.h"
+#include "auxiliary/DataFolder.h"
+#include "auxiliary/frmSplash.h"
+#include "auxiliary/frmTip.h"
 #include "core/InstanceLock.h"
 #include "core/Maintenance.h"
 #include "core/Options.h"
 #include "core/ProgramState.h"
 #include "mainwindow/frmMain.h"
 #include "platform/DesktopPrompter.h"
+#include "platform/HelpWindow.h"
 #include "users/frmLogin.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFont>
+#include <QStandardPaths>
 #include <memory>
 
 namespace {
@@ -30,12 +35,10 @@ bool signIn(ravo::ProgramState& state)
     return login.Ok;
 }
 
-// The tip of the day. It comes with the auxiliary windows; until then there
-// is nothing to show.
 void showTipOfTheDay(ravo::ProgramState& state, QWidget* owner)
 {
-    Q_UNUSED(state);
-    Q_UNUSED(owner);
+    ravo::frmTip tip(state, owner);
+    tip.exec();
 }
 
 } // namespace
@@ -44,16 +47,31 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RAVO"));
+    QApplication::setDesktopFileName(QStringLiteral("ravo"));
     QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 10));
-
-    // The ledger lives beside the program unless another folder is named
-    // with --appdir (the demo ledger uses this).
-    QString appDir = QApplication::applicationDirPath();
-    const QStringList args = QApplication::arguments();
-    if (const int i = int(args.indexOf(QStringLiteral("--appdir"))); i >= 0 && i + 1 < args.size())
-        appDir = QDir(args.at(i + 1)).absolutePath();
+    QApplication::setWindowIcon(ravo::applicationIcon());
+    ravo::HelpKeyFilter f1;
+    app.installEventFilter(&f1);
 
     ravo::DesktopPrompter prompter;
+
+    // The ledger lives beside the program, or in the user's data folder when
+    // the program's folder is not the user's to write; another folder may be
+    // named with --appdir (the demo ledger uses this).
+    QString appDir;
+    const QStringList args = QApplication::arguments();
+    if (const int i = int(args.indexOf(QStringLiteral("--appdir"))); i >= 0 && i + 1 < args.size()) {
+        appDir = QDir(args.at(i + 1)).absolutePath();
+    } else {
+        const ravo::DataFolder data = ravo::chooseDataFolder(
+            QApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        if (!data.problem.isEmpty()) {
+            prompter.error(data.problem, ravo::AppTitle);
+            return 1;
+        }
+        appDir = data.folder;
+    }
+
     ravo::InstanceLock lock(appDir);
     if (!lock.isLocked()) {
         prompter.error(ravo::InstanceLock::busyMessage(), ravo::AppTitle);
@@ -69,7 +87,7 @@ int main(int argc, char* argv[])
     if (!signIn(state))
         return 0;
 
-    auto splash = std::make_unique<ravo::PlainSplash>();
+    auto splash = std::make_unique<ravo::frmSplash>();
     splash->showNow();
 
     ravo::frmMain mainWindow(state);

@@ -3,6 +3,7 @@
 #include "ToolbarIcons.h"
 #include "frmMain.h"
 
+#include "auxiliary/frmAbout.h"
 #include "core/Ledger.h"
 #include "core/ProgramState.h"
 #include "editors/frmOperation.h"
@@ -13,6 +14,7 @@
 #include "platform/HelpWindow.h"
 #include "query/frmQuery.h"
 #include "users/frmPassword.h"
+#include "users/frmUser.h"
 
 #include <QMenuBar>
 #include <QToolBar>
@@ -366,7 +368,7 @@ void MainCommands::showFrmClose() { request(QStringLiteral("frmClose")); }
 void MainCommands::showFrmReject() { request(QStringLiteral("frmReject")); }
 void MainCommands::showFrmCertificate() { request(QStringLiteral("frmCertificate")); }
 void MainCommands::showFrmRepair() { request(QStringLiteral("frmRepair")); }
-void MainCommands::showFrmUser() { request(QStringLiteral("frmUser")); }
-void MainCommands::showFrmAbout() { request(QStringLiteral("frmAbout")); }
+void MainCommands::showFrmUser() { showModal<frmUser>(QStringLiteral("frmUser")); }
+void MainCommands::showFrmAbout() { showModal<frmAbout>(QStringLiteral("frmAbout")); }
 
 } // namespace ravo

@@ -1,7 +1,9 @@
 #include "HelpWindow.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextBrowser>
@@ -14,6 +16,7 @@ static void registerHelpResources()
 {
     static const bool done = [] {
         Q_INIT_RESOURCE(help);
+        Q_INIT_RESOURCE(HelpWindow); // the pictures of the windows
         return true;
     }();
     Q_UNUSED(done);
@@ -76,11 +79,25 @@ HelpWindow::HelpWindow(QWidget* owner)
 
 QString HelpWindow::showContents()
 {
+    return showSection(QString());
+}
+
+QString HelpWindow::showSection(const QString& section)
+{
     if (!manualAvailable())
         return QStringLiteral("找不到帮助文件（%1）。").arg(manualUrl());
-    m_browser->setSource(QUrl(manualUrl()));
+    QUrl url(manualUrl());
+    if (!section.isEmpty())
+        url.setFragment(section);
+    m_browser->setSource(url);
     if (m_browser->document()->isEmpty())
         return QStringLiteral("帮助文件（%1）无法读取。").arg(manualUrl());
+    bringToFront();
+    return {};
+}
+
+void HelpWindow::bringToFront()
+{
     if (!isVisible() && parentWidget()) {
         const QRect owner = parentWidget()->window()->frameGeometry();
         move(owner.center() - QPoint(width() / 2, height() / 2));
@@ -88,7 +105,6 @@ QString HelpWindow::showContents()
     show();
     raise();
     activateWindow();
-    return {};
 }
 
 QString HelpWindow::pageText() const
@@ -106,6 +122,95 @@ void HelpWindow::findNext()
         m_browser->moveCursor(QTextCursor::Start);
         m_browser->find(word);
     }
+}
+
+// ------------------------------------------------------------- F1 and sections
+
+const QHash<QString, QString>& helpSections()
+{
+    static const QHash<QString, QString> sections = {
+        {QStringLiteral("frmMain"), QStringLiteral("main")},
+        {QStringLiteral("frmLogin"), QStringLiteral("login")},
+        {QStringLiteral("frmPassword"), QStringLiteral("password")},
+        {QStringLiteral("frmUser"), QStringLiteral("usermanage")},
+        {QStringLiteral("frmOperation"), QStringLiteral("inuse")},
+        {QStringLiteral("frmWaitProvide"), QStringLiteral("stock")},
+        {QStringLiteral("frmClose"), QStringLiteral("sealed")},
+        {QStringLiteral("frmReject"), QStringLiteral("scrapped")},
+        {QStringLiteral("frmCertificate"), QStringLiteral("certificate")},
+        {QStringLiteral("frmRepair"), QStringLiteral("repair")},
+        {QStringLiteral("frmCondition"), QStringLiteral("condition")},
+        {QStringLiteral("frmQuery"), QStringLiteral("query")},
+        {QStringLiteral("frmOverDate"), QStringLiteral("due")},
+        {QStringLiteral("frmPlanSetup"), QStringLiteral("plan")},
+        {QStringLiteral("frmProgram"), QStringLiteral("planlist")},
+        {QStringLiteral("frmOptions"), QStringLiteral("options")},
+        {QStringLiteral("ReportCaption"), QStringLiteral("report")},
+        {QStringLiteral("frmAbout"), QStringLiteral("about")},
+        {QStringLiteral("frmSysInfo"), QStringLiteral("about")},
+        {QStringLiteral("frmTip"), QStringLiteral("tip")},
+    };
+    return sections;
+}
+
+QString helpSectionFor(const QString& windowName)
+{
+    return helpSections().value(windowName);
+}
+
+namespace {
+
+// True when `window` is `ancestor` or one of its own windows, at any depth.
+bool belongsTo(const QWidget* window, const QWidget* ancestor)
+{
+    for (const QWidget* w = window; w; w = w->parentWidget())
+        if (w == ancestor)
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString showHelp(QWidget* from, const QString& section)
+{
+    registerHelpResources();
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* owner = from ? from->window() : (modal ? modal : QApplication::activeWindow());
+
+    // A help window the user can reach: any while no dialog is modal,
+    // otherwise one that belongs to the modal dialog.
+    HelpWindow* help = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* candidate = qobject_cast<HelpWindow*>(w);
+        if (candidate && (!modal || belongsTo(candidate, modal))) {
+            help = candidate;
+            break;
+        }
+    }
+    if (!help)
+        help = new HelpWindow(modal ? modal : owner);
+    return help->showSection(section);
+}
+
+bool HelpKeyFilter::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
+        return QObject::eventFilter(watched, event);
+
+    auto* widget = qobject_cast<QWidget*>(watched);
+    QWidget* window = widget ? widget->window() : QApplication::activeWindow();
+    if (!window || qobject_cast<HelpWindow*>(window))
+        return true; // F1 in the manual itself: it is open already
+
+    // The window's own section, or that of the window it belongs to.
+    QString section;
+    for (QWidget* w = window; w && section.isEmpty(); w = w->parentWidget() ? w->parentWidget()->window() : nullptr)
+        section = helpSectionFor(w->objectName());
+    showHelp(window, section);
+    return true;
 }
 
 } // namespace ravo

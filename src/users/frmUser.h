@@ -1,0 +1,80 @@
+#pragma once
+// User management: adds and deletes accounts and sets their levels.
+//
+// Opening reads the account list from the store into UserList and
+// UserEditList; every change is made on UserEditList only. "确定" writes the
+// whole list back (count and one section per account), "取消" and the close
+// box write nothing, so the next opening reads the store again.
+//
+// The account named "系统管理员" can be neither deleted nor given another
+// level; the protection goes by name. New accounts start at level 2
+// ("计量器具保管员"), their password chosen in the password dialog and kept
+// only as its hash.
+#include "core/ProgramState.h"
+
+#include <QDialog>
+
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+
+namespace ravo {
+
+class frmUser : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmUser(ProgramState& state, QWidget* parent = nullptr);
+
+    QListWidget* lstUser = nullptr;
+    QGroupBox* fraLevel = nullptr;
+    QRadioButton* opt0 = nullptr;
+    QRadioButton* opt1 = nullptr;
+    QRadioButton* opt2 = nullptr;
+    QPushButton* cmdNewUser = nullptr;
+    QPushButton* cmdDeleteUser = nullptr;
+    QPushButton* cmdClose = nullptr;
+    QPushButton* cmdCanle = nullptr;
+
+    // The number of accounts in UserEditList.
+    qint16 UserCountTemp = 0;
+
+    // Adds (−1) or deletes (0) an entry of UserEditList; other values do
+    // nothing. Adding appends NewUserName with the password in NewPassword
+    // (already in its stored form) at level 2; deleting removes the account
+    // shown at list position DeleteUserNumber.
+    void UserAddDel(int what);
+    // Fills lstUser with the names of UserEditList; empty names are not shown.
+    void UserLoad();
+    // Gives the selected account the level of the checked level button.
+    void UserLevel();
+
+private:
+    void createLayout();
+    void openList();
+    void selectEntry(int row);
+    void entrySelected();
+    void newUser();
+    void deleteUser();
+    void confirm();
+    // The UserEditList index (0-based) of the account shown at this list
+    // position, or −1.
+    int accountAt(int row) const;
+    // Asks for the name of a new account until it is new or the user gives
+    // up; the name as typed, or nothing.
+    std::optional<QString> askNewName();
+
+    ProgramState& m_state;
+    QButtonGroup* m_levels = nullptr;
+    // The list positions of the accounts in UserEditList: list row r shows
+    // account m_rows[r].
+    QVector<int> m_rows;
+
+    QString NewUserName;
+    int DeleteUserNumber = -1;
+    QString m_newPassword; // stored form of the new account's password
+};
+
+} // namespace ravo
