@@ -3,6 +3,8 @@
 #include "EditorTexts.h"
 #include "MemoEdit.h"
 #include "core/Dates.h"
+#include "frmCertificate.h"
+#include "frmRepair.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -309,6 +311,20 @@ bool frmOperation::handOverInstrument(bool forRepair)
         target.insert(cols.at(7), fieldText(7));
     }
     state().EditorMode = 2;
+    return true;
+}
+
+bool frmOperation::openConfirmationEditor()
+{
+    frmCertificate records(state(), this);
+    records.exec();
+    return true;
+}
+
+bool frmOperation::openRepairEditor()
+{
+    frmRepair records(state(), this);
+    records.exec();
     return true;
 }
 

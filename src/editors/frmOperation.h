@@ -46,8 +46,8 @@ protected:
     // TargetInstrument (keyed by column name); EditorMode is 2 while they
     // run. Return true when a window was shown: this window is then
     // activated again as it becomes active.
-    virtual bool openConfirmationEditor() { return false; }
-    virtual bool openRepairEditor() { return false; }
+    virtual bool openConfirmationEditor();
+    virtual bool openRepairEditor();
 
 private:
     void createFields();

@@ -1,0 +1,56 @@
+#pragma once
+// What the confirmation and repair record editors share: they edit a record
+// table whose rows belong to instruments, either all of it (opened from the
+// main window) or only the rows of the instrument the in-use editor handed
+// over in TargetInstrument (opened from there, EditorMode not 0).
+//
+// The mode and the instrument are fixed when the working copy is made: the
+// copy then holds exactly that instrument's rows, and the save replaces
+// exactly those rows, whatever the number holds (quotes included). Find is
+// offered only over all instruments. The working copy has the window's
+// columns, named, in their order.
+#include "LedgerEditor.h"
+
+namespace ravo {
+
+class InstrumentRecordEditor : public LedgerEditor {
+    Q_OBJECT
+public:
+    bool isOneInstrument() const { return m_oneInstrument; }
+    // The number of the instrument whose records are edited (one-instrument mode).
+    QString instrumentNumber() const { return m_number; }
+    const QStringList& columns() const { return m_columns; }
+
+    QPushButton* cmdAdd = nullptr;
+    QPushButton* cmdDelete = nullptr;
+    QPushButton* cmdFind = nullptr;
+    QPushButton* cmdPrint = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdCancle = nullptr;
+
+public slots:
+    virtual void addRecord() = 0;
+    virtual void printRecords() = 0;
+
+protected:
+    // The editor's order is the date column the records are ordered by; the
+    // working copy takes the given columns, in their order.
+    InstrumentRecordEditor(ProgramState& state, EditorSpec spec, QStringList columns, QWidget* parent);
+
+    // A value of the instrument handed over, by column name; empty when none was.
+    QString handedOver(const QString& column) const { return state().TargetInstrument.value(column); }
+
+    void beforeOpen() override;
+    QString openStatement() const override;
+    QString commitDeleteStatement() const override;
+    void onActivate() override;
+
+private:
+    QString instrumentCondition() const;
+
+    QStringList m_columns;
+    bool m_oneInstrument = false;
+    QString m_number;
+};
+
+} // namespace ravo

@@ -1,0 +1,258 @@
+#include "frmCertificate.h"
+
+#include "EditorTexts.h"
+#include "MemoEdit.h"
+#include "RecordPrints.h"
+#include "core/Dates.h"
+#include "platform/PrintProgress.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace ravo {
+
+namespace {
+
+const QString ReportType = QStringLiteral("报告类型");
+
+EditorSpec confirmationSpec()
+{
+    EditorSpec s;
+    s.caption = QStringLiteral("计量器具确认记录编辑器");
+    s.table = tables::Confirmation;
+    s.workingTable = tables::working(tables::Confirmation);
+    s.order = QStringLiteral("检定日期");
+    s.detachedRecordSource = QStringLiteral("select * from ") + tables::Confirmation + QLatin1Char(';');
+    s.commitInsertDirect = true;
+    s.symbolToolbar = true;
+    s.unlockWhenNotEmpty = true;
+    return s;
+}
+
+// Text1 indexes by role.
+enum Field {
+    Body = 0, ReportNo, Submitter, Name, Number, Model, Maker, FactoryNo, Conclusion,
+    Approver, Checker, Officer, CalibrationDate, ValidUntil, Data, Temperature, Humidity,
+};
+
+} // namespace
+
+const QStringList& frmCertificate::recordColumns()
+{
+    static const QStringList cols = QStringLiteral(
+        "报告编号,报告类型,计量器具名称,计量器具编号,送检单位,制造厂家,规格型号,出厂编号,结论,批准人,核验员,"
+        "检定员,检定日期,有效日期,温度,湿度,检测数据,检定单位")
+                                        .split(QLatin1Char(','));
+    return cols;
+}
+
+const QStringList& frmCertificate::reportTypes()
+{
+    static const QStringList types = {
+        QStringLiteral("检定证书(小)"),         QStringLiteral("检定证书(大)"),
+        QStringLiteral("测试报告(大)"),         QStringLiteral("检定结果通知书(小)"),
+        QStringLiteral("检定结果通知书(大)"),   QStringLiteral("检定证书(正副本)"),
+        QStringLiteral("检定结果通知书(正副本)"), QStringLiteral("测试结果通知书(正副本)"),
+    };
+    return types;
+}
+
+const QStringList& frmCertificate::textColumns()
+{
+    static const QStringList cols = QStringLiteral(
+        "检定单位,报告编号,送检单位,计量器具名称,计量器具编号,规格型号,制造厂家,出厂编号,结论,批准人,核验员,"
+        "检定员,检定日期,有效日期,检测数据,温度,湿度")
+                                        .split(QLatin1Char(','));
+    return cols;
+}
+
+const QStringList& frmCertificate::textCaptions()
+{
+    static const QStringList captions = QStringLiteral(
+        "检定单位,报告编号,送检单位,计量器具名称,计量器具编号,规格型号,制造厂家,出厂编号,结论,批准/室主任,核验员,"
+        "检定/测试员,测试/检定日期,有效日期,检测数据/结果：,温 度,湿 度")
+                                            .split(QLatin1Char(','));
+    return captions;
+}
+
+frmCertificate::frmCertificate(ProgramState& state, QWidget* parent)
+    : InstrumentRecordEditor(state, confirmationSpec(), recordColumns(), parent)
+{
+    cmdCopy = addCommandButton(QStringLiteral("cmdCopy"), texts::CopyCaption);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmCertificate::copyRecord);
+    createFields();
+    createLayout();
+    setNumberField(Text1[Number]);
+    QList<QWidget*> locked = {Combo1[0]};
+    for (int i = Body; i <= Data; ++i)
+        locked << Text1[i];
+    setLockedFields(locked);
+    // Enter walks to the ambient conditions right after the conclusion and
+    // ends in the data box, where it starts a new line.
+    QList<QWidget*> walk = {Combo1[0]};
+    for (int i = Body; i <= Conclusion; ++i)
+        walk << Text1[i];
+    walk << Text1[Temperature] << Text1[Humidity];
+    for (int i = Approver; i <= ValidUntil; ++i)
+        walk << Text1[i];
+    setEnterOrder(walk, Text1[Data]);
+}
+
+void frmCertificate::createFields()
+{
+    addComboField(0, ReportType, reportTypes());
+    const QStringList& cols = textColumns();
+    for (int i = 0; i < cols.size(); ++i) {
+        if (i == Data)
+            addMemoField(i, cols.at(i), DataMaxLength)->setToolTip(QStringLiteral("请注意控制内容的行数!"));
+        else
+            addTextField(i, cols.at(i));
+    }
+}
+
+void frmCertificate::createLayout()
+{
+    Frame1 = new QGroupBox(QStringLiteral("请输入以下内容："), this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    auto* grid = new QGridLayout(Frame1);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(4);
+
+    // Label and field pairs, two to a row, in the order of the Enter walk;
+    // the data box spans the width below them.
+    const QStringList& captions = textCaptions();
+    QList<QPair<QString, QWidget*>> pairs = {{ReportType, Combo1[0]}};
+    for (int i : {Body, ReportNo, Submitter, Name, Number, Model, Maker, FactoryNo, Conclusion, Temperature,
+                  Humidity, Approver, Checker, Officer, CalibrationDate, ValidUntil})
+        pairs.append({captions.at(i), Text1[i]});
+    for (int i = 0; i < pairs.size(); ++i) {
+        auto* label = addLabel(i, pairs[i].first);
+        label->setBuddy(pairs[i].second);
+        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        grid->addWidget(label, i / 2, (i % 2) * 2);
+        grid->addWidget(pairs[i].second, i / 2, (i % 2) * 2 + 1);
+    }
+    const int dataRow = int(pairs.size() + 1) / 2;
+    auto* dataLabel = addLabel(int(pairs.size()), captions.at(Data));
+    dataLabel->setBuddy(Text1[Data]);
+    grid->addWidget(dataLabel, dataRow, 0, 1, 4);
+    grid->addWidget(Text1[Data], dataRow + 1, 0, 1, 4);
+    grid->setRowStretch(dataRow + 1, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    Text1[Data]->setMinimumHeight(110);
+
+    auto* buttons = new QVBoxLayout;
+    for (QPushButton* b : {cmdAdd, cmdCopy, cmdDelete, cmdFind, cmdPrint, cmdOK, cmdCancle})
+        buttons->addWidget(b);
+    buttons->addStretch(1);
+
+    auto* row = new QHBoxLayout(body());
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addWidget(Frame1, 1);
+    row->addSpacing(8);
+    row->addLayout(buttons);
+
+    QWidget* previous = Combo1[0];
+    for (int i = 1; i < pairs.size(); ++i) {
+        setTabOrder(previous, pairs[i].second);
+        previous = pairs[i].second;
+    }
+    for (QWidget* w : {static_cast<QWidget*>(Text1[Data]), static_cast<QWidget*>(cmdAdd), static_cast<QWidget*>(cmdCopy),
+                       static_cast<QWidget*>(cmdDelete), static_cast<QWidget*>(cmdFind),
+                       static_cast<QWidget*>(cmdPrint), static_cast<QWidget*>(cmdOK),
+                       static_cast<QWidget*>(cmdCancle)}) {
+        setTabOrder(previous, w);
+        previous = w;
+    }
+    resize(820, 600);
+}
+
+void frmCertificate::addRecord()
+{
+    if (!Data1->addNew())
+        return;
+    unlockFields();
+    Combo1[0]->setEditText(reportTypes().first());
+    setFieldText(Body, handedOver(QStringLiteral("检定单位")));
+    setFieldText(Name, handedOver(QStringLiteral("计量器具名称")));
+    setFieldText(Number, handedOver(NumberColumn));
+    setFieldText(Model, handedOver(QStringLiteral("规格型号")));
+    setFieldText(Maker, handedOver(QStringLiteral("制造厂家")));
+    setFieldText(FactoryNo, handedOver(QStringLiteral("出厂编号")));
+    setFieldText(Conclusion, QStringLiteral("合格"));
+    setFieldText(CalibrationDate, formatShortDate(today()));
+    setFieldText(ValidUntil, formatShortDate(validUntilDefault(today())));
+    Combo1[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void frmCertificate::copyRecord()
+{
+    // Everything but the ambient conditions of the day.
+    QStringList texts;
+    for (int i = Body; i <= Data; ++i)
+        texts << fieldText(i);
+    const QString type = Combo1[0]->currentText();
+    if (!Data1->addNew())
+        return;
+    unlockFields();
+    for (int i = Body; i <= Data; ++i)
+        setFieldText(i, texts.at(i));
+    Combo1[0]->setEditText(type);
+    Combo1[0]->lineEdit()->selectAll();
+    Combo1[0]->setFocus(Qt::OtherFocusReason);
+}
+
+ConfirmationSheet frmCertificate::currentSheet() const
+{
+    const QStringList& captions = textCaptions();
+    auto field = [&](int i) { return SheetField{captions.at(i), fieldText(i)}; };
+    ConfirmationSheet sheet;
+    sheet.organisation = state().options.GroupName;
+    sheet.heading = Combo1[0]->currentText().trimmed();
+    sheet.reportNumber = field(ReportNo);
+    sheet.rows = {
+        {field(Body)},
+        {field(Submitter)},
+        {field(Name), field(Number)},
+        {field(Model), field(FactoryNo)},
+        {field(Maker)},
+        {field(CalibrationDate), field(ValidUntil)},
+        {field(Temperature), field(Humidity)},
+        {field(Conclusion), field(Officer)},
+        {field(Approver), field(Checker)},
+    };
+    sheet.data = field(Data);
+    if (const int kind = printClassOf(sheet.heading); kind > 0) {
+        const Options& o = state().options;
+        sheet.offsetMm = QPointF(o.PrintClassX[kind - 1], o.PrintClassY[kind - 1]);
+    }
+    return sheet;
+}
+
+void frmCertificate::printRecords()
+{
+    printSheet();
+}
+
+bool frmCertificate::printSheet(QPrinter* direct)
+{
+    if (!Data1->recordset().hasCurrent()) {
+        prompt().message(recordprints::NoRecordMessage, AppTitle, Prompter::Icon::Information);
+        return false;
+    }
+    const PrintRequest request = confirmationSheetRequest(currentSheet());
+    if (direct) {
+        PrintProgressWindow progress(this);
+        return printDirect(*direct, prompt(), request, progress.callback()).ok();
+    }
+    return printWithPreview(this, prompt(), request).ok();
+}
+
+} // namespace ravo

@@ -1,0 +1,493 @@
+// The confirmation and repair record editors: one instrument's records or all
+// of them (listed, saved and replaced), the defaults of Add, Copy without the
+// ambient conditions, the Enter walks, the opening from the in-use editor and
+// the printouts read back from PDF.
+#include "../platform/PdfText.h"
+#include "EditorFixture.h"
+#include "editors/MemoEdit.h"
+#include "editors/RecordPrints.h"
+#include "editors/frmCertificate.h"
+#include "editors/frmOperation.h"
+#include "editors/frmRepair.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace ravo;
+
+namespace {
+
+const QString Number = QStringLiteral("计量器具编号");
+
+// What tells the two record tables apart in these tests.
+struct RecordKind {
+    QString table;
+    QString dateColumn;
+    QString tagColumn;   // a text column the tests write into
+    int tagField;        // its Text1 index
+};
+
+RecordKind kindOf(bool certificate)
+{
+    return certificate ? RecordKind{tables::Confirmation, "检定日期", "报告编号", 1}
+                       : RecordKind{tables::Repair, "修理日期", "修理人员", 6};
+}
+
+std::unique_ptr<InstrumentRecordEditor> makeEditor(bool certificate, ProgramState& state, const QDate& today)
+{
+    std::unique_ptr<InstrumentRecordEditor> w;
+    if (certificate)
+        w = std::make_unique<frmCertificate>(state);
+    else
+        w = std::make_unique<frmRepair>(state);
+    w->setClock([today] { return today; });
+    return w;
+}
+
+QString text(const QWidget* field)
+{
+    return DataControl::fieldText(field);
+}
+
+// As pdftotext reads it back: NFKC, without blanks.
+QString printed(const QString& s)
+{
+    return s.normalized(QString::NormalizationForm_KC).remove(QLatin1Char(' '));
+}
+
+} // namespace
+
+class RecordEditorsTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<test::EditorFixture> f;
+    QTemporaryDir out;
+
+    // Rows "number|tag|date" of a table, sorted.
+    QStringList rows(const RecordKind& k)
+    {
+        QStringList out;
+        QSqlQuery q(f->db().connection());
+        q.exec(QStringLiteral("SELECT %1, %2, %3 FROM %4").arg(Number, k.tagColumn, k.dateColumn, k.table));
+        while (q.next())
+            out << QStringLiteral("%1|%2|%3").arg(q.value(0).toString(), q.value(1).toString(), q.value(2).toString());
+        out.sort();
+        return out;
+    }
+    void addRecords(const RecordKind& k, const QString& number, const QStringList& dates)
+    {
+        QList<QVariantHash> list;
+        for (const QString& d : dates)
+            list << QVariantHash{{Number, number}, {k.tagColumn, number + "@" + d}, {k.dateColumn, d}};
+        QVERIFY(f->insert(k.table, list));
+    }
+    void handOver(const QString& number)
+    {
+        f->state.EditorMode = 2;
+        f->state.TargetInstrument = {{Number, number},          {"计量器具名称", "压力表"}, {"规格型号", "Y-100"},
+                                     {"检定单位", "市计量所"}, {"出厂编号", "F-77"},     {"制造厂家", "红旗仪表厂"},
+                                     {"计量器具类别", "力学F"}, {"计量器具种别", "压力仪器P"}};
+    }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<test::EditorFixture>();
+        QVERIFY(f->open);
+    }
+    void cleanup() { f.reset(); }
+
+    void oneInstrument_data()
+    {
+        QTest::addColumn<bool>("certificate");
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<bool>("deleteAll");
+        for (bool certificate : {true, false}) {
+            const char* name = certificate ? "confirmation" : "repair";
+            for (const QString& number : {QStringLiteral("N-1"), QStringLiteral("N\"1"), QStringLiteral("\"N\"")}) {
+                QTest::addRow("%s %s edited", name, qPrintable(number)) << certificate << number << false;
+                QTest::addRow("%s %s all deleted", name, qPrintable(number)) << certificate << number << true;
+            }
+        }
+    }
+    void oneInstrument()
+    {
+        QFETCH(bool, certificate);
+        QFETCH(QString, number);
+        QFETCH(bool, deleteAll);
+        const RecordKind k = kindOf(certificate);
+        addRecords(k, number, {"2003-05-01", "2001-01-01", "2002-02-02"});
+        // Other instruments: one whose number begins with N's, one that is
+        // N's number up to the quote, and an unrelated one.
+        addRecords(k, number + "0", {"2002-01-01"});
+        addRecords(k, number.left(1), {"2002-01-01"});
+        addRecords(k, "M-5", {"2000-01-01", "2004-01-01"});
+        QStringList others = rows(k);
+        others.erase(std::remove_if(others.begin(), others.end(),
+                                    [&](const QString& r) { return r.startsWith(number + "|"); }),
+                     others.end());
+        handOver(number);
+
+        auto w = makeEditor(certificate, f->state, QDate(2024, 3, 6));
+        w->show();
+        QVERIFY(w->isOneInstrument());
+        QVERIFY(!w->cmdFind->isEnabled());
+        // N's records by date, the latest shown.
+        QCOMPARE(w->Data1->caption(), QStringLiteral("记录:3/3"));
+        QCOMPARE(text(w->Text1[k.tagField]), number + "@2003-05-01");
+        w->Data1->moveFirst();
+        QCOMPARE(text(w->Text1[k.tagField]), number + "@2001-01-01");
+
+        QStringList expected;
+        if (deleteAll) {
+            for (int i = 0; i < 3; ++i)
+                w->cmdDelete->click();
+            QCOMPARE(w->Data1->caption(), QStringLiteral("记录:0/0"));
+        } else {
+            static_cast<QLineEdit*>(w->Text1[k.tagField])->setText(QStringLiteral("改过"));
+            w->cmdAdd->click();
+            static_cast<QLineEdit*>(w->Text1[k.tagField])->setText(QStringLiteral("新的"));
+            expected << number + "|改过|2001-01-01" << number + "|" + number + "@2002-02-02|2002-02-02"
+                     << number + "|" + number + "@2003-05-01|2003-05-01" << number + "|新的|2024-03-06";
+        }
+        w->cmdOK->click();
+        QVERIFY2(f->prompt.messages.isEmpty(), qPrintable(f->prompt.messages.value(0).text));
+        QVERIFY(!w->isVisible());
+        QVERIFY(f->state.RequeryOnActivate);
+        expected += others;
+        expected.sort();
+        QCOMPARE(rows(k), expected);
+        QVERIFY(!f->db().tableExists(tables::working(k.table)));
+    }
+
+    void allInstruments_data()
+    {
+        QTest::addColumn<bool>("certificate");
+        QTest::newRow("confirmation") << true;
+        QTest::newRow("repair") << false;
+    }
+    void allInstruments()
+    {
+        QFETCH(bool, certificate);
+        const RecordKind k = kindOf(certificate);
+        addRecords(k, "A-1", {"2003-01-01"});
+        addRecords(k, "B-2", {"2001-01-01", "2004-01-01"});
+        addRecords(k, "C-3", {"2002-01-01"});
+        handOver("A-1");
+        f->state.EditorMode = 0;   // opened from the main window
+        f->state.SelectedNumber = QStringLiteral("b-2");
+        auto w = makeEditor(certificate, f->state, QDate(2024, 3, 6));
+        w->show();
+        QVERIFY(!w->isOneInstrument());
+        QVERIFY(w->cmdFind->isEnabled());
+        // On the first record of the selected instrument, in date order.
+        QCOMPARE(w->Data1->caption(), QStringLiteral("记录:1/4"));
+        QCOMPARE(text(w->Text1[k.tagField]), QStringLiteral("B-2@2001-01-01"));
+
+        w->cmdDelete->click();   // B-2's first record goes, C-3's shows
+        static_cast<QLineEdit*>(w->Text1[k.tagField])->setText(QStringLiteral("改过"));
+        f->prompt.inputs << QStringLiteral("A-1");
+        w->cmdFind->click();
+        QCOMPARE(text(w->Text1[k.tagField]), QStringLiteral("A-1@2003-01-01"));
+        w->cmdOK->click();
+        QVERIFY(f->prompt.messages.isEmpty());
+        QCOMPARE(rows(k), QStringList({"A-1|A-1@2003-01-01|2003-01-01", "B-2|B-2@2004-01-01|2004-01-01",
+                                       "C-3|改过|2002-01-01"}));
+    }
+
+    void certificateAddDefaults_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("validUntil");
+        QTest::newRow("6 March") << QDate(2024, 3, 6) << "2025-03-05";
+        QTest::newRow("1 January") << QDate(2003, 1, 1) << "2003-12-31";
+        QTest::newRow("29 February") << QDate(2024, 2, 29) << "2025-02-28";
+    }
+    void certificateAddDefaults()
+    {
+        QFETCH(QDate, today);
+        handOver(QStringLiteral("N-1"));
+        frmCertificate w(f->state);
+        w.setClock([today] { return today; });
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.Data1->caption(), QStringLiteral("记录:0/0"));
+        QVERIFY(!w.Combo1[0]->isEnabled());
+        QVERIFY(!w.Text1[14]->isEnabled());
+        QVERIFY(w.Text1[15]->isEnabled());   // the ambient conditions are never locked
+        w.cmdAdd->click();
+        for (int i = 0; i <= 14; ++i)
+            QVERIFY(w.Text1[i]->isEnabled());
+        QCOMPARE(w.Combo1[0]->currentText(), QStringLiteral("检定证书(小)"));
+        const QStringList shown = {text(w.Text1[0]), text(w.Text1[3]), text(w.Text1[4]), text(w.Text1[5]),
+                                   text(w.Text1[6]), text(w.Text1[7]), text(w.Text1[8])};
+        QCOMPARE(shown, QStringList({"市计量所", "压力表", "N-1", "Y-100", "红旗仪表厂", "F-77", "合格"}));
+        QCOMPARE(text(w.Text1[12]), today.toString(Qt::ISODate));
+        QTEST(text(w.Text1[13]), "validUntil");
+        QCOMPARE(QApplication::focusWidget(), w.Combo1[0]);
+
+        w.cmdOK->click();
+        QVERIFY(f->prompt.messages.isEmpty());
+        const QVariantHash row = f->row(tables::Confirmation, "N-1");
+        QCOMPARE(row.value("报告类型").toString(), QStringLiteral("检定证书(小)"));
+        QTEST(row.value("有效日期").toString(), "validUntil");
+    }
+
+    void repairAddDefaults()
+    {
+        handOver(QStringLiteral("N-1"));
+        frmRepair w(f->state);
+        w.setClock([] { return QDate(2024, 3, 6); });
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QVERIFY(!w.Text1[9]->isEnabled());
+        w.cmdAdd->click();
+        QStringList shown;
+        for (int i = 0; i <= 5; ++i)
+            shown << text(w.Text1[i]);
+        QCOMPARE(shown, QStringList({"N-1", "力学F", "压力仪器P", "压力表", "Y-100", "2024-03-06"}));
+        QVERIFY(w.Text1[9]->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), w.Text1[5]);
+    }
+
+    void copyLeavesAmbientConditionsEmpty()
+    {
+        QVariantHash full;
+        for (const QString& c : frmCertificate::recordColumns())
+            full.insert(c, c + "值");
+        full.insert("检定日期", "2003-03-28");
+        full.insert("有效日期", "2004-03-27");
+        full.insert("报告类型", "检定证书(大)");
+        QVERIFY(f->insert(tables::Confirmation, {full}));
+        frmCertificate w(f->state);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QStringList before;
+        for (int i = 0; i <= 14; ++i)
+            before << text(w.Text1[i]);
+        w.cmdCopy->click();
+        QVERIFY(w.Data1->recordset().isAdding());
+        for (int i = 0; i <= 14; ++i)
+            QCOMPARE(text(w.Text1[i]), before.at(i));
+        QCOMPARE(text(w.Text1[15]), QString());
+        QCOMPARE(text(w.Text1[16]), QString());
+        QCOMPARE(w.Combo1[0]->lineEdit()->selectedText(), QStringLiteral("检定证书(大)"));
+        QCOMPARE(QApplication::focusWidget(), w.Combo1[0]);
+
+        static_cast<QLineEdit*>(w.Text1[1])->setText(QStringLiteral("报告2"));
+        w.cmdOK->click();
+        QVERIFY(f->prompt.messages.isEmpty());
+        QSqlQuery q(f->db().connection());
+        QVERIFY(q.exec("SELECT 温度, 湿度, 检测数据, 报告类型 FROM 计量器具确认记录库 WHERE 报告编号 = '报告2'"));
+        QVERIFY(q.next());
+        QVERIFY(q.value(0).isNull());
+        QVERIFY(q.value(1).isNull());
+        QCOMPARE(q.value(2).toString(), QStringLiteral("检测数据值"));
+        QCOMPARE(q.value(3).toString(), QStringLiteral("检定证书(大)"));
+    }
+
+    void enterWalk_data()
+    {
+        QTest::addColumn<bool>("certificate");
+        QTest::addColumn<QList<int>>("walk");   // Text1 indexes; -1 is the report type
+        QTest::newRow("confirmation")
+            << true << QList<int>{-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 15, 16, 9, 10, 11, 12, 13, 14};
+        QTest::newRow("repair") << false << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+    }
+    void enterWalk()
+    {
+        QFETCH(bool, certificate);
+        QFETCH(QList<int>, walk);
+        const RecordKind k = kindOf(certificate);
+        addRecords(k, "N-1", {"2003-01-01"});
+        auto w = makeEditor(certificate, f->state, QDate(2024, 3, 6));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        auto field = [&](int i) -> QWidget* { return i < 0 ? w->Combo1[0] : w->Text1[i]; };
+        field(walk.first())->setFocus();
+        for (int i = 1; i < walk.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCOMPARE(QApplication::focusWidget(), field(walk.at(i)));
+        }
+        // In the multi-line box at the end Enter starts a new line.
+        auto* memo = static_cast<MemoEdit*>(field(walk.last()));
+        memo->setPlainText(QStringLiteral("第一行"));
+        memo->moveCursor(QTextCursor::End);
+        QTest::keyClick(memo, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), memo);
+        QCOMPARE(memo->toPlainText(), QStringLiteral("第一行\n"));
+        QVERIFY(w->isVisible());
+    }
+
+    void openedFromTheInUseEditor_data()
+    {
+        QTest::addColumn<bool>("certificate");
+        QTest::newRow("确认记录(&V)") << true;
+        QTest::newRow("修理记录(&R)") << false;
+    }
+    void openedFromTheInUseEditor()
+    {
+        QFETCH(bool, certificate);
+        const RecordKind k = kindOf(certificate);
+        QVERIFY(f->fillInUse(2));
+        addRecords(k, "N-002", {"2001-01-01", "2002-01-01"});
+        addRecords(k, "N-001", {"2003-01-01"});
+        frmOperation editor(f->state);
+        editor.show();   // on the last instrument, N-002
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        QString seen;
+        QTimer::singleShot(0, this, [&] {
+            auto* w = qobject_cast<InstrumentRecordEditor*>(QApplication::activeModalWidget());
+            if (!w)
+                return;
+            seen = QStringLiteral("%1 %2 %3").arg(w->windowTitle(), w->Data1->caption(), text(w->Text1[k.tagField]));
+            w->cmdCancle->click();
+        });
+        (certificate ? editor.cmdValidate : editor.cmdRepair)->click();
+        const QString caption = certificate ? "计量器具确认记录编辑器" : "计量器具修理记录编辑器";
+        QCOMPARE(seen, caption + " 记录:2/2 N-002@2002-01-01");
+        QCOMPARE(f->state.EditorMode, qint16(2));
+        QCOMPARE(text(editor.Text1[0]), QStringLiteral("N-002"));
+    }
+
+    void confirmationSheet_data()
+    {
+        QTest::addColumn<QString>("reportType");
+        QTest::addColumn<int>("kind");   // which offsets place it; 0 none
+        QTest::newRow("检定证书(小)") << "检定证书(小)" << 1;
+        QTest::newRow("检定证书(正副本)") << "检定证书(正副本)" << 2;
+        QTest::newRow("检定结果通知书(小)") << "检定结果通知书(小)" << 3;
+        QTest::newRow("检定结果通知书(正副本)") << "检定结果通知书(正副本)" << 4;
+        QTest::newRow("测试结果通知书(正副本)") << "测试结果通知书(正副本)" << 5;
+        QTest::newRow("typed type") << "校准证书" << 0;
+    }
+    void confirmationSheet()
+    {
+        QFETCH(QString, reportType);
+        QFETCH(int, kind);
+        QVariantHash record;
+        for (const QString& c : frmCertificate::recordColumns())
+            record.insert(c, c + "A1");
+        record.insert("检定日期", "2003-03-28");
+        record.insert("有效日期", "2004-03-27");
+        record.insert("报告类型", reportType);
+        record.insert("检测数据", "示值误差 +0.2%\n回程误差 0.1%");
+        QVERIFY(f->insert(tables::Confirmation, {record}));
+        f->state.options.GroupName = QStringLiteral("红星计量站");
+        frmCertificate w(f->state);
+        w.show();
+
+        // Printed once without offsets and once with kind k at (3k, 5k) mm.
+        const QString plain = out.filePath("plain.pdf");
+        const QString shifted = out.filePath("shifted.pdf");
+        QVERIFY(w.printSheet(test::pdfPrinter(plain, false).get()));
+        for (int i = 0; i < 5; ++i) {
+            f->state.options.PrintClassX[i] = qint16(3 * (i + 1));
+            f->state.options.PrintClassY[i] = qint16(5 * (i + 1));
+        }
+        QVERIFY(w.printSheet(test::pdfPrinter(shifted, false).get()));
+        QVERIFY(f->prompt.messages.isEmpty());
+
+        const QStringList pages = test::pdfPages(plain);
+        QCOMPARE(pages.size(), 1);
+        QString sheet = pages.first();
+        sheet.remove(QLatin1Char(' '));
+        QVERIFY(sheet.contains("红星计量站"));
+        QVERIFY(sheet.contains(reportType));
+        for (int i = 0; i <= 16; ++i) {
+            const QString label = printed(frmCertificate::textCaptions().at(i));
+            const QString value = i == 14 ? QStringLiteral("示值误差+0.2%") : frmCertificate::textColumns().at(i) + "A1";
+            QVERIFY2(sheet.contains(label), qPrintable(label));
+            QVERIFY2(sheet.contains(i == 12 ? QStringLiteral("2003-03-28") : i == 13 ? QStringLiteral("2004-03-27") : value),
+                     qPrintable(value));
+        }
+        QVERIFY(sheet.contains("回程误差0.1%"));
+
+        const auto before = test::pdfWords(plain);
+        const auto after = test::pdfWords(shifted);
+        const test::PdfWord* a = test::findWord(before, "红星计量站");
+        const test::PdfWord* b = test::findWord(after, "红星计量站");
+        QVERIFY(a && b);
+        const double mm = 72.0 / 25.4;
+        QVERIFY2(std::abs(b->xMin - a->xMin - 3 * kind * mm) < 0.5, qPrintable(QString::number(b->xMin - a->xMin)));
+        QVERIFY2(std::abs(b->yMin - a->yMin - 5 * kind * mm) < 0.5, qPrintable(QString::number(b->yMin - a->yMin)));
+    }
+
+    void longDataOnTheSheet_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("perLine");   // characters a line
+        QTest::addColumn<int>("pages");
+        QTest::newRow("3000 characters in long lines") << 50 << 59 << 1;
+        QTest::newRow("3000 characters in 150 short lines") << 150 << 19 << 3;
+    }
+    void longDataOnTheSheet()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, perLine);
+        ConfirmationSheet sheet;
+        sheet.heading = QStringLiteral("检定证书(大)");
+        sheet.rows = {{{"检定单位", "市计量所"}}};
+        QStringList text;
+        for (int i = 1; i <= lines; ++i)
+            text << QStringLiteral("第%1行").arg(i, 3, 10, QLatin1Char('0')).leftJustified(perLine, QChar(0x6570));
+        sheet.data = {QStringLiteral("检测数据/结果："), text.join('\n')};
+        auto printer = test::pdfPrinter(out.filePath("long.pdf"), false, QMarginsF(15, 15, 15, 15));
+        LinePrinter lp(*printer);
+        QVERIFY(layoutConfirmationSheet(lp, sheet).ok());
+        QTEST(lp.pageCount(), "pages");
+        QString all;
+        for (int pg = 0; pg < lp.pageCount(); ++pg)
+            all += lp.pages().texts(pg).join(QString());
+        QVERIFY(all.contains(QStringLiteral("第%1行").arg(lines, 3, 10, QLatin1Char('0'))));
+        if (lp.pageCount() > 1)
+            QVERIFY(lp.pages().texts(1).first().endsWith(QStringLiteral("（续）")));
+    }
+
+    void sheetOfAnEmptyWindow()
+    {
+        frmCertificate w(f->state);
+        w.show();
+        QVERIFY(!w.printSheet(test::pdfPrinter(out.filePath("none.pdf"), false).get()));
+        QCOMPARE(f->prompt.messages.size(), 1);
+        QCOMPARE(f->prompt.messages[0].text, recordprints::NoRecordMessage);
+        QVERIFY(!QFile::exists(out.filePath("none.pdf")));
+    }
+
+    void repairList()
+    {
+        const RecordKind k = kindOf(false);
+        addRecords(k, "N-1", {"2003-01-01"});
+        addRecords(k, "M-2", {"2002-01-01"});
+        QString content;
+        for (int i = 1; i <= 40; ++i)
+            content += QStringLiteral("更换弹簧管第%1处，").arg(i);
+        content += QStringLiteral("结束标记");
+        handOver("N-1");
+        f->state.options.GroupName = QStringLiteral("红星计量站");
+        frmRepair w(f->state);
+        w.setClock([] { return QDate(2024, 3, 6); });
+        w.show();
+        w.cmdAdd->click();   // typed but not yet written: printed all the same
+        static_cast<QLineEdit*>(w.Text1[6])->setText(QStringLiteral("王五"));
+        static_cast<MemoEdit*>(w.Text1[9])->setPlainText(content);
+        const QString pdf = out.filePath("repairs.pdf");
+        QVERIFY(w.printList(test::pdfPrinter(pdf, true).get()));
+
+        const QStringList pages = test::pdfPages(pdf);
+        QCOMPARE(pages.size(), 1);
+        QString page = pages.first();
+        page.remove(QLatin1Char(' '));
+        for (const QString& word : frmRepair::textCaptions() + QStringList{"计量器具修理记录", "红星计量站",
+                                                                           "计量器具编号：N-1", "打印日期：2024-03-06",
+                                                                           "共2条记录", "第1页共1页", "N-1@",
+                                                                           "王五", "2024-03-06", "结束标记"})
+            QVERIFY2(page.contains(printed(word)), qPrintable(word));
+        QVERIFY(!page.contains("M-2"));
+        QVERIFY(f->prompt.messages.isEmpty());
+    }
+};
+
+QTEST_MAIN(RecordEditorsTest)
+#include "tst_recordeditors.moc"
