@@ -402,6 +402,16 @@ bool LedgerEditor::moveCurrentInstrument(Move move, const QString& title, const 
     // The row is copied from the working table, so what was typed goes there first.
     if (!confirmForCurrent(title, questionEnding, true))
         return false;
+    // The statements name the number without surrounding blanks; the row in
+    // the working copy has to carry it the same way to be found and moved.
+    const QString typed = DataControl::fieldText(m_numberField);
+    if (typed != typed.trimmed()) {
+        DataControl::setFieldText(m_numberField, typed.trimmed());
+        if (const DbError e = Data1->writePending()) {
+            Data1->reportRefusal(e);
+            return false;
+        }
+    }
     const qint64 row = Data1->recordset().currentRowid();
     if (const DbError e = moveInstrument(db(), move, DataControl::fieldText(m_numberField), today())) {
         prompt().error(e.text(), AppTitle);

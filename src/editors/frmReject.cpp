@@ -1,0 +1,89 @@
+#include "frmReject.h"
+
+#include "EditorTexts.h"
+#include "MemoEdit.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace ravo {
+
+namespace {
+
+EditorSpec scrappedSpec()
+{
+    EditorSpec s;
+    s.caption = QStringLiteral("报废计量器具台帐编辑器");
+    s.table = tables::Scrapped;
+    s.workingTable = tables::working(tables::Scrapped);
+    s.order = NumberColumn;
+    return s;
+}
+
+} // namespace
+
+const QStringList& frmReject::textColumns()
+{
+    static const QStringList cols = QStringLiteral("计量器具编号,计量器具名称,规格型号,准确度,法制管理类别,制造厂家,"
+                                                   "出厂编号,出厂日期,启用日期,报废日期,使用部门,保管员,存放地点,报废原因")
+                                        .split(QLatin1Char(','));
+    return cols;
+}
+
+frmReject::frmReject(ProgramState& state, QWidget* parent)
+    : LedgerEditor(state, scrappedSpec(), parent)
+{
+    const QStringList& cols = textColumns();
+    for (int i = 0; i < cols.size() - 1; ++i)
+        addTextField(i, cols.at(i));
+    addMemoField(cols.size() - 1, cols.last(), ReasonMaxLength)->setMinimumHeight(60);
+    const QList<QWidget*> fields(Text1.cbegin(), Text1.cend());
+
+    cmdUser = addCommandButton(QStringLiteral("cmdUser"), QStringLiteral("启用(&U)"));
+    cmdDelete = addCommandButton(QStringLiteral("cmdDelete"), QStringLiteral("注销(&D)"));
+    cmdFind = addCommandButton(QStringLiteral("cmdFind"), texts::FindCaption, &LedgerEditor::findByNumber);
+    cmdOK = addCommandButton(QStringLiteral("cmdOK"), texts::OkCaption, &LedgerEditor::save);
+    cmdCancle = addCommandButton(QStringLiteral("cmdCancle"), texts::CancelCaption, &LedgerEditor::cancel);
+    connect(cmdUser, &QPushButton::clicked, this, &frmReject::reinstate);
+    connect(cmdDelete, &QPushButton::clicked, this, &frmReject::writeOff);
+
+    auto* buttons = new QVBoxLayout;
+    QWidget* previous = fields.last();
+    for (QPushButton* b : {cmdUser, cmdDelete, cmdFind, cmdOK, cmdCancle}) {
+        buttons->addWidget(b);
+        setTabOrder(previous, b);
+        previous = b;
+    }
+    buttons->addStretch(1);
+    auto* row = new QHBoxLayout(body());
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addLayout(labelledFields(fields, 3), 1);
+    row->addSpacing(8);
+    row->addLayout(buttons);
+    resize(860, 380);
+
+    setNumberField(Text1[0]);
+    setLockedFields(fields);
+    setEnterOrder(fields, cmdOK);
+}
+
+void frmReject::onActivate()
+{
+    walkBackToNumber(state().SelectedNumber);
+}
+
+void frmReject::reinstate()
+{
+    moveCurrentInstrument(Move::ScrappedToInUse, QStringLiteral("启用"), QStringLiteral("”启用吗？"));
+}
+
+void frmReject::writeOff()
+{
+    // Like a delete, the row leaves the ledger only with OK.
+    if (confirmForCurrent(QStringLiteral("注销"), QStringLiteral("”永久性删除吗？"), false))
+        deleteCurrent();
+}
+
+} // namespace ravo

@@ -1,0 +1,292 @@
+// The sealed and the scrapped ledger editors: their fields, positioning on the
+// selected number, the Enter walk, the moves back into use and from sealed to
+// scrapped with what they carry, the refused moves, and the write-off that
+// waits for OK.
+#include "EditorFixture.h"
+#include "editors/MemoEdit.h"
+#include "editors/frmClose.h"
+#include "editors/frmReject.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace ravo;
+
+namespace {
+
+const QString InUse = QStringLiteral("计量器具在用库");
+const QString Sealed = QStringLiteral("计量器具封存库");
+const QString Scrapped = QStringLiteral("计量器具报废库");
+const QString Number = QStringLiteral("计量器具编号");
+const QDate Today(2024, 2, 29);
+
+// A row of the sealed or scrapped ledger with every column filled.
+QVariantHash fullRow(const QString& table, const QString& number)
+{
+    QVariantHash row;
+    for (const QString& c : commonColumns())
+        row.insert(c, columnKind(c) == ColumnKind::Date ? QVariant("2001-02-03") : QVariant(c + "值"));
+    row.insert(Number, number);
+    if (table == Sealed)
+        row.insert("封存日期", "2020-01-02");
+    if (table == Scrapped) {
+        row.insert("报废日期", "2021-03-04");
+        row.insert("报废原因", "摔坏了");
+    }
+    return row;
+}
+
+std::unique_ptr<LedgerEditor> makeEditor(ProgramState& state, const QString& table)
+{
+    std::unique_ptr<LedgerEditor> w;
+    if (table == Sealed)
+        w = std::make_unique<frmClose>(state);
+    else
+        w = std::make_unique<frmReject>(state);
+    w->setClock([] { return Today; });
+    return w;
+}
+
+QString text(LedgerEditor& w, int i) { return DataControl::fieldText(w.Text1[i]); }
+
+} // namespace
+
+class FrmCloseRejectTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<test::EditorFixture> f;
+
+    // Rows N-001 … N-00n in the table, the window open on the selected number.
+    std::unique_ptr<LedgerEditor> open(const QString& table, int rows, const QString& selected = QString())
+    {
+        QList<QVariantHash> all;
+        for (int i = 1; i <= rows; ++i)
+            all << fullRow(table, QStringLiteral("N-%1").arg(i, 3, 10, QLatin1Char('0')));
+        if (!f->insert(table, all))
+            return {};
+        f->state.SelectedNumber = selected;
+        auto w = makeEditor(f->state, table);
+        w->show();
+        return w;
+    }
+    QPushButton* button(LedgerEditor& w, const char* name) { return w.findChild<QPushButton*>(name); }
+
+private slots:
+    void init()
+    {
+        f = std::make_unique<test::EditorFixture>();
+        QVERIFY(f->open);
+    }
+    void cleanup() { f.reset(); }
+
+    void windows_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("ownDate");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::newRow("sealed") << Sealed << "封存计量器具台帐编辑器" << "封存日期"
+                                << QStringList{"启用(&S)", "报废(&R)", "查找(&F)", "确定(&O)", "取消(&C)"};
+        QTest::newRow("scrapped") << Scrapped << "报废计量器具台帐编辑器" << "报废日期"
+                                  << QStringList{"启用(&U)", "注销(&D)", "查找(&F)", "确定(&O)", "取消(&C)"};
+    }
+    void windows()
+    {
+        QFETCH(QString, table);
+        auto w = open(table, 0);
+        QVERIFY(w);
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QTEST(w->windowTitle(), "caption");
+        const int fields = table == Sealed ? 13 : 14;
+        QCOMPARE(w->Text1.size(), fields);
+        QTEST(w->Data1->boundColumn(w->findChild<QWidget*>("Text1(9)")), "ownDate");
+        QCOMPARE(w->Data1->boundColumn(w->Text1[12]), QStringLiteral("存放地点"));
+        if (table == Scrapped)
+            QCOMPARE(qobject_cast<MemoEdit*>(w->Text1[13])->maxLength(), 255);
+        QStringList captions;
+        for (const char* name : {"cmdOpen", "cmdUser", "cmdReject", "cmdDelete", "cmdFind", "cmdOK", "cmdCancle"})
+            if (QPushButton* b = button(*w, name))
+                captions << b->text();
+        QTEST(captions, "buttons");
+        QCOMPARE(w->Data1->caption(), QStringLiteral("记录:0/0"));
+        for (QWidget* t : w->Text1)
+            QVERIFY(!t->isEnabled());
+
+        // With rows: Enter walks every field in index order, then to OK.
+        w.reset();
+        w = open(table, 1);
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QCOMPARE(QApplication::focusWidget(), w->Text1[0]);
+        for (int i = 1; i <= fields; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCOMPARE(QApplication::focusWidget(), i < fields ? w->Text1[i] : button(*w, "cmdOK"));
+        }
+    }
+
+    void activation_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("selected");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("sealed, present") << Sealed << "N-003" << "N-003";
+        QTest::newRow("sealed, absent") << Sealed << "N-999" << "N-001";
+        QTest::newRow("sealed, none") << Sealed << "" << "N-005";
+        QTest::newRow("scrapped, present") << Scrapped << "N-002" << "N-002";
+        QTest::newRow("scrapped, other case") << Scrapped << "n-002" << "N-001";
+        QTest::newRow("scrapped, none") << Scrapped << "" << "N-005";
+    }
+    void activation()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, selected);
+        auto w = open(table, 5, selected);
+        QVERIFY(w);
+        QTEST(text(*w, 0), "shown");
+    }
+
+    // Unseal, reinstate and scrap from sealed: the 29 columns with the edits
+    // made in the window, the target's own stamp, gone from the source and
+    // from the working copy, the window on the following row.
+    void moves_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("buttonName");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("nextShown");
+        QTest::newRow("unseal the first") << Sealed << "cmdOpen" << InUse << "启用" << 0 << "N-002";
+        QTest::newRow("unseal the last") << Sealed << "cmdOpen" << InUse << "启用" << 2 << "N-002";
+        QTest::newRow("scrap a sealed one") << Sealed << "cmdReject" << Scrapped << "报废" << 1 << "N-003";
+        QTest::newRow("reinstate") << Scrapped << "cmdUser" << InUse << "启用" << 1 << "N-003";
+    }
+    void moves()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, buttonName);
+        QFETCH(QString, target);
+        QFETCH(QString, question);
+        QFETCH(int, position);
+        auto w = open(source, 3);
+        QVERIFY(w);
+        w->Data1->setAbsolutePosition(position);
+        const QString number = text(*w, 0);
+        static_cast<QLineEdit*>(w->Text1[0])->setText(QStringLiteral("  ") + number);
+        static_cast<QLineEdit*>(w->Text1[2])->setText(QStringLiteral("改过的型号"));
+        const QVariantHash before = f->row(source, number);
+
+        button(*w, qPrintable(buttonName))->click();
+        QCOMPARE(f->prompt.messages.size(), 1);
+        QCOMPARE(f->prompt.messages[0].text,
+                 QStringLiteral("你确认要将编号为：“  %1”的“计量器具名称值”%2吗？").arg(number, question));
+        QCOMPARE(f->prompt.messages[0].title, question);
+        QCOMPARE(f->prompt.messages[0].icon, Prompter::Icon::Question);
+
+        const QVariantHash moved = f->row(target, number);
+        const QString status = target == InUse ? QStringLiteral("准用") : QStringLiteral("报废");
+        for (const QString& c : commonColumns()) {
+            QString expected = before.value(c).toString();
+            if (c == QStringLiteral("状态"))
+                expected = status;
+            if (c == QStringLiteral("规格型号"))
+                expected = QStringLiteral("改过的型号");
+            QCOMPARE(moved.value(c).toString(), expected);
+        }
+        if (target == InUse) {
+            QCOMPARE(moved.size(), 29);
+        } else {
+            QCOMPARE(moved.value("报废日期").toString(), QStringLiteral("2024-02-29"));
+            QVERIFY(moved.value("报废原因").isNull());
+        }
+        QVERIFY(f->row(source, number).isEmpty());
+        QVERIFY(!f->column(tables::working(source), Number).contains(number));
+        QTEST(text(*w, 0), "nextShown");
+        QCOMPARE(w->Data1->caption(), QStringLiteral("记录:%1/2").arg(qMin(position, 1) + 1));
+
+        // Cancel does not bring it back.
+        w->cancel();
+        QVERIFY(f->row(source, number).isEmpty());
+        QCOMPARE(f->column(source, Number).size(), 2);
+    }
+
+    void movesRefused_data()
+    {
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("buttonName");
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unseal, number in use") << Sealed << "cmdOpen" << "in use"
+                                               << "“计量器具在用库”中已经有编号为“N-002”的计量器具，不能移入！";
+        QTest::newRow("reinstate, number in use") << Scrapped << "cmdUser" << "in use"
+                                                  << "“计量器具在用库”中已经有编号为“N-002”的计量器具，不能移入！";
+        QTest::newRow("scrap, already scrapped") << Sealed << "cmdReject" << "scrapped"
+                                                 << "“计量器具报废库”中已经有编号为“N-002”的计量器具，不能移入！";
+        QTest::newRow("unseal declined") << Sealed << "cmdOpen" << "declined" << "你确认要将编号为：";
+        QTest::newRow("reinstate, blank number") << Scrapped << "cmdUser" << "blank" << "计量器具编号不能为空！";
+        QTest::newRow("write-off, blank number") << Scrapped << "cmdDelete" << "blank" << "计量器具编号不能为空！";
+    }
+    void movesRefused()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, buttonName);
+        QFETCH(QString, situation);
+        QFETCH(QString, message);
+        QVERIFY(f->insert(InUse, {{{Number, "N-002"}, {"计量器具名称", "在用的"}}}));
+        if (source == Sealed)
+            QVERIFY(f->insert(Scrapped, {{{Number, "N-002"}, {"计量器具名称", "报废的"}}}));
+        auto w = open(source, 3, QStringLiteral("N-002"));
+        QVERIFY(w);
+        if (situation == QLatin1String("declined"))
+            f->prompt.answers << Prompter::Answer::Cancel;
+        if (situation == QLatin1String("blank"))
+            static_cast<QLineEdit*>(w->Text1[0])->setText(QStringLiteral(" "));
+        static_cast<QLineEdit*>(w->Text1[3])->setText(QStringLiteral("改过"));
+
+        button(*w, qPrintable(buttonName))->click();
+        // The question, then the refusal when the move itself is refused.
+        QCOMPARE(f->prompt.messages.size(), situation == QLatin1String("in use") || situation == QLatin1String("scrapped") ? 2 : 1);
+        QVERIFY2(f->prompt.messages.last().text.startsWith(message), qPrintable(f->prompt.messages.last().text));
+        QCOMPARE(f->column(source, Number), QStringList({"N-001", "N-002", "N-003"}));
+        QCOMPARE(f->column(tables::working(source), Number).size(), 3);
+        QCOMPARE(f->column(InUse, "计量器具名称"), QStringList{"在用的"});
+        QCOMPARE(w->Data1->caption(), QStringLiteral("记录:2/3"));
+        QCOMPARE(text(*w, 3), QStringLiteral("改过"));   // nothing typed is lost
+        if (situation == QLatin1String("in use")) {
+            // Put right, the same row moves.
+            f->db().executeNative(QStringLiteral("DELETE FROM %1").arg(InUse));
+            button(*w, qPrintable(buttonName))->click();
+            QCOMPARE(f->row(InUse, "N-002").value("准确度").toString(), QStringLiteral("改过"));
+        }
+    }
+
+    void writeOff_data()
+    {
+        QTest::addColumn<bool>("confirmed");
+        QTest::addColumn<bool>("saved");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("written off, OK") << true << true << QStringList{"N-001", "N-003"};
+        QTest::newRow("written off, cancel") << true << false << QStringList{"N-001", "N-002", "N-003"};
+        QTest::newRow("declined, OK") << false << true << QStringList{"N-001", "N-002", "N-003"};
+    }
+    void writeOff()
+    {
+        QFETCH(bool, confirmed);
+        QFETCH(bool, saved);
+        auto w = open(Scrapped, 3, QStringLiteral("N-002"));
+        QVERIFY(w);
+        if (!confirmed)
+            f->prompt.answers << Prompter::Answer::Cancel;
+        button(*w, "cmdDelete")->click();
+        QCOMPARE(f->prompt.messages.size(), 1);
+        QCOMPARE(f->prompt.messages[0].text, QStringLiteral("你确认要将编号为：“N-002”的“计量器具名称值”永久性删除吗？"));
+        QCOMPARE(f->prompt.messages[0].title, QStringLiteral("注销"));
+        QCOMPARE(text(*w, 0), confirmed ? QStringLiteral("N-003") : QStringLiteral("N-002"));
+        // Nothing reaches the ledger before OK.
+        QCOMPARE(f->column(Scrapped, Number).size(), 3);
+        button(*w, saved ? "cmdOK" : "cmdCancle")->click();
+        QVERIFY(!w->isVisible());
+        QTEST(f->column(Scrapped, Number), "left");
+    }
+};
+
+QTEST_MAIN(FrmCloseRejectTest)
+#include "tst_frmclosereject.moc"
