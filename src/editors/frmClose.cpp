@@ -62,7 +62,7 @@ frmClose::frmClose(ProgramState& state, QWidget* parent)
     row->addLayout(column, 1);
     row->addSpacing(8);
     row->addLayout(buttons);
-    resize(860, 290);
+    resize(860, sizeHint().height());
 
     setNumberField(Text1[0]);
     setLockedFields(fields);

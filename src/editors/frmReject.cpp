@@ -62,7 +62,7 @@ frmReject::frmReject(ProgramState& state, QWidget* parent)
     row->addLayout(labelledFields(fields, 3), 1);
     row->addSpacing(8);
     row->addLayout(buttons);
-    resize(860, 380);
+    resize(860, 340);
 
     setNumberField(Text1[0]);
     setLockedFields(fields);

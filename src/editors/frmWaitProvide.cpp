@@ -120,7 +120,7 @@ void frmWaitProvide::createLayout()
     row->addLayout(column, 1);
     row->addSpacing(8);
     row->addLayout(buttons);
-    resize(860, 330);
+    resize(860, sizeHint().height());
 }
 
 void frmWaitProvide::fillKindList(int)
