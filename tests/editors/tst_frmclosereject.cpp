@@ -36,17 +36,6 @@ QVariantHash fullRow(const QString& table, const QString& number)
     return row;
 }
 
-std::unique_ptr<LedgerEditor> makeEditor(ProgramState& state, const QString& table)
-{
-    std::unique_ptr<LedgerEditor> w;
-    if (table == Sealed)
-        w = std::make_unique<frmClose>(state);
-    else
-        w = std::make_unique<frmReject>(state);
-    w->setClock([] { return Today; });
-    return w;
-}
-
 QString text(LedgerEditor& w, int i) { return DataControl::fieldText(w.Text1[i]); }
 
 } // namespace
@@ -64,7 +53,12 @@ class FrmCloseRejectTest : public QObject {
         if (!f->insert(table, all))
             return {};
         f->state.SelectedNumber = selected;
-        auto w = makeEditor(f->state, table);
+        std::unique_ptr<LedgerEditor> w;
+        if (table == Sealed)
+            w = std::make_unique<frmClose>(f->state);
+        else
+            w = std::make_unique<frmReject>(f->state);
+        w->setClock([] { return Today; });
         w->show();
         return w;
     }
@@ -78,40 +72,28 @@ private slots:
     }
     void cleanup() { f.reset(); }
 
-    void windows_data()
+    void fieldsLocksAndEnterWalk_data()
     {
         QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("ownDate");
-        QTest::addColumn<QStringList>("buttons");
-        QTest::newRow("sealed") << Sealed << "封存计量器具台帐编辑器" << "封存日期"
-                                << QStringList{"启用(&S)", "报废(&R)", "查找(&F)", "确定(&O)", "取消(&C)"};
-        QTest::newRow("scrapped") << Scrapped << "报废计量器具台帐编辑器" << "报废日期"
-                                  << QStringList{"启用(&U)", "注销(&D)", "查找(&F)", "确定(&O)", "取消(&C)"};
+        QTest::newRow("sealed") << Sealed << "封存日期";
+        QTest::newRow("scrapped") << Scrapped << "报废日期";
     }
-    void windows()
+    void fieldsLocksAndEnterWalk()
     {
         QFETCH(QString, table);
         auto w = open(table, 0);
         QVERIFY(w);
-        QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        QTEST(w->windowTitle(), "caption");
         const int fields = table == Sealed ? 13 : 14;
         QCOMPARE(w->Text1.size(), fields);
         QTEST(w->Data1->boundColumn(w->findChild<QWidget*>("Text1(9)")), "ownDate");
-        QCOMPARE(w->Data1->boundColumn(w->Text1[12]), QStringLiteral("存放地点"));
         if (table == Scrapped)
             QCOMPARE(qobject_cast<MemoEdit*>(w->Text1[13])->maxLength(), 255);
-        QStringList captions;
-        for (const char* name : {"cmdOpen", "cmdUser", "cmdReject", "cmdDelete", "cmdFind", "cmdOK", "cmdCancle"})
-            if (QPushButton* b = button(*w, name))
-                captions << b->text();
-        QTEST(captions, "buttons");
         QCOMPARE(w->Data1->caption(), QStringLiteral("记录:0/0"));
         for (QWidget* t : w->Text1)
             QVERIFY(!t->isEnabled());
 
-        // With rows: Enter walks every field in index order, then to OK.
+        // With a row: Enter walks every field in index order, then to OK.
         w.reset();
         w = open(table, 1);
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -128,11 +110,9 @@ private slots:
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QString>("shown");
         QTest::newRow("sealed, present") << Sealed << "N-003" << "N-003";
-        QTest::newRow("sealed, absent") << Sealed << "N-999" << "N-001";
         QTest::newRow("sealed, none") << Sealed << "" << "N-005";
-        QTest::newRow("scrapped, present") << Scrapped << "N-002" << "N-002";
+        QTest::newRow("scrapped, absent") << Scrapped << "N-999" << "N-001";
         QTest::newRow("scrapped, other case") << Scrapped << "n-002" << "N-001";
-        QTest::newRow("scrapped, none") << Scrapped << "" << "N-005";
     }
     void activation()
     {
@@ -221,7 +201,6 @@ private slots:
         QTest::newRow("scrap, already scrapped") << Sealed << "cmdReject" << "scrapped"
                                                  << "“计量器具报废库”中已经有编号为“N-002”的计量器具，不能移入！";
         QTest::newRow("unseal declined") << Sealed << "cmdOpen" << "declined" << "你确认要将编号为：";
-        QTest::newRow("reinstate, blank number") << Scrapped << "cmdUser" << "blank" << "计量器具编号不能为空！";
         QTest::newRow("write-off, blank number") << Scrapped << "cmdDelete" << "blank" << "计量器具编号不能为空！";
     }
     void movesRefused()
@@ -243,7 +222,8 @@ private slots:
 
         button(*w, qPrintable(buttonName))->click();
         // The question, then the refusal when the move itself is refused.
-        QCOMPARE(f->prompt.messages.size(), situation == QLatin1String("in use") || situation == QLatin1String("scrapped") ? 2 : 1);
+        const bool moveRefused = situation == QLatin1String("in use") || situation == QLatin1String("scrapped");
+        QCOMPARE(f->prompt.messages.size(), moveRefused ? 2 : 1);
         QVERIFY2(f->prompt.messages.last().text.startsWith(message), qPrintable(f->prompt.messages.last().text));
         QCOMPARE(f->column(source, Number), QStringList({"N-001", "N-002", "N-003"}));
         QCOMPARE(f->column(tables::working(source), Number).size(), 3);
