@@ -53,10 +53,15 @@ frmWaitProvide::frmWaitProvide(ProgramState& state, QWidget* parent)
     createFields();
     createButtons();
     createLayout();
-    QList<QWidget*> fields = {Combo1, Combo2};
-    fields.append(QList<QWidget*>(Text1.cbegin(), Text1.cend()));
-    setLockedFields(fields);
-    setEnterOrder(fields, cmdAdd);
+    setLockedFields(tabSequence());
+    setEnterOrder(tabSequence(), cmdAdd);
+}
+
+QList<QWidget*> frmWaitProvide::tabSequence() const
+{
+    QList<QWidget*> seq = {Combo1, Combo2};
+    seq.append(QList<QWidget*>(Text1.cbegin(), Text1.cend()));
+    return seq;
 }
 
 void frmWaitProvide::createFields()
@@ -99,8 +104,7 @@ void frmWaitProvide::createButtons()
 
 void frmWaitProvide::createLayout()
 {
-    QList<QWidget*> seq = {Combo1, Combo2};
-    seq.append(QList<QWidget*>(Text1.cbegin(), Text1.cend()));
+    const QList<QWidget*> seq = tabSequence();
     QGridLayout* fields = labelledFields(seq, 3);
 
     auto* buttons = new QVBoxLayout;

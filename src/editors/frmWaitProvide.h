@@ -54,6 +54,8 @@ private:
     void createFields();
     void createButtons();
     void createLayout();
+    // Combo1, Combo2, Text1(0) … Text1(12).
+    QList<QWidget*> tabSequence() const;
     void fillKindList(int picked);
     bool rowIsBlank() const;
     void refuseBlankRow();
