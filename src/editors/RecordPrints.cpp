@@ -1,6 +1,7 @@
 #include "RecordPrints.h"
 
 #include <QHash>
+#include <QTextBoundaryFinder>
 #include <algorithm>
 #include <cmath>
 
@@ -37,28 +38,11 @@ constexpr double FramePen = 0.8;
 constexpr double RulePen = 0.3;
 const QColor Shade(0xEE, 0xEE, 0xEE);
 
-// A character, or a surrogate pair, as one unit of a line.
-QStringList units(const QString& text)
+QString chopBlanks(QString s)
 {
-    QStringList out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text.at(i).isHighSurrogate() && i + 1 < text.size()) {
-            out << text.mid(i, 2);
-            ++i;
-        } else {
-            out << QString(text.at(i));
-        }
-    }
-    return out;
-}
-
-// Part of a word that is not to be split: Latin letters, digits and the
-// signs written among them.
-bool inWord(const QString& unit)
-{
-    const QChar c = unit.at(0);
-    return c.unicode() < 0x3000 && !c.isSpace();
+    while (!s.isEmpty() && s.back().isSpace())
+        s.chop(1);
+    return s;
 }
 
 // Lines of one cell: the label or value boxes of the sheet, the cells of a table.
@@ -91,45 +75,57 @@ QStringList wrapText(const LinePrinter& printer, const QString& text, double wid
 {
     QString plain = text;
     plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QHash<QString, double> widths;
-    auto widthOf = [&](const QString& u) {
-        auto it = widths.find(u);
+    plain.replace(QLatin1Char('\t'), QStringLiteral("    "));
+    auto tooWide = [&](const QString& line) { return printer.textWidth(chopBlanks(line)) > width; };
+    // Widths of the pieces, with and without their trailing blanks; a line is
+    // as wide as its pieces together.
+    QHash<QString, QPair<double, double>> widths;
+    auto widthOf = [&](const QString& piece) {
+        auto it = widths.find(piece);
         if (it == widths.end())
-            it = widths.insert(u, printer.textWidth(u == QStringLiteral("\t") ? QStringLiteral("    ") : u));
+            it = widths.insert(piece, {printer.textWidth(piece), printer.textWidth(chopBlanks(piece))});
         return *it;
     };
 
     QStringList out;
     for (const QString& paragraph : plain.split(QLatin1Char('\n'))) {
-        QStringList line;          // units of the line being filled
-        double w = 0;
-        qsizetype afterBlank = -1; // where the line may be broken between words
-        for (const QString& u : units(paragraph)) {
-            const double uw = widthOf(u);
-            if (!line.isEmpty() && w + uw > width) {
-                if (inWord(u) && inWord(line.last()) && afterBlank > 0) {
-                    QString done = line.mid(0, afterBlank).join(QString());
-                    while (!done.isEmpty() && done.back().isSpace())
-                        done.chop(1);
-                    out << done;
-                    line = line.mid(afterBlank);
-                } else {
-                    out << line.join(QString());
-                    line.clear();
-                }
-                afterBlank = -1;
-                w = 0;
-                for (const QString& kept : std::as_const(line))
-                    w += widthOf(kept);
-                if (line.isEmpty() && u.at(0).isSpace())
-                    continue;   // a line does not start with the blank it broke at
+        // Pieces between the places where the Unicode rules let a line break
+        // (no line starts with a closing mark, words stay whole).
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Line, paragraph);
+        QString line;
+        double lineWidth = 0;
+        qsizetype start = 0;
+        for (qsizetype at = finder.toNextBoundary(); at > 0; at = finder.toNextBoundary()) {
+            const QString piece = paragraph.mid(start, at - start);
+            start = at;
+            const auto [full, inked] = widthOf(piece);
+            if (!line.isEmpty() && lineWidth + inked > width) {
+                out << chopBlanks(line);
+                line.clear();
+                lineWidth = 0;
             }
-            line << u;
-            w += uw;
-            if (u.at(0).isSpace())
-                afterBlank = line.size();
+            line += piece;
+            lineWidth += full;
+            // A piece wider than a line on its own is cut where it has to be.
+            double inkedLine = lineWidth - full + inked;
+            while (line.size() > 1 && inkedLine > width) {
+                qsizetype lo = 1, hi = line.size() - 1;
+                while (lo < hi) {
+                    const qsizetype mid = (lo + hi + 1) / 2;
+                    if (tooWide(line.left(mid)))
+                        hi = mid - 1;
+                    else
+                        lo = mid;
+                }
+                if (lo > 1 && line.at(lo - 1).isHighSurrogate())
+                    --lo;
+                out << line.left(lo);
+                line = line.mid(lo);
+                lineWidth = printer.textWidth(line);
+                inkedLine = printer.textWidth(chopBlanks(line));
+            }
         }
-        out << line.join(QString());
+        out << chopBlanks(line);
     }
     return out;
 }

@@ -78,8 +78,9 @@ PrintResult layoutRecordTable(LinePrinter& printer, const RecordTable& table, co
 PrintRequest recordTableRequest(const RecordTable& table);
 
 // Splits text into lines no wider than width at the printer's current font
-// and scale: at line breaks, and where a line would get too wide (after a
-// blank when a word of Latin letters or digits would be split).
+// and scale: at its line breaks, and where a line would get too wide at the
+// last place the Unicode line-breaking rules allow (inside a word only when
+// the word alone is wider than a line).
 QStringList wrapText(const LinePrinter& printer, const QString& text, double width);
 
 } // namespace ravo
