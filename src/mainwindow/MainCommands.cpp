@@ -6,7 +6,13 @@
 #include "auxiliary/frmAbout.h"
 #include "core/Ledger.h"
 #include "core/ProgramState.h"
+#include "editors/frmCertificate.h"
+#include "editors/frmClose.h"
+#include "editors/frmCondition.h"
 #include "editors/frmOperation.h"
+#include "editors/frmReject.h"
+#include "editors/frmRepair.h"
+#include "editors/frmWaitProvide.h"
 #include "planning/frmOptions.h"
 #include "planning/frmOverDate.h"
 #include "planning/frmPlanSetup.h"
@@ -361,13 +367,13 @@ void MainCommands::showFrmOptions()
 }
 
 void MainCommands::showReportCaption() { showModal<ReportCaption>(QStringLiteral("ReportCaption")); }
-void MainCommands::showFrmCondition() { request(QStringLiteral("frmCondition")); }
-void MainCommands::showFrmWaitProvide() { request(QStringLiteral("frmWaitProvide")); }
+void MainCommands::showFrmCondition() { showModal<frmCondition>(QStringLiteral("frmCondition")); }
+void MainCommands::showFrmWaitProvide() { showModal<frmWaitProvide>(QStringLiteral("frmWaitProvide")); }
 void MainCommands::showFrmOperation() { showModal<frmOperation>(QStringLiteral("frmOperation")); }
-void MainCommands::showFrmClose() { request(QStringLiteral("frmClose")); }
-void MainCommands::showFrmReject() { request(QStringLiteral("frmReject")); }
-void MainCommands::showFrmCertificate() { request(QStringLiteral("frmCertificate")); }
-void MainCommands::showFrmRepair() { request(QStringLiteral("frmRepair")); }
+void MainCommands::showFrmClose() { showModal<frmClose>(QStringLiteral("frmClose")); }
+void MainCommands::showFrmReject() { showModal<frmReject>(QStringLiteral("frmReject")); }
+void MainCommands::showFrmCertificate() { showModal<frmCertificate>(QStringLiteral("frmCertificate")); }
+void MainCommands::showFrmRepair() { showModal<frmRepair>(QStringLiteral("frmRepair")); }
 void MainCommands::showFrmUser() { showModal<frmUser>(QStringLiteral("frmUser")); }
 void MainCommands::showFrmAbout() { showModal<frmAbout>(QStringLiteral("frmAbout")); }
 
