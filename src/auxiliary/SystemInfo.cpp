@@ -71,9 +71,13 @@ SystemInfoDialog::SystemInfoDialog(const SystemInfo& info, QWidget* parent) : QD
         m_table->setItem(i, 0, new QTableWidgetItem(info.at(i).label));
         m_table->setItem(i, 1, new QTableWidgetItem(info.at(i).value));
     }
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->resizeColumnsToContents();
     m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setMinimumSize(460, 300);
+    // Every row in sight, without a scroll bar.
+    const int rows = m_table->verticalHeader()->defaultSectionSize() * m_table->rowCount();
+    m_table->setMinimumSize(qMax(560, m_table->horizontalHeader()->length() + 8),
+                            m_table->horizontalHeader()->sizeHint().height() + rows + 2 * m_table->frameWidth() + 2);
 
     auto* copy = new QPushButton(QStringLiteral("复制(&C)"), this);
     copy->setObjectName(QStringLiteral("cmdCopy"));

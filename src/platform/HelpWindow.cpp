@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -99,8 +100,15 @@ QString HelpWindow::showSection(const QString& section)
 void HelpWindow::bringToFront()
 {
     if (!isVisible() && parentWidget()) {
+        // Over the middle of its owner, but whole on the owner's screen.
         const QRect owner = parentWidget()->window()->frameGeometry();
-        move(owner.center() - QPoint(width() / 2, height() / 2));
+        QPoint at = owner.center() - QPoint(width() / 2, height() / 2);
+        if (const QScreen* screen = parentWidget()->window()->screen()) {
+            const QRect room = screen->availableGeometry();
+            at.setX(qBound(room.left(), at.x(), qMax(room.left(), room.right() - width())));
+            at.setY(qBound(room.top(), at.y(), qMax(room.top(), room.bottom() - height())));
+        }
+        move(at);
     }
     show();
     raise();

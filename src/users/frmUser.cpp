@@ -154,7 +154,9 @@ void frmUser::entrySelected()
     const int account = accountAt(lstUser->currentRow());
     const QString name = account >= 0 ? m_state.UserEditList.at(account).Name : QString();
     cmdDeleteUser->setEnabled(!name.isEmpty());
-    fraLevel->setEnabled(!name.isEmpty() && name != AdministratorName);
+    const bool levelsOpen = !name.isEmpty() && name != AdministratorName;
+    for (QAbstractButton* b : m_levels->buttons())
+        b->setEnabled(levelsOpen);
     if (account < 0) {
         m_levels->setExclusive(false);
         for (QAbstractButton* b : m_levels->buttons())
