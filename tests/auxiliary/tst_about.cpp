@@ -9,7 +9,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
@@ -70,17 +69,6 @@ private slots:
         QVERIFY2(rows.size() > 3, qPrintable(rows.join('\n')));
         QVERIFY(rows.first().startsWith(QStringLiteral("操作系统=")));
         QCOMPARE(rows.last(), QStringLiteral("台帐数据库=") + run->state.databasePath());
-    }
-
-    void texts()
-    {
-        frmAbout about(run->state);
-        QVERIFY(about.lblTitle->text().contains(QStringLiteral("RAVO")));
-        QVERIFY(QRegularExpression(QStringLiteral("^版本 \\d+\\.\\d+")).match(about.lblVersion->text()).hasMatch());
-        QVERIFY(!about.lblDescription->text().isEmpty());
-        QVERIFY(about.lblDisclaimer->text().contains(QStringLiteral("担保")));
-        QCOMPARE(about.cmdSysInfo->text(), QStringLiteral("系统信息(&S)..."));
-        QCOMPARE(about.cmdOK->text(), QStringLiteral("确定(&O)"));
     }
 
     void picturesScrollsUpAndStops()

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <unistd.h>
 
 using namespace ravo;
 
@@ -98,23 +97,6 @@ private slots:
         write(root.path() + "/file", "x");
         const DataFolder r = chooseDataFolder(root.path(), root.path() + "/file/RAVO", [](const QString&) { return false; });
         QVERIFY(r.problem.contains(QStringLiteral("无法创建数据文件夹")));
-    }
-
-    void writableFolders()
-    {
-        if (geteuid() == 0)
-            QSKIP("root may write everywhere");
-        QTemporaryDir root;
-        QVERIFY(isWritableDataFolder(root.path()));
-        write(root.path() + "/ravo.mdb", "x");
-        QVERIFY(isWritableDataFolder(root.path()));
-        QFile::setPermissions(root.path() + "/ravo.mdb", QFileDevice::ReadOwner);
-        QVERIFY(!isWritableDataFolder(root.path()));
-        QFile::setPermissions(root.path() + "/ravo.mdb", QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        QFile::setPermissions(root.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-        QVERIFY(!isWritableDataFolder(root.path()));
-        QFile::setPermissions(root.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-        QVERIFY(!isWritableDataFolder(root.path() + "/missing"));
     }
 };
 
