@@ -20,8 +20,13 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QProgressDialog>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <memory>
 
 namespace {
@@ -33,6 +38,48 @@ bool signIn(ravo::ProgramState& state)
     ravo::frmLogin login(state);
     login.exec();
     return login.Ok;
+}
+
+// Qt's own dialogs (print preview, file dialogs) speak Chinese too.
+void installQtTranslations(QApplication& app, QTranslator& translator)
+{
+    if (translator.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&translator);
+}
+
+// The backup and compaction the options ask for. On a large ledger they take
+// a while, so a small window shows that the program is at work.
+void maintainLedger(ravo::ProgramState& state)
+{
+    const ravo::MaintenanceFlags flags = ravo::readMaintenanceFlags(state.settings);
+    if (!flags.backup && !flags.compact)
+        return;
+    std::unique_ptr<QProgressDialog> window;
+    if (QFileInfo(state.databasePath()).size() >= ravo::LargeLedgerBytes) {
+        window = std::make_unique<QProgressDialog>();
+        window->setWindowTitle(ravo::AppTitle);
+        window->setCancelButton(nullptr);
+        window->setMinimumDuration(0);
+        window->setRange(0, 100);
+        window->setLabelText(QStringLiteral("正在维护台帐数据库，请稍候…"));
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    QElapsedTimer sinceRepaint;
+    sinceRepaint.start();
+    ravo::runStartupMaintenance(state.appDir, flags.backup, flags.compact,
+                                [&](const QString& step, int percent) {
+                                    if (!window || sinceRepaint.elapsed() < 50)
+                                        return;
+                                    sinceRepaint.restart();
+                                    window->setLabelText(step);
+                                    // An unknown amount of work shows a busy bar.
+                                    window->setRange(0, percent < 0 ? 0 : 100);
+                                    if (percent >= 0)
+                                        window->setValue(percent);
+                                    QCoreApplication::processEvents();
+                                });
 }
 
 void showTipOfTheDay(ravo::ProgramState& state, QWidget* owner)
@@ -52,6 +99,8 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(ravo::applicationIcon());
     ravo::HelpKeyFilter f1;
     app.installEventFilter(&f1);
+    QTranslator qtTranslator;
+    installQtTranslations(app, qtTranslator);
 
     ravo::DesktopPrompter prompter;
 
@@ -81,8 +130,7 @@ int main(int argc, char* argv[])
 
     // Maintenance runs before anything opens the ledger; each step fails
     // silently.
-    const ravo::MaintenanceFlags flags = ravo::readMaintenanceFlags(state.settings);
-    ravo::runStartupMaintenance(appDir, flags.backup, flags.compact);
+    maintainLedger(state);
 
     if (!signIn(state))
         return 0;
