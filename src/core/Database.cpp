@@ -1,5 +1,7 @@
 #include "Database.h"
 
+#include "FaultInjection.h"
+
 #include <QCollator>
 #include <QFileInfo>
 #include <QLocale>
@@ -26,6 +28,13 @@ DbError queryError(const QSqlQuery& q, const QString& statement)
 }
 
 } // namespace
+
+QString quotedIdentifier(const QString& name)
+{
+    QString n = name;
+    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
 
 Database::Database()
     : m_connectionName(QStringLiteral("ravo-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
@@ -125,7 +134,9 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
     }
     for (const QVariant& v : binds)
         q.addBindValue(v);
-    if (!q.exec()) {
+    const bool ran = q.exec();
+    RAVO_FAULT_STATEMENT(sql);
+    if (!ran) {
         r.error = queryError(q, sql);
         return r;
     }

@@ -14,6 +14,10 @@ struct sqlite3;
 
 namespace ravo {
 
+// A table or column name written for SQLite: between double quotes, a
+// double quote inside doubled.
+QString quotedIdentifier(const QString& name);
+
 class Database : public SchemaCatalogue {
 public:
     Database();

@@ -10,17 +10,6 @@
 
 namespace ravo {
 
-namespace {
-
-QString ident(const QString& name)
-{
-    QString n = name;
-    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + n + QLatin1Char('"');
-}
-
-} // namespace
-
 Recordset::Recordset(Database& db, QObject* parent)
     : QObject(parent), m_db(db)
 {
@@ -84,7 +73,7 @@ DbError Recordset::refresh()
     QVector<qint64> ids;
     QSqlQuery q(m_db.connection());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(ident(m_table))))
+    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quotedIdentifier(m_table))))
         return DbError::fromEngine(q.lastError().text());
     while (q.next())
         ids.append(q.value(0).toLongLong());
@@ -176,7 +165,7 @@ bool Recordset::moveToRowid(qint64 rowid)
 void Recordset::forgetRow(qint64 rowid)
 {
     QSqlQuery q(m_db.connection());
-    q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(ident(m_table)));
+    q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(quotedIdentifier(m_table)));
     q.addBindValue(rowid);
     const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), rowid);
     if (!q.exec() || q.next() || it == m_ids.cend() || *it != rowid) {
@@ -215,7 +204,7 @@ const QVector<QVariant>* Recordset::cachedRow(int position) const
         QSqlQuery q(m_db.connection());
         q.setForwardOnly(true);
         q.prepare(QStringLiteral("SELECT rowid, * FROM %1 WHERE rowid BETWEEN ? AND ? ORDER BY rowid")
-                      .arg(ident(m_table)));
+                      .arg(quotedIdentifier(m_table)));
         q.addBindValue(m_ids.at(first));
         q.addBindValue(m_ids.at(last));
         if (q.exec()) {
@@ -351,15 +340,15 @@ DbError Recordset::update()
     if (m_adding) {
         QString sql;
         if (keys.isEmpty()) {
-            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(ident(m_table));
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quotedIdentifier(m_table));
         } else {
             QStringList cols, marks;
             for (int k : keys) {
-                cols << ident(m_fields.at(k));
+                cols << quotedIdentifier(m_fields.at(k));
                 marks << QStringLiteral("?");
             }
             sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(ident(m_table), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+                      .arg(quotedIdentifier(m_table), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         }
         QSqlQuery q(m_db.connection());
         q.prepare(sql);
@@ -385,8 +374,8 @@ DbError Recordset::update()
         return DbError::make(DbError::General, QStringLiteral("没有当前记录。"));
     QStringList sets;
     for (int k : keys)
-        sets << ident(m_fields.at(k)) + QStringLiteral(" = ?");
-    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(ident(m_table), sets.join(QLatin1Char(',')));
+        sets << quotedIdentifier(m_fields.at(k)) + QStringLiteral(" = ?");
+    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quotedIdentifier(m_table), sets.join(QLatin1Char(',')));
     QSqlQuery q(m_db.connection());
     q.prepare(sql);
     for (const QVariant& b : binds)
@@ -410,7 +399,7 @@ DbError Recordset::deleteCurrent()
     const qint64 id = currentRowid();
     if (id < 0)
         return DbError::make(DbError::General, QStringLiteral("没有当前记录，不能删除。"));
-    const QString sql = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(ident(m_table));
+    const QString sql = QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedIdentifier(m_table));
     if (DbResult r = m_db.executeNative(sql, {id}); !r.ok())
         return r.error;
     m_ids.removeAt(m_pos);
@@ -428,7 +417,7 @@ bool Recordset::findFirst(const QString& field, const QString& text)
         return false;
     QSqlQuery q(m_db.connection());
     q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
-                  .arg(ident(m_table), ident(m_fields.at(f))));
+                  .arg(quotedIdentifier(m_table), quotedIdentifier(m_fields.at(f))));
     q.addBindValue(text);
     if (!q.exec() || !q.next())
         return false;

@@ -20,13 +20,6 @@ namespace ravo {
 
 namespace {
 
-QString ident(const QString& name)
-{
-    QString n = name;
-    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + n + QLatin1Char('"');
-}
-
 bool isEnterKey(const QKeyEvent* e)
 {
     return e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
@@ -349,7 +342,7 @@ void LedgerEditor::walkBackToNumber(const QString& number)
     QSqlQuery q(db().connection());
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT rowid, %2 FROM %1 WHERE %2 = ? ORDER BY rowid DESC")
-                  .arg(ident(rs.table()), ident(column)));
+                  .arg(quotedIdentifier(rs.table()), quotedIdentifier(column)));
     q.addBindValue(number);
     qint64 hit = -1;
     if (q.exec()) {
@@ -474,11 +467,11 @@ bool LedgerEditor::checkWorkingCopy()
 {
     if (!m_numberField || !Data1->recordset().isOpen())
         return true;
-    const QString column = ident(Data1->boundColumn(m_numberField));
+    const QString column = quotedIdentifier(Data1->boundColumn(m_numberField));
     QSqlQuery q(db().connection());
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT rowid FROM %1 WHERE %2 IS NULL OR trim(%2) = '' ORDER BY rowid LIMIT 1")
-                    .arg(ident(Data1->recordset().table()), column))
+                    .arg(quotedIdentifier(Data1->recordset().table()), column))
         || !q.next())
         return true;
     const qint64 blank = q.value(0).toLongLong();

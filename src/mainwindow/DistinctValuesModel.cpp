@@ -9,17 +9,6 @@
 
 namespace ravo {
 
-namespace {
-
-QString ident(const QString& name)
-{
-    QString n = name;
-    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + n + QLatin1Char('"');
-}
-
-} // namespace
-
 DistinctValuesModel::DistinctValuesModel(Database& db, QObject* parent)
     : QAbstractListModel(parent), m_db(db)
 {
@@ -38,7 +27,7 @@ bool DistinctValuesModel::setSource(const QString& table, const QString& column)
         QSqlQuery q(m_db.connection());
         q.setForwardOnly(true);
         ok = q.exec(QStringLiteral("SELECT count(*) FROM (SELECT DISTINCT %1 FROM %2)")
-                        .arg(ident(column), ident(table)))
+                        .arg(quotedIdentifier(column), quotedIdentifier(table)))
              && q.next();
         if (ok)
             m_count = q.value(0).toInt();
@@ -72,7 +61,7 @@ void DistinctValuesModel::loadSortedByPinyin()
     values.reserve(m_count);
     QSqlQuery q(m_db.connection());
     q.setForwardOnly(true);
-    if (q.exec(QStringLiteral("SELECT DISTINCT %1 FROM %2").arg(ident(m_column), ident(m_table))))
+    if (q.exec(QStringLiteral("SELECT DISTINCT %1 FROM %2").arg(quotedIdentifier(m_column), quotedIdentifier(m_table))))
         while (q.next())
             values << q.value(0).toString();
     q.finish();
@@ -104,7 +93,7 @@ const QStringList* DistinctValuesModel::block(int blockIndex) const
     q.setForwardOnly(true);
     // NULL sorts first, so the empty line heads the list.
     if (q.exec(QStringLiteral("SELECT DISTINCT %1 FROM %2 ORDER BY 1 LIMIT %3 OFFSET %4")
-                   .arg(ident(m_column), ident(m_table))
+                   .arg(quotedIdentifier(m_column), quotedIdentifier(m_table))
                    .arg(BlockSize)
                    .arg(qint64(blockIndex) * BlockSize))) {
         while (q.next())
