@@ -1,5 +1,7 @@
 #include "Maintenance.h"
 
+#include "FaultInjection.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -43,24 +45,38 @@ bool replaceFile(const QString& source, const QString& target)
     return std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0;
 }
 
-// Copies a file in pieces, telling the progress.
-bool copyWithProgress(const QString& from, const QString& to, const MaintenanceProgress& progress)
+// Copies the database page by page through the engine, telling the
+// progress. The engine reads the ledger as a whole: a journal left beside it
+// by a run that ended in the middle of a change is rolled back first, where a
+// plain file copy would take the half-written pages as they lie on disk. A
+// file that is not a database fails here instead of being copied.
+bool copyThroughEngine(const QString& from, const QString& to, const MaintenanceProgress& progress)
 {
-    QFile in(from);
-    QFile out(to);
-    if (!in.open(QIODevice::ReadOnly) || !out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    const qint64 total = std::max<qint64>(1, in.size());
-    qint64 done = 0;
-    QByteArray chunk;
-    while (!(chunk = in.read(4 * 1024 * 1024)).isEmpty()) {
-        if (out.write(chunk) != chunk.size())
-            return false;
-        done += chunk.size();
-        if (progress)
-            progress(QStringLiteral("正在备份数据库…"), int(done * 100 / total));
+    sqlite3* source = nullptr;
+    sqlite3* target = nullptr;
+    bool done = false;
+    if (sqlite3_open_v2(from.toUtf8().constData(), &source, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+        && sqlite3_open_v2(to.toUtf8().constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+               == SQLITE_OK) {
+        sqlite3_busy_timeout(source, 3000);
+        if (sqlite3_backup* b = sqlite3_backup_init(target, "main", source, "main")) {
+            int rc = SQLITE_OK;
+            int waits = 0;
+            while (rc == SQLITE_OK || ((rc == SQLITE_BUSY || rc == SQLITE_LOCKED) && ++waits < 60)) {
+                rc = sqlite3_backup_step(b, 256);
+                const int total = std::max(1, sqlite3_backup_pagecount(b));
+                if (progress && (rc == SQLITE_OK || rc == SQLITE_DONE))
+                    progress(QStringLiteral("正在备份数据库…"),
+                             int(qint64(total - sqlite3_backup_remaining(b)) * 100 / total));
+                if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED)
+                    sqlite3_sleep(50);
+            }
+            done = sqlite3_backup_finish(b) == SQLITE_OK && rc == SQLITE_DONE;
+        }
     }
-    return in.error() == QFile::NoError && out.flush();
+    sqlite3_close(target);
+    sqlite3_close(source);
+    return done;
 }
 
 int reportCompaction(void* context)
@@ -78,10 +94,13 @@ bool backupDatabase(const LedgerFiles& files, const MaintenanceProgress& progres
         return false;
     const QString partial = files.backup + QStringLiteral(".part");
     QFile::remove(partial);
-    if (!copyWithProgress(files.database, partial, progress)) {
+    // A copy that does not pass the engine's own check never replaces an
+    // older backup: the backup is what a damaged ledger is restored from.
+    if (!copyThroughEngine(files.database, partial, progress) || !isSoundDatabase(partial)) {
         QFile::remove(partial);
         return false;
     }
+    RAVO_FAULT_POINT("backup.copied");
     if (!replaceFile(partial, files.backup)) {
         QFile::remove(partial);
         return false;
@@ -109,7 +128,9 @@ bool compactDatabase(const LedgerFiles& files, const MaintenanceProgress& progre
             sqlite3_finalize(st);
         }
         sqlite3_close(h);
+        RAVO_FAULT_POINT("compact.written");
         compacted = compacted && isSoundDatabase(files.scratch) && replaceFile(files.scratch, files.database);
+        RAVO_FAULT_POINT("compact.replaced");
     }
     if (QFileInfo::exists(files.database))
         QFile::remove(files.scratch);

@@ -19,8 +19,11 @@ struct LedgerFiles {
 // or -1 while the amount of work is unknown. Called often; keep it cheap.
 using MaintenanceProgress = std::function<void(const QString& step, int percent)>;
 
-// Copies ravo.mdb to ravo.bak, replacing an older backup only once the new
-// copy is complete. False when the database is missing or the copy failed.
+// Copies ravo.mdb to ravo.bak through the engine (so a change that a crash
+// left unfinished is rolled back first), replacing an older backup only once
+// the new copy is complete and passes the engine's check. False when the
+// database is missing, damaged or not a database, or the copy failed: the
+// older backup then stays as it was.
 bool backupDatabase(const LedgerFiles& files, const MaintenanceProgress& progress = {});
 
 // Compacts ravo.mdb into ravo.tmp and, when the compacted copy is complete and

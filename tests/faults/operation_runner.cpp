@@ -1,0 +1,128 @@
+// Runs one operation of the program on a ledger folder, as the program would
+// run it, built on the core library with the fault-injection hook so that
+// the crash tests can end it abruptly in the middle:
+//
+//   ravo_operation_runner APPDIR OPERATION [options]
+//
+// Operations:
+//   commit:TABLE   replaces TABLE by its working copy MSysTABLE (the OK of
+//                  an editor)
+//   move:N         the move numbered N (0 in use → scrapped, 1 in use →
+//                  sealed, 2 sealed → in use, 3 sealed → scrapped,
+//                  4 scrapped → in use) of --number, dated --date
+//   backup         the start-up backup
+//   compact        the start-up compaction
+//   hold           takes the single-copy lock, says "held" and keeps it
+//                  until its input ends
+// Options:
+//   --after K                 end after the K-th statement
+//   --after-text TEXT         end after the first statement containing TEXT
+//   --at POINT                end at a named point of the file operations
+//   --end-on-progress K       end in the K-th progress report of a backup
+//                             or compaction
+//   --trace FILE              append every statement and point to FILE
+//
+// Exit status: 0 done, 1 the operation failed (reason on stderr), 2 wrong
+// use, 3 another copy holds the ledger, 86 ended by the hook.
+#include "core/Database.h"
+#include "core/FaultInjection.h"
+#include "core/InstanceLock.h"
+#include "core/Ledger.h"
+#include "core/Maintenance.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <cstdio>
+
+using namespace ravo;
+
+namespace {
+
+int fail(const QString& why, int status = 1)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(why));
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3)
+        return fail(QStringLiteral("usage: ravo_operation_runner APPDIR OPERATION [options]"), 2);
+    const QString appDir = args.at(1);
+    const QString operation = args.at(2);
+
+    faultinjection::Plan plan;
+    QString number;
+    QDate today = QDate::currentDate();
+    int endOnProgress = 0;
+    for (int i = 3; i + 1 < args.size(); i += 2) {
+        const QString& option = args.at(i);
+        const QString& value = args.at(i + 1);
+        if (option == QLatin1String("--after"))
+            plan.afterStatement = value.toInt();
+        else if (option == QLatin1String("--after-text"))
+            plan.afterStatementContaining = value;
+        else if (option == QLatin1String("--at"))
+            plan.atPoint = value;
+        else if (option == QLatin1String("--end-on-progress"))
+            endOnProgress = value.toInt();
+        else if (option == QLatin1String("--trace"))
+            plan.traceFile = value;
+        else if (option == QLatin1String("--number"))
+            number = value;
+        else if (option == QLatin1String("--date"))
+            today = QDate::fromString(value, Qt::ISODate);
+        else
+            return fail(QStringLiteral("unknown option ") + option, 2);
+    }
+
+    InstanceLock lock(appDir);
+    if (!lock.isLocked())
+        return fail(InstanceLock::busyMessage(), 3);
+    if (operation == QLatin1String("hold")) {
+        std::printf("held\n");
+        std::fflush(stdout);
+        while (std::getchar() != EOF) {
+        }
+        return 0;
+    }
+
+    const LedgerFiles files(appDir);
+    int progressCalls = 0;
+    const MaintenanceProgress progress = [&](const QString&, int) {
+        if (endOnProgress > 0 && ++progressCalls == endOnProgress)
+            faultinjection::endNow();
+    };
+    if (operation == QLatin1String("backup")) {
+        faultinjection::arm(plan);
+        return backupDatabase(files, progress) ? 0 : fail(QStringLiteral("backup failed"));
+    }
+    if (operation == QLatin1String("compact")) {
+        faultinjection::arm(plan);
+        return compactDatabase(files, progress) ? 0 : fail(QStringLiteral("compaction failed"));
+    }
+
+    Database db;
+    if (const DbError e = db.open(files.database))
+        return fail(e.text());
+    DbError e;
+    if (operation.startsWith(QLatin1String("commit:"))) {
+        const QString table = operation.mid(7);
+        faultinjection::arm(plan);
+        e = commitWorkingTable(db, deleteAllStatement(table), insertAllStatement(table, tables::working(table)));
+    } else if (operation.startsWith(QLatin1String("move:"))) {
+        const int which = operation.mid(5).toInt();
+        if (which < 0 || which > 4)
+            return fail(QStringLiteral("no such move"), 2);
+        faultinjection::arm(plan);
+        e = moveInstrument(db, Move(which), number, today);
+    } else {
+        return fail(QStringLiteral("unknown operation ") + operation, 2);
+    }
+    faultinjection::disarm();
+    return e ? fail(e.text()) : 0;
+}
