@@ -92,12 +92,39 @@ DbError Database::open(const QString& path)
         return e;
     }
     probe.finish();
-    // The scratch query lives in the file; an older file without it gets one.
-    if (!tableExists(kScratchTable)) {
-        executeNative(QStringLiteral("CREATE TABLE %1 (SQL TEXT NOT NULL DEFAULT '')").arg(kScratchTable));
-        executeNative(QStringLiteral("INSERT INTO %1 (SQL) VALUES ('')").arg(kScratchTable));
+    // Opening writes nothing: a file that turns out not to be the ledger, or
+    // to be damaged, stays exactly as it was.
+    DbError refused;
+    if (!isWholeDatabaseFile(handle(), path))
+        refused = DbError::make(DbError::General,
+                                QStringLiteral("数据库文件已损坏（文件不完整，比其中记载的长度短）：%1").arg(path));
+    else if (sqlite3_db_readonly(handle(), "main") == 1)
+        refused = DbError::make(DbError::General,
+                                QStringLiteral("台帐数据库文件是只读的，程序不能在其中保存任何内容：%1\n"
+                                               "请检查这个文件和它所在文件夹的写入权限。")
+                                    .arg(path));
+    if (refused) {
+        close();
+        return refused;
     }
     return {};
+}
+
+bool isWholeDatabaseFile(sqlite3* handle, const QString& path)
+{
+    if (!handle)
+        return false;
+    auto pragma = [handle](const char* sql) {
+        qint64 value = -1;
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(handle, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            value = sqlite3_column_int64(st, 0);
+        sqlite3_finalize(st);
+        return value;
+    };
+    const qint64 pages = pragma("PRAGMA page_count");
+    const qint64 pageSize = pragma("PRAGMA page_size");
+    return pages >= 0 && pageSize > 0 && QFileInfo(path).size() >= pages * pageSize;
 }
 
 void Database::close()
@@ -179,6 +206,14 @@ DbResult Database::runScratch(const QString& jet)
     Transaction tx(*this);
     if (tx.error())
         return DbResult{tx.error(), 0};
+    // The scratch query lives in the file; an older file without it gets one
+    // the first time a statement runs through it.
+    if (!tableExists(kScratchTable)) {
+        for (const QString& sql : {QStringLiteral("CREATE TABLE %1 (SQL TEXT NOT NULL DEFAULT '')").arg(kScratchTable),
+                                   QStringLiteral("INSERT INTO %1 (SQL) VALUES ('')").arg(kScratchTable)})
+            if (const DbResult made = executeNative(sql); !made.ok())
+                return made;
+    }
     DbResult r = runTranslated(translateJet(jet, *this), jet);
     if (!r.ok())
         return r;

@@ -18,6 +18,12 @@ namespace ravo {
 // double quote inside doubled.
 QString quotedIdentifier(const QString& name);
 
+// False when the file is shorter than the database in it says it is (an
+// interrupted copy, a full disk): the engine reads the missing end as zeros,
+// which none of its own checks notices. The handle must have read the file
+// already, so that a journal left beside it by a crash has been rolled back.
+bool isWholeDatabaseFile(sqlite3* handle, const QString& path);
+
 class Database : public SchemaCatalogue {
 public:
     Database();
@@ -26,7 +32,8 @@ public:
     Database& operator=(const Database&) = delete;
 
     // Opens an existing database file (a missing file is an error, never
-    // created silently).
+    // created silently). Refuses a file that is cut short or read-only;
+    // writes nothing to the file.
     DbError open(const QString& path);
     void close();
     bool isOpen() const;

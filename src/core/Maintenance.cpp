@@ -1,6 +1,8 @@
 #include "Maintenance.h"
 
+#include "Database.h"
 #include "FaultInjection.h"
+#include "Ledger.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -45,6 +47,25 @@ bool replaceFile(const QString& source, const QString& target)
     return std::rename(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) == 0;
 }
 
+// True when the file is the ledger as a whole: the engine reads it as a
+// database holding the in-use ledger, and the file is as long as the
+// database says. Reading first rolls back a journal that a crash left beside
+// it. A file that is not the ledger is neither backed up over the backup of
+// the ledger nor compacted.
+bool isWholeLedgerFile(sqlite3* h, const QString& path)
+{
+    bool ledger = false;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(h, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?", -1, &st, nullptr)
+        == SQLITE_OK) {
+        const QByteArray name = tables::InUse.toUtf8();
+        sqlite3_bind_text(st, 1, name.constData(), int(name.size()), SQLITE_TRANSIENT);
+        ledger = sqlite3_step(st) == SQLITE_ROW;
+    }
+    sqlite3_finalize(st);
+    return ledger && isWholeDatabaseFile(h, path);
+}
+
 // Copies the database page by page through the engine, telling the
 // progress. The engine reads the ledger as a whole: a journal left beside it
 // by a run that ended in the middle of a change is rolled back first, where a
@@ -59,6 +80,11 @@ bool copyThroughEngine(const QString& from, const QString& to, const Maintenance
         && sqlite3_open_v2(to.toUtf8().constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
                == SQLITE_OK) {
         sqlite3_busy_timeout(source, 3000);
+        if (!isWholeLedgerFile(source, from)) {
+            sqlite3_close(target);
+            sqlite3_close(source);
+            return false;
+        }
         if (sqlite3_backup* b = sqlite3_backup_init(target, "main", source, "main")) {
             int rc = SQLITE_OK;
             int waits = 0;
@@ -120,7 +146,11 @@ bool compactDatabase(const LedgerFiles& files, const MaintenanceProgress& progre
                 sqlite3_progress_handler(h, 5000, reportCompaction, const_cast<MaintenanceProgress*>(&progress));
             }
             sqlite3_stmt* st = nullptr;
-            if (sqlite3_prepare_v2(h, "VACUUM INTO ?", -1, &st, nullptr) == SQLITE_OK) {
+            // A ledger cut short is left as it is, not compacted into a
+            // sound-looking copy with zeros where its end was; a read-only
+            // one is not replaced by a writable copy.
+            if (isWholeLedgerFile(h, files.database) && sqlite3_db_readonly(h, "main") == 0
+                && sqlite3_prepare_v2(h, "VACUUM INTO ?", -1, &st, nullptr) == SQLITE_OK) {
                 const QByteArray target = files.scratch.toUtf8();
                 sqlite3_bind_text(st, 1, target.constData(), target.size(), SQLITE_TRANSIENT);
                 compacted = sqlite3_step(st) == SQLITE_DONE;

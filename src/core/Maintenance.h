@@ -29,7 +29,8 @@ bool backupDatabase(const LedgerFiles& files, const MaintenanceProgress& progres
 // Compacts ravo.mdb into ravo.tmp and, when the compacted copy is complete and
 // sound, puts it in place of ravo.mdb. A scratch file left by an earlier run
 // makes this run fail (ravo.mdb untouched) and is cleared for the next one.
-// The scratch file is never deleted while ravo.mdb is missing.
+// The scratch file is never deleted while ravo.mdb is missing. A file that
+// is cut short, read-only or not the ledger is left as it is.
 bool compactDatabase(const LedgerFiles& files, const MaintenanceProgress& progress = {});
 
 struct MaintenanceResult {
