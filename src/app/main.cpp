@@ -123,7 +123,7 @@ int main(int argc, char* argv[])
 
     ravo::InstanceLock lock(appDir);
     if (!lock.isLocked()) {
-        prompter.error(ravo::InstanceLock::busyMessage(), ravo::AppTitle);
+        prompter.error(lock.problem(), ravo::AppTitle);
         return 1;
     }
     ravo::ProgramState state(appDir, prompter);

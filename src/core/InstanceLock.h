@@ -15,8 +15,12 @@ public:
     bool isLocked() const { return m_locked; }
     // The Chinese message shown when another copy holds the lock.
     static QString busyMessage();
+    // Why the lock was not taken, for the user: another copy holds it, or
+    // the lock file cannot be made in the folder (no right to write there).
+    QString problem() const;
 
 private:
+    QString m_appDir;
     std::unique_ptr<QLockFile> m_lock;
     bool m_locked = false;
 };

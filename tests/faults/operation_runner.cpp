@@ -82,7 +82,7 @@ int main(int argc, char* argv[])
 
     InstanceLock lock(appDir);
     if (!lock.isLocked())
-        return fail(InstanceLock::busyMessage(), 3);
+        return fail(lock.problem(), 3);
     if (operation == QLatin1String("hold")) {
         std::printf("held\n");
         std::fflush(stdout);
