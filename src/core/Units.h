@@ -8,7 +8,9 @@
 namespace ravo {
 
 constexpr int TwipsPerPixel = 15;
-inline int twipsToPixels(double twips) { return qRound(twips / TwipsPerPixel); }
+// Far beyond any screen the result stays at ±10⁹ pixels instead of
+// overflowing.
+inline int twipsToPixels(double twips) { return qRound(qBound(-1e9, twips / TwipsPerPixel, 1e9)); }
 inline double pixelsToTwips(int pixels) { return double(pixels) * TwipsPerPixel; }
 
 inline QColor fromColorRef(quint32 colorRef)

@@ -17,6 +17,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QListView>
 #include <QStatusBar>
 #include <QTableView>
@@ -45,6 +46,30 @@ constexpr int MinNavigatorWidth = 800; // also the least distance from the right
 constexpr int DragMargin = 500;        // the drag bar keeps this far from either edge
 constexpr int SplitterWidth = 60;
 constexpr int NavTouchZone = 50;       // the pointer brings the hidden navigator back here
+
+// The stored placement, unless a settings file edited by hand or damaged
+// puts the window where the user cannot reach it: a title bar off every
+// screen gives the default position, a size of no use (empty, or many
+// times the screens) the default size.
+WindowPlacement reachablePlacement(WindowPlacement p)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return p;
+    const QRect desktop = screen->availableVirtualGeometry();
+    const WindowPlacement d;
+    if (p.width <= 0 || p.height <= 0 || twipsToPixels(p.width) > 4 * desktop.width()
+        || twipsToPixels(p.height) > 4 * desktop.height()) {
+        p.width = d.width;
+        p.height = d.height;
+    }
+    const QRect titleBar(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width), 30);
+    if (desktop.intersected(titleBar).width() < 100) {
+        p.left = d.left;
+        p.top = d.top;
+    }
+    return p;
+}
 
 } // namespace
 
@@ -222,7 +247,7 @@ bool frmMain::load()
 {
     NoShow = true;
 
-    const WindowPlacement p = readWindowPlacement(m_state.settings);
+    const WindowPlacement p = reachablePlacement(readWindowPlacement(m_state.settings));
     move(twipsToPixels(p.left), twipsToPixels(p.top));
     resize(twipsToPixels(p.width), twipsToPixels(p.height));
 
