@@ -31,10 +31,22 @@ struct Token {
     bool isDate = false;
 };
 
+// Blanks of every script: a Chinese input method types U+3000 between words.
+// SQLite separates tokens by ASCII blanks only and would take the others for
+// part of a name, so they reach it as plain spaces (asciiBlanks).
 bool isSpace(QChar c)
 {
-    const char16_t u = c.unicode();
-    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f' || u == '\v';
+    return c.isSpace();
+}
+
+QString asciiBlanks(QStringView blanks)
+{
+    QString out = blanks.toString();
+    for (QChar& c : out) {
+        if (c.unicode() >= 0x80)
+            c = QLatin1Char(' ');
+    }
+    return out;
 }
 
 // Like SQLite: ASCII letters, digits, '_', '$' and every non-ASCII character
@@ -137,7 +149,7 @@ Lexed lex(const QString& s)
             while (next < n && isSpace(s[next]))
                 ++next;
             t.kind = Kind::Space;
-            t.text = s.mid(i, next - i);
+            t.text = asciiBlanks(QStringView(s).mid(i, next - i));
         } else if (c == QLatin1Char('"') || c == QLatin1Char('\'')) {
             next = readEnclosed(s, i, c, true, &t.value);
             if (next < 0) {
@@ -175,7 +187,7 @@ Lexed lex(const QString& s)
             t.kind = Kind::Identifier;
             t.text = s.mid(i, next - i);
         } else if (isWordChar(c)) {
-            while (next < n && isWordChar(s[next]))
+            while (next < n && isWordChar(s[next]) && !isSpace(s[next]))
                 ++next;
             t.kind = Kind::Word;
             t.text = s.mid(i, next - i);

@@ -267,6 +267,9 @@ void TestJetTranslator::translates_data()
                                 << QStringList{u"select distinct 使用部门 from 计量器具在用库"_qs};
     QTest::newRow("bound record source") << u"select * from MSys检索临时表;  \n"_qs
                                          << QStringList{u"select * from MSys检索临时表"_qs};
+    QTest::newRow("ideographic and no-break spaces between words")
+        << u"select *\u3000from 计量器具在用库\u3000where 状态 =\u00a0\"在用\"\u3000"_qs
+        << QStringList{u"select * from 计量器具在用库 where 状态 = '在用'"_qs};
 }
 
 void TestJetTranslator::translates()
@@ -330,6 +333,7 @@ void TestJetTranslator::refuses_data()
     QTest::addColumn<QString>("jet");
     QTest::newRow("empty") << "";
     QTest::newRow("semicolon only") << " ; ";
+    QTest::newRow("blanks of other scripts only") << u"\u0085\u3000\n"_qs;
     QTest::newRow("open double quote") << "select * from Latin where Name = \"abc";
     QTest::newRow("doubled quote at the end") << "select * from Latin where Name = \"abc\"\"";
     QTest::newRow("open single quote") << "select * from Latin where Name = 'abc";
