@@ -15,6 +15,7 @@
 #include "core/ProgramState.h"
 #include "mainwindow/frmMain.h"
 #include "platform/DesktopPrompter.h"
+#include "platform/FocusReturn.h"
 #include "platform/HelpWindow.h"
 #include "users/frmLogin.h"
 
@@ -99,6 +100,8 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(ravo::applicationIcon());
     ravo::HelpKeyFilter f1;
     app.installEventFilter(&f1);
+    ravo::FocusReturn focusReturn;
+    app.installEventFilter(&focusReturn);
     QTranslator qtTranslator;
     installQtTranslations(app, qtTranslator);
 

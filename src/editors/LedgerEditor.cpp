@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcutEvent>
 #include <QSqlQuery>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -573,6 +574,15 @@ bool LedgerEditor::eventFilter(QObject* watched, QEvent* event)
             highlightButton(b);
         if (event->type() == QEvent::KeyPress && isEnterKey(static_cast<QKeyEvent*>(event))) {
             b->click();
+            return true;
+        }
+        // Its access key (Alt+A for 添加(&A)) clicks the button at once. Qt
+        // would show the button pressed for a moment first, and whatever the
+        // user types meanwhile, such as the number of the instrument being
+        // added, would reach the fields before the click.
+        if (event->type() == QEvent::Shortcut && !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+            if (b->isEnabled())
+                b->click();
             return true;
         }
         return QDialog::eventFilter(watched, event);

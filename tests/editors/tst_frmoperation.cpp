@@ -432,6 +432,23 @@ private slots:
         w->cancel();
         QVERIFY(!f->row(tables::Scrapped, "N-100").isEmpty());   // cancel does not undo a move
     }
+
+    // A user who presses Alt+A and types the number straight away, then
+    // Alt+O: each access key acts before the next key arrives, so nothing
+    // typed lands in the fields before the new row exists.
+    void accessKeysActAtOnce()
+    {
+        auto w = open();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        w->Text1[0]->setFocus();
+        QTest::keyClick(w.get(), Qt::Key_A, Qt::AltModifier);
+        QVERIFY(w->Data1->recordset().isAdding());
+        QTest::keyClicks(QApplication::focusWidget(), "N-200");
+        QTest::keyClick(w.get(), Qt::Key_O, Qt::AltModifier);
+        QVERIFY(f->prompt.messages.isEmpty());
+        QVERIFY(!w->isVisible());
+        QCOMPARE(f->column(InUse, Number), QStringList({"N-200"}));
+    }
 };
 
 QTEST_MAIN(FrmOperationTest)

@@ -1,0 +1,299 @@
+// The real program under a bare X server, driven through the keyboard the way
+// a user drives it: sign in, the in-use editor from its menu shortcut, a new
+// instrument, OK, the editor again, scrap it by its mnemonic and answer the
+// question, OK, and leave the program answering its question. Then the
+// ledger file and the settings file are read back.
+//
+// Xvfb runs without a window manager, so nobody but the program hands the
+// keyboard from one window to the next: every step waits until the window it
+// talks to has the keyboard, and a window that never gets it fails the test.
+// Where Xvfb or xdotool is missing the test is skipped (exit code 77).
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <optional>
+
+namespace {
+
+constexpr int WindowTimeoutMs = 10000;
+
+const QString LoginTitle = QStringLiteral("RAVO 登录");
+const QString TipTitle = QStringLiteral("日积月累");
+const QString MainTitle = QStringLiteral("RAVO");
+const QString EditorTitle = QStringLiteral("在用计量器具台帐编辑器");
+const QString ScrapTitle = QStringLiteral("报废");
+
+const QString Number = QStringLiteral("E2E-001");
+const QString Name = QStringLiteral("游标卡尺");
+
+struct Window {
+    QString id;
+    QString name;
+};
+
+QString missingTools()
+{
+    QStringList missing;
+    for (const char* tool : {"Xvfb", "xdotool"}) {
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            missing << QLatin1String(tool);
+    }
+    return missing.join(QStringLiteral(" and "));
+}
+
+} // namespace
+
+class TestRealWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+    void scrapsAnInstrumentThroughTheKeyboard();
+
+private:
+    QString xdotool(const QStringList& args, bool* ok = nullptr);
+    std::optional<Window> focusedWindow();
+    // Waits until a window of that name (other than `other`) has the
+    // keyboard; an empty id when none does in time.
+    QString waitForFocus(const QString& name, const QString& other = {});
+    // Presses the keys (separated by blanks) and types the text into
+    // whatever window has the keyboard; false when xdotool fails.
+    bool key(const QString& keys);
+    bool type(const QString& text);
+
+    QProcess m_xvfb;
+    QString m_display;
+    QProcess m_program;
+    QTemporaryDir m_folder;
+};
+
+void TestRealWindow::initTestCase()
+{
+    QVERIFY(m_folder.isValid());
+    // Xvfb picks a free display itself and names it once it takes clients.
+    m_xvfb.setProgram(QStandardPaths::findExecutable(QStringLiteral("Xvfb")));
+    m_xvfb.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                         QStringLiteral("0"), QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
+                         QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    m_xvfb.start();
+    QVERIFY2(m_xvfb.waitForStarted(WindowTimeoutMs), "Xvfb does not start");
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (!out.contains('\n') && clock.elapsed() < WindowTimeoutMs && m_xvfb.state() == QProcess::Running) {
+        m_xvfb.waitForReadyRead(200);
+        out += m_xvfb.readAllStandardOutput();
+    }
+    const QByteArray number = out.trimmed();
+    QVERIFY2(!number.isEmpty(), qPrintable(QStringLiteral("Xvfb names no display: %1")
+                                               .arg(QString::fromLocal8Bit(m_xvfb.readAllStandardError()))));
+    m_display = QLatin1Char(':') + QString::fromLatin1(number);
+}
+
+void TestRealWindow::cleanup()
+{
+    if (QTest::currentTestFailed() && !m_display.isEmpty()
+        && !QStandardPaths::findExecutable(QStringLiteral("import")).isEmpty()) {
+        const QString shot = QDir::current().absoluteFilePath(QStringLiteral("tst_realwindow-failure.png"));
+        QProcess import;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        import.setProcessEnvironment(env);
+        import.start(QStringLiteral("import"), {QStringLiteral("-window"), QStringLiteral("root"), shot});
+        if (import.waitForFinished(WindowTimeoutMs))
+            qInfo("The screen at the failure: %s", qPrintable(shot));
+    }
+    if (m_program.state() != QProcess::NotRunning) {
+        m_program.kill();
+        m_program.waitForFinished(WindowTimeoutMs);
+    }
+}
+
+void TestRealWindow::cleanupTestCase()
+{
+    if (m_xvfb.state() != QProcess::NotRunning) {
+        m_xvfb.terminate();
+        if (!m_xvfb.waitForFinished(WindowTimeoutMs))
+            m_xvfb.kill();
+    }
+}
+
+QString TestRealWindow::xdotool(const QStringList& args, bool* ok)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("xdotool"), args);
+    const bool finished = p.waitForFinished(WindowTimeoutMs);
+    if (!finished)
+        p.kill();
+    if (ok)
+        *ok = finished && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+std::optional<Window> TestRealWindow::focusedWindow()
+{
+    bool ok = false;
+    const QString id = xdotool({QStringLiteral("getwindowfocus")}, &ok);
+    if (!ok || id.isEmpty())
+        return std::nullopt;
+    const QString name = xdotool({QStringLiteral("getwindowname"), id}, &ok);
+    if (!ok)
+        return std::nullopt;
+    return Window{id, name};
+}
+
+QString TestRealWindow::waitForFocus(const QString& name, const QString& other)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QString last;
+    while (clock.elapsed() < WindowTimeoutMs) {
+        if (const std::optional<Window> w = focusedWindow()) {
+            if (w->name == name && w->id != other)
+                return w->id;
+            last = w->name;
+        }
+        if (m_program.state() == QProcess::NotRunning)
+            break;
+        QThread::msleep(20);
+    }
+    qWarning("Waiting for \"%s\" to have the keyboard; \"%s\" has it", qPrintable(name), qPrintable(last));
+    return {};
+}
+
+bool TestRealWindow::key(const QString& keys)
+{
+    bool ok = false;
+    xdotool(QStringList{QStringLiteral("key")} + keys.split(QLatin1Char(' ')), &ok);
+    return ok;
+}
+
+bool TestRealWindow::type(const QString& text)
+{
+    bool ok = false;
+    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}, &ok);
+    return ok;
+}
+
+void TestRealWindow::scrapsAnInstrumentThroughTheKeyboard()
+{
+    // A fresh application folder with the installed empty ledger and tip
+    // file, and a fresh settings folder.
+    const QString appDir = m_folder.filePath(QStringLiteral("app"));
+    const QString configDir = m_folder.filePath(QStringLiteral("config"));
+    const QString runtimeDir = m_folder.filePath(QStringLiteral("runtime"));
+    QVERIFY(QDir().mkpath(appDir) && QDir().mkpath(configDir) && QDir().mkpath(runtimeDir));
+    QFile::setPermissions(runtimeDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const QString ledger = appDir + QStringLiteral("/ravo.mdb");
+    QVERIFY(QFile::copy(QStringLiteral(RAVO_INSTALLED_DIR "/ravo.mdb"), ledger));
+    QVERIFY(QFile::copy(QStringLiteral(RAVO_INSTALLED_DIR "/TIPOFDAY.TXT"), appDir + QStringLiteral("/TIPOFDAY.TXT")));
+    const QDate startDay = QDate::currentDate();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    env.remove(QStringLiteral("QT_IM_MODULE"));
+    m_program.setProcessEnvironment(env);
+    m_program.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_program.start(QStringLiteral(RAVO_PROGRAM), {QStringLiteral("--appdir"), appDir});
+    QVERIFY2(m_program.waitForStarted(WindowTimeoutMs), "the program does not start");
+
+    // Sign in as the first account, which has no password yet.
+    QVERIFY(!waitForFocus(LoginTitle).isEmpty());
+    QVERIFY(key(QStringLiteral("Return")));
+
+    // The tip of the day comes over the main window on a fresh settings file.
+    QVERIFY(!waitForFocus(TipTitle).isEmpty());
+    QVERIFY(key(QStringLiteral("Return")));
+    const QString mainWindow = waitForFocus(MainTitle);
+    QVERIFY2(!mainWindow.isEmpty(), "the main window does not get the keyboard back from the tip");
+
+    // 编辑 › 在用器具台帐 (Ctrl+S); 添加(&A), the number, three fields on the
+    // name; 确定(&O) keeps it and closes the editor.
+    QVERIFY(key(QStringLiteral("ctrl+s")));
+    QVERIFY(!waitForFocus(EditorTitle).isEmpty());
+    QVERIFY(key(QStringLiteral("alt+a")));
+    QVERIFY(type(Number));
+    QVERIFY(key(QStringLiteral("Tab Tab Tab")));
+    QVERIFY(type(Name));
+    QVERIFY(key(QStringLiteral("alt+o")));
+    QVERIFY2(waitForFocus(MainTitle) == mainWindow, "the main window does not get the keyboard back from the editor");
+
+    // The editor again, on the new instrument: 报废(&J), answer 确定, then
+    // 确定(&O).
+    QVERIFY(key(QStringLiteral("ctrl+s")));
+    QVERIFY(!waitForFocus(EditorTitle).isEmpty());
+    QVERIFY(key(QStringLiteral("alt+j")));
+    QVERIFY(!waitForFocus(ScrapTitle).isEmpty());
+    QVERIFY(key(QStringLiteral("Return")));
+    QVERIFY2(!waitForFocus(EditorTitle).isEmpty(), "the editor does not get the keyboard back from the question");
+    QVERIFY(key(QStringLiteral("alt+o")));
+    QVERIFY(waitForFocus(MainTitle) == mainWindow);
+
+    // 记录 › 退出 (Ctrl+Q) and its question, titled like the main window.
+    QVERIFY(key(QStringLiteral("ctrl+q")));
+    QVERIFY(!waitForFocus(MainTitle, mainWindow).isEmpty());
+    QVERIFY(key(QStringLiteral("Return")));
+    QVERIFY2(m_program.waitForFinished(WindowTimeoutMs), "the program does not end");
+    QCOMPARE(m_program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_program.exitCode(), 0);
+    const QDate endDay = QDate::currentDate();
+
+    // The instrument left the in-use ledger for the scrapped one, today.
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(ledger);
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        QVERIFY(q.exec(QStringLiteral("PRAGMA integrity_check")) && q.next());
+        QCOMPARE(q.value(0).toString(), QStringLiteral("ok"));
+        QVERIFY(q.exec(QStringLiteral("SELECT count(*) FROM 计量器具在用库")) && q.next());
+        QCOMPARE(q.value(0).toInt(), 0);
+        QVERIFY(q.exec(QStringLiteral("SELECT 计量器具编号, 计量器具名称, 报废日期, 状态 FROM 计量器具报废库")));
+        QVERIFY2(q.next(), "the scrapped ledger is empty");
+        QCOMPARE(q.value(0).toString(), Number);
+        QCOMPARE(q.value(1).toString(), Name);
+        const QString day = q.value(2).toString();
+        QVERIFY2(day == startDay.toString(Qt::ISODate) || day == endDay.toString(Qt::ISODate), qPrintable(day));
+        QCOMPARE(q.value(3).toString(), QStringLiteral("报废"));
+        QVERIFY(!q.next());
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+
+    // The first account signed in last.
+    const QString settingsFile = configDir + QStringLiteral("/RAVO/RAVO.ini");
+    QVERIFY2(QFile::exists(settingsFile), qPrintable(settingsFile));
+    QSettings settings(settingsFile, QSettings::IniFormat);
+    QCOMPARE(settings.value(QStringLiteral("Settings/OldUser")).toString(), QStringLiteral("0"));
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (const QString missing = missingTools(); !missing.isEmpty()) {
+        qInfo("SKIP: %s not found; the real window test needs them (scripts/deps installs them)",
+              qPrintable(missing));
+        return 77;
+    }
+    TestRealWindow test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_realwindow.moc"
