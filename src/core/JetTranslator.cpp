@@ -597,6 +597,15 @@ Rewrite rewriteInsertSelectAll(const Statement& st, const SchemaCatalogue& catal
 
 QString sqliteTextLiteral(const QString& text)
 {
+    // SQLite reads a statement only up to a NUL character, so a NUL inside a
+    // value (pasted into a field, say) is written as char(0) joined to the
+    // pieces around it.
+    if (text.contains(QChar(0))) {
+        QStringList pieces;
+        for (const QString& piece : text.split(QChar(0)))
+            pieces << sqliteTextLiteral(piece);
+        return QLatin1Char('(') + pieces.join(QLatin1String("||char(0)||")) + QLatin1Char(')');
+    }
     QString q = text;
     q.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + q + QLatin1Char('\'');

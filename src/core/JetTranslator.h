@@ -54,7 +54,8 @@ struct ColumnDefinition {
 };
 QList<ColumnDefinition> columnDefinitions(const QString& createSql);
 
-// An SQLite text literal: 'text' with every ' doubled.
+// An SQLite text literal: 'text' with every ' doubled (and a NUL character
+// inside joined in as char(0)).
 QString sqliteTextLiteral(const QString& text);
 
 } // namespace ravo
