@@ -2,6 +2,7 @@
 
 #include "MemoEdit.h"
 #include "core/ProgramState.h"
+#include "platform/TypedText.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -127,7 +128,7 @@ QString DataControl::fieldText(const QWidget* field)
     if (auto* e = qobject_cast<const QLineEdit*>(field))
         return e->text();
     if (auto* p = qobject_cast<const QPlainTextEdit*>(field))
-        return p->toPlainText();
+        return typedText(p);
     if (auto* c = qobject_cast<const QComboBox*>(field))
         return c->currentText();
     return {};

@@ -39,6 +39,8 @@ inline const QString NoConditionValue = QStringLiteral("你还没有设置条件
 inline const QString NoFieldChosen = QStringLiteral("请在“字段选择”中至少选择一个需要显示的字段！");
 // %1 the field, %2 what was typed.
 inline const QString NotANumber = QStringLiteral("“%1”的条件值必须是数字：“%2”不是数字，请重新输入！");
+inline const QString CarriageReturnInValue =
+    QStringLiteral("条件值中有回车符，高级查询的条件框不能保存它。请用简单查询查找这个值。");
 inline const QString NotATime = QStringLiteral("“%1”不是有效的时间：“%2”。请按 10:05:00 的格式输入。");
 
 inline const QString SaveNameTitle = QStringLiteral("设置保存名称！");

@@ -2,6 +2,7 @@
 
 #include "QueryTexts.h"
 #include "SavedQueries.h"
+#include "platform/TypedText.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -391,12 +392,19 @@ void frmQuery::addCondition()
         return;
     }
     const QString field = cboFields->currentText();
+    // The condition box keeps lines, not carriage returns: a value holding
+    // one would be looked for without it and never found.
+    if (value.contains(QLatin1Char('\r'))) {
+        m_state.prompt.error(t::CarriageReturnInValue, AppTitle);
+        txtValue->setFocus();
+        return;
+    }
     if (const QString problem = valueProblem(field, value); !problem.isEmpty()) {
         m_state.prompt.error(problem, AppTitle);
         txtValue->setFocus();
         return;
     }
-    txtSQL->setPlainText(appendCondition(txtSQL->toPlainText(), optAND->isChecked(), field,
+    txtSQL->setPlainText(appendCondition(typedText(txtSQL), optAND->isChecked(), field,
                                          cboOperator->currentText(), value));
     cmdClear->setEnabled(true);
 }
@@ -441,7 +449,7 @@ QueryChoice frmQuery::currentChoice() const
     for (int k = 0; k < 4; ++k)
         c.sortKeys[k] = {Combo1[k]->currentText().trimmed(), Combo2[k]->currentText()};
     c.advanced = chkHigh->isChecked();
-    c.conditionText = txtSQL->toPlainText();
+    c.conditionText = typedText(txtSQL);
     c.field = cboQueryFields->currentText();
     c.value = txtQueryMatter->text();
     c.blur = chkBlur->isChecked();

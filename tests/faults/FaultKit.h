@@ -4,6 +4,7 @@
 // state of a ledger file reduced to what must survive: the rows of each
 // table, whatever their order.
 #include "TestSupport.h"
+#include "core/Database.h"
 #include "core/Ledger.h"
 
 #include <QCryptographicHash>
@@ -14,6 +15,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <QtTest>
 
@@ -60,6 +63,36 @@ inline bool copyOver(const QString& from, const QString& to)
 {
     QFile::remove(to);
     return QFile::copy(from, to);
+}
+
+// A fresh application folder holding a copy of a ledger made once per test
+// program, and a fresh settings folder that the store is pointed at: making
+// the ledger from the schema for every case would cost far more time than
+// the case itself.
+class FreshFolders {
+public:
+    explicit FreshFolders(const QString& ledger)
+    {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, m_settings.path());
+        m_ok = m_app.isValid() && m_settings.isValid() && QFile::copy(ledger, databasePath());
+    }
+    QString appDir() const { return m_app.path(); }
+    QString settingsDir() const { return m_settings.path(); }
+    QString databasePath() const { return m_app.filePath(QStringLiteral("ravo.mdb")); }
+    bool isValid() const { return m_ok; }
+
+private:
+    QTemporaryDir m_app;
+    QTemporaryDir m_settings;
+    bool m_ok = false;
+};
+
+// The tests need no ledger to outlive a power cut: the engine may leave the
+// writing to the system instead of waiting for the disk at every commit.
+// (The crash tests' runner keeps the engine's default.)
+inline bool withoutWaitingForTheDisk(Database& db)
+{
+    return db.executeNative(QStringLiteral("PRAGMA synchronous = OFF")).ok();
 }
 
 inline const QStringList& ledgerTables()
