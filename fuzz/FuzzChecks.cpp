@@ -183,8 +183,6 @@ QString jetLiteral(const QString& content, QChar quote)
 
 QString checkTextLiteral(const QString& content)
 {
-    if (content.contains(QChar(0)))
-        return {}; // SQLite's statement text ends there
     for (const QChar quote : {QLatin1Char('"'), QLatin1Char('\'')}) {
         QString got;
         QString problem;
@@ -251,6 +249,7 @@ QString checkLike(QByteArrayView rest)
         return {};
     const QString value = text(rest.first(cut));
     const QString pattern = text(rest.sliced(cut + 1));
+    // SQLite's LIKE reads its operands only up to a NUL character.
     if (value.contains(QChar(0)) || pattern.contains(QChar(0)))
         return {};
     const QString jet = QStringLiteral("select ") + jetLiteral(value, QLatin1Char('"')) + QStringLiteral(" like ")
