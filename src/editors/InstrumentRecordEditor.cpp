@@ -6,9 +6,9 @@
 
 namespace ravo {
 
-InstrumentRecordEditor::InstrumentRecordEditor(ProgramState& state, EditorSpec spec, QStringList columns,
+InstrumentRecordEditor::InstrumentRecordEditor(ProgramState& state, EditorSpec editorSpec, QStringList columns,
                                                QWidget* parent)
-    : LedgerEditor(state, std::move(spec), parent), m_columns(std::move(columns))
+    : LedgerEditor(state, std::move(editorSpec), parent), m_columns(std::move(columns))
 {
     cmdAdd = addCommandButton(QStringLiteral("cmdAdd"), texts::AddCaption);
     cmdDelete = addCommandButton(QStringLiteral("cmdDelete"), texts::DeleteCaption, &LedgerEditor::deleteCurrent);
@@ -34,7 +34,7 @@ QString InstrumentRecordEditor::instrumentCondition() const
 
 QString InstrumentRecordEditor::openStatement() const
 {
-    const EditorSpec& s = spec();
+    const EditorSpec& s = editorSpec();
     return QStringLiteral("select ") + m_columns.join(QLatin1Char(',')) + QStringLiteral(" into ") + s.workingTable
         + QStringLiteral(" from ") + s.table + (m_oneInstrument ? instrumentCondition() : QString())
         + QStringLiteral(" order by ") + s.order + QLatin1Char(';');
@@ -44,7 +44,7 @@ QString InstrumentRecordEditor::commitDeleteStatement() const
 {
     if (!m_oneInstrument)
         return LedgerEditor::commitDeleteStatement();
-    return QStringLiteral("delete %1.* from %1").arg(spec().table) + instrumentCondition();
+    return QStringLiteral("delete %1.* from %1").arg(editorSpec().table) + instrumentCondition();
 }
 
 void InstrumentRecordEditor::onActivate()

@@ -35,7 +35,7 @@ public slots:
 protected:
     // The editor's order is the date column the records are ordered by; the
     // working copy takes the given columns, in their order.
-    InstrumentRecordEditor(ProgramState& state, EditorSpec spec, QStringList columns, QWidget* parent);
+    InstrumentRecordEditor(ProgramState& state, EditorSpec editorSpec, QStringList columns, QWidget* parent);
 
     // A value of the instrument handed over, by column name; empty when none was.
     QString handedOver(const QString& column) const { return state().TargetInstrument.value(column); }

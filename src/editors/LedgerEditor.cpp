@@ -34,8 +34,8 @@ const QStringList& LedgerEditor::symbols()
     return list;
 }
 
-LedgerEditor::LedgerEditor(ProgramState& state, EditorSpec spec, QWidget* parent)
-    : QDialog(parent), m_state(state), m_spec(std::move(spec))
+LedgerEditor::LedgerEditor(ProgramState& state, EditorSpec editorSpec, QWidget* parent)
+    : QDialog(parent), m_state(state), m_spec(std::move(editorSpec))
 {
     setWindowTitle(m_spec.caption);
     setMouseTracking(true);

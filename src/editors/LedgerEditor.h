@@ -62,7 +62,7 @@ struct EditorSpec {
 class LedgerEditor : public QDialog {
     Q_OBJECT
 public:
-    LedgerEditor(ProgramState& state, EditorSpec spec, QWidget* parent = nullptr);
+    LedgerEditor(ProgramState& state, EditorSpec editorSpec, QWidget* parent = nullptr);
     ~LedgerEditor() override;
 
     // Makes the working copy and binds Data1 to it. On failure the engine's
@@ -75,7 +75,7 @@ public:
     // the first show and whenever a window opened from this one closes.
     void activate();
 
-    const EditorSpec& spec() const { return m_spec; }
+    const EditorSpec& editorSpec() const { return m_spec; }
 
     // The 22 characters of the symbol toolbar, in button order.
     static const QStringList& symbols();

@@ -166,11 +166,11 @@ private slots:
         QFETCH(int, move);
         QFETCH(QString, dateColumn);
         QFETCH(QString, status);
-        const MoveSpec spec = moveSpec(Move(move));
+        const MoveSpec route = moveSpec(Move(move));
         const QDate today(2026, 12, 7);
         // A number with a quote, and a look-alike row that must stay.
         const QString number = QStringLiteral("A\"1");
-        const QStringList sourceExtra = db->columns(spec.source).mid(commonColumns().size());
+        const QStringList sourceExtra = db->columns(route.source).mid(commonColumns().size());
         for (const QString& n : {number, QStringLiteral("A")}) {
             QString cols = QStringLiteral("计量器具编号, 计量器具名称, 配套设备, 状态");
             QString vals = QStringLiteral("?, '千分尺', '测微头两只', '合格'");
@@ -179,26 +179,26 @@ private slots:
                 vals += extra.endsWith(QStringLiteral("日期")) ? QStringLiteral(", '2025-05-05'")
                                                               : QStringLiteral(", '损坏'");
             }
-            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(spec.source, cols, vals),
+            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(route.source, cols, vals),
                                       {n}).ok());
         }
-        makeWorking(spec.source);
+        makeWorking(route.source);
         const DbError e = moveInstrument(*db, Move(move), QStringLiteral(" ") + number + QStringLiteral(" "), today);
         QVERIFY2(!e, qPrintable(e.text()));
 
-        QCOMPARE(count(spec.source), 1);
-        QCOMPARE(cell(spec.source, NumberColumn, QStringLiteral("A")).toString(), QStringLiteral("A"));
-        QCOMPARE(count(tables::working(spec.source)), 1);
-        QCOMPARE(count(spec.target), 1);
-        QCOMPARE(cell(spec.target, QStringLiteral("配套设备"), number).toString(), QStringLiteral("测微头两只"));
-        QCOMPARE(cell(spec.target, QStringLiteral("状态"), number).toString(), status);
+        QCOMPARE(count(route.source), 1);
+        QCOMPARE(cell(route.source, NumberColumn, QStringLiteral("A")).toString(), QStringLiteral("A"));
+        QCOMPARE(count(tables::working(route.source)), 1);
+        QCOMPARE(count(route.target), 1);
+        QCOMPARE(cell(route.target, QStringLiteral("配套设备"), number).toString(), QStringLiteral("测微头两只"));
+        QCOMPARE(cell(route.target, QStringLiteral("状态"), number).toString(), status);
         if (!dateColumn.isEmpty())
-            QCOMPARE(cell(spec.target, dateColumn, number).toString(), QStringLiteral("2026-12-07"));
+            QCOMPARE(cell(route.target, dateColumn, number).toString(), QStringLiteral("2026-12-07"));
         // Columns the target has beyond the 29 and that the move does not
         // stamp arrive empty (the sealing date is dropped on the way to scrap).
-        for (const QString& c : db->columns(spec.target).mid(commonColumns().size()))
+        for (const QString& c : db->columns(route.target).mid(commonColumns().size()))
             if (c != dateColumn)
-                QVERIFY(cell(spec.target, c, number).isNull());
+                QVERIFY(cell(route.target, c, number).isNull());
     }
 
     void moveIntoLedgerHoldingTheNumberChangesNothing()

@@ -22,7 +22,7 @@ const QString RepairsCopy = QStringLiteral("MSys计量器具修理记录库");
 class RepairEditor : public LedgerEditor {
 public:
     explicit RepairEditor(ProgramState& s, bool unlockWhenNotEmpty = false)
-        : LedgerEditor(s, spec(unlockWhenNotEmpty))
+        : LedgerEditor(s, editorSpec(unlockWhenNotEmpty))
     {
         addTextField(0, QStringLiteral("计量器具编号"));
         addTextField(1, QStringLiteral("计量器具名称"));
@@ -43,7 +43,7 @@ public:
         setLockedFields({Text1[0], Text1[1], Text1[2], Text1[3]});
         setEnterOrder({Text1[0], Text1[1], Text1[2], Text1[3]}, cmdOK);
     }
-    static EditorSpec spec(bool unlock)
+    static EditorSpec editorSpec(bool unlock)
     {
         EditorSpec s;
         s.caption = QStringLiteral("修理");

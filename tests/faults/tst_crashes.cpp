@@ -264,7 +264,7 @@ private slots:
     {
         QFETCH(int, move);
         QFETCH(QString, number);
-        const MoveSpec spec = moveSpec(Move(move));
+        const MoveSpec route = moveSpec(Move(move));
         Sandbox box;
         QVERIFY(box.isValid());
         QStringList everyNumber;
@@ -274,9 +274,9 @@ private slots:
             QVERIFY(fillLedgers(db, 4, 10));
             // The source's editor is open with an edit of the row not yet
             // saved: the move takes the row from the working copy.
-            QVERIFY(!createWorkingTable(db, tables::working(spec.source), workingStatement(spec.source, NumberColumn)));
+            QVERIFY(!createWorkingTable(db, tables::working(route.source), workingStatement(route.source, NumberColumn)));
             QVERIFY(exec(db, QStringLiteral("UPDATE %1 SET 计量器具名称 = '编辑中' WHERE 计量器具编号 = ?")
-                                 .arg(tables::working(spec.source)),
+                                 .arg(tables::working(route.source)),
                          {number}));
             everyNumber = instrumentNumbers(stateOf(db.connection()));
         }
