@@ -597,15 +597,13 @@ Rewrite rewriteInsertSelectAll(const Statement& st, const SchemaCatalogue& catal
 
 QString sqliteTextLiteral(const QString& text)
 {
-    // SQLite reads a statement only up to a NUL character, so a NUL inside a
-    // value (pasted into a field, say) is written as char(0) joined to the
-    // pieces around it.
-    if (text.contains(QChar(0))) {
-        QStringList pieces;
-        for (const QString& piece : text.split(QChar(0)))
-            pieces << sqliteTextLiteral(piece);
-        return QLatin1Char('(') + pieces.join(QLatin1String("||char(0)||")) + QLatin1Char(')');
-    }
+    // SQLite reads a statement only up to a NUL character, so a value with a
+    // NUL inside (pasted into a field, say) is written as its UTF-8 bytes in
+    // a blob literal read back as text. One literal, however many NULs: a
+    // chain of pieces joined by || would grow an expression tree deeper
+    // than SQLite accepts once a value holds some hundreds of them.
+    if (text.contains(QChar(0)))
+        return QStringLiteral("cast(x'%1' as text)").arg(QString::fromLatin1(text.toUtf8().toHex()));
     QString q = text;
     q.replace(QLatin1Char('\''), QLatin1String("''"));
     return QLatin1Char('\'') + q + QLatin1Char('\'');

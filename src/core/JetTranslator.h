@@ -54,8 +54,8 @@ struct ColumnDefinition {
 };
 QList<ColumnDefinition> columnDefinitions(const QString& createSql);
 
-// An SQLite text literal: 'text' with every ' doubled (and a NUL character
-// inside joined in as char(0)).
+// An SQLite text literal: 'text' with every ' doubled (a text holding a NUL
+// character is written as cast(x'<UTF-8 bytes>' as text)).
 QString sqliteTextLiteral(const QString& text);
 
 } // namespace ravo

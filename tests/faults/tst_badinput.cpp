@@ -79,6 +79,7 @@ const QList<Nasty>& nastyValues()
         {"Windows line end", QStringLiteral("甲\r\n乙")},
         {"control characters", QStringLiteral("a\x01\x02\x1b[31mb\x7f")},
         {"NUL character", QStringLiteral("前") + QChar(0) + QStringLiteral("后")},
+        {"a run of NUL characters", QStringLiteral("前") + QString(600, QChar(0)) + QStringLiteral("后")},
         {"emoji", QStringLiteral("🔧📏✅")},
         {"emoji sequences", QStringLiteral("👨‍🔬🏳️‍🌈")},
         {"invisible marks", QStringLiteral("a\u200bb\u202ec\u200f")},
