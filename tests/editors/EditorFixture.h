@@ -25,19 +25,9 @@ struct EditorFixture {
     bool insert(const QString& table, const QList<QVariantHash>& rows)
     {
         Transaction tx(db());
-        for (const QVariantHash& row : rows) {
-            QStringList cols, marks;
-            QVariantList values;
-            for (auto it = row.cbegin(); it != row.cend(); ++it) {
-                cols << it.key();
-                marks << QStringLiteral("?");
-                values << it.value();
-            }
-            const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                    .arg(table, cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-            if (!db().executeNative(sql, values).ok())
+        for (const QVariantHash& row : rows)
+            if (!insertRow(db(), table, row))
                 return false;
-        }
         return !tx.commit();
     }
     // In-use rows numbered N-001 … with names 表1 ….

@@ -5,6 +5,7 @@
 // Each value is either stored and found again exactly, or refused with a
 // clear Chinese message; the rows of other instruments never change.
 #include "FaultKit.h"
+#include "ModalKit.h"
 #include "ScriptedPrompter.h"
 #include "core/Accounts.h"
 #include "core/Dates.h"
@@ -150,23 +151,6 @@ QList<QVariantHash> rowsWhere(Database& db, const QString& table, const QString&
     return out;
 }
 
-bool insertRow(Database& db, const QString& table, const QVariantHash& row)
-{
-    QStringList cols, marks;
-    QVariantList values;
-    for (auto it = row.cbegin(); it != row.cend(); ++it) {
-        cols << it.key();
-        marks << QStringLiteral("?");
-        values << it.value();
-    }
-    const DbResult r = db.executeNative(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                            .arg(table, cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
-                                        values);
-    if (!r.ok())
-        qWarning("%s", qPrintable(r.error.text()));
-    return r.ok();
-}
-
 bool fillNeighbours(Database& db)
 {
     const QList<QPair<QString, QVariantHash>> rows = {
@@ -223,16 +207,18 @@ bool hasChinese(const QString& text)
     return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff; });
 }
 
-// Runs `action` inside the next modal event loop.
-template <class Dialog>
-void whenModal(QObject* context, std::function<void(Dialog*)> action)
+// The main window on the ledger, signed in as the administrator, with its
+// commands kept from opening windows; null if it does not load.
+std::unique_ptr<frmMain> mainWindowOn(Ledger& l)
 {
-    QTimer::singleShot(0, context, [action] {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        QTimer::singleShot(5000, dialog, [dialog] { dialog->done(-1); });
-        action(dialog);
-    });
+    l.db().close();   // the main window opens the ledger itself
+    l.state.UserList = {{AdministratorName, QString(), 0, 0}};
+    l.state.CurrentUser = 1;
+    auto w = std::make_unique<frmMain>(l.state);
+    w->commands->setOpensWindows(false);
+    if (!w->load() || !withoutWaitingForTheDisk(l.db()))
+        return nullptr;
+    return w;
 }
 
 const QDate Today(2026, 1, 5);
@@ -450,37 +436,32 @@ private slots:
         if (!isBlank(value) && !neighbours().contains(value, Qt::CaseInsensitive))
             QVERIFY(insertRow(l.db(), tables::InUse, {{Number, value}, {Name, "按编号找"}}));
         const QStringList everything = otherRows(l.db(), {});
-        l.db().close();
-        l.state.UserList = {{AdministratorName, QString(), 0, 0}};
-        l.state.CurrentUser = 1;
-        frmMain w(l.state);
-        w.commands->setOpensWindows(false);
-        QVERIFY(w.load());
-        QVERIFY(withoutWaitingForTheDisk(l.db()));
+        const auto w = mainWindowOn(l);
+        QVERIFY(w);
 
         for (const QString& field : {Name, Number}) {
-            w.cboField->setCurrentIndex(w.cboField->findText(field));
-            w.cboField_Click();
+            w->cboField->setCurrentIndex(w->cboField->findText(field));
+            w->cboField_Click();
             int row = -1;
-            for (int i = 0; i < w.dblSort->model()->rowCount(); ++i)
-                if (w.dblSort->model()->index(i, 0).data().toString() == value)
+            for (int i = 0; i < w->dblSort->model()->rowCount(); ++i)
+                if (w->dblSort->model()->index(i, 0).data().toString() == value)
                     row = i;
             if (field == Number && row < 0)
                 continue;   // no instrument has it as its number
             QVERIFY(row >= 0);
             l.prompt.messages.clear();
-            w.dblSort_Click(row);
+            w->dblSort_Click(row);
             ++m_tried;
             if (value.isEmpty()) {
                 // The empty line of the list stands for no value at all,
                 // which "= null" never finds.
-                QCOMPARE(w.resultCount(), 0);
+                QCOMPARE(w->resultCount(), 0);
                 continue;
             }
             QVERIFY2(l.prompt.messages.isEmpty(), qPrintable(messageTexts(l.prompt).join('\n')));
-            QCOMPARE(w.resultCount(), 1);
-            const int column = w.result().fieldIndex(field);
-            QCOMPARE(w.result().rowAt(0).value(column).toString(), value);
+            QCOMPARE(w->resultCount(), 1);
+            const int column = w->result().fieldIndex(field);
+            QCOMPARE(w->result().rowAt(0).value(column).toString(), value);
         }
         QCOMPARE(otherRows(l.db(), {}), everything);
     }
@@ -496,13 +477,8 @@ private slots:
         QVERIFY(l.ok);
         QVERIFY(insertRow(l.db(), tables::InUse, {{Number, "W-1"}, {Name, value}}));
         const QStringList everything = otherRows(l.db(), {});
-        l.db().close();
-        l.state.UserList = {{AdministratorName, QString(), 0, 0}};
-        l.state.CurrentUser = 1;
-        frmMain main(l.state);
-        main.commands->setOpensWindows(false);
-        QVERIFY(main.load());
-        QVERIFY(withoutWaitingForTheDisk(l.db()));
+        const auto main = mainWindowOn(l);
+        QVERIFY(main);
 
         struct Mode {
             const char* name;
@@ -511,7 +487,7 @@ private slots:
         };
         for (const Mode& mode : {Mode{"simple, equal", false, false}, Mode{"simple, contained", false, true},
                                  Mode{"advanced, =", true, false}, Mode{"advanced, like", true, true}}) {
-            frmQuery& w = frmQuery::instance(l.state, &main);
+            frmQuery& w = frmQuery::instance(l.state, main.get());
             w.show();
             w.chkHigh->setChecked(mode.advanced);
             w.cmdDelAll->click();
@@ -541,10 +517,10 @@ private slots:
             QVERIFY2(l.prompt.messages.isEmpty(), qPrintable(QString::fromLatin1(mode.name) + QStringLiteral(": ")
                                                               + messageTexts(l.prompt).join('\n')));
             QVERIFY(l.state.RequeryOnActivate);
-            QVERIFY2(main.requery(), qPrintable(QString::fromLatin1(mode.name) + QStringLiteral(": ") + l.state.QuerySQL.left(200)));
+            QVERIFY2(main->requery(), qPrintable(QString::fromLatin1(mode.name) + QStringLiteral(": ") + l.state.QuerySQL.left(200)));
             QStringList numbers;
-            for (int i = 0; i < main.resultCount(); ++i)
-                numbers << main.result().rowAt(i).value(0).toString();
+            for (int i = 0; i < main->resultCount(); ++i)
+                numbers << main->result().rowAt(i).value(0).toString();
             // Contained: the value's own row at least (its * and ? are the
             // user's wildcards, as they always were). An empty value was
             // stored as no value, which no comparison finds.
@@ -570,27 +546,22 @@ private slots:
         QVERIFY(insertRow(l.db(), tables::InUse, {{Number, "H-1"}, {Name, value}}));
         const QStringList everything = otherRows(l.db(), {});
         const QStringList tablesBefore = l.db().tables(true);
-        l.db().close();
-        l.state.UserList = {{AdministratorName, QString(), 0, 0}};
-        l.state.CurrentUser = 1;
-        frmMain main(l.state);
-        main.commands->setOpensWindows(false);
-        QVERIFY(main.load());
-        QVERIFY(withoutWaitingForTheDisk(l.db()));
+        const auto main = mainWindowOn(l);
+        QVERIFY(main);
         for (const QString& condition : {QStringLiteral("计量器具名称 = ") + value,
                                          QStringLiteral("计量器具名称 = \"") + value + QLatin1Char('"'),
                                          QStringLiteral("计量器具名称 like '*") + value + QStringLiteral("*'"), value}) {
-            frmQuery& w = frmQuery::instance(l.state, &main);
+            frmQuery& w = frmQuery::instance(l.state, main.get());
             w.show();
             w.chkHigh->setChecked(true);
             w.txtSQL->setPlainText(condition);
             l.prompt.messages.clear();
             w.cmdQuery->click();
-            const bool ran = main.requery();
+            const bool ran = main->requery();
             ++m_tried;
             if (!ran) {
                 QCOMPARE(messageTexts(l.prompt), QStringList{QStringLiteral("查询语句错误，请检查你设置的查询条件！")});
-                QCOMPARE(main.resultCount(), 4);   // the whole table instead
+                QCOMPARE(main->resultCount(), 4);   // the whole table instead
             }
             QCOMPARE(otherRows(l.db(), {}), everything);
             QVERIFY(l.db().tableExists(tables::SearchResult));

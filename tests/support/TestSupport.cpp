@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "core/Database.h"
 
 #include <QFile>
 #include <QSettings>
@@ -12,6 +13,23 @@ QString readTextFile(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return {};
     return QString::fromUtf8(f.readAll());
+}
+
+bool insertRow(Database& db, const QString& table, const QVariantHash& row)
+{
+    QStringList cols, marks;
+    QVariantList values;
+    for (auto it = row.cbegin(); it != row.cend(); ++it) {
+        cols << it.key();
+        marks << QStringLiteral("?");
+        values << it.value();
+    }
+    const DbResult r = db.executeNative(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                            .arg(table, cols.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+                                        values);
+    if (!r.ok())
+        qWarning("%s", qPrintable(r.error.text()));
+    return r.ok();
 }
 
 Sandbox::Sandbox()

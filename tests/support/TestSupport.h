@@ -4,7 +4,12 @@
 // prompter that answers the program's questions from a queue.
 #include <QString>
 #include <QTemporaryDir>
+#include <QVariantHash>
 #include <memory>
+
+namespace ravo {
+class Database;
+}
 
 namespace ravo::test {
 
@@ -27,5 +32,9 @@ private:
 
 // Reads a text file whole (UTF-8).
 QString readTextFile(const QString& path);
+
+// Puts one row (column → value) straight into a table, bound as parameters;
+// a refusal is reported as a warning naming the database's error.
+bool insertRow(Database& db, const QString& table, const QVariantHash& row);
 
 } // namespace ravo::test

@@ -2,6 +2,7 @@
 // Shared by the tests of the account windows: a run of the program on fresh
 // folders, accounts written as the program stores them, a sign-in, and a
 // modal dialog driven from inside its own event loop.
+#include "ModalKit.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "core/Accounts.h"
@@ -44,19 +45,6 @@ inline int signIn(ProgramState& state, const QString& name, const QString& passw
     dialog.txtPassword->setText(password);
     dialog.cmdOK->click();
     return dialog.Ok ? state.CurrentUser : 0;
-}
-
-// Runs `action` inside the next modal event loop; a dialog still open after
-// five seconds is closed with -1 rather than hanging the test.
-template <class Dialog>
-void whenModal(QObject* context, std::function<void(Dialog*)> action)
-{
-    QTimer::singleShot(0, context, [action] {
-        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        QTimer::singleShot(5000, dialog, [dialog] { dialog->done(-1); });
-        action(dialog);
-    });
 }
 
 } // namespace ravo::test
