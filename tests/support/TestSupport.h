@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers of the test programs: a fresh application folder with an
-// empty ledger made from the schema, a fresh settings folder, and a scripted
+// empty ledger made from the schema, a fresh settings folder, a row put
+// straight into a table, and (in ScriptedPrompter.h) a scripted
 // prompter that answers the program's questions from a queue.
 #include <QString>
 #include <QTemporaryDir>
