@@ -42,6 +42,19 @@ QString checkColumn(const QString& engineText)
 
 } // namespace
 
+QString DbError::ruleMessage(const QString& column)
+{
+    if (column == QStringLiteral("计量器具编号"))
+        return QStringLiteral("计量器具编号不能为空！");
+    if (column == QStringLiteral("时间"))
+        return QStringLiteral("“时间”不是有效的时间，请按 08:30:00 的格式输入。");
+    if (column == QStringLiteral("ID") || column == QStringLiteral("库存数量"))
+        return QStringLiteral("“%1”必须是整数。").arg(column);
+    if (!column.isEmpty())
+        return QStringLiteral("“%1”不是有效的日期，请按 2003-3-28 的格式输入。").arg(column);
+    return QStringLiteral("数据不符合要求，不能保存。");
+}
+
 DbError DbError::fromEngine(const QString& engineText, const QString& statement)
 {
     const QString t = engineText.trimmed();
@@ -66,18 +79,8 @@ DbError DbError::fromEngine(const QString& engineText, const QString& statement)
             return out(General, QStringLiteral("计量器具编号不能为空！"));
         return out(General, QStringLiteral("“%1”不能为空！").arg(col));
     }
-    if (t.contains(QLatin1String("CHECK constraint failed"))) {
-        const QString col = checkColumn(t);
-        if (col == QStringLiteral("计量器具编号"))
-            return out(General, QStringLiteral("计量器具编号不能为空！"));
-        if (col == QStringLiteral("时间"))
-            return out(General, QStringLiteral("“时间”不是有效的时间，请按 08:30:00 的格式输入。"));
-        if (col == QStringLiteral("ID") || col == QStringLiteral("库存数量"))
-            return out(General, QStringLiteral("“%1”必须是整数。").arg(col));
-        if (!col.isEmpty())
-            return out(General, QStringLiteral("“%1”不是有效的日期，请按 2003-3-28 的格式输入。").arg(col));
-        return out(General, QStringLiteral("数据不符合要求，不能保存。"));
-    }
+    if (t.contains(QLatin1String("CHECK constraint failed")))
+        return out(General, ruleMessage(checkColumn(t)));
     if (t.contains(QLatin1String("datatype mismatch")))
         return out(General, QStringLiteral("数据类型不符，不能保存。"));
     if (auto m = noTable.match(t); m.hasMatch())

@@ -29,6 +29,10 @@ struct DbError {
     // cases (duplicate number, invalid date, missing table or column, syntax
     // error, database busy); the engine's text stays as detail.
     static DbError fromEngine(const QString& engineText, const QString& statement = {});
+    // What a value that breaks the rule of this column is told with (a
+    // blank number, a date or time that is none, a number that is no
+    // integer); empty column: a rule of the table as a whole.
+    static QString ruleMessage(const QString& column);
 };
 
 struct DbResult {

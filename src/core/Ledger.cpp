@@ -1,6 +1,10 @@
 #include "Ledger.h"
 
 #include "Dates.h"
+#include "JetTranslator.h"
+
+#include <QSqlQuery>
+#include <algorithm>
 
 namespace ravo {
 
@@ -67,12 +71,129 @@ QString quoted(const QString& value)
     return QLatin1Char('"') + v + QLatin1Char('"');
 }
 
+namespace {
+
+// Lets the statements of its lifetime write rows that break the tables'
+// rules; used only while a working copy is filled from its table.
+class RulesSuspended {
+public:
+    explicit RulesSuspended(Database& db) : m_db(db)
+    {
+        // Setting a connection flag cannot fail on an open connection; should
+        // it, the copy is made with the rules on and refuses as before.
+        (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1"));
+    }
+    ~RulesSuspended() { (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0")); }
+    RulesSuspended(const RulesSuspended&) = delete;
+    RulesSuspended& operator=(const RulesSuspended&) = delete;
+
+private:
+    Database& m_db;
+};
+
+} // namespace
+
 DbError createWorkingTable(Database& db, const QString& workingTable, const QString& statement)
 {
+    RulesSuspended asStored(db);
     if (db.runScratch(statement).ok())
         return {};
     dropWorkingTable(db, workingTable);
     return db.runScratch(statement).error;
+}
+
+QString checkExpression(const QString& columnDefinition)
+{
+    const QString& d = columnDefinition;
+    QStringList rules;
+    QChar quote;
+    for (qsizetype i = 0; i < d.size(); ++i) {
+        const QChar c = d.at(i);
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('`')) {
+            quote = c;
+            continue;
+        }
+        if (c == QLatin1Char('[')) {
+            quote = QLatin1Char(']');
+            continue;
+        }
+        const bool wordStart = i == 0 || !(d.at(i - 1).isLetterOrNumber() || d.at(i - 1) == QLatin1Char('_'));
+        if (!wordStart || d.mid(i, 5).compare(QLatin1String("check"), Qt::CaseInsensitive) != 0)
+            continue;
+        qsizetype open = i + 5;
+        while (open < d.size() && d.at(open).isSpace())
+            ++open;
+        if (open >= d.size() || d.at(open) != QLatin1Char('('))
+            continue;
+        // The rule runs to the parenthesis that closes this one.
+        int depth = 0;
+        QChar inner;
+        qsizetype k = open;
+        for (; k < d.size(); ++k) {
+            const QChar ch = d.at(k);
+            if (!inner.isNull()) {
+                if (ch == inner)
+                    inner = QChar();
+            } else if (ch == QLatin1Char('\'') || ch == QLatin1Char('"') || ch == QLatin1Char('`')) {
+                inner = ch;
+            } else if (ch == QLatin1Char('(')) {
+                ++depth;
+            } else if (ch == QLatin1Char(')') && --depth == 0) {
+                break;
+            }
+        }
+        if (k >= d.size())
+            break; // unbalanced: not a rule we can read
+        rules << d.mid(open, k - open + 1);
+        i = k;
+    }
+    return rules.join(QStringLiteral(" and "));
+}
+
+QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit)
+{
+    struct Found {
+        RuleBreach breach;
+        int columnIndex;
+    };
+    QVector<Found> found;
+    const QList<ColumnDefinition> definitions = columnDefinitions(db.createSql(table));
+    const bool numbered = db.columns(table).contains(NumberColumn, Qt::CaseInsensitive);
+    const QString numberExpr = numbered ? quotedIdentifier(NumberColumn) : QStringLiteral("NULL");
+    for (int c = 0; c < definitions.size(); ++c) {
+        const QString rule = checkExpression(definitions[c].definition);
+        if (rule.isEmpty())
+            continue;
+        // A rule that is NULL for a row lets the row pass, as it does for the engine.
+        QString sql = QStringLiteral("SELECT rowid, %1, %2 FROM %3 WHERE NOT (%4) ORDER BY rowid")
+                          .arg(numberExpr, quotedIdentifier(definitions[c].name), quotedIdentifier(table), rule);
+        if (limit > 0)
+            sql += QStringLiteral(" LIMIT %1").arg(limit);
+        QSqlQuery q(db.connection());
+        q.setForwardOnly(true);
+        if (!q.exec(sql))
+            continue;
+        while (q.next()) {
+            found.append({RuleBreach{q.value(0).toLongLong(), q.value(1).toString(), definitions[c].name,
+                                     q.value(2).toString()},
+                          c});
+        }
+    }
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.breach.rowid != b.breach.rowid ? a.breach.rowid < b.breach.rowid : a.columnIndex < b.columnIndex;
+    });
+    QVector<RuleBreach> out;
+    for (const Found& f : std::as_const(found)) {
+        if (limit > 0 && out.size() >= limit)
+            break;
+        out.append(f.breach);
+    }
+    return out;
 }
 
 void dropWorkingTable(Database& db, const QString& workingTable)
@@ -122,7 +243,17 @@ MoveSpec moveSpec(Move move)
     return {};
 }
 
-QStringList moveStatements(Move move, const QString& number, const QDate& today)
+bool isMoveSource(const QString& table)
+{
+    for (Move m : {Move::InUseToScrapped, Move::InUseToSealed, Move::SealedToInUse, Move::SealedToScrapped,
+                   Move::ScrappedToInUse}) {
+        if (moveSpec(m).source == table)
+            return true;
+    }
+    return false;
+}
+
+QStringList moveStatements(Move move, const QString& number, const QDate& today, const LedgerRow& ledgerRow)
 {
     const MoveSpec m = moveSpec(move);
     const QString n = quoted(number.trimmed());
@@ -138,17 +269,22 @@ QStringList moveStatements(Move move, const QString& number, const QDate& today)
         out << QStringLiteral("update %1 set %2=").arg(m.target, m.dateColumn) + quoted(formatShortDate(today))
                    + where;
     out << QStringLiteral("update %1 set 状态=").arg(m.target) + quoted(m.status) + where;
-    out << QStringLiteral("delete %1.* from %1").arg(m.source) + where;
+    if (!ledgerRow.number)
+        out << QStringLiteral("delete %1.* from %1").arg(m.source) + where;
+    else if (!ledgerRow.number->isEmpty())
+        out << QStringLiteral("delete %1.* from %1 where 计量器具编号= ").arg(m.source) + quoted(*ledgerRow.number);
     return out;
 }
 
-DbError moveInstrument(Database& db, Move move, const QString& number, const QDate& today)
+DbError moveInstrument(Database& db, Move move, const QString& number, const QDate& today,
+                       const LedgerRow& ledgerRow)
 {
     const MoveSpec m = moveSpec(move);
     const QString n = number.trimmed();
     if (n.isEmpty())
         return DbError::make(DbError::General, QStringLiteral("计量器具编号不能为空！"));
-    const QStringList statements = moveStatements(move, n, today);
+    const QStringList statements = moveStatements(move, n, today, ledgerRow);
+    const bool fromLedger = !ledgerRow.number || !ledgerRow.number->isEmpty();
 
     Transaction tx(db);
     if (tx.error())
@@ -166,8 +302,15 @@ DbError moveInstrument(Database& db, Move move, const QString& number, const QDa
         return DbError::make(DbError::General,
                              QStringLiteral("找不到编号为“%1”的计量器具，没有移动任何记录。").arg(n));
     for (int i = 1; i < statements.size(); ++i) {
-        if (DbResult r = db.execute(statements.at(i)); !r.ok())
+        const DbResult r = db.execute(statements.at(i));
+        if (!r.ok())
             return r.error;
+        // The last statement takes the row out of the source ledger: it must
+        // find it there, or the instrument would end up in both ledgers.
+        if (fromLedger && i == statements.size() - 1 && r.rowsAffected != 1)
+            return DbError::make(DbError::General,
+                                 QStringLiteral("“%1”中找不到编号为“%2”的计量器具，没有移动任何记录。")
+                                     .arg(m.source, ledgerRow.number.value_or(n)));
     }
     // The row leaves the editor's working copy as well as the source ledger.
     const DbResult fromCopy = db.execute(QStringLiteral("delete %1.* from %1 where 计量器具编号= ")

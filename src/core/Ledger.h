@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QStringList>
 #include <QVector>
+#include <optional>
 
 namespace ravo {
 
@@ -57,6 +58,11 @@ QString quoted(const QString& value);
 // query; when that fails (typically a copy left behind by an earlier run) the
 // table is dropped and the statement run once more.
 DbError createWorkingTable(Database& db, const QString& workingTable, const QString& statement);
+// The copy takes the rows as the table holds them, even values that break
+// its rules (written by another program): the window that made it must open
+// so that they can be found and mended. Everything written into the copy
+// afterwards is checked again.
+
 // Drops a working table; a missing table is passed over.
 void dropWorkingTable(Database& db, const QString& workingTable);
 
@@ -70,6 +76,22 @@ DbError commitWorkingTable(Database& db, const QString& deleteStatement, const Q
 QString deleteAllStatement(const QString& table);
 QString insertAllStatement(const QString& table, const QString& workingTable);
 
+// A value that breaks the rule of its column (a date that is none, a number
+// that is no integer), left in a table by another program.
+struct RuleBreach {
+    qint64 rowid = -1;
+    QString number;   // the row's 计量器具编号; empty in a table without one
+    QString column;
+    QString value;
+};
+// The values of a table that break the rules its columns are declared with,
+// in the order of the rows (and of the columns within a row); at most
+// `limit` of them, all when limit is 0.
+QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit = 0);
+// The parenthesised rules (CHECK …) of one column definition, joined with
+// "and"; empty when it has none.
+QString checkExpression(const QString& columnDefinition);
+
 enum class Move { InUseToScrapped, InUseToSealed, SealedToInUse, SealedToScrapped, ScrappedToInUse };
 
 struct MoveSpec {
@@ -81,14 +103,36 @@ struct MoveSpec {
 };
 MoveSpec moveSpec(Move move);
 
-// The statements of a move, in the old dialect, with the number escaped.
-QStringList moveStatements(Move move, const QString& number, const QDate& today);
+// True for the ledgers an instrument can be moved out of (in use, sealed,
+// scrapped).
+bool isMoveSource(const QString& table);
 
-// Moves the instrument with this number from the source ledger to the target
-// ledger: copies its row from the source's working table into the target,
-// stamps the target's date column and status, and removes it from the working
-// table and from the source ledger, all in one transaction. When the copy
-// fails or copies no row, nothing changes and the error says why.
-DbError moveInstrument(Database& db, Move move, const QString& number, const QDate& today);
+// Where the instrument to move is in the source ledger itself: by default
+// the row with the same number as in the working table; a row added in the
+// window and never saved is in no ledger yet (NotInLedger).
+struct LedgerRow {
+    std::optional<QString> number;   // nullopt: the same number as in the working table
+    static LedgerRow sameNumber() { return {}; }
+    static LedgerRow numbered(const QString& n) { return {n}; }
+    static LedgerRow notInLedger() { return {QString()}; }
+};
+
+// The statements of a move, in the old dialect, with the numbers escaped.
+// `number` names the row in the source's working table (what the user may
+// have typed), `ledgerRow` the same instrument in the source ledger.
+QStringList moveStatements(Move move, const QString& number, const QDate& today,
+                           const LedgerRow& ledgerRow = LedgerRow::sameNumber());
+
+// Moves one instrument from the source ledger to the target ledger: copies
+// its row, as edited, from the source's working table (the row numbered
+// `number` there) into the target, stamps the target's date column and
+// status, and removes it from the working table and from the source ledger,
+// where it is `ledgerRow` (for a row the user renumbered, the number it had
+// when the working copy was made). All in one transaction: when the copy
+// fails, copies no row, or the source ledger does not hold the row, nothing
+// changes and the error says why. So an instrument never ends up in two
+// ledgers, whatever was typed into its number.
+DbError moveInstrument(Database& db, Move move, const QString& number, const QDate& today,
+                       const LedgerRow& ledgerRow = LedgerRow::sameNumber());
 
 } // namespace ravo

@@ -266,7 +266,22 @@ bool LedgerEditor::load()
         return false;
     }
     m_loaded = true;
+    rememberLedgerNumbers();
     return true;
+}
+
+void LedgerEditor::rememberLedgerNumbers()
+{
+    m_ledgerNumbers.clear();
+    if (!isMoveSource(m_spec.table))
+        return;
+    QSqlQuery q(db().connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT rowid, %1 FROM %2")
+                    .arg(quotedIdentifier(NumberColumn), quotedIdentifier(m_spec.workingTable))))
+        return;
+    while (q.next())
+        m_ledgerNumbers.insert(q.value(0).toLongLong(), q.value(1).toString());
 }
 
 int LedgerEditor::exec()
@@ -285,6 +300,7 @@ void LedgerEditor::showEvent(QShowEvent* event)
     if (!m_loaded)
         load();
     activate();
+    reportRuleBreaches();
     // The window opens on its first field unless activation chose another.
     if (!focusWidget()) {
         const QList<QWidget*> order = enterOrder();
@@ -368,6 +384,7 @@ void LedgerEditor::moveToFirstNumber(const QString& number)
 
 void LedgerEditor::refreshAfterMove(qint64 movedRowid)
 {
+    m_ledgerNumbers.remove(movedRowid);
     Data1->recordset().forgetRow(movedRowid);
 }
 
@@ -406,8 +423,15 @@ bool LedgerEditor::moveCurrentInstrument(Move move, const QString& title, const 
             return false;
         }
     }
+    // The ledger's own row is the one this row was copied from, found by the
+    // number it had then: what was typed into the number since names the
+    // instrument in the target, not the row to take out of the source. A row
+    // added in the window is in no ledger yet and only goes to the target.
     const qint64 row = Data1->recordset().currentRowid();
-    if (const DbError e = moveInstrument(db(), move, DataControl::fieldText(m_numberField), today())) {
+    const auto original = m_ledgerNumbers.constFind(row);
+    const LedgerRow inLedger =
+        original == m_ledgerNumbers.cend() ? LedgerRow::notInLedger() : LedgerRow::numbered(*original);
+    if (const DbError e = moveInstrument(db(), move, DataControl::fieldText(m_numberField), today(), inLedger)) {
         prompt().error(e.text(), AppTitle);
         return false;
     }
@@ -482,6 +506,58 @@ bool LedgerEditor::checkWorkingCopy()
     return false;
 }
 
+QString LedgerEditor::breachText(const RuleBreach& breach) const
+{
+    QString where;
+    if (!breach.number.isEmpty()) {
+        where = QStringLiteral("编号为“%1”的记录").arg(breach.number);
+    } else {
+        QSqlQuery q(db().connection());
+        const bool counted = q.exec(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid <= %2")
+                                        .arg(quotedIdentifier(m_spec.workingTable))
+                                        .arg(breach.rowid))
+                             && q.next();
+        where = counted ? QStringLiteral("第 %1 条记录").arg(q.value(0).toLongLong()) : QStringLiteral("一条记录");
+    }
+    return QStringLiteral("%1的“%2”是“%3”").arg(where, breach.column, breach.value);
+}
+
+void LedgerEditor::reportRuleBreaches()
+{
+    if (!m_loaded)
+        return;
+    constexpr int Shown = 10;
+    const QVector<RuleBreach> found = ruleBreaches(db(), m_spec.workingTable, Shown + 1);
+    if (found.isEmpty())
+        return;
+    QStringList lines;
+    for (int i = 0; i < found.size() && i < Shown; ++i)
+        lines << breachText(found.at(i)) + QStringLiteral("：") + DbError::ruleMessage(found.at(i).column);
+    if (found.size() > Shown)
+        lines << QStringLiteral("……（还有更多）");
+    prompt().message(QStringLiteral("“%1”中有不符合要求的数据（可能是其他程序写入的）：\n\n%2\n\n"
+                                    "请找到这些记录并改正，改正之前不能保存。")
+                         .arg(m_spec.table, lines.join(QLatin1Char('\n'))),
+                     AppTitle, Prompter::Icon::Warning);
+}
+
+bool LedgerEditor::checkRules()
+{
+    const QVector<RuleBreach> found = ruleBreaches(db(), m_spec.workingTable, 1);
+    if (found.isEmpty())
+        return true;
+    const RuleBreach& first = found.first();
+    Data1->moveToRowid(first.rowid);
+    prompt().error(breachText(first) + QStringLiteral("，不能保存：") + DbError::ruleMessage(first.column), AppTitle);
+    for (QWidget* field : Data1->boundFields()) {
+        if (Data1->boundColumn(field).compare(first.column, Qt::CaseInsensitive) == 0 && field->isEnabled()) {
+            field->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+    }
+    return false;
+}
+
 DbError LedgerEditor::commitWorkingCopy()
 {
     return commitWorkingTable(db(), commitDeleteStatement(), commitInsertStatement(), m_spec.commitInsertDirect);
@@ -505,12 +581,14 @@ void LedgerEditor::save()
     Recordset& rs = Data1->recordset();
     if (rs.lastModified() >= 0 && rs.currentRowid() != rs.lastModified())
         rs.moveToRowid(rs.lastModified());
-    if (!checkWorkingCopy())
+    if (!checkWorkingCopy() || !checkRules())
         return;
     if (const DbError e = commitWorkingCopy()) {
         showEngineError(e);
         return;
     }
+    // The ledger now holds the working copy row for row.
+    rememberLedgerNumbers();
     afterSave();
 }
 

@@ -30,6 +30,7 @@
 #include "core/ProgramState.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QPointer>
 #include <QSet>
 #include <functional>
@@ -204,6 +205,15 @@ private:
     void createSymbolToolbar();
     void reposition();
     void closeWorkingCopy();
+    // Notes the number each row of the working copy has in the real table,
+    // so that a move takes exactly that row out of the ledger.
+    void rememberLedgerNumbers();
+    // Values of the working copy that break their columns' rules (left by
+    // another program): named when the window opens, and refused by Save,
+    // which moves to the first of them.
+    void reportRuleBreaches();
+    bool checkRules();
+    QString breachText(const RuleBreach& breach) const;
     void paintField(QWidget* field, bool focused);
     void highlightButton(QPushButton* button);
     void restoreButtons();
@@ -226,6 +236,9 @@ private:
     std::function<QDate()> m_clock;
     bool m_loaded = false;
     bool m_shown = false;
+    // Rowid in the working copy → the row's number in the real table; rows
+    // added in the window have none.
+    QHash<qint64, QString> m_ledgerNumbers;
 };
 
 } // namespace ravo

@@ -214,14 +214,105 @@ private slots:
         QVERIFY(cell(tables::Scrapped, QStringLiteral("报废日期"), QStringLiteral("x-9")).isNull());
     }
 
-    void moveOfUnknownNumberIsRefused()
+    // The row taken out of the source ledger is the one the working row was
+    // copied from, whatever its number became in the window; a row added in
+    // the window takes none; a ledger row that is not there refuses the move.
+    void moveTakesTheLedgerRowItCameFrom_data()
     {
+        QTest::addColumn<QStringList>("workingEdits");   // statements on the working copy
+        QTest::addColumn<QString>("number");             // the number in the working copy
+        QTest::addColumn<QString>("ledgerNumber");       // "-" for a row in no ledger
+        QTest::addColumn<QStringList>("inUseAfter");
+        QTest::addColumn<QStringList>("scrappedAfter");  // empty: refused
+        const QString w = QStringLiteral("UPDATE MSys计量器具在用库 SET 计量器具编号 = '%1' WHERE 计量器具编号 = '%2'");
+        QTest::newRow("renumbered") << QStringList{w.arg("K-1a", "K-1")} << "K-1" "a" << "K-1"
+                                    << QStringList{"K-2"} << QStringList{"K-1a"};
+        QTest::newRow("unknown number") << QStringList{} << "K-3" << "K-3" << QStringList{"K-1", "K-2"}
+                                        << QStringList{};
+        QTest::newRow("ledger row gone") << QStringList{w.arg("K-1a", "K-1")} << "K-1a" << "K-9"
+                                         << QStringList{"K-1", "K-2"} << QStringList{};
+        QTest::newRow("renumbered to a deleted row's number")
+            << QStringList{"DELETE FROM MSys计量器具在用库 WHERE 计量器具编号 = 'K-2'", w.arg("K-2", "K-1")} << "K-2"
+            << "K-1" << QStringList{"K-2"} << QStringList{"K-2"};
+        QTest::newRow("new row") << QStringList{"INSERT INTO MSys计量器具在用库 (计量器具编号) VALUES ('K-5')"} << "K-5"
+                                 << "-" << QStringList{"K-1", "K-2"} << QStringList{"K-5"};
+        QTest::newRow("new row with a renumbered row's old number")
+            << QStringList{w.arg("K-1a", "K-1"), "INSERT INTO MSys计量器具在用库 (计量器具编号) VALUES ('K-1')"} << "K-1"
+            << "-" << QStringList{"K-1", "K-2"} << QStringList{"K-1"};
+    }
+    void moveTakesTheLedgerRowItCameFrom()
+    {
+        QFETCH(QStringList, workingEdits);
+        QFETCH(QString, number);
+        QFETCH(QString, ledgerNumber);
+        QFETCH(QStringList, scrappedAfter);
         addInUse(QStringLiteral("K-1"));
+        addInUse(QStringLiteral("K-2"));
         makeWorking(tables::InUse);
-        const DbError e = moveInstrument(*db, Move::InUseToSealed, QStringLiteral("K-2"), QDate(2026, 12, 7));
-        QVERIFY(e.isError());
-        QCOMPARE(count(tables::InUse), 1);
-        QCOMPARE(count(tables::Sealed), 0);
+        for (const QString& edit : workingEdits)
+            QVERIFY(db->executeNative(edit).ok());
+        const int workingBefore = count(tables::working(tables::InUse));
+        const LedgerRow row = ledgerNumber == QLatin1String("-") ? LedgerRow::notInLedger()
+                                                                : LedgerRow::numbered(ledgerNumber);
+        const DbError e = moveInstrument(*db, Move::InUseToScrapped, number, QDate(2026, 12, 7), row);
+        QCOMPARE(e.isError(), scrappedAfter.isEmpty());
+        auto numbers = [&](const QString& table) {
+            QStringList out;
+            QSqlQuery q(db->connection());
+            q.exec(QStringLiteral("SELECT 计量器具编号 FROM \"%1\" ORDER BY 计量器具编号").arg(table));
+            while (q.next())
+                out << q.value(0).toString();
+            return out;
+        };
+        QTEST(numbers(tables::InUse), "inUseAfter");
+        QCOMPARE(numbers(tables::Scrapped), scrappedAfter);
+        QCOMPARE(count(tables::working(tables::InUse)), workingBefore - (e.isError() ? 0 : 1));
+    }
+
+    // Rows another program wrote against the rules still make a working
+    // copy, and each broken value is found with its row and column.
+    void ruleBreaches_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("value");
+        QTest::newRow("no 30 February") << tables::InUse << "有效日期" << "2027-02-30";
+        QTest::newRow("date typed by hand") << tables::Sealed << "封存日期" << "2003/3/28";
+        QTest::newRow("stock count not a number") << tables::Stock << "库存数量" << "十";
+        QTest::newRow("time out of range") << tables::Environment << "时间" << "25:00:00";
+    }
+    void ruleBreaches()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, column);
+        QFETCH(QString, value);
+        const bool numbered = db->columns(table).contains(NumberColumn);
+        QVERIFY(db->executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1")).ok());
+        for (int i = 1; i <= 3; ++i) {
+            const QString cols = numbered ? QStringLiteral("计量器具编号, \"%1\"") : QStringLiteral("\"%1\"");
+            const QString vals = numbered ? QStringLiteral("?, ?") : QStringLiteral("?");
+            QVariantList binds;
+            if (numbered)
+                binds << QStringLiteral("B-%1").arg(i);
+            binds << (i == 2 ? QVariant() : QVariant(value));   // the second row is sound
+            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+                                          .arg(table, cols.arg(column), vals),
+                                      binds).ok());
+        }
+        QVERIFY(db->executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0")).ok());
+        const QString working = tables::working(table);
+        const DbError e = createWorkingTable(*db, working, QStringLiteral("select * into %1 from %2;").arg(working, table));
+        QVERIFY2(!e, qPrintable(e.text()));
+        QCOMPARE(count(working), 3);
+        const QVector<RuleBreach> found = ravo::ruleBreaches(*db, working);
+        QCOMPARE(found.size(), 2);
+        QCOMPARE(found[0].column, column);
+        QCOMPARE(found[0].value, value);
+        QCOMPARE(found[0].number, numbered ? QStringLiteral("B-1") : QString());
+        QCOMPARE(found[1].number, numbered ? QStringLiteral("B-3") : QString());
+        QCOMPARE(ravo::ruleBreaches(*db, working, 1).size(), 1);
+        // The rules hold again for everything written afterwards.
+        QVERIFY(!db->executeNative(QStringLiteral("UPDATE \"%1\" SET \"%2\" = ?").arg(working, column), {value}).ok());
     }
 
     void injectionInNumberTouchesNoOtherRow()

@@ -134,10 +134,20 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("nextShown");
-        QTest::newRow("unseal the first") << Sealed << "cmdOpen" << InUse << "启用" << 0 << "N-002";
-        QTest::newRow("unseal the last") << Sealed << "cmdOpen" << InUse << "启用" << 2 << "N-002";
-        QTest::newRow("scrap a sealed one") << Sealed << "cmdReject" << Scrapped << "报废" << 1 << "N-003";
-        QTest::newRow("reinstate") << Scrapped << "cmdUser" << InUse << "启用" << 1 << "N-003";
+        QTest::addColumn<QString>("renumber");   // typed after the number before the move
+        QTest::addColumn<bool>("thenOk");        // OK afterwards, else Cancel
+        QTest::newRow("unseal the first") << Sealed << "cmdOpen" << InUse << "启用" << 0 << "N-002" << "" << false;
+        QTest::newRow("unseal the last") << Sealed << "cmdOpen" << InUse << "启用" << 2 << "N-002" << "" << false;
+        QTest::newRow("scrap a sealed one") << Sealed << "cmdReject" << Scrapped << "报废" << 1 << "N-003" << "" << false;
+        QTest::newRow("reinstate") << Scrapped << "cmdUser" << InUse << "启用" << 1 << "N-003" << "" << false;
+        QTest::newRow("unseal renumbered, Cancel") << Sealed << "cmdOpen" << InUse << "启用" << 0 << "N-002" << "X" << false;
+        QTest::newRow("unseal renumbered, OK") << Sealed << "cmdOpen" << InUse << "启用" << 1 << "N-003" << "X" << true;
+        QTest::newRow("scrap sealed renumbered, Cancel")
+            << Sealed << "cmdReject" << Scrapped << "报废" << 1 << "N-003" << "X" << false;
+        QTest::newRow("scrap sealed renumbered, OK")
+            << Sealed << "cmdReject" << Scrapped << "报废" << 2 << "N-002" << "X" << true;
+        QTest::newRow("reinstate renumbered, Cancel") << Scrapped << "cmdUser" << InUse << "启用" << 2 << "N-002" << "X" << false;
+        QTest::newRow("reinstate renumbered, OK") << Scrapped << "cmdUser" << InUse << "启用" << 0 << "N-002" << "X" << true;
     }
     void moves()
     {
@@ -146,13 +156,17 @@ private slots:
         QFETCH(QString, target);
         QFETCH(QString, question);
         QFETCH(int, position);
+        QFETCH(QString, renumber);
+        QFETCH(bool, thenOk);
         auto w = open(source, 3);
         QVERIFY(w);
         w->Data1->setAbsolutePosition(position);
-        const QString number = text(*w, 0);
+        const QString original = text(*w, 0);
+        const QString number = original + renumber;
         static_cast<QLineEdit*>(w->Text1[0])->setText(QStringLiteral("  ") + number);
         static_cast<QLineEdit*>(w->Text1[2])->setText(QStringLiteral("改过的型号"));
-        const QVariantHash before = f->row(source, number);
+        QVariantHash before = f->row(source, original);
+        before.insert(Number, number);
 
         button(*w, qPrintable(buttonName))->click();
         QCOMPARE(f->prompt.messages.size(), 1);
@@ -177,15 +191,22 @@ private slots:
             QCOMPARE(moved.value("报废日期").toString(), QStringLiteral("2024-02-29"));
             QVERIFY(moved.value("报废原因").isNull());
         }
-        QVERIFY(f->row(source, number).isEmpty());
+        QVERIFY(f->row(source, original).isEmpty());
         QVERIFY(!f->column(tables::working(source), Number).contains(number));
         QTEST(text(*w, 0), "nextShown");
         QCOMPARE(w->Data1->caption(), QStringLiteral("记录:%1/2").arg(qMin(position, 1) + 1));
 
-        // Cancel does not bring it back.
-        w->cancel();
-        QVERIFY(f->row(source, number).isEmpty());
-        QCOMPARE(f->column(source, Number).size(), 2);
+        // Neither OK nor Cancel brings it back, under either number: the
+        // instrument is in exactly one ledger.
+        if (thenOk)
+            button(*w, "cmdOK")->click();
+        else
+            w->cancel();
+        const QStringList left = f->column(source, Number);
+        QVERIFY(!left.contains(number));
+        QVERIFY(!left.contains(original));
+        QCOMPARE(left.size(), 2);
+        QCOMPARE(f->column(target, Number).count(number), 1);
     }
 
     void movesRefused_data()

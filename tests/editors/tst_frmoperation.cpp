@@ -340,10 +340,16 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("nextShown");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("scrap first") << true << 0 << 3 << "N-002" << "记录:1/2";
-        QTest::newRow("scrap last") << true << 2 << 3 << "N-002" << "记录:2/2";
-        QTest::newRow("seal middle") << false << 1 << 3 << "N-003" << "记录:2/2";
-        QTest::newRow("seal only") << false << 0 << 1 << "" << "记录:0/0";
+        QTest::addColumn<QString>("renumber");   // typed after the number before the move
+        QTest::addColumn<bool>("thenOk");        // OK afterwards, else Cancel
+        QTest::newRow("scrap first") << true << 0 << 3 << "N-002" << "记录:1/2" << "" << true;
+        QTest::newRow("scrap last") << true << 2 << 3 << "N-002" << "记录:2/2" << "" << true;
+        QTest::newRow("seal middle") << false << 1 << 3 << "N-003" << "记录:2/2" << "" << true;
+        QTest::newRow("seal only") << false << 0 << 1 << "" << "记录:0/0" << "" << true;
+        QTest::newRow("scrap renumbered, OK") << true << 1 << 3 << "N-003" << "记录:2/2" << "X" << true;
+        QTest::newRow("scrap renumbered, Cancel") << true << 1 << 3 << "N-003" << "记录:2/2" << "X" << false;
+        QTest::newRow("seal renumbered, OK") << false << 0 << 2 << "N-002" << "记录:1/1" << "b" << true;
+        QTest::newRow("seal renumbered, Cancel") << false << 2 << 3 << "N-002" << "记录:2/2" << "b" << false;
     }
     void moveOut()
     {
@@ -357,9 +363,13 @@ private slots:
         const QString target = scrap ? tables::Scrapped : tables::Sealed;
         const QString dateColumn = scrap ? QStringLiteral("报废日期") : QStringLiteral("封存日期");
         const QString status = scrap ? QStringLiteral("报废") : QStringLiteral("封存");
+        QFETCH(QString, renumber);
+        QFETCH(bool, thenOk);
         auto w = open(QDate(2024, 5, 6));
         w->Data1->setAbsolutePosition(position);
-        const QString number = w->line(0);
+        const QString original = w->line(0);
+        const QString number = original + renumber;
+        static_cast<QLineEdit*>(w->Text1[0])->setText(number);
         static_cast<QLineEdit*>(w->Text1[2])->setText(QStringLiteral("改过的型号"));
 
         (scrap ? w->cmdJunk : w->cmdObturate)->click();
@@ -376,15 +386,22 @@ private slots:
         QCOMPARE(moved.value("规格型号").toString(), QStringLiteral("改过的型号"));
         QCOMPARE(moved.value("配套设备").toString(), QStringLiteral("配套设备值"));
         QCOMPARE(moved.value("备注").toString(), QStringLiteral("备注值"));
-        QVERIFY(f->row(InUse, number).isEmpty());
+        QVERIFY(f->row(InUse, original).isEmpty());
         QVERIFY(!f->column(InUseCopy, Number).contains(number));
         QTEST(w->line(0), "nextShown");
         QTEST(w->Data1->caption(), "caption");
 
-        // OK afterwards does not bring the instrument back.
-        w->cmdOK->click();
-        QVERIFY(!f->column(InUse, Number).contains(number));
-        QCOMPARE(f->column(InUse, Number).size(), rows - 1);
+        // Neither OK nor Cancel afterwards brings the instrument back, under
+        // either number: it is in exactly one ledger.
+        if (thenOk)
+            w->cmdOK->click();
+        else
+            w->cancel();
+        const QStringList inUse = f->column(InUse, Number);
+        QVERIFY(!inUse.contains(number));
+        QVERIFY(!inUse.contains(original));
+        QCOMPARE(inUse.size(), rows - 1);
+        QCOMPARE(f->column(target, Number), QStringList{number});
     }
 
     void moveStopsEarly_data()

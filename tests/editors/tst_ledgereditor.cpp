@@ -302,6 +302,57 @@ private slots:
         QCOMPARE(w.result(), int(QDialog::Rejected));
     }
 
+    // Dates another program wrote against the rules: the window opens and
+    // names them; OK refuses, naming the first and moving to it, until each
+    // is mended.
+    void rowsBreakingRulesOpenAndAreMended_data()
+    {
+        QTest::addColumn<QStringList>("mends");   // typed into 修理日期 of in turn
+        QTest::addColumn<QString>("refusedAt");   // the row OK then names, empty: saved
+        QTest::newRow("none mended") << QStringList{} << "R-2";
+        QTest::newRow("first mended") << QStringList{"2027-02-28"} << "R-3";
+        QTest::newRow("both mended") << QStringList{"2027-02-28", "2028-1-1"} << "";
+    }
+    void rowsBreakingRulesOpenAndAreMended()
+    {
+        QFETCH(QStringList, mends);
+        QFETCH(QString, refusedAt);
+        QVERIFY(f->db().executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1")).ok());
+        QVERIFY(f->insert(Repairs, {repair("R-1", "2003-01-02"), repair("R-2", "2027-02-30"),
+                                    repair("R-3", "2028/1/1")}));
+        QVERIFY(f->db().executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0")).ok());
+        RepairEditor w(f->state);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(f->prompt.messages.size(), 1);
+        QCOMPARE(f->prompt.messages[0].icon, Prompter::Icon::Warning);
+        for (const char* named : {"编号为“R-2”的记录的“修理日期”是“2027-02-30”", "编号为“R-3”的记录的“修理日期”是“2028/1/1”"})
+            QVERIFY2(f->prompt.messages[0].text.contains(QString::fromUtf8(named)),
+                     qPrintable(f->prompt.messages[0].text));
+        QCOMPARE(counter(w), QStringLiteral("记录:1/3"));
+
+        for (int i = 0; i < mends.size(); ++i) {
+            QVERIFY(w.Data1->findFirst(QStringLiteral("计量器具编号"), QStringLiteral("R-%1").arg(i + 2)));
+            w.text(2)->setText(mends[i]);
+        }
+        w.Data1->moveFirst();
+        w.save();
+        if (refusedAt.isEmpty()) {
+            QCOMPARE(f->prompt.messages.size(), 1);
+            QCOMPARE(f->column(Repairs, QStringLiteral("修理日期")),
+                     QStringList({"2003-01-02", "2027-02-28", "2028-01-01"}));
+            return;
+        }
+        QCOMPARE(f->prompt.messages.size(), 2);
+        QCOMPARE(f->prompt.messages[1].icon, Prompter::Icon::Critical);
+        QVERIFY2(f->prompt.messages[1].text.contains(QStringLiteral("编号为“%1”").arg(refusedAt)),
+                 qPrintable(f->prompt.messages[1].text));
+        QCOMPARE(w.text(0)->text(), refusedAt);
+        QCOMPARE(QApplication::focusWidget(), w.Text1[2]);
+        QVERIFY(w.isVisible());
+        QCOMPARE(f->column(Repairs, QStringLiteral("修理日期")), QStringList({"2003-01-02", "2027-02-30", "2028/1/1"}));
+    }
+
     void cancelLeavesLedger()
     {
         fill(3);
