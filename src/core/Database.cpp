@@ -20,11 +20,7 @@ const QString kScratchTable = QStringLiteral("MSysScratchQuery");
 
 DbError queryError(const QSqlQuery& q, const QString& statement)
 {
-    const QSqlError e = q.lastError();
-    QString text = e.driverText();
-    if (!e.databaseText().isEmpty())
-        text = e.databaseText();
-    return DbError::fromEngine(text, statement);
+    return DbError::fromSqlError(q.lastError(), statement);
 }
 
 } // namespace
@@ -81,6 +77,9 @@ DbError Database::open(const QString& path)
         // loudly instead of silently becoming a column name.
         sqlite3_db_config(h, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
         sqlite3_db_config(h, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+        // Failures name the constraint that failed (unique, not null, check),
+        // which is what DbError's kind is taken from.
+        sqlite3_extended_result_codes(h, 1);
     }
     QSqlQuery probe(connection());
     if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {

@@ -4,6 +4,8 @@
 // engine's own text as detail.
 #include <QString>
 
+class QSqlError;
+
 namespace ravo {
 
 struct DbError {
@@ -12,7 +14,26 @@ struct DbError {
     static constexpr int TableExists = 3010;
     static constexpr int General = 1;
 
+    // What went wrong, whatever the engine: callers decide by this, never by
+    // the wording of a description.
+    enum class Kind {
+        None,
+        DuplicateNumber,   // an instrument number the table holds already
+        BlankNumber,       // an empty instrument number
+        InvalidValue,      // a value that breaks its column's rule or type
+        MissingTable,
+        MissingColumn,
+        Syntax,
+        Busy,              // another connection holds the ledger
+        ReadOnly,
+        Damaged,           // a damaged file, or no ledger at all
+        DiskFull,          // the disk is full or cannot be written
+        TableExistsKind,   // the table to make exists already
+        Other,
+    };
+
     int number = 0;
+    Kind kind = Kind::None;
     QString description;   // Chinese, for the user
     QString detail;        // the engine's own text
     QString statement;     // the statement that failed, as the program wrote it
@@ -23,12 +44,20 @@ struct DbError {
     // Description and, when there is one, the engine's text on a second line.
     QString text() const;
 
+    // An error of the program's own (kind Other, or TableExistsKind for the
+    // number TableExists), or of the given kind.
     static DbError make(int number, const QString& description, const QString& detail = {},
                         const QString& statement = {});
-    // Turns an SQLite error text into the Chinese description of the common
-    // cases (duplicate number, invalid date, missing table or column, syntax
-    // error, database busy); the engine's text stays as detail.
-    static DbError fromEngine(const QString& engineText, const QString& statement = {});
+    static DbError make(Kind kind, const QString& description, const QString& detail = {},
+                        const QString& statement = {});
+    // SQLite's failure: its (extended) result code decides the kind, and the
+    // kind the Chinese description; the engine's text stays as detail and
+    // names the column a constraint failed on, and tells apart the failures
+    // SQLite reports with one general code (a missing table or column, a
+    // syntax error, a table that exists already).
+    static DbError fromSqlite(int resultCode, const QString& engineText, const QString& statement = {});
+    // The same, from what the Qt driver reports of a failed query.
+    static DbError fromSqlError(const QSqlError& error, const QString& statement = {});
     // What a value that breaks the rule of this column is told with (a
     // blank number, a date or time that is none, a number that is no
     // integer); empty column: a rule of the table as a whole.

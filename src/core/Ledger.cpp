@@ -291,7 +291,7 @@ DbError moveInstrument(Database& db, Move move, const QString& number, const QDa
         return tx.error();
     const DbResult copied = db.execute(statements.first());
     if (!copied.ok()) {
-        if (copied.error.description.startsWith(QStringLiteral("计量器具编号重复")))
+        if (copied.error.kind == DbError::Kind::DuplicateNumber)
             return DbError::make(DbError::General,
                                  QStringLiteral("“%1”中已经有编号为“%2”的计量器具，不能移入！该计量器具仍留在“%3”中。")
                                      .arg(m.target, n, m.source),

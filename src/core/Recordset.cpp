@@ -74,7 +74,7 @@ DbError Recordset::refresh()
     QSqlQuery q(m_db.connection());
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quotedIdentifier(m_table))))
-        return DbError::fromEngine(q.lastError().text());
+        return DbError::fromSqlError(q.lastError());
     while (q.next())
         ids.append(q.value(0).toLongLong());
     m_ids = std::move(ids);
@@ -355,7 +355,7 @@ DbError Recordset::update()
         for (const QVariant& b : binds)
             q.addBindValue(b);
         if (!q.exec())
-            return DbError::fromEngine(q.lastError().databaseText(), sql);
+            return DbError::fromSqlError(q.lastError(), sql);
         const qint64 id = q.lastInsertId().toLongLong();
         const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), id);
         const int pos = int(at - m_ids.begin());
@@ -382,7 +382,7 @@ DbError Recordset::update()
         q.addBindValue(b);
     q.addBindValue(id);
     if (!q.exec())
-        return DbError::fromEngine(q.lastError().databaseText(), sql);
+        return DbError::fromSqlError(q.lastError(), sql);
     m_pending.clear();
     m_lastModified = id;
     invalidateCache();

@@ -47,8 +47,7 @@ QString quoted(const QString& table)
 
 DbError engineError(const QSqlQuery& query, const QString& statement)
 {
-    const QSqlError e = query.lastError();
-    return DbError::fromEngine(e.databaseText().isEmpty() ? e.text() : e.databaseText(), statement);
+    return DbError::fromSqlError(query.lastError(), statement);
 }
 
 DbError countRows(const QSqlDatabase& db, const QString& table, qint64* rows)

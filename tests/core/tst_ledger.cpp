@@ -201,6 +201,48 @@ private slots:
                 QVERIFY(cell(route.target, c, number).isNull());
     }
 
+    // Each failure carries its kind from the engine's code, and the
+    // description that kind is told with.
+    void errorKinds_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("description");
+        using K = DbError::Kind;
+        QTest::newRow("duplicate number") << "INSERT INTO 计量器具在用库 (计量器具编号) VALUES ('a-1')"
+                                          << int(K::DuplicateNumber) << "计量器具编号重复：同一编号的计量器具已经存在，不能重复保存！";
+        QTest::newRow("null number") << "INSERT INTO 计量器具在用库 (计量器具名称) VALUES ('x')" << int(K::BlankNumber)
+                                     << "计量器具编号不能为空！";
+        QTest::newRow("blank number") << "INSERT INTO 计量器具在用库 (计量器具编号) VALUES ('  ')" << int(K::BlankNumber)
+                                      << "计量器具编号不能为空！";
+        QTest::newRow("no such date") << "UPDATE 计量器具在用库 SET 有效日期 = '2027-02-30'" << int(K::InvalidValue)
+                                      << "“有效日期”不是有效的日期，请按 2003-3-28 的格式输入。";
+        QTest::newRow("stock count") << "INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('s', 'x')"
+                                     << int(K::InvalidValue) << "“库存数量”必须是整数。";
+        QTest::newRow("missing table") << "SELECT * FROM 没有这个表" << int(K::MissingTable) << "找不到数据表“没有这个表”。";
+        QTest::newRow("missing column") << "SELECT 没有这列 FROM 计量器具在用库" << int(K::MissingColumn)
+                                        << "找不到字段“没有这列”。";
+        QTest::newRow("syntax") << "SELEC 1" << int(K::Syntax) << "SQL 语句语法错误。";
+        QTest::newRow("table exists") << "CREATE TABLE 计量器具在用库 (x)" << int(K::TableExistsKind)
+                                      << "数据表“计量器具在用库”已经存在。";
+        QTest::newRow("trigger") << "CREATE TRIGGER t BEFORE DELETE ON 计量器具在用库 BEGIN SELECT RAISE(ABORT, 'no'); END;\n"
+                                    "DELETE FROM 计量器具在用库"
+                                 << int(K::Other) << "数据库操作失败。";
+    }
+    void errorKinds()
+    {
+        QFETCH(QString, sql);
+        addInUse(QStringLiteral("A-1"));
+        const QStringList statements = sql.split(QLatin1Char('\n'));   // set-up first
+        for (int i = 0; i + 1 < statements.size(); ++i)
+            QVERIFY(db->executeNative(statements[i]).ok());
+        const DbError e = db->executeNative(statements.last()).error;
+        QVERIFY(e.isError());
+        QTEST(int(e.kind), "kind");
+        QTEST(e.description, "description");
+        QCOMPARE(e.number == DbError::TableExists, e.kind == DbError::Kind::TableExistsKind);
+    }
+
     void moveIntoLedgerHoldingTheNumberChangesNothing()
     {
         addInUse(QStringLiteral("X-9"));
