@@ -43,7 +43,11 @@ struct ProgramState {
     QVector<UserAccount> UserList;       // account i is UserList[i - 1]
     QVector<UserAccount> UserEditList;
     qint16 UserCount = 0;
-    qint16 CurrentUser = 0;              // 1-based; 0 before sign-in
+    // 1-based; 0 before sign-in. User management keeps it on the signed-in
+    // account when accounts before it are deleted.
+    qint16 CurrentUser = 0;
+    // The signed-in account was deleted in user management (CurrentUser is 0).
+    bool CurrentUserDeleted = false;
     std::optional<QString> NewPassword;
     qint16 RestrictedLevel = 0;
 

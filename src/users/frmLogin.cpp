@@ -6,7 +6,6 @@
 #include "core/PasswordHash.h"
 
 #include <QComboBox>
-#include <QCompleter>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -32,11 +31,13 @@ void frmLogin::createLayout()
     cboName = new QComboBox(this);
     cboName->setObjectName(QStringLiteral("cboName"));
     // A name may be typed as well as picked. It must stay exactly as typed:
-    // with the default settings the combo box would replace a typed "admin"
-    // by a listed "Admin" (case-blind completion) when Enter is pressed.
+    // the combo box's completer would turn a typed "Ad" into a listed
+    // "Admin", or a typed "admin" into "Admin", and sign in as that account.
+    // Without a completer a typed name is only ever matched whole and with
+    // its case, which leaves it unchanged.
     cboName->setEditable(true);
     cboName->setInsertPolicy(QComboBox::NoInsert);
-    cboName->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    cboName->setCompleter(nullptr);
     cboName->setMinimumWidth(200);
 
     txtPassword = new QLineEdit(this);

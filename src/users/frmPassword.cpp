@@ -122,6 +122,12 @@ void frmPassword::reject()
 
 void changePassword(ProgramState& state, QWidget* parent)
 {
+    if (state.CurrentUserDeleted) {
+        state.prompt.error(QStringLiteral("当前登录的用户已在用户管理中被删除，不能为它设置密码。\n"
+                                          "请用其他用户重新登录后再设置密码。"),
+                           QStringLiteral("设置密码"));
+        return;
+    }
     const int account = state.CurrentUser;
     if (account < 1 || account > state.UserList.size())
         return; // nobody has signed in

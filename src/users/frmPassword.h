@@ -40,7 +40,8 @@ private:
 // The main window's "密码设置(&K)..." command: asks for a new password and,
 // unless the user cancels, makes it the signed-in account's password in
 // UserList and in the store (only that account's "Password" key is
-// written). The old password is not asked for.
+// written). The old password is not asked for. If user management has
+// deleted the signed-in account, the change is refused with a message.
 void changePassword(ProgramState& state, QWidget* parent);
 
 } // namespace ravo

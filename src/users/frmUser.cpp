@@ -113,12 +113,42 @@ void frmUser::openList()
 {
     // The sign-in has made the store readable, so this reads what it holds.
     const AccountLoad load = loadAccountList(m_state.settings);
+    findSignedIn(load.accounts);
     m_state.UserList = load.accounts;
     m_state.UserEditList = load.accounts;
     m_state.UserCount = qint16(load.accounts.size());
     UserCountTemp = m_state.UserCount;
     UserLoad();
     selectEntry(0);
+}
+
+// The signed-in account in the list just read: at its own place when that
+// still holds the same name and password, else the first account that does.
+void frmUser::findSignedIn(const QVector<UserAccount>& accounts)
+{
+    const int current = m_state.CurrentUser - 1;
+    m_tracksSignedIn = current >= 0 && current < m_state.UserList.size();
+    m_signedIn = -1;
+    if (!m_tracksSignedIn)
+        return;
+    const UserAccount& me = m_state.UserList.at(current);
+    const auto same = [&me](const UserAccount& a) { return a.Name == me.Name && a.Password == me.Password; };
+    if (current < accounts.size() && same(accounts.at(current))) {
+        m_signedIn = current;
+        return;
+    }
+    for (int i = 0; i < accounts.size() && m_signedIn < 0; ++i)
+        if (same(accounts.at(i)))
+            m_signedIn = i;
+    publishSignedIn();
+}
+
+void frmUser::publishSignedIn()
+{
+    if (!m_tracksSignedIn)
+        return;
+    m_state.CurrentUser = qint16(m_signedIn + 1);
+    m_state.CurrentUserDeleted = m_signedIn < 0;
 }
 
 void frmUser::UserLoad()
@@ -261,6 +291,10 @@ void frmUser::UserAddDel(int what)
             return;
         // The accounts after it move up by one section.
         m_state.UserEditList.removeAt(account);
+        if (account == m_signedIn)
+            m_signedIn = -1;
+        else if (account < m_signedIn)
+            --m_signedIn;
         UserCountTemp = qint16(m_state.UserEditList.size());
         UserLoad();
     }
@@ -269,6 +303,10 @@ void frmUser::UserAddDel(int what)
 void frmUser::confirm()
 {
     saveAccountList(m_state.settings, m_state.UserEditList);
+    // What sign-in checked against is now the list just written.
+    m_state.UserList = m_state.UserEditList;
+    m_state.UserCount = qint16(m_state.UserList.size());
+    publishSignedIn();
     accept();
 }
 

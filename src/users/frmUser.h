@@ -10,6 +10,12 @@
 // level; the protection goes by name. New accounts start at level 2
 // ("计量器具保管员"), their password chosen in the password dialog and kept
 // only as its hash.
+//
+// The signed-in account is followed through the edits: when "确定" writes
+// the list, CurrentUser names its new place (accounts move up when one
+// before them is deleted), so that the password change and the last
+// account remembered at exit still mean that account. If it was deleted
+// itself, CurrentUser becomes 0 and CurrentUserDeleted is set.
 #include "core/ProgramState.h"
 
 #include <QDialog>
@@ -62,6 +68,9 @@ private:
     // The UserEditList index (0-based) of the account shown at this list
     // position, or −1.
     int accountAt(int row) const;
+    void findSignedIn(const QVector<UserAccount>& accounts);
+    // Makes CurrentUser name the followed account (0 when it was deleted).
+    void publishSignedIn();
     // Asks for the name of a new account until it is new or the user gives
     // up; the name as typed, or nothing.
     std::optional<QString> askNewName();
@@ -71,6 +80,12 @@ private:
     // The list positions of the accounts in UserEditList: list row r shows
     // account m_rows[r].
     QVector<int> m_rows;
+
+    // The UserEditList index (0-based) of the signed-in account, −1 when
+    // nobody has signed in or that account has been deleted here.
+    int m_signedIn = -1;
+    // Somebody had signed in when the dialog opened.
+    bool m_tracksSignedIn = false;
 
     QString NewUserName;
     int DeleteUserNumber = -1;

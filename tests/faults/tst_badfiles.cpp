@@ -26,6 +26,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSettings>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -304,6 +305,56 @@ private slots:
         QVERIFY(third.locked);
         QVERIFY(third.loaded);
         QVERIFY(third.prompt.messages.isEmpty());
+    }
+
+    // A lock file that no running copy holds (a power cut right after it was
+    // made, a crash, a copy on another computer) never keeps the program
+    // out, yet while this start runs a second one is still refused: from
+    // another process and from a second opening in this one.
+    void leftoverLockFile_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("garbage") << randomBytes(64, 7);
+        QTest::newRow("another host, process gone") << QByteArray("4194000\nravo\nother-host\n");
+        // This very test: a live process of the named program on this host
+        // that holds no lock.
+        QTest::newRow("this host, live process holding nothing") << QByteArray("<self>");
+    }
+    void leftoverLockFile()
+    {
+        QFETCH(QByteArray, content);
+        Sandbox box;
+        QVERIFY(box.isValid());
+        const QString lockPath = box.appDir() + QStringLiteral("/ravo.lock");
+        if (content == "<self>")
+            content = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+                    + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n'
+                    + QSysInfo::machineHostName().toUtf8() + '\n';
+        {
+            QFile leftover(lockPath);
+            QVERIFY(leftover.open(QIODevice::WriteOnly));
+            QCOMPARE(leftover.write(content), qint64(content.size()));
+        }
+        ++m_tried;
+        {
+            InstanceLock first(box.appDir());
+            QVERIFY2(first.isLocked(), qPrintable(first.problem()));
+            InstanceLock second(box.appDir());
+            QVERIFY(!second.isLocked());
+            QCOMPARE(second.problem(), InstanceLock::busyMessage());
+            QProcess other;
+            other.start(RunnerProgram, {box.appDir(), QStringLiteral("hold")});
+            QVERIFY(other.waitForFinished(10000));
+            QCOMPARE(other.exitCode(), 3);
+        }
+        StartUp start;
+        start.run(box.appDir());
+        QVERIFY(start.locked);
+        QVERIFY(start.loaded);
+        QVERIFY(start.prompt.messages.isEmpty());
+        // A copy that ends normally takes its lock file away.
+        QVERIFY(!QFile::exists(lockPath));
     }
 
     // A folder the user may not write to (a ledger on a read-only share,

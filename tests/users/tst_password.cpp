@@ -1,6 +1,9 @@
 // The password dialog, and the password change of the signed-in account.
 #include "UsersTestKit.h"
 #include "users/frmPassword.h"
+#include "users/frmUser.h"
+
+#include <QListWidget>
 
 #include <QSettings>
 #include <memory>
@@ -124,6 +127,81 @@ private slots:
         ProgramState next(run->sandbox.appDir(), run->prompt);
         QCOMPARE(signIn(next, "张三", password), 2);
         QCOMPARE(signIn(next, "张三", changed ? "z" : "stale"), 0);
+    }
+
+    // User management moves accounts up when one before them is deleted; the
+    // password change afterwards still acts on the signed-in account.
+    void changePasswordAfterUserManagement_data()
+    {
+        QTest::addColumn<QString>("signedIn");   // its password is its name's first letter
+        QTest::addColumn<QStringList>("edits");  // "del:ROW", "add:NAME" (password "w")
+        QTest::addColumn<bool>("confirmed");     // 确定, else 取消
+        QTest::addColumn<int>("account");        // CurrentUser afterwards, 0: deleted
+        QTest::newRow("one before it deleted, one added")
+            << "Li" << QStringList{"del:1", "add:Wang"} << true << 2;
+        QTest::newRow("one added, one before it deleted")
+            << "Li" << QStringList{"add:Wang", "del:1"} << true << 2;
+        QTest::newRow("one after it deleted") << "Zhang" << QStringList{"del:2", "add:Wang"} << true << 2;
+        QTest::newRow("edits cancelled") << "Li" << QStringList{"del:1", "add:Wang"} << false << 3;
+        QTest::newRow("itself deleted") << "Li" << QStringList{"del:2", "add:Wang"} << true << 0;
+    }
+    void changePasswordAfterUserManagement()
+    {
+        QFETCH(QString, signedIn);
+        QFETCH(QStringList, edits);
+        QFETCH(bool, confirmed);
+        QFETCH(int, account);
+        writeAccounts(run->state.settings, {{"Admin", "A"}, {"Zhang", "Z"}, {"Li", "L"}});
+        QVERIFY(signIn(run->state, signedIn, signedIn.left(1)) != 0);
+        {
+            frmUser users(run->state);
+            for (const QString& edit : edits) {
+                const QString arg = edit.section(':', 1);
+                if (edit.startsWith("del:")) {
+                    run->prompt.answers << Prompter::Answer::Ok;
+                    users.lstUser->setCurrentRow(arg.toInt());
+                    users.cmdDeleteUser->click();
+                    continue;
+                }
+                run->prompt.inputs << arg;
+                whenModal<frmPassword>(this, [](frmPassword* p) {
+                    p->txtPassword1->setText("w");
+                    p->txtPassword2->setText("w");
+                    p->cmdOk->click();
+                });
+                users.cmdNewUser->click();
+            }
+            (confirmed ? users.cmdClose : users.cmdCanle)->click();
+        }
+        QCOMPARE(run->state.CurrentUser, qint16(account));
+        run->prompt.messages.clear();
+        const QMap<QString, QVariant> before = snapshot(run->state.settings);
+
+        if (account != 0)
+            whenModal<frmPassword>(this, [](frmPassword* d) {
+                d->txtPassword1->setText("neu");
+                d->txtPassword2->setText("neu");
+                d->cmdOk->click();
+            });
+        QWidget mainWindow;
+        ravo::changePassword(run->state, &mainWindow);
+
+        if (account == 0) {
+            QCOMPARE(run->prompt.messages.size(), 1);
+            const ScriptedPrompter::Message& m = run->prompt.messages.at(0);
+            QVERIFY2(m.text.contains(QStringLiteral("被删除")), qPrintable(m.text));
+            QCOMPARE(m.icon, Prompter::Icon::Critical);
+            QCOMPARE(snapshot(run->state.settings), before);
+            return;
+        }
+        QVERIFY(run->prompt.messages.isEmpty());
+        // Only the signed-in account's password changed, in its new section.
+        ProgramState next(run->sandbox.appDir(), run->prompt);
+        QCOMPARE(signIn(next, signedIn, "neu"), account);
+        QCOMPARE(signIn(next, signedIn, signedIn.left(1)), 0);
+        for (const UserAccount& a : next.UserList)
+            if (a.Name != signedIn)
+                QVERIFY2(signIn(next, a.Name, a.Name == "Wang" ? "w" : a.Name.left(1)) != 0, qPrintable(a.Name));
     }
 
     // Tests hash cheaply; the program itself pays libsodium's interactive cost.

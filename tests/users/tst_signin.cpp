@@ -97,26 +97,44 @@ private slots:
         QCOMPARE(run->state.CurrentUser, qint16(4));
     }
 
-    // Enter in the name box must not let the combo box swap the typed name
-    // for a listed one that differs in case.
+    // A name typed key by key signs in exactly as typed: the name box must
+    // neither complete "Ad" to "Admin" nor swap "admin" for "Admin".
     void typedNameIsKept_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::newRow("as listed") << "Admin";
-        QTest::newRow("lower case") << "admin";
-        QTest::newRow("upper case") << "ADMIN";
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("enter"); // Enter in the name box, else 确定
+        QTest::addColumn<int>("account");
+        QTest::newRow("as listed") << "Admin" << "pw" << true << 1;
+        QTest::newRow("lower case") << "admin" << "pw" << true << 0;
+        QTest::newRow("upper case") << "ADMIN" << "pw" << true << 0;
+        QTest::newRow("prefix of another, Enter") << "Ad" << "ad" << true << 2;
+        QTest::newRow("prefix of another, 确定") << "Ad" << "ad" << false << 2;
+        QTest::newRow("prefix with the longer one's password") << "Ad" << "pw" << true << 0;
+        QTest::newRow("prefix with the longer one's password, 确定") << "Ad" << "pw" << false << 0;
+        QTest::newRow("prefix of no account") << "A" << "pw" << true << 0;
     }
     void typedNameIsKept()
     {
         QFETCH(QString, typed);
-        writeAccounts(run->state.settings, {{"Admin", "pw"}});
+        QFETCH(QString, password);
+        QFETCH(bool, enter);
+        QFETCH(int, account);
+        writeAccounts(run->state.settings, {{"Admin", "pw"}, {"Ad", "ad"}});
         frmLogin dialog(run->state);
         dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        dialog.txtPassword->setText(password);
+        dialog.cboName->setFocus();
         dialog.cboName->clearEditText();
         QTest::keyClicks(dialog.cboName->lineEdit(), typed);
-        dialog.txtPassword->setText("pw");
-        QTest::keyClick(dialog.cboName->lineEdit(), Qt::Key_Return);
-        QCOMPARE(dialog.Ok, typed == "Admin");
+        QCOMPARE(dialog.cboName->currentText(), typed);
+        if (enter)
+            QTest::keyClick(dialog.cboName->lineEdit(), Qt::Key_Return);
+        else
+            dialog.cmdOK->click();
+        QCOMPARE(dialog.Ok, account != 0);
+        QCOMPARE(run->state.CurrentUser, qint16(account));
     }
 
     void preselect_data()
