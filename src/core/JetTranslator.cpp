@@ -79,37 +79,6 @@ std::optional<QDate> literalDate(const QString& text)
     return d;
 }
 
-// The ISO text of the content of a #…# literal: a date, a time, or a date
-// and time. A date at midnight is the date alone, as it compares equal to
-// the stored date in the old engine.
-std::optional<QString> isoOfDateLiteral(const QString& content)
-{
-    static const QRegularExpression blanks(QStringLiteral(R"(\s+)"));
-    const QStringList parts = content.trimmed().split(blanks, Qt::SkipEmptyParts);
-    if (parts.size() == 1) {
-        if (parts[0].contains(QLatin1Char(':'))) {
-            const auto t = parseUserTime(parts[0]);
-            if (!t)
-                return std::nullopt;
-            return t->toString(QLatin1String(StoredTimeFormat));
-        }
-        const auto d = literalDate(parts[0]);
-        if (!d)
-            return std::nullopt;
-        return formatShortDate(*d);
-    }
-    if (parts.size() == 2) {
-        const auto d = literalDate(parts[0]);
-        const auto t = parseUserTime(parts[1]);
-        if (!d || !t)
-            return std::nullopt;
-        if (*t == QTime(0, 0))
-            return formatShortDate(*d);
-        return formatShortDate(*d) + QLatin1Char(' ') + t->toString(QLatin1String(StoredTimeFormat));
-    }
-    return std::nullopt;
-}
-
 struct Lexed {
     QList<Token> tokens;
     QString error;
@@ -594,6 +563,36 @@ Rewrite rewriteInsertSelectAll(const Statement& st, const SchemaCatalogue& catal
 }
 
 } // namespace
+
+// A date at midnight is the date alone, as it compares equal to the stored
+// date in the old engine.
+std::optional<QString> isoOfDateLiteral(const QString& content)
+{
+    static const QRegularExpression blanks(QStringLiteral(R"(\s+)"));
+    const QStringList parts = content.trimmed().split(blanks, Qt::SkipEmptyParts);
+    if (parts.size() == 1) {
+        if (parts[0].contains(QLatin1Char(':'))) {
+            const auto t = parseUserTime(parts[0]);
+            if (!t)
+                return std::nullopt;
+            return t->toString(QLatin1String(StoredTimeFormat));
+        }
+        const auto d = literalDate(parts[0]);
+        if (!d)
+            return std::nullopt;
+        return formatShortDate(*d);
+    }
+    if (parts.size() == 2) {
+        const auto d = literalDate(parts[0]);
+        const auto t = parseUserTime(parts[1]);
+        if (!d || !t)
+            return std::nullopt;
+        if (*t == QTime(0, 0))
+            return formatShortDate(*d);
+        return formatShortDate(*d) + QLatin1Char(' ') + t->toString(QLatin1String(StoredTimeFormat));
+    }
+    return std::nullopt;
+}
 
 QString sqliteTextLiteral(const QString& text)
 {

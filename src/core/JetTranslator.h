@@ -23,6 +23,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace ravo {
 
@@ -53,6 +54,13 @@ struct ColumnDefinition {
     QString definition;
 };
 QList<ColumnDefinition> columnDefinitions(const QString& createSql);
+
+// The ISO text of what stands between the two "#" of a date literal: a date,
+// a time of day, or a date and a time, in every form the translator reads
+// (the typed forms of parseUserDate(), Jet's own "3/28/2003", "10:05",
+// "2003-3-28 10:05:00"); nothing when the text is none of these. The query
+// wizard asks the same question of a value before writing it between "#".
+std::optional<QString> isoOfDateLiteral(const QString& content);
 
 // An SQLite text literal: 'text' with every ' doubled (a text holding a NUL
 // character is written as cast(x'<UTF-8 bytes>' as text)).

@@ -3,6 +3,7 @@
 #include "DistinctValuesModel.h"
 #include "MainCommands.h"
 #include "SplitterHandle.h"
+#include "StatusPanels.h"
 
 #include "core/Ledger.h"
 #include "core/Shutdown.h"
@@ -201,23 +202,10 @@ void frmMain::createStatusBar()
     sbStatusBar = new QStatusBar(this);
     sbStatusBar->setObjectName(QStringLiteral("sbStatusBar"));
     setStatusBar(sbStatusBar);
-    for (int i = 1; i <= 4; ++i) {
-        auto* panel = new QLabel(sbStatusBar);
-        panel->setObjectName(QStringLiteral("sbStatusBar.Panels(%1)").arg(i));
-        panel->setFrameShape(QFrame::Panel);
-        panel->setFrameShadow(QFrame::Sunken);
-        panel->setContentsMargins(4, 0, 4, 0);
-        m_panels.append(panel);
-    }
-    // The counter and the greeting give way to the clock when space is short.
-    for (QLabel* panel : {m_panels[0], m_panels[1]}) {
-        panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        panel->setMinimumWidth(16);
-    }
-    sbStatusBar->addWidget(m_panels[0], 2);
-    sbStatusBar->addWidget(m_panels[1], 3);
-    sbStatusBar->addPermanentWidget(m_panels[2]);
-    sbStatusBar->addPermanentWidget(m_panels[3]);
+    auto* panels = new StatusPanels(sbStatusBar->objectName(), sbStatusBar);
+    for (int i = 1; i <= 4; ++i)
+        m_panels.append(panels->panel(i));
+    sbStatusBar->addWidget(panels, 1);
     m_clock = new QTimer(this);
     m_clock->setInterval(1000);
     connect(m_clock, &QTimer::timeout, this, &frmMain::updateClock);

@@ -3,9 +3,9 @@
 #include "PlanningTexts.h"
 #include "core/Dates.h"
 #include "frmProgram.h"
+#include "platform/DatePicker.h"
 
 #include <QButtonGroup>
-#include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -19,6 +19,14 @@
 namespace ravo {
 
 namespace k = optionkeys;
+
+namespace {
+
+// The names of the two pickers in a refusal.
+const QString StartLabel = QStringLiteral("开始日期");
+const QString EndLabel = QStringLiteral("结束日期");
+
+} // namespace
 
 PlanPeriod planPeriod(int kind, const QDate& today, const QDate& chosenStart, const QDate& chosenEnd)
 {
@@ -55,19 +63,23 @@ void frmPlanSetup::createLayout()
     optMonth = option("optMonth", QStringLiteral("1月内"));
     optYear = option("optYear", QStringLiteral("1年内"));
     optSet = option("optSet", QStringLiteral("设定日期范围："));
-    // Choosing the date range brings back the stored range; leaving it
-    // disables the pickers. Clicking the chosen option again changes nothing.
+    // Choosing the date range brings back the stored range, and so does
+    // clicking it again while it is chosen: dates edited since are dropped.
+    // Leaving it disables the pickers.
     connect(optSet, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             showStoredDates();
         enablePickers(on);
     });
+    connect(optSet, &QRadioButton::clicked, this, [this] {
+        if (optSet->isChecked())
+            showStoredDates();
+    });
 
-    auto picker = [frame](const char* name) {
-        auto* d = new QDateEdit(frame);
+    auto picker = [this, frame](const char* name) {
+        auto* d = new DatePicker(frame);
         d->setObjectName(QLatin1String(name));
-        d->setCalendarPopup(true);
-        d->setDisplayFormat(QLatin1String(ShortDateFormat));
+        connect(d, &DatePicker::refused, this, [this, d] { refuseTypedDate(d); });
         return d;
     };
     DTPStr = picker("DTPStr");
@@ -150,6 +162,8 @@ void frmPlanSetup::showEvent(QShowEvent* event)
 
 void frmPlanSetup::showStoredDates()
 {
+    DTPStr->discardTyped();
+    DTPEnd->discardTyped();
     const QDate start = m_state.options.ProgramDateStar;
     const QDate end = m_state.options.ProgramDateEnd;
     DTPStr->setDate(start.isValid() ? start : today());
@@ -162,8 +176,23 @@ void frmPlanSetup::enablePickers(bool enabled)
     DTPEnd->setEnabled(enabled);
 }
 
+void frmPlanSetup::refuseTypedDate(DatePicker* picker)
+{
+    m_state.prompt.error(dateErrorMessage(picker == DTPStr ? StartLabel : EndLabel, picker->typedText()),
+                         windowTitle());
+    picker->setFocus();
+}
+
 void frmPlanSetup::cmdOK_Click()
 {
+    if (optSet->isChecked()) {
+        for (DatePicker* picker : {DTPStr, DTPEnd}) {
+            if (!picker->commitTyped()) {
+                refuseTypedDate(picker);
+                return;
+            }
+        }
+    }
     int kind = 4;
     if (optWeek->isChecked())
         kind = 1;

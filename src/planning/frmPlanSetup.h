@@ -16,13 +16,14 @@
 #include <QDate>
 #include <QDialog>
 
-class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
 namespace ravo {
+
+class DatePicker;
 
 struct PlanPeriod {
     qint16 kind = 1;   // 1 week, 2 month, 3 year, 4 chosen range
@@ -54,14 +55,15 @@ public:
     QRadioButton* optMonth = nullptr;
     QRadioButton* optYear = nullptr;
     QRadioButton* optSet = nullptr;
-    QDateEdit* DTPStr = nullptr;
-    QDateEdit* DTPEnd = nullptr;
+    DatePicker* DTPStr = nullptr;
+    DatePicker* DTPEnd = nullptr;
     QLineEdit* txtReportCapt = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancle = nullptr;
 
 public slots:
-    // Stores the period and the title and closes the dialog.
+    // Stores the period and the title and closes the dialog; a date typed
+    // into a picker that is no date is refused first.
     void cmdOK_Click();
 
 protected:
@@ -71,6 +73,7 @@ private:
     void createLayout();
     void showStoredDates();
     void enablePickers(bool enabled);
+    void refuseTypedDate(DatePicker* picker);
     QDate today() const { return m_today.isValid() ? m_today : QDate::currentDate(); }
 
     ProgramState& m_state;

@@ -166,6 +166,20 @@ QString helpSectionFor(const QString& windowName)
     return helpSections().value(windowName);
 }
 
+QString helpSectionOf(const QWidget* window)
+{
+    if (const QString section = helpSectionFor(window->objectName()); !section.isEmpty())
+        return section;
+    // A window without a name of its own (the editors are named by their
+    // class alone) is known by its class, or by the class it is made from.
+    for (const QMetaObject* m = window->metaObject(); m; m = m->superClass()) {
+        const QString name = QString::fromLatin1(m->className()).section(QLatin1String("::"), -1);
+        if (const QString section = helpSectionFor(name); !section.isEmpty())
+            return section;
+    }
+    return {};
+}
+
 namespace {
 
 // True when `window` is `ancestor` or one of its own windows, at any depth.
@@ -216,7 +230,7 @@ bool HelpKeyFilter::eventFilter(QObject* watched, QEvent* event)
     // The window's own section, or that of the window it belongs to.
     QString section;
     for (QWidget* w = window; w && section.isEmpty(); w = w->parentWidget() ? w->parentWidget()->window() : nullptr)
-        section = helpSectionFor(w->objectName());
+        section = helpSectionOf(w);
     showHelp(window, section);
     return true;
 }

@@ -3,8 +3,8 @@
 // with its contents page, back and forward, and a search for a word.
 //
 // F1 anywhere opens the manual at the section of the window in front: the
-// application-wide HelpKeyFilter maps the window's objectName to its section,
-// so no window needs code of its own for it.
+// application-wide HelpKeyFilter maps the window's objectName, or else its
+// class name, to its section, so no window needs code of its own for it.
 #include <QHash>
 #include <QObject>
 #include <QWidget>
@@ -46,6 +46,9 @@ private:
 // The manual's section of a window, by the window's objectName ("frmUser" →
 // "users"); empty for a window the manual has no section of.
 QString helpSectionFor(const QString& windowName);
+// The section of `window`: by its objectName, else by its class name
+// (frmOperation) or that of a class it derives from; empty when none.
+QString helpSectionOf(const QWidget* window);
 // Every window with a section of its own, with that section.
 const QHash<QString, QString>& helpSections();
 

@@ -2,30 +2,16 @@
 
 #include "QueryTexts.h"
 #include "core/Dates.h"
+#include "core/JetTranslator.h"
 #include "core/Ledger.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
 namespace ravo {
 
 namespace {
 
 const QString Into = QStringLiteral(" into ") + tables::SearchResult + QStringLiteral(" from ");
-
-// What may stand between the two "#": a date, a time of day, or a date and a
-// time, in the forms the statement translator reads.
-bool isDateLiteralText(const QString& value)
-{
-    static const QRegularExpression blanks(QStringLiteral(R"(\s+)"));
-    const QStringList parts = value.trimmed().split(blanks, Qt::SkipEmptyParts);
-    if (parts.size() == 1)
-        return parts[0].contains(QLatin1Char(':')) ? parseUserTime(parts[0]).has_value()
-                                                   : parseUserDate(parts[0]).has_value();
-    if (parts.size() == 2)
-        return parseUserDate(parts[0]) && parseUserTime(parts[1]);
-    return false;
-}
 
 } // namespace
 
@@ -55,7 +41,7 @@ QString valueProblem(const QString& field, const QString& value)
 {
     switch (fieldClass(field)) {
     case FieldClass::Date:
-        if (isDateLiteralText(value))
+        if (isoOfDateLiteral(value))
             return {};
         return columnKind(field) == ColumnKind::Time ? querytexts::NotATime.arg(field, value)
                                                       : dateErrorMessage(field, value);

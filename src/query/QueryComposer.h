@@ -27,9 +27,10 @@ FieldClass fieldClass(const QString& field);
 QString writtenValue(const QString& field, const QString& value);
 
 // Why the value cannot stand in a condition on the field, as a message for
-// the user; empty when it can. Text fields take anything; date fields take a
-// date, a time or both in the forms the ledger understands; number fields
-// take a decimal number.
+// the user; empty when it can. Text fields take anything; date fields take
+// whatever the statement translator reads between "#" (isoOfDateLiteral():
+// a date, a time or both, "2003-1-15" as well as "1/15/2003"); number
+// fields take a decimal number.
 QString valueProblem(const QString& field, const QString& value);
 
 // The advanced mode's condition text with one more condition appended:

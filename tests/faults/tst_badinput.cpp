@@ -685,6 +685,9 @@ private slots:
         QTest::newRow("30 February") << "2003-2-30" << "" << false;
         QTest::newRow("all zeros") << "0000-00-00" << "" << false;
         QTest::newRow("day first") << "31/12/2003" << "" << false;
+        // The editor stores the forms users type; the wizard writes what the
+        // statement translator reads, Jet's month first among them.
+        QTest::newRow("month first") << "12/31/2003" << "" << true;
         QTest::newRow("month 13") << "2003-13-01" << "" << false;
         QTest::newRow("29 February of a common year") << "2003-02-29" << "" << false;
         QTest::newRow("29 February of a leap year") << "2004-2-29" << "2004-02-29" << true;

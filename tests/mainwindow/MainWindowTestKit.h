@@ -42,13 +42,16 @@ struct MainRun {
         }
     }
 
-    // Loads the window (placement 15000 × 9000 twips) and shows it.
-    bool open()
+    // Loads the window (placement widthTw × 9000 twips; none stored with a
+    // width of 0) and shows it.
+    bool open(int widthTw = 15000)
     {
-        state.settings.save(SettingsStore::MainApp, QStringLiteral("WindowsSettings"), QStringLiteral("MainWidth"),
-                            QStringLiteral("15000"));
-        state.settings.save(SettingsStore::MainApp, QStringLiteral("WindowsSettings"), QStringLiteral("MainHeight"),
-                            QStringLiteral("9000"));
+        if (widthTw > 0) {
+            state.settings.save(SettingsStore::MainApp, QStringLiteral("WindowsSettings"), QStringLiteral("MainWidth"),
+                                QString::number(widthTw));
+            state.settings.save(SettingsStore::MainApp, QStringLiteral("WindowsSettings"),
+                                QStringLiteral("MainHeight"), QStringLiteral("9000"));
+        }
         window = std::make_unique<frmMain>(state);
         // The commands only announce their windows unless a test opens them.
         window->commands->setOpensWindows(false);

@@ -5,7 +5,13 @@
 #include "core/PasswordHash.h"
 #include "platform/HelpWindow.h"
 #include "query/frmQuery.h"
+#include "users/frmLogin.h"
 #include "users/frmPassword.h"
+#include "ModalKit.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QScrollBar>
+#include <QTextBlock>
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -31,6 +37,19 @@ QStringList requested(const QSignalSpy& spy)
     for (const QList<QVariant>& call : spy)
         names << call.at(0).toString();
     return names;
+}
+
+// The anchor `name` stands inside the part of the page the browser shows.
+bool anchorInView(const QTextBrowser* browser, const QString& name)
+{
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().anchorNames().contains(name)) {
+                const QRectF rect = browser->document()->documentLayout()->blockBoundingRect(block);
+                const qreal top = rect.top() - browser->verticalScrollBar()->value();
+                return top + rect.height() > 0 && top < browser->viewport()->height();
+            }
+    return false;
 }
 
 } // namespace
@@ -291,6 +310,62 @@ private slots:
         QCOMPARE(run.window->currentCellText(), std::nullopt);
         QCOMPARE(run.db().scratchText(), run.state.QuerySQL);
         QVERIFY(run.prompt.messages.isEmpty());
+    }
+
+    // F1 pressed on the focused field of each window opens the manual at
+    // that window's section, and shows it.
+    void f1OpensTheWindowsOwnSection_data()
+    {
+        QTest::addColumn<QString>("command");   // the command opening the window
+        QTest::addColumn<QString>("section");
+        QTest::newRow("in-use editor") << "showFrmOperation" << "inuse";
+        QTest::newRow("stock") << "showFrmWaitProvide" << "stock";
+        QTest::newRow("sealed") << "showFrmClose" << "sealed";
+        QTest::newRow("scrapped") << "showFrmReject" << "scrapped";
+        QTest::newRow("confirmation") << "showFrmCertificate" << "certificate";
+        QTest::newRow("repair") << "showFrmRepair" << "repair";
+        QTest::newRow("environment") << "showFrmCondition" << "condition";
+        QTest::newRow("wizard") << "showFrmQuery" << "query";
+        QTest::newRow("due list") << "showFrmOverDate" << "due";
+        QTest::newRow("plan") << "showFrmPlanSetup" << "plan";
+        QTest::newRow("options") << "showFrmOptions" << "options";
+        QTest::newRow("user management") << "showFrmUser" << "usermanage";
+        QTest::newRow("About") << "showFrmAbout" << "about";
+        QTest::newRow("sign-in") << "" << "login";
+    }
+    void f1OpensTheWindowsOwnSection()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, section);
+        MainRun run;
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        run.window->commands->setOpensWindows(true);
+        HelpKeyFilter f1;
+        qApp->installEventFilter(&f1);
+
+        QString shown;
+        bool inView = false;
+        whenModal<QDialog>(run.window.get(), [&](QDialog* dialog) {
+            QApplication::setActiveWindow(dialog);
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            QWidget* focused = QApplication::focusWidget();
+            QVERIFY(focused && focused != dialog && focused->window() == dialog);
+            QTest::keyClick(focused, Qt::Key_F1);
+            if (auto* help = dialog->findChild<HelpWindow*>(); help && help->isVisible()) {
+                shown = help->browser()->source().fragment();
+                inView = anchorInView(help->browser(), shown);
+            }
+            dialog->done(QDialog::Rejected);
+        });
+        if (command.isEmpty()) {
+            frmLogin login(run.state, run.window.get());
+            login.exec();
+        } else {
+            QVERIFY(QMetaObject::invokeMethod(run.window->commands, qPrintable(command)));
+        }
+        QCOMPARE(shown, section);
+        QVERIFY(inView);
     }
 
     void helpShowsTheManual()

@@ -9,6 +9,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QListView>
+#include <QStatusBar>
 #include <QTableView>
 
 using namespace ravo;
@@ -353,6 +354,37 @@ private slots:
         w.resize(50, w.height());
         QCoreApplication::processEvents();
         QCOMPARE(w.width(), twipsToPixels(3000));
+    }
+
+    // From the default size up the record counter is read whole; the
+    // greeting, the date and the time give way first.
+    void counterReadWhole_data()
+    {
+        QTest::addColumn<int>("widthTw");   // 0: no stored placement
+        QTest::addColumn<bool>("allWhole");
+        QTest::newRow("default placement, 6500 twips") << 0 << false;
+        QTest::newRow("9000 twips") << 9000 << false;
+        QTest::newRow("15000 twips") << 15000 << true;
+    }
+    void counterReadWhole()
+    {
+        QFETCH(int, widthTw);
+        QFETCH(bool, allWhole);
+        MainRun run;
+        run.prepare(sampleInUse());
+        QVERIFY(run.open(widthTw));
+        frmMain& w = *run.window;
+        if (widthTw == 0)
+            QCOMPARE(w.width(), twipsToPixels(6500));
+        for (int i = 1; i <= 4; ++i) {
+            auto* panel = w.sbStatusBar->findChild<QLabel*>(QStringLiteral("sbStatusBar.Panels(%1)").arg(i));
+            QVERIFY(panel);
+            const bool whole = panel->isVisible() && panel->width() >= panel->sizeHint().width()
+                               && panel->mapTo(w.sbStatusBar, QPoint(panel->width(), 0)).x() <= w.sbStatusBar->width();
+            if (i == 1 || allWhole)
+                QVERIFY2(whole, qPrintable(QStringLiteral("panel %1: %2 of %3 px").arg(i).arg(panel->width())
+                                               .arg(panel->sizeHint().width())));
+        }
     }
 
     void selfHidingNavigator()

@@ -10,6 +10,7 @@
 #include "planning/frmOverDate.h"
 #include "planning/frmPlanSetup.h"
 #include "planning/frmProgram.h"
+#include "platform/DatePicker.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -101,6 +102,8 @@ private slots:
     void resultWithoutValidityDate();
     void planMonthBothEnds();
     void setupShowsStoredRange();
+    void typedDateTakenAsTyped_data();
+    void typedDateTakenAsTyped();
     void optionsWritten_data();
     void optionsWritten();
     void leadModeShown_data();
@@ -234,12 +237,16 @@ void TestPlanning::setupShowsStoredRange()
     frmPlanSetup s(f.state);
     QVERIFY(s.optMonth->isChecked() && !s.DTPStr->isEnabled() && !s.DTPEnd->isEnabled());
 
-    // Choosing the range brings back the stored dates; a later pick survives
-    // a second click on it; the confirmed range is what the next opening shows.
+    // Choosing the range brings back the stored dates, and so does a second
+    // click on it; the confirmed range is what the next opening shows.
     s.optSet->click();
     QCOMPARE(s.DTPStr->date(), QDate(2003, 2, 1));
-    s.DTPEnd->setDate(QDate(2003, 4, 30));
+    s.DTPStr->setDate(QDate(2003, 3, 1));
+    s.DTPEnd->setDate(QDate(2003, 3, 31));
     s.optSet->click();
+    QCOMPARE(s.DTPStr->date(), QDate(2003, 2, 1));
+    QCOMPARE(s.DTPEnd->date(), QDate(2003, 2, 28));
+    s.DTPEnd->setDate(QDate(2003, 4, 30));
     s.OpenListOnOK = false;
     s.cmdOK->click();
     frmPlanSetup again(f.state);
@@ -247,6 +254,72 @@ void TestPlanning::setupShowsStoredRange()
     QCOMPARE(again.DTPStr->date(), QDate(2003, 2, 1));
     QCOMPARE(again.DTPEnd->date(), QDate(2003, 4, 30));
     QCOMPARE(f.stored(k::PDC, k::ProgramDateClass), QStringLiteral("4"));
+}
+
+// The plan's date pickers, typed into with the keyboard: a date typed in one
+// go is taken as typed, whether the box is left, Enter pressed or the dialog
+// confirmed; a text that is no date is refused by name and kept.
+void TestPlanning::typedDateTakenAsTyped_data()
+{
+    QTest::addColumn<QString>("picker");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("confirm");   // "leave", "Enter" or "OK"
+    QTest::addColumn<QDate>("taken");       // invalid: refused
+
+    QTest::newRow("start, Enter") << "DTPStr" << "2026-12-31" << "Enter" << QDate(2026, 12, 31);
+    QTest::newRow("end, leaving the box") << "DTPEnd" << "2026-12-31" << "leave" << QDate(2026, 12, 31);
+    QTest::newRow("end, OK at once") << "DTPEnd" << "2026-12-31" << "OK" << QDate(2026, 12, 31);
+    QTest::newRow("leap day after a month end") << "DTPStr" << "2004-2-29" << "leave" << QDate(2004, 2, 29);
+    QTest::newRow("slashes") << "DTPEnd" << "2026/1/5" << "Enter" << QDate(2026, 1, 5);
+    QTest::newRow("compact") << "DTPStr" << "20261231" << "OK" << QDate(2026, 12, 31);
+    QTest::newRow("no such day, Enter") << "DTPStr" << "2003-2-30" << "Enter" << QDate();
+    QTest::newRow("no such day, leaving the box") << "DTPEnd" << "2003-2-30" << "leave" << QDate();
+    QTest::newRow("not a date") << "DTPEnd" << "12-31" << "OK" << QDate();
+}
+
+void TestPlanning::typedDateTakenAsTyped()
+{
+    QFETCH(QString, picker);
+    QFETCH(QString, typed);
+    QFETCH(QString, confirm);
+    QFETCH(QDate, taken);
+
+    Fixture f;
+    f.state.options.ProgramDateClass = 4;
+    f.state.options.ProgramDateStar = QDate(2003, 1, 31);
+    f.state.options.ProgramDateEnd = QDate(2003, 1, 31);
+    frmPlanSetup s(f.state);
+    s.OpenListOnOK = false;
+    s.show();
+    QApplication::setActiveWindow(&s);
+    QVERIFY(QTest::qWaitForWindowActive(&s));
+    auto* box = s.findChild<QDateEdit*>(picker);
+    QVERIFY(box);
+    QTest::mouseClick(box->findChild<QLineEdit*>(), Qt::LeftButton);   // the cursor somewhere in the date
+    QVERIFY(box->hasFocus());
+    QTest::keyClicks(box, typed);
+    if (confirm == "Enter")
+        QTest::keyClick(box, Qt::Key_Return);
+    else if (confirm == "leave")
+        s.txtReportCapt->setFocus();
+    if (confirm != "Enter")
+        s.cmdOK->click();
+
+    const QString key = picker == "DTPStr" ? k::ProgramDateStar : k::ProgramDateEnd;
+    if (taken.isValid()) {
+        QVERIFY2(f.prompt.messages.isEmpty(), qPrintable(f.prompt.messages.value(0).text));
+        QVERIFY(!s.isVisible());
+        QCOMPARE(box->date(), taken);
+        QCOMPARE(f.stored(k::PDC, key), formatShortDate(taken));
+        return;
+    }
+    const QString label = picker == "DTPStr" ? QStringLiteral("开始日期") : QStringLiteral("结束日期");
+    QCOMPARE(f.prompt.messages.size(), 1);
+    QCOMPARE(f.prompt.messages[0].text, dateErrorMessage(label, typed));
+    QVERIFY(s.isVisible());
+    QVERIFY(box->hasFocus());
+    QCOMPARE(box->text(), typed);   // nothing typed is lost
+    QCOMPARE(f.stored(k::PDC, key), QStringLiteral("<absent>"));
 }
 
 void TestPlanning::optionsWritten_data()

@@ -113,6 +113,8 @@ void tst_frmQuery::composesStatement_data()
                                                   "desc,计量器具在用库.计量器具编号;";
     QTest::newRow("date field ignores containment")
         << InUse << none << none << "检定日期" << "2003-1-1" << true << Head + "检定日期 = #2003-1-1# ;";
+    QTest::newRow("date as month/day/year, written as typed")
+        << InUse << none << none << "检定日期" << "1/15/2003" << false << Head + "检定日期 = #1/15/2003# ;";
     QTest::newRow("时间 written as a date, ignores containment")
         << Environment << none << none << "时间" << "10:05" << true << EnvHead + "时间 = #10:05# ;";
     QTest::newRow("ID bare, ignores containment") << Environment << QStringList{"日期"} << QStringList{Down} << "ID"
@@ -136,6 +138,9 @@ void tst_frmQuery::composesStatement()
     QVERIFY(selectText(w.cboQueryFields, field));
     w.txtQueryMatter->setText(value);
     w.chkBlur->setChecked(blur);
+    // What can be run can be saved: saving asks for the name (cancelled here).
+    w.cmdSaveQuery->click();
+    QCOMPARE(f->prompt.inputsShown.size(), 1);
     w.cmdQuery->click();
 
     QCOMPARE(f->state.QuerySQL, expected);
@@ -405,6 +410,8 @@ void tst_frmQuery::refusesBadSimpleValue_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("empty date") << InUse << "有效日期" << "" << dateErrorMessage("有效日期", "");
+    QTest::newRow("month/day/year, no such day") << InUse << "检定日期" << "2/30/2003"
+                                                 << dateErrorMessage("检定日期", "2/30/2003");
     QTest::newRow("not a time") << Environment << "时间" << "25:00" << t::NotATime.arg("时间", "25:00");
     QTest::newRow("not a number") << Environment << "ID" << "1 or 1=1" << t::NotANumber.arg("ID", "1 or 1=1");
 }
