@@ -76,7 +76,8 @@ public:
     explicit Raw(const QString& path)
     {
         sqlite3_open(path.toUtf8().constData(), &m_db);
-        m_catalogue.open(path);
+        if (m_catalogue.open(path))
+            qFatal("the benchmark ledger cannot be opened: %s", qPrintable(path));
     }
     // Translates statements of the old dialect.
     QString translate(const QString& jet) const
@@ -351,7 +352,10 @@ int main(int argc, char* argv[])
         if (!QFile::exists(ledger)) {
             QFile schemaFile(schema);
             schemaFile.open(QIODevice::ReadOnly);
-            Database::createFromSchema(ledger, QString::fromUtf8(schemaFile.readAll()));
+            if (const DbError e = Database::createFromSchema(ledger, QString::fromUtf8(schemaFile.readAll()))) {
+                qCritical("%s", qPrintable(e.text()));
+                return 1;
+            }
             sample::SampleSize size;
             size.inUse = n;
             const QString failure = sample::fillSampleLedger(ledger, size, QDate::currentDate());

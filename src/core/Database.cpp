@@ -295,8 +295,10 @@ DbError Database::release(const QString& name)
 
 void Database::rollbackTo(const QString& name)
 {
-    executeNative(QStringLiteral("ROLLBACK TO SAVEPOINT ") + name);
-    executeNative(QStringLiteral("RELEASE SAVEPOINT ") + name);
+    // Undoing what failed: should the engine refuse even that, there is
+    // nothing further to undo with, and the caller reports the first failure.
+    (void)executeNative(QStringLiteral("ROLLBACK TO SAVEPOINT ") + name);
+    (void)executeNative(QStringLiteral("RELEASE SAVEPOINT ") + name);
 }
 
 DbError Database::createFromSchema(const QString& path, const QString& schemaSql)

@@ -8,7 +8,9 @@ class QSqlError;
 
 namespace ravo {
 
-struct DbError {
+// Never ignored without saying why: a failure dropped on the floor is a lost
+// record the user was told was saved.
+struct [[nodiscard]] DbError {
     // The old engine's number for "the table named by select … into already
     // exists"; the due list relies on it.
     static constexpr int TableExists = 3010;
@@ -64,7 +66,7 @@ struct DbError {
     static QString ruleMessage(const QString& column);
 };
 
-struct DbResult {
+struct [[nodiscard]] DbResult {
     DbError error;
     qint64 rowsAffected = 0;
     bool ok() const { return !error.isError(); }

@@ -199,7 +199,9 @@ QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit)
 void dropWorkingTable(Database& db, const QString& workingTable)
 {
     if (db.tableExists(workingTable))
-        db.execute(QStringLiteral("drop table ") + workingTable + QLatin1Char(';'));
+        // A copy that cannot be dropped now is dropped and made again the
+        // next time a window needs it.
+        (void)db.execute(QStringLiteral("drop table ") + workingTable + QLatin1Char(';'));
 }
 
 QString deleteAllStatement(const QString& table)

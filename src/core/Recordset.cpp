@@ -169,7 +169,8 @@ void Recordset::forgetRow(qint64 rowid)
     q.addBindValue(rowid);
     const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), rowid);
     if (!q.exec() || q.next() || it == m_ids.cend() || *it != rowid) {
-        refresh();
+        // A failed reread keeps the rows known so far; the next move reads again.
+        (void)refresh();
         return;
     }
     q.finish();

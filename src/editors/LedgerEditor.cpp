@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QShortcutEvent>
 #include <QSqlQuery>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -300,7 +301,8 @@ void LedgerEditor::showEvent(QShowEvent* event)
     if (!m_loaded)
         load();
     activate();
-    reportRuleBreaches();
+    // Once the window stands on the screen, so the user sees what is named.
+    QTimer::singleShot(0, this, &LedgerEditor::reportRuleBreaches);
     // The window opens on its first field unless activation chose another.
     if (!focusWidget()) {
         const QList<QWidget*> order = enterOrder();
@@ -326,7 +328,9 @@ void LedgerEditor::closeWorkingCopy()
     if (!m_loaded)
         return;
     m_loaded = false;
-    Data1->setRecordSource(m_spec.detachedRecordSource);
+    // Detaching cannot fail; binding to another source can only fail to
+    // find it, and the window is closing either way.
+    (void)Data1->setRecordSource(m_spec.detachedRecordSource);
     dropWorkingTable(db(), m_spec.workingTable);
 }
 
@@ -532,7 +536,7 @@ void LedgerEditor::reportRuleBreaches()
         return;
     QStringList lines;
     for (int i = 0; i < found.size() && i < Shown; ++i)
-        lines << breachText(found.at(i)) + QStringLiteral("：") + DbError::ruleMessage(found.at(i).column);
+        lines << breachText(found.at(i));
     if (found.size() > Shown)
         lines << QStringLiteral("……（还有更多）");
     prompt().message(QStringLiteral("“%1”中有不符合要求的数据（可能是其他程序写入的）：\n\n%2\n\n"
@@ -548,13 +552,14 @@ bool LedgerEditor::checkRules()
         return true;
     const RuleBreach& first = found.first();
     Data1->moveToRowid(first.rowid);
-    prompt().error(breachText(first) + QStringLiteral("，不能保存：") + DbError::ruleMessage(first.column), AppTitle);
+    // The field takes the focus before the message, which hands it back.
     for (QWidget* field : Data1->boundFields()) {
         if (Data1->boundColumn(field).compare(first.column, Qt::CaseInsensitive) == 0 && field->isEnabled()) {
             field->setFocus(Qt::OtherFocusReason);
             break;
         }
     }
+    prompt().error(breachText(first) + QStringLiteral("，不能保存：") + DbError::ruleMessage(first.column), AppTitle);
     return false;
 }
 

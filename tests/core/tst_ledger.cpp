@@ -64,8 +64,8 @@ private slots:
 
     void catalogueKeepsPinyinOrderAndHidesWorkingTables()
     {
-        db->executeNative(QStringLiteral("CREATE TABLE MSys检索临时表 (a)"));
-        db->executeNative(QStringLiteral("CREATE TABLE \"~TMPCLP1\" (a)"));
+        QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE MSys检索临时表 (a)")).ok());
+        QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE \"~TMPCLP1\" (a)")).ok());
         const QStringList expected = {tables::Environment, tables::Scrapped, tables::Stock, tables::Sealed,
                                       tables::Confirmation, tables::Repair, tables::InUse};
         QCOMPARE(db->tables(), expected);
@@ -133,8 +133,8 @@ private slots:
         // The working copy has no rules beyond the ledger's own except where
         // the test breaks them on purpose: drop them so the bad row gets in.
         if (!succeeds) {
-            db->executeNative(QStringLiteral("DROP TABLE MSys计量器具在用库"));
-            db->executeNative(QStringLiteral("CREATE TABLE MSys计量器具在用库 AS SELECT * FROM 计量器具在用库"));
+            QVERIFY(db->executeNative(QStringLiteral("DROP TABLE MSys计量器具在用库")).ok());
+            QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE MSys计量器具在用库 AS SELECT * FROM 计量器具在用库")).ok());
         }
         QVERIFY(db->executeNative(badEdit).ok());
         const int workingRows = count(tables::working(tables::InUse));

@@ -29,10 +29,11 @@ private:
         QVERIFY(!db.open(path));
         Transaction tx(db);
         for (int i = 0; i < 2000; ++i)
-            db.executeNative(QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 备注) VALUES (?, ?)"),
-                             {QStringLiteral("M-%1").arg(i), QString(400, QLatin1Char('x'))});
+            QVERIFY(db.executeNative(QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 备注) VALUES (?, ?)"),
+                                     {QStringLiteral("M-%1").arg(i), QString(400, QLatin1Char('x'))})
+                        .ok());
         QVERIFY(!tx.commit());
-        db.executeNative(QStringLiteral("DELETE FROM 计量器具在用库 WHERE rowid > 10"));
+        QVERIFY(db.executeNative(QStringLiteral("DELETE FROM 计量器具在用库 WHERE rowid > 10")).ok());
     }
 
 private slots:

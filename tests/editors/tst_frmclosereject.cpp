@@ -253,7 +253,7 @@ private slots:
         QCOMPARE(text(*w, 3), QStringLiteral("改过"));   // nothing typed is lost
         if (situation == QLatin1String("in use")) {
             // Put right, the same row moves.
-            f->db().executeNative(QStringLiteral("DELETE FROM %1").arg(InUse));
+            QVERIFY(f->db().executeNative(QStringLiteral("DELETE FROM %1").arg(InUse)).ok());
             button(*w, qPrintable(buttonName))->click();
             QCOMPARE(f->row(InUse, "N-002").value("准确度").toString(), QStringLiteral("改过"));
         }

@@ -127,7 +127,7 @@ private slots:
         QVERIFY(w.load());
         QVERIFY(!w.Text1[0]->isEnabled());
         QVERIFY(f->insert(RepairsCopy, {repair("R-1", "2003-01-01")}));
-        w.Data1->refresh();
+        QVERIFY(!w.Data1->refresh());
         QVERIFY(w.Text1[0]->isEnabled());
     }
 

@@ -81,8 +81,8 @@ class PrintReportTest : public QObject {
         int rows = 0;
         for (const QString& t : lp.pages().texts(0))
             rows += t.startsWith(QStringLiteral("JL-")) ? 1 : 0;
-        state->LedgerDatabase.executeNative(QStringLiteral("DELETE FROM 计量器具在用库"));
-        return r.ok() && lp.pageCount() > 1 ? rows : -1;
+        const bool emptied = state->LedgerDatabase.executeNative(QStringLiteral("DELETE FROM 计量器具在用库")).ok();
+        return emptied && r.ok() && lp.pageCount() > 1 ? rows : -1;
     }
 
 private slots:
