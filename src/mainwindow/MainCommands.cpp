@@ -316,8 +316,7 @@ void MainCommands::exitProgram()
 //
 // Each window is shown modally over the main window; its closing activates
 // the main window again, which brings the grid up to date when the window
-// asked for it. A window not written yet is only announced: its work fills in
-// the body ("create it over m_main, exec()").
+// asked for it.
 
 bool MainCommands::request(const QString& window)
 {

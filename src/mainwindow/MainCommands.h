@@ -5,9 +5,7 @@
 // accounts), and the opening of every other window of the program.
 //
 // Each window is opened by one show…() function, which first announces the
-// request (the signal windowRequested). A window that is not written yet is
-// only announced, so that the window's own work has to fill in that one
-// function and nothing else.
+// request (the signal windowRequested).
 #include <QAction>
 #include <QHash>
 #include <QMenu>
