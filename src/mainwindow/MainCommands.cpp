@@ -18,6 +18,7 @@
 #include "planning/frmPlanSetup.h"
 #include "planning/ReportCaption.h"
 #include "platform/HelpWindow.h"
+#include "platform/KeptWindow.h"
 #include "query/frmQuery.h"
 #include "users/frmPassword.h"
 #include "users/frmUser.h"
@@ -337,7 +338,7 @@ void MainCommands::returned()
 void MainCommands::showFrmQuery()
 {
     if (request(QStringLiteral("frmQuery"))) {
-        frmQuery::instance(m_state, &m_main).exec();
+        execKept(m_query, m_state, &m_main);
         returned();
     }
 }
@@ -360,7 +361,7 @@ void MainCommands::showFrmOverDate() { showModal<frmOverDate>(QStringLiteral("fr
 void MainCommands::showFrmOptions()
 {
     if (request(QStringLiteral("frmOptions"))) {
-        showOptions(m_state, m_options, &m_main);
+        execKept(m_options, m_state, &m_main);
         returned();
     }
 }

@@ -19,6 +19,7 @@ struct ProgramState;
 class frmMain;
 class HelpWindow;
 class frmOptions;
+class frmQuery;
 
 class MainCommands : public QObject {
     Q_OBJECT
@@ -128,7 +129,9 @@ private:
     ProgramState& m_state;
     QHash<QString, QAction*> m_buttons;
     QPointer<HelpWindow> m_help;
-    QPointer<frmOptions> m_options;   // kept between showings, as the dialog wants
+    // Kept between showings (platform/KeptWindow.h).
+    QPointer<frmQuery> m_query;
+    QPointer<frmOptions> m_options;
     bool m_opensWindows = true;
 };
 
