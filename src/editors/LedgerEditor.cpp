@@ -7,6 +7,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -203,6 +205,55 @@ QGridLayout* LedgerEditor::labelledFields(const QList<QWidget*>& fields, int per
     for (int c = 0; c < perRow; ++c)
         grid->setColumnStretch(c * 2 + 1, 1);
     return grid;
+}
+
+void LedgerEditor::layOutBody(QLayout* fields, const QList<QWidget*>& tabOrder, const QList<QPushButton*>& buttons,
+                              QGroupBox* buttonGroup)
+{
+    layOutBody(fields, nullptr, tabOrder, buttons, buttonGroup);
+}
+
+void LedgerEditor::layOutBody(QWidget* fields, const QList<QWidget*>& tabOrder, const QList<QPushButton*>& buttons,
+                              QGroupBox* buttonGroup)
+{
+    layOutBody(nullptr, fields, tabOrder, buttons, buttonGroup);
+}
+
+void LedgerEditor::layOutBody(QLayout* fieldLayout, QWidget* fieldBox, const QList<QWidget*>& tabOrder,
+                              const QList<QPushButton*>& buttons, QGroupBox* buttonGroup)
+{
+    QList<QWidget*> chain = tabOrder;
+    auto* column = new QVBoxLayout;
+    for (QPushButton* b : buttons) {
+        column->addWidget(b);
+        chain << b;
+    }
+    if (buttonGroup) {
+        column->addSpacing(12);
+        column->addWidget(buttonGroup);
+        for (int i = 0; i < buttonGroup->layout()->count(); ++i)
+            if (auto* b = qobject_cast<QPushButton*>(buttonGroup->layout()->itemAt(i)->widget()))
+                chain << b;
+    }
+    column->addStretch(1);
+
+    auto* row = new QHBoxLayout(m_body);
+    row->setContentsMargins(0, 0, 0, 0);
+    if (fieldBox) {
+        row->addWidget(fieldBox, 1);
+    } else if (fieldLayout->expandingDirections() & Qt::Vertical) {
+        row->addLayout(fieldLayout, 1);
+    } else {
+        auto* top = new QVBoxLayout;
+        top->addLayout(fieldLayout);
+        top->addStretch(1);
+        row->addLayout(top, 1);
+    }
+    row->addSpacing(8);
+    row->addLayout(column);
+
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain.at(i - 1), chain.at(i));
 }
 
 void LedgerEditor::unlockFields()

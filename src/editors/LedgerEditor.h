@@ -37,7 +37,9 @@
 
 class QComboBox;
 class QGridLayout;
+class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QPushButton;
 class QToolBar;
@@ -127,6 +129,16 @@ protected:
     // field's column (Label1(i) for fields[i]); a multi-line field takes a
     // row of its own across the grid. The tab order follows the list.
     QGridLayout* labelledFields(const QList<QWidget*>& fields, int perRow);
+    // Lays the body out: the fields on the left, taking the spare width, and
+    // the command buttons in a column on the right, from the top; a group of
+    // further buttons, laid out by the window, stands a little below them.
+    // The tab order runs along tabOrder (the fields) and on down the
+    // buttons, the group's last. A layout of fields that do not grow in
+    // height stays at the top; a box of fields takes the whole height.
+    void layOutBody(QLayout* fields, const QList<QWidget*>& tabOrder, const QList<QPushButton*>& buttons,
+                    QGroupBox* buttonGroup = nullptr);
+    void layOutBody(QWidget* fields, const QList<QWidget*>& tabOrder, const QList<QPushButton*>& buttons,
+                    QGroupBox* buttonGroup = nullptr);
 
     void setNumberField(QWidget* field) { m_numberField = field; }
     QWidget* numberField() const { return m_numberField; }
@@ -203,6 +215,8 @@ protected:
 private:
     void createLayout();
     void createSymbolToolbar();
+    void layOutBody(QLayout* fieldLayout, QWidget* fieldBox, const QList<QWidget*>& tabOrder,
+                    const QList<QPushButton*>& buttons, QGroupBox* buttonGroup);
     void reposition();
     void closeWorkingCopy();
     // Notes the number each row of the working copy has in the real table,

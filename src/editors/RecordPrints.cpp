@@ -9,16 +9,6 @@ namespace ravo {
 
 namespace recordprints {
 
-QString pageText(int page, int pages)
-{
-    return QStringLiteral("第 %1 页 共 %2 页").arg(page).arg(pages);
-}
-
-QString dateText(const QDate& date)
-{
-    return QStringLiteral("打印日期：") + date.toString(QStringLiteral("yyyy-MM-dd"));
-}
-
 QString countText(int rows)
 {
     return QStringLiteral("共 %1 条记录").arg(rows);
@@ -279,12 +269,10 @@ constexpr double OrganisationPoints = 12;
 constexpr double TitlePoints = 18;
 constexpr double InfoPoints = 9;
 constexpr double BodyPoints = 9.5;
-constexpr double FooterPoints = 9;
 constexpr double LineFactor = 1.4;
 constexpr double PadX = 1.2 * Mm;
 constexpr double PadY = 0.9 * Mm;
 constexpr double HeaderHeight = BodyPoints * 2.2 * Pt;
-constexpr double FooterHeight = FooterPoints * 2.4 * Pt;
 } // namespace table
 
 // A row, or the part of a row, that stands on one page.
@@ -318,7 +306,7 @@ PrintResult layoutRecordTable(LinePrinter& p, const RecordTable& t, const PrintP
     const double tableTop = (hasOrganisation ? OrganisationPoints * 1.8 * Pt : 0) + TitlePoints * 1.8 * Pt
         + InfoPoints * 2.2 * Pt;
     const double bodyTop = tableTop + HeaderHeight;
-    const double room = height - FooterHeight - bodyTop;
+    const double room = height - p.footerHeight() - bodyTop;
     const double lh = BodyPoints * LineFactor * Pt;
 
     // Every cell wrapped to its column.
@@ -377,7 +365,7 @@ PrintResult layoutRecordTable(LinePrinter& p, const RecordTable& t, const PrintP
         setFont(p, InfoPoints);
         p.printInBox(0, y, width / 2, InfoPoints * 2.2 * Pt, t.subtitle);
         p.printInBox(width / 2, y, width / 2, InfoPoints * 2.2 * Pt,
-                     dateText(t.printDate) + QStringLiteral("    ") + countText(int(t.rows.size())), Qt::AlignRight);
+                     printDateText(t.printDate) + QStringLiteral("    ") + countText(int(t.rows.size())), Qt::AlignRight);
 
         p.fillRect(0, tableTop, width, HeaderHeight, Shade);
         setFont(p, BodyPoints, true);
@@ -399,9 +387,7 @@ PrintResult layoutRecordTable(LinePrinter& p, const RecordTable& t, const PrintP
         p.drawLine(0, bodyTop, width, bodyTop, FramePen);
         drawFrame(p, 0, tableTop, width, y - tableTop);
 
-        setFont(p, FooterPoints);
-        p.printInBox(0, height - FooterHeight, width, FooterHeight, pageText(n + 1, int(pages.size())),
-                     Qt::AlignHCenter);
+        p.printPageFooter(n + 1, int(pages.size()));
         if (progress && !progress(PrintStage::Layout, n + 1, int(pages.size()))) {
             p.killDoc();
             return {PrintOutcome::Cancelled, {}};

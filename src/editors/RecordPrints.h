@@ -20,10 +20,6 @@ inline const QString RepairTitle = QStringLiteral("计量器具修理记录");
 // The heading of a sheet whose report type is blank.
 inline const QString SheetFallbackHeading = QStringLiteral("计量器具确认记录");
 
-// "第 n 页 共 m 页"
-QString pageText(int page, int pages);
-// "打印日期：yyyy-MM-dd"
-QString dateText(const QDate& date);
 // "共 N 条记录"
 QString countText(int rows);
 } // namespace recordprints

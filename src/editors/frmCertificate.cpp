@@ -9,11 +9,9 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace ravo {
 
@@ -148,29 +146,11 @@ void frmCertificate::createLayout()
     grid->setColumnStretch(3, 1);
     Text1[Data]->setMinimumHeight(110);
 
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {cmdAdd, cmdCopy, cmdDelete, cmdFind, cmdPrint, cmdOK, cmdCancle})
-        buttons->addWidget(b);
-    buttons->addStretch(1);
-
-    auto* row = new QHBoxLayout(body());
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(Frame1, 1);
-    row->addSpacing(8);
-    row->addLayout(buttons);
-
-    QWidget* previous = Combo1[0];
-    for (int i = 1; i < pairs.size(); ++i) {
-        setTabOrder(previous, pairs[i].second);
-        previous = pairs[i].second;
-    }
-    for (QWidget* w : {static_cast<QWidget*>(Text1[Data]), static_cast<QWidget*>(cmdAdd), static_cast<QWidget*>(cmdCopy),
-                       static_cast<QWidget*>(cmdDelete), static_cast<QWidget*>(cmdFind),
-                       static_cast<QWidget*>(cmdPrint), static_cast<QWidget*>(cmdOK),
-                       static_cast<QWidget*>(cmdCancle)}) {
-        setTabOrder(previous, w);
-        previous = w;
-    }
+    QList<QWidget*> tabOrder;
+    for (const auto& pair : std::as_const(pairs))
+        tabOrder << pair.second;
+    tabOrder << Text1[Data];
+    layOutBody(Frame1, tabOrder, {cmdAdd, cmdCopy, cmdDelete, cmdFind, cmdPrint, cmdOK, cmdCancle});
     resize(820, 600);
 }
 

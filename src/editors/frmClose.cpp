@@ -3,9 +3,7 @@
 #include "EditorTexts.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace ravo {
 
@@ -46,22 +44,7 @@ frmClose::frmClose(ProgramState& state, QWidget* parent)
     connect(cmdOpen, &QPushButton::clicked, this, &frmClose::unseal);
     connect(cmdReject, &QPushButton::clicked, this, &frmClose::scrap);
 
-    auto* buttons = new QVBoxLayout;
-    QWidget* previous = fields.last();
-    for (QPushButton* b : {cmdOpen, cmdReject, cmdFind, cmdOK, cmdCancle}) {
-        buttons->addWidget(b);
-        setTabOrder(previous, b);
-        previous = b;
-    }
-    buttons->addStretch(1);
-    auto* column = new QVBoxLayout;
-    column->addLayout(labelledFields(fields, 3));
-    column->addStretch(1);
-    auto* row = new QHBoxLayout(body());
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addLayout(column, 1);
-    row->addSpacing(8);
-    row->addLayout(buttons);
+    layOutBody(labelledFields(fields, 3), fields, {cmdOpen, cmdReject, cmdFind, cmdOK, cmdCancle});
     resize(860, sizeHint().height());
 
     setNumberField(Text1[0]);

@@ -4,11 +4,9 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace ravo {
 
@@ -86,24 +84,7 @@ void frmCondition::createLayout()
     grid->setColumnStretch(1, 1);
     grid->setColumnMinimumWidth(2, 28);
 
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {cmdAdd, cmdDelete, cmdSave, cmdExit})
-        buttons->addWidget(b);
-    buttons->addStretch(1);
-
-    auto* row = new QHBoxLayout(body());
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addWidget(Frame1, 1);
-    row->addSpacing(8);
-    row->addLayout(buttons);
-
-    QWidget* previous = Text1[0];
-    for (QWidget* w : {Text1[1], Text1[2], Text1[3], Text1[4], static_cast<QWidget*>(cmdAdd),
-                       static_cast<QWidget*>(cmdDelete), static_cast<QWidget*>(cmdSave),
-                       static_cast<QWidget*>(cmdExit)}) {
-        setTabOrder(previous, w);
-        previous = w;
-    }
+    layOutBody(Frame1, QList<QWidget*>(Text1.cbegin(), Text1.cend()), {cmdAdd, cmdDelete, cmdSave, cmdExit});
     resize(440, 280);
 }
 

@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -144,35 +143,14 @@ void frmOperation::createLayout()
         fields->setColumnStretch(c * 2 + 1, 1);
     Text1[22]->setMinimumHeight(72);
 
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {cmdFind, cmdCopy, cmdAdd, cmdDelete, cmdCancle, cmdOK})
-        buttons->addWidget(b);
-    buttons->addSpacing(12);
+    // The buttons that open the instrument's records or move it to another
+    // ledger stand apart, in a frame.
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     auto* frame = new QVBoxLayout(Frame1);
     for (QPushButton* b : {cmdValidate, cmdJunk, cmdObturate, cmdRepair})
         frame->addWidget(b);
-    buttons->addWidget(Frame1);
-    buttons->addStretch(1);
-
-    auto* row = new QHBoxLayout(body());
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addLayout(fields, 1);
-    row->addSpacing(8);
-    row->addLayout(buttons);
-
-    QWidget* previous = nullptr;
-    for (QWidget* w : seq) {
-        if (previous)
-            setTabOrder(previous, w);
-        previous = w;
-    }
-    for (QPushButton* b : {cmdFind, cmdCopy, cmdAdd, cmdDelete, cmdCancle, cmdOK, cmdValidate, cmdJunk,
-                           cmdObturate, cmdRepair}) {
-        setTabOrder(previous, b);
-        previous = b;
-    }
+    layOutBody(fields, seq, {cmdFind, cmdCopy, cmdAdd, cmdDelete, cmdCancle, cmdOK}, Frame1);
     resize(980, 540);
 }
 

@@ -4,9 +4,7 @@
 #include "MemoEdit.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace ravo {
 
@@ -49,19 +47,7 @@ frmReject::frmReject(ProgramState& state, QWidget* parent)
     connect(cmdUser, &QPushButton::clicked, this, &frmReject::reinstate);
     connect(cmdDelete, &QPushButton::clicked, this, &frmReject::writeOff);
 
-    auto* buttons = new QVBoxLayout;
-    QWidget* previous = fields.last();
-    for (QPushButton* b : {cmdUser, cmdDelete, cmdFind, cmdOK, cmdCancle}) {
-        buttons->addWidget(b);
-        setTabOrder(previous, b);
-        previous = b;
-    }
-    buttons->addStretch(1);
-    auto* row = new QHBoxLayout(body());
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addLayout(labelledFields(fields, 3), 1);
-    row->addSpacing(8);
-    row->addLayout(buttons);
+    layOutBody(labelledFields(fields, 3), fields, {cmdUser, cmdDelete, cmdFind, cmdOK, cmdCancle});
     resize(860, 340);
 
     setNumberField(Text1[0]);

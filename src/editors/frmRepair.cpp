@@ -7,11 +7,9 @@
 #include "platform/PrintProgress.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace ravo {
 
@@ -95,26 +93,8 @@ void frmRepair::createLayout()
     grid->setColumnStretch(3, 1);
     Text1[Content]->setMinimumHeight(110);
 
-    auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {cmdAdd, cmdDelete, cmdFind, cmdPrint, cmdOK, cmdCancle})
-        buttons->addWidget(b);
-    buttons->addStretch(1);
-
-    auto* row = new QHBoxLayout(body());
-    row->setContentsMargins(0, 0, 0, 0);
-    row->addLayout(grid, 1);
-    row->addSpacing(8);
-    row->addLayout(buttons);
-
-    QWidget* previous = Text1[Number];
-    for (QWidget* w : {Text1[Category], Text1[Kind], Text1[Name], Text1[Model], Text1[RepairDate], Text1[Repairer],
-                       Text1[Before], Text1[After], Text1[Content], static_cast<QWidget*>(cmdAdd),
-                       static_cast<QWidget*>(cmdDelete), static_cast<QWidget*>(cmdFind),
-                       static_cast<QWidget*>(cmdPrint), static_cast<QWidget*>(cmdOK),
-                       static_cast<QWidget*>(cmdCancle)}) {
-        setTabOrder(previous, w);
-        previous = w;
-    }
+    layOutBody(grid, QList<QWidget*>(Text1.cbegin(), Text1.cend()),
+               {cmdAdd, cmdDelete, cmdFind, cmdPrint, cmdOK, cmdCancle});
     resize(720, 420);
 }
 

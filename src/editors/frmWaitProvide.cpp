@@ -6,11 +6,9 @@
 
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
-#include <QVBoxLayout>
 
 namespace ravo {
 
@@ -105,25 +103,7 @@ void frmWaitProvide::createButtons()
 void frmWaitProvide::createLayout()
 {
     const QList<QWidget*> seq = tabSequence();
-    QGridLayout* fields = labelledFields(seq, 3);
-
-    auto* buttons = new QVBoxLayout;
-    QWidget* previous = seq.last();
-    for (QPushButton* b : {cmdAdd, cmdUser, cmdDelete, cmdExit, cmdOK}) {
-        buttons->addWidget(b);
-        setTabOrder(previous, b);
-        previous = b;
-    }
-    buttons->addStretch(1);
-
-    auto* row = new QHBoxLayout(body());
-    row->setContentsMargins(0, 0, 0, 0);
-    auto* column = new QVBoxLayout;
-    column->addLayout(fields);
-    column->addStretch(1);
-    row->addLayout(column, 1);
-    row->addSpacing(8);
-    row->addLayout(buttons);
+    layOutBody(labelledFields(seq, 3), seq, {cmdAdd, cmdUser, cmdDelete, cmdExit, cmdOK});
     resize(860, sizeHint().height());
 }
 

@@ -18,6 +18,7 @@
 #include "planning/frmPlanSetup.h"
 #include "planning/ReportCaption.h"
 #include "platform/HelpWindow.h"
+#include "platform/KeptWindow.h"
 #include "query/frmQuery.h"
 #include "users/frmPassword.h"
 #include "users/frmUser.h"
@@ -316,8 +317,7 @@ void MainCommands::exitProgram()
 //
 // Each window is shown modally over the main window; its closing activates
 // the main window again, which brings the grid up to date when the window
-// asked for it. A window not written yet is only announced: its work fills in
-// the body ("create it over m_main, exec()").
+// asked for it.
 
 bool MainCommands::request(const QString& window)
 {
@@ -338,7 +338,7 @@ void MainCommands::returned()
 void MainCommands::showFrmQuery()
 {
     if (request(QStringLiteral("frmQuery"))) {
-        frmQuery::instance(m_state, &m_main).exec();
+        execKept(m_query, m_state, &m_main);
         returned();
     }
 }
@@ -361,7 +361,7 @@ void MainCommands::showFrmOverDate() { showModal<frmOverDate>(QStringLiteral("fr
 void MainCommands::showFrmOptions()
 {
     if (request(QStringLiteral("frmOptions"))) {
-        showOptions(m_state, m_options, &m_main);
+        execKept(m_options, m_state, &m_main);
         returned();
     }
 }

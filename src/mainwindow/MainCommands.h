@@ -5,9 +5,7 @@
 // accounts), and the opening of every other window of the program.
 //
 // Each window is opened by one show…() function, which first announces the
-// request (the signal windowRequested). A window that is not written yet is
-// only announced, so that the window's own work has to fill in that one
-// function and nothing else.
+// request (the signal windowRequested).
 #include <QAction>
 #include <QHash>
 #include <QMenu>
@@ -21,6 +19,7 @@ struct ProgramState;
 class frmMain;
 class HelpWindow;
 class frmOptions;
+class frmQuery;
 
 class MainCommands : public QObject {
     Q_OBJECT
@@ -130,7 +129,9 @@ private:
     ProgramState& m_state;
     QHash<QString, QAction*> m_buttons;
     QPointer<HelpWindow> m_help;
-    QPointer<frmOptions> m_options;   // kept between showings, as the dialog wants
+    // Kept between showings (platform/KeptWindow.h).
+    QPointer<frmQuery> m_query;
+    QPointer<frmOptions> m_options;
     bool m_opensWindows = true;
 };
 

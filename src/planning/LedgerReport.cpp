@@ -30,16 +30,6 @@ const QVector<Column>& columns()
     return list;
 }
 
-QString pageText(int page, int pages)
-{
-    return QStringLiteral("第 %1 页 共 %2 页").arg(page).arg(pages);
-}
-
-QString dateText(const QDate& date)
-{
-    return QStringLiteral("打印日期：") + date.toString(QStringLiteral("yyyy-MM-dd"));
-}
-
 QString totalText(qint64 instruments)
 {
     return QStringLiteral("在用计量器具共 %1 台").arg(instruments);
@@ -59,14 +49,12 @@ constexpr double OrganisationPoints = 12;
 constexpr double TitlePoints = 18;
 constexpr double InfoPoints = 9;
 constexpr double BodyPoints = 10;
-constexpr double FooterPoints = 9;
 
 constexpr double OrganisationHeight = OrganisationPoints * 1.7 * Pt;
 constexpr double TitleHeight = TitlePoints * 1.7 * Pt;
 constexpr double InfoHeight = InfoPoints * 2.0 * Pt;
 constexpr double HeaderRowHeight = BodyPoints * 2.0 * Pt;
 constexpr double RowHeight = BodyPoints * 1.6 * Pt;
-constexpr double FooterHeight = FooterPoints * 2.4 * Pt;
 constexpr double CellPadding = 1.2 * Mm;
 
 constexpr double FramePen = 0.8;
@@ -85,7 +73,7 @@ public:
         m_width = m_printer.scaleWidth();
         m_height = m_printer.scaleHeight();
         m_tableTop = (heading.organisation.trimmed().isEmpty() ? 0 : OrganisationHeight) + TitleHeight + InfoHeight;
-        const double room = m_height - m_tableTop - HeaderRowHeight - FooterHeight;
+        const double room = m_height - m_tableTop - HeaderRowHeight - m_printer.footerHeight();
         m_rowsPerPage = std::max(1, int(std::floor(room / RowHeight)));
         m_pages = std::max<qint64>(1, (instruments + m_rowsPerPage - 1) / m_rowsPerPage);
         double x = 0;
@@ -143,7 +131,7 @@ private:
         m_printer.printInBox(0, y, m_width, TitleHeight, m_heading.title, Qt::AlignHCenter);
         y += TitleHeight;
         setFont(InfoPoints, false);
-        m_printer.printInBox(0, y, m_width / 2, InfoHeight, dateText(m_heading.printDate), Qt::AlignLeft);
+        m_printer.printInBox(0, y, m_width / 2, InfoHeight, printDateText(m_heading.printDate), Qt::AlignLeft);
         m_printer.printInBox(m_width / 2, y, m_width / 2, InfoHeight, totalText(m_instruments), Qt::AlignRight);
 
         m_printer.fillRect(0, m_tableTop, m_width, HeaderRowHeight, HeaderShade);
@@ -167,9 +155,7 @@ private:
         m_printer.drawLine(0, m_tableTop, 0, bottom, FramePen);
         m_printer.drawLine(m_width, m_tableTop, m_width, bottom, FramePen);
 
-        setFont(FooterPoints, false);
-        m_printer.printInBox(0, m_height - FooterHeight, m_width, FooterHeight,
-                             pageText(m_pageNumber, std::max(pages(), m_pageNumber)), Qt::AlignHCenter);
+        m_printer.printPageFooter(m_pageNumber, std::max(pages(), m_pageNumber));
         m_rowsOnPage = 0;
     }
 

@@ -31,10 +31,6 @@ const QVector<Column>& columns();
 inline const QString EmptyMessage = QStringLiteral("计量器具在用库中没有任何记录，没有可以打印的台帐！");
 inline const QString EmptyCaption = QStringLiteral("提示");
 
-// "第 n 页 共 m 页"
-QString pageText(int page, int pages);
-// "打印日期：yyyy-MM-dd"
-QString dateText(const QDate& date);
 // "在用计量器具共 N 台"
 QString totalText(qint64 instruments);
 } // namespace ledgerreport

@@ -362,14 +362,4 @@ void frmOptions::closeEvent(QCloseEvent* event)
     QDialog::closeEvent(event);
 }
 
-int showOptions(ProgramState& state, QPointer<frmOptions>& kept, QWidget* parent)
-{
-    if (!kept)
-        kept = new frmOptions(state, parent);
-    const int result = kept->exec();
-    if (kept && kept->isUnloaded())
-        delete kept.data();
-    return result;
-}
-
 } // namespace ravo

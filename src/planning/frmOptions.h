@@ -7,11 +7,10 @@
 // then kept for the run: 确定(&O) stores every value and hides it, 取消(&C)
 // hides it without storing, so edits made before a cancel are still there
 // at the next showing. Its close box stores nothing and unloads it; the next
-// showing makes it afresh. showOptions() does this keeping for the main
-// window:
+// showing makes it afresh. The main window keeps it so (platform/KeptWindow.h):
 //
 //     QPointer<frmOptions> m_options;          // member of the main window
-//     showOptions(state, m_options, this);     // "选项(&I)..."
+//     execKept(m_options, state, this);        // "选项(&I)..."
 //
 // The lead-time boxes take digits only. At confirmation every number box
 // must hold a whole number within its range (0 … 32767 for the lead times,
@@ -90,10 +89,5 @@ private:
     ProgramState& m_state;
     bool m_unloaded = false;
 };
-
-// Shows the options dialog modally, making it when `kept` holds none and
-// throwing it away again when its close box was used. Returns the dialog's
-// result (Accepted after 确定(&O)).
-int showOptions(ProgramState& state, QPointer<frmOptions>& kept, QWidget* parent);
 
 } // namespace ravo

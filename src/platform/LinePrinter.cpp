@@ -21,6 +21,10 @@ namespace {
 // Where a CJK glyph's em box sits: its top lies this far above the baseline.
 constexpr double EmAscent = 0.88;
 
+// The page footer: its font size, and its band's height in twips.
+constexpr double FooterPoints = 9;
+constexpr double FooterTwips = FooterPoints * 2.4 * 20;
+
 QString oneLine(QString text)
 {
     // A printed line is one line: breaks and tabs inside a value print as spaces.
@@ -54,6 +58,16 @@ QFont printFont(double points)
 }
 
 } // namespace
+
+QString pageFooterText(int page, int pages)
+{
+    return QStringLiteral("第 %1 页 共 %2 页").arg(page).arg(pages);
+}
+
+QString printDateText(const QDate& date)
+{
+    return QStringLiteral("打印日期：") + date.toString(QStringLiteral("yyyy-MM-dd"));
+}
 
 void installFontSubstitutes()
 {
@@ -317,6 +331,19 @@ void LinePrinter::fillRect(double x, double y, double width, double height, cons
     item.a = QPointF(toPixels(x), toPixels(y));
     item.b = QPointF(toPixels(x + width), toPixels(y + height));
     currentPage().append(item);
+}
+
+double LinePrinter::footerHeight() const
+{
+    return m_scale == ScaleMode::Twips ? FooterTwips : FooterTwips * m_dpi / 1440.0;
+}
+
+void LinePrinter::printPageFooter(int page, int pages)
+{
+    setFontSize(FooterPoints);
+    setFontBold(false);
+    const double band = footerHeight();
+    printInBox(0, scaleHeight() - band, scaleWidth(), band, pageFooterText(page, pages), Qt::AlignHCenter);
 }
 
 void LinePrinter::newPage()

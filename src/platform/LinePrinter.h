@@ -16,6 +16,7 @@
 // printWithPreview() is how the program prints: a print preview in which the
 // user chooses the printer, the paper and the orientation.
 #include <QColor>
+#include <QDate>
 #include <QFont>
 #include <QMarginsF>
 #include <QPointF>
@@ -38,6 +39,11 @@ inline const QString SongTi = QStringLiteral("宋体");
 // Makes "宋体" stand for the first of SimSun, Noto Serif CJK SC, AR PL UMing CN
 // and WenQuanYi Zen Hei that the machine has. Safe to call more than once.
 void installFontSubstitutes();
+
+// "第 n 页 共 m 页", the page number at the foot of the printouts.
+QString pageFooterText(int page, int pages);
+// "打印日期：yyyy-MM-dd", the print date in the printouts' headings.
+QString printDateText(const QDate& date);
 
 // The message of a layout that only fits landscape paper.
 inline const QString LandscapeOnlyMessage = QStringLiteral("请将打印机的打印方向设置为横向！否则不能打印！");
@@ -158,6 +164,14 @@ public:
     // Lines and fills in the current scale; pen width in points.
     void drawLine(double x1, double y1, double x2, double y2, double penPoints = 0.5);
     void fillRect(double x, double y, double width, double height, const QColor& color);
+
+    // The band at the foot of the page that holds the page number, 9 points
+    // high and a little more (in the current scale); a layout keeps its
+    // rows above it.
+    double footerHeight() const;
+    // "第 n 页 共 m 页" centred in that band, in 9 points, not bold; the font
+    // stays so.
+    void printPageFooter(int page, int pages);
 
     // Starts a new page at its top-left corner.
     void newPage();

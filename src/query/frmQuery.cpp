@@ -14,7 +14,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -98,21 +97,6 @@ void moveAll(QListWidget* from, QListWidget* to)
 }
 
 } // namespace
-
-frmQuery& frmQuery::instance(ProgramState& state, QWidget* parent)
-{
-    if (parent) {
-        const auto loaded = parent->findChildren<frmQuery*>(QString(), Qt::FindDirectChildrenOnly);
-        for (frmQuery* w : loaded)
-            if (!w->m_unloaded)
-                return *w;
-        return *new frmQuery(state, parent);
-    }
-    static QPointer<frmQuery> parentless;
-    if (!parentless || parentless->m_unloaded)
-        parentless = new frmQuery(state);
-    return *parentless;
-}
 
 frmQuery::frmQuery(ProgramState& state, QWidget* parent)
     : QDialog(parent), m_state(state)
@@ -521,12 +505,10 @@ void frmQuery::closeEvent(QCloseEvent* event)
     // The close box runs nothing, as 取消 does, but unloads the wizard.
     m_unloaded = true;
     QDialog::closeEvent(event);
-    if (event->isAccepted()) {
+    if (event->isAccepted())
         m_state.RequeryOnActivate = false;
-        deleteLater();
-    } else {
+    else
         m_unloaded = false;
-    }
 }
 
 bool frmQuery::eventFilter(QObject* watched, QEvent* event)

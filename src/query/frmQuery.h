@@ -5,10 +5,10 @@
 //
 // Opening it (the main window's "查询(&F)..." and the toolbar's "查询向导"):
 //
-//     frmQuery::instance(state, this).exec();
+//     QPointer<frmQuery> m_query;              // member of the main window
+//     execKept(m_query, state, this);          // platform/KeptWindow.h
 //
-// instance() returns the wizard loaded for this parent, loading it on first
-// use. exec() returns Accepted after "查询(&Q)" (QuerySQL set,
+// The main window keeps the wizard between showings. exec() returns Accepted after "查询(&Q)" (QuerySQL set,
 // RequeryOnActivate raised) and Rejected otherwise (RequeryOnActivate
 // cleared, QuerySQL untouched); the main window's next activation then runs
 // the requery as usual. The wizard never touches the database except to read
@@ -16,7 +16,7 @@
 //
 // The buttons only hide the wizard, so every choice survives until the next
 // opening; its field lists are rebuilt only when CurrentTable has changed.
-// The close box unloads it: the next instance() starts afresh.
+// The close box unloads it: the next showing starts afresh.
 #include "QueryComposer.h"
 
 #include "core/ProgramState.h"
@@ -39,9 +39,10 @@ namespace ravo {
 class frmQuery : public QDialog {
     Q_OBJECT
 public:
-    static frmQuery& instance(ProgramState& state, QWidget* parent);
-
     explicit frmQuery(ProgramState& state, QWidget* parent = nullptr);
+
+    // The close box was used: the wizard is to be thrown away.
+    bool isUnloaded() const { return m_unloaded; }
 
     // Outside the tabs.
     QLabel* lblQuerySave = nullptr;

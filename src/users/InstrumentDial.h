@@ -1,6 +1,6 @@
 #pragma once
-// The picture beside the sign-in fields: the face of a pointer gauge, drawn
-// in code so that it scales with the screen and needs no image file.
+// The picture beside the sign-in fields: the product's gauge with its name,
+// drawn in code so that it scales with the screen and needs no image file.
 #include <QWidget>
 
 namespace ravo {

@@ -1,7 +1,6 @@
 // The About box: its system information and its scrolling picture; the
 // splash's place on the screen.
-#include "ScriptedPrompter.h"
-#include "TestSupport.h"
+#include "ProgramRun.h"
 #include "auxiliary/frmAbout.h"
 #include "auxiliary/frmSplash.h"
 #include "core/Units.h"
@@ -21,11 +20,6 @@ using namespace ravo::test;
 class TestAbout : public QObject {
     Q_OBJECT
 
-    struct Run {
-        Sandbox sandbox;
-        ScriptedPrompter prompt;
-        ProgramState state{sandbox.appDir(), prompt};
-    };
     std::unique_ptr<Run> run;
 
 private slots:

@@ -1,7 +1,6 @@
 // The tip of the day: the tips of TIPOFDAY.TXT, the random pick, the missing
 // file, and the start-up check box.
-#include "ScriptedPrompter.h"
-#include "TestSupport.h"
+#include "ProgramRun.h"
 #include "auxiliary/frmTip.h"
 
 #include <QCheckBox>
@@ -19,10 +18,7 @@ using namespace ravo::test;
 class TestTip : public QObject {
     Q_OBJECT
 
-    struct Run {
-        Sandbox sandbox;
-        ScriptedPrompter prompt;
-        ProgramState state{sandbox.appDir(), prompt};
+    struct TipRun : Run {
         void writeTips(const QByteArray& bytes)
         {
             QFile f(sandbox.appDir() + "/TIPOFDAY.TXT");
@@ -31,10 +27,10 @@ class TestTip : public QObject {
         }
         QString stored() { return state.settings.read(SettingsStore::MainApp, "Options", "在启动时显示提示"); }
     };
-    std::unique_ptr<Run> run;
+    std::unique_ptr<TipRun> run;
 
 private slots:
-    void init() { run = std::make_unique<Run>(); QVERIFY(run->sandbox.isValid()); }
+    void init() { run = std::make_unique<TipRun>(); QVERIFY(run->sandbox.isValid()); }
 
     void tips_data()
     {

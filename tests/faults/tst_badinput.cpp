@@ -19,6 +19,7 @@
 #include "mainwindow/frmMain.h"
 #include "planning/ReportCaption.h"
 #include "planning/frmPlanSetup.h"
+#include "platform/KeptWindow.h"
 #include "query/QueryTexts.h"
 #include "query/SavedQueries.h"
 #include "query/frmQuery.h"
@@ -485,9 +486,10 @@ private slots:
             bool advanced;
             bool contained;
         };
+        QPointer<frmQuery> wizard;
         for (const Mode& mode : {Mode{"simple, equal", false, false}, Mode{"simple, contained", false, true},
                                  Mode{"advanced, =", true, false}, Mode{"advanced, like", true, true}}) {
-            frmQuery& w = frmQuery::instance(l.state, main.get());
+            frmQuery& w = keptWindow(wizard, l.state, main.get());
             w.show();
             w.chkHigh->setChecked(mode.advanced);
             w.cmdDelAll->click();
@@ -548,10 +550,11 @@ private slots:
         const QStringList tablesBefore = l.db().tables(true);
         const auto main = mainWindowOn(l);
         QVERIFY(main);
+        QPointer<frmQuery> wizard;
         for (const QString& condition : {QStringLiteral("计量器具名称 = ") + value,
                                          QStringLiteral("计量器具名称 = \"") + value + QLatin1Char('"'),
                                          QStringLiteral("计量器具名称 like '*") + value + QStringLiteral("*'"), value}) {
-            frmQuery& w = frmQuery::instance(l.state, main.get());
+            frmQuery& w = keptWindow(wizard, l.state, main.get());
             w.show();
             w.chkHigh->setChecked(true);
             w.txtSQL->setPlainText(condition);
@@ -650,7 +653,8 @@ private slots:
         l.state.CurrentTable = tables::InUse;
         QWidget owner;
         {
-            frmQuery& w = frmQuery::instance(l.state, &owner);
+            QPointer<frmQuery> wizard;
+            frmQuery& w = keptWindow(wizard, l.state, &owner);
             w.show();
             l.prompt.inputs << value;
             w.cmdSaveQuery->click();
@@ -739,7 +743,8 @@ private slots:
         l.prompt.messages.clear();
         l.state.CurrentTable = tables::InUse;
         QWidget owner;
-        frmQuery& w = frmQuery::instance(l.state, &owner);
+        QPointer<frmQuery> wizard;
+        frmQuery& w = keptWindow(wizard, l.state, &owner);
         w.show();
         w.cboQueryFields->setCurrentIndex(w.cboQueryFields->findText(field));
         w.txtQueryMatter->setText(typed);

@@ -2,8 +2,7 @@
 // Shared by the main window's tests: a run of the program on fresh folders
 // with the administrator signed in, rows put into the ledger, and the main
 // window loaded and shown offscreen.
-#include "ScriptedPrompter.h"
-#include "TestSupport.h"
+#include "ProgramRun.h"
 #include "core/Ledger.h"
 #include "core/Units.h"
 #include "mainwindow/MainCommands.h"
@@ -16,10 +15,7 @@
 
 namespace ravo::test {
 
-struct MainRun {
-    Sandbox sandbox;
-    ScriptedPrompter prompt;
-    ProgramState state{sandbox.appDir(), prompt};
+struct MainRun : Run {
     std::unique_ptr<frmMain> window;
 
     explicit MainRun(int level = 0)

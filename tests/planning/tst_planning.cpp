@@ -11,6 +11,7 @@
 #include "planning/frmPlanSetup.h"
 #include "planning/frmProgram.h"
 #include "platform/DatePicker.h"
+#include "platform/KeptWindow.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
@@ -409,7 +410,7 @@ void TestPlanning::cancelKeepsEditsCloseBoxDoesNot()
     QPointer<frmOptions> kept;
     auto showing = [&](std::function<void(frmOptions&)> step) {
         whenModal("frmOptions", [&, step](QWidget*) { step(*kept); });
-        return showOptions(f.state, kept, nullptr);
+        return execKept(kept, f.state, nullptr);
     };
     bool ticked = false;
     QCOMPARE(showing([](frmOptions& d) {

@@ -4,6 +4,7 @@
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "core/ProgramState.h"
+#include "platform/KeptWindow.h"
 #include "query/QueryTexts.h"
 #include "query/frmQuery.h"
 
@@ -28,13 +29,14 @@ struct QueryFixture {
     ScriptedPrompter prompt;
     ProgramState state{box.appDir(), prompt};
     QWidget mainWindow;
+    QPointer<frmQuery> wizard;   // kept as the main window keeps it
     bool ready = box.isValid() && !state.LedgerDatabase.open(box.databasePath());
 
     // Shows the wizard for a table, as the main window's command does.
     frmQuery& open(const QString& table)
     {
         state.CurrentTable = table;
-        frmQuery& w = frmQuery::instance(state, &mainWindow);
+        frmQuery& w = keptWindow(wizard, state, &mainWindow);
         w.show();
         return w;
     }

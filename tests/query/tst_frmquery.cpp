@@ -441,7 +441,7 @@ void tst_frmQuery::refusesBadSimpleValue()
 
 void tst_frmQuery::runsModallyAndCancels()
 {
-    frmQuery& w = frmQuery::instance(f->state, &f->mainWindow);
+    frmQuery& w = keptWindow(f->wizard, f->state, &f->mainWindow);
     f->state.CurrentTable = InUse;
     QTimer::singleShot(0, &w, [&w] {
         w.txtQueryMatter->setText(QStringLiteral("N-1"));
@@ -453,7 +453,7 @@ void tst_frmQuery::runsModallyAndCancels()
     QVERIFY(composed.contains(QStringLiteral(" where 计量器具编号 = \"N-1\" ")));
 
     QTimer::singleShot(0, w.cmdCancle, &QPushButton::click);
-    QCOMPARE(frmQuery::instance(f->state, &f->mainWindow).exec(), int(QDialog::Rejected));
+    QCOMPARE(execKept(f->wizard, f->state, &f->mainWindow), int(QDialog::Rejected));
     QVERIFY(!f->state.RequeryOnActivate);
     QCOMPARE(f->state.QuerySQL, composed);
     QCOMPARE(w.txtQueryMatter->text(), QStringLiteral("N-1"));
@@ -467,11 +467,11 @@ void tst_frmQuery::closeBoxUnloads()
     QVERIFY(chooseFields(*w, {Name}));
     f->state.RequeryOnActivate = true;
     w->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(w.isNull());
+    QVERIFY(w->isUnloaded());
     QVERIFY(!f->state.RequeryOnActivate);
 
     frmQuery& again = f->open(InUse);
+    QVERIFY(w.isNull());   // the unloaded wizard was thrown away
     QVERIFY(!again.chkHigh->isChecked() && again.optAND->isChecked());
     QCOMPARE(again.txtSQL->toPlainText(), QString());
     QCOMPARE(listEntries(again.lstDest), f->state.LedgerDatabase.columns(InUse));

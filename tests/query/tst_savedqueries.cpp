@@ -102,7 +102,8 @@ void tst_SavedQueries::savesAndRunsAfterRestart()
     QVERIFY(!next.LedgerDatabase.open(f->box.databasePath()));
     next.CurrentTable = InUse;
     QWidget mainWindow;
-    frmQuery& again = frmQuery::instance(next, &mainWindow);
+    QPointer<frmQuery> kept;
+    frmQuery& again = keptWindow(kept, next, &mainWindow);
     again.show();
     QCOMPARE(again.cboQuerySave->itemText(2), QStringLiteral("上午读数"));
     again.cboQuerySave->setEditText(QStringLiteral("上午读数"));

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "ProgramRun.h"
 #include "core/Database.h"
 
 #include <QFile>
@@ -48,5 +49,15 @@ Sandbox::Sandbox()
 }
 
 Sandbox::~Sandbox() = default;
+
+QMap<QString, QVariant> settingsSnapshot(SettingsStore& store)
+{
+    store.sync();
+    QSettings file(store.fileName(SettingsStore::MainApp), QSettings::IniFormat);
+    QMap<QString, QVariant> values;
+    for (const QString& key : file.allKeys())
+        values.insert(key, file.value(key));
+    return values;
+}
 
 } // namespace ravo::test

@@ -3,8 +3,7 @@
 // folders, accounts written as the program stores them, a sign-in, and a
 // modal dialog driven from inside its own event loop.
 #include "ModalKit.h"
-#include "ScriptedPrompter.h"
-#include "TestSupport.h"
+#include "ProgramRun.h"
 #include "core/Accounts.h"
 #include "core/PasswordHash.h"
 #include "users/frmLogin.h"
@@ -17,11 +16,9 @@
 
 namespace ravo::test {
 
-struct Run {
-    Run() { setPasswordHashCost(PasswordHashCost::Minimum); }
-    Sandbox sandbox;
-    ScriptedPrompter prompt;
-    ProgramState state{sandbox.appDir(), prompt};
+// Passwords are hashed at the lowest cost, to keep the tests quick.
+struct AccountsRun : Run {
+    AccountsRun() { setPasswordHashCost(PasswordHashCost::Minimum); }
     QString stored(int account) { return state.settings.read(SettingsStore::MainApp, QString::number(account), "Password"); }
 };
 

@@ -4,34 +4,17 @@
 #include "users/frmUser.h"
 
 #include <QListWidget>
-
-#include <QSettings>
 #include <memory>
 
 using namespace ravo;
 using namespace ravo::test;
 
-namespace {
-
-// Every key of the accounts file with its value.
-QMap<QString, QVariant> snapshot(SettingsStore& store)
-{
-    store.sync();
-    QSettings file(store.fileName(SettingsStore::MainApp), QSettings::IniFormat);
-    QMap<QString, QVariant> values;
-    for (const QString& key : file.allKeys())
-        values.insert(key, file.value(key));
-    return values;
-}
-
-} // namespace
-
 class TestPassword : public QObject {
     Q_OBJECT
-    std::unique_ptr<Run> run;
+    std::unique_ptr<AccountsRun> run;
 
 private slots:
-    void init() { run = std::make_unique<Run>(); QVERIFY(run->sandbox.isValid()); }
+    void init() { run = std::make_unique<AccountsRun>(); QVERIFY(run->sandbox.isValid()); }
 
     void confirming_data()
     {
@@ -90,7 +73,7 @@ private slots:
         const bool changed = password != "z";
         writeAccounts(run->state.settings, {{"Admin", "root"}, {"张三", "z"}});
         QCOMPARE(signIn(run->state, "张三", "z"), 2);
-        const QMap<QString, QVariant> before = snapshot(run->state.settings);
+        const QMap<QString, QVariant> before = settingsSnapshot(run->state.settings);
         const QString adminPassword = run->state.UserList.at(0).Password;
         run->state.NewPassword = "stale"; // an earlier dialog's answer is not this one's
 
@@ -119,7 +102,7 @@ private slots:
         QCOMPARE(run->state.UserList.at(1).Password, stored);
         QCOMPARE(run->state.UserList.at(0).Password, adminPassword);
         // Nothing but 张三's password is written.
-        QMap<QString, QVariant> after = snapshot(run->state.settings);
+        QMap<QString, QVariant> after = settingsSnapshot(run->state.settings);
         QCOMPARE(after.value("2/Password") != before.value("2/Password"), changed);
         after["2/Password"] = before.value("2/Password");
         QCOMPARE(after, before);
@@ -175,7 +158,7 @@ private slots:
         }
         QCOMPARE(run->state.CurrentUser, qint16(account));
         run->prompt.messages.clear();
-        const QMap<QString, QVariant> before = snapshot(run->state.settings);
+        const QMap<QString, QVariant> before = settingsSnapshot(run->state.settings);
 
         if (account != 0)
             whenModal<frmPassword>(this, [](frmPassword* d) {
@@ -191,7 +174,7 @@ private slots:
             const ScriptedPrompter::Message& m = run->prompt.messages.at(0);
             QVERIFY2(m.text.contains(QStringLiteral("被删除")), qPrintable(m.text));
             QCOMPARE(m.icon, Prompter::Icon::Critical);
-            QCOMPARE(snapshot(run->state.settings), before);
+            QCOMPARE(settingsSnapshot(run->state.settings), before);
             return;
         }
         QVERIFY(run->prompt.messages.isEmpty());

@@ -10,10 +10,10 @@ using Entries = QList<QStringList>; // section, key, value
 
 class TestSignIn : public QObject {
     Q_OBJECT
-    std::unique_ptr<Run> run;
+    std::unique_ptr<AccountsRun> run;
 
 private slots:
-    void init() { run = std::make_unique<Run>(); QVERIFY(run->sandbox.isValid()); }
+    void init() { run = std::make_unique<AccountsRun>(); QVERIFY(run->sandbox.isValid()); }
 
     void seeding_data()
     {

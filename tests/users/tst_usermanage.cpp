@@ -6,7 +6,6 @@
 
 #include <QListWidget>
 #include <QRadioButton>
-#include <QSettings>
 #include <memory>
 
 using namespace ravo;
@@ -28,16 +27,6 @@ void storeAccounts(SettingsStore& store, const QStringList& accounts)
     saveAccountList(store, list);
 }
 
-QMap<QString, QVariant> snapshot(SettingsStore& store)
-{
-    store.sync();
-    QSettings file(store.fileName(SettingsStore::MainApp), QSettings::IniFormat);
-    QMap<QString, QVariant> values;
-    for (const QString& key : file.allKeys())
-        values.insert(key, file.value(key));
-    return values;
-}
-
 QStringList listed(const frmUser& dialog)
 {
     QStringList names;
@@ -56,7 +45,7 @@ int checkedLevel(const frmUser& d)
 
 class TestUserManage : public QObject {
     Q_OBJECT
-    std::unique_ptr<Run> run;
+    std::unique_ptr<AccountsRun> run;
 
     QString stored(int section, const char* key)
     {
@@ -73,7 +62,7 @@ class TestUserManage : public QObject {
     }
 
 private slots:
-    void init() { run = std::make_unique<Run>(); QVERIFY(run->sandbox.isValid()); }
+    void init() { run = std::make_unique<AccountsRun>(); QVERIFY(run->sandbox.isValid()); }
 
     void freshStore()
     {
@@ -178,11 +167,11 @@ private slots:
         } else {
             QCOMPARE(dialog.lstUser->count(), before);
         }
-        const QMap<QString, QVariant> untouched = snapshot(run->state.settings);
+        const QMap<QString, QVariant> untouched = settingsSnapshot(run->state.settings);
         dialog.cmdClose->click();
         QCOMPARE(storedNames(), afterwards);
         if (!adds) {
-            QCOMPARE(snapshot(run->state.settings), untouched);
+            QCOMPARE(settingsSnapshot(run->state.settings), untouched);
             return;
         }
         const int n = int(afterwards.size());
@@ -292,7 +281,7 @@ private slots:
     {
         QFETCH(bool, closeBox);
         storeAccounts(run->state.settings, {Admin, "张三:1", "李四:2"});
-        const QMap<QString, QVariant> before = snapshot(run->state.settings);
+        const QMap<QString, QVariant> before = settingsSnapshot(run->state.settings);
         {
             frmUser dialog(run->state);
             dialog.show();
@@ -310,7 +299,7 @@ private slots:
                 dialog.cmdCanle->click();
             QCOMPARE(dialog.result(), int(QDialog::Rejected));
         }
-        QCOMPARE(snapshot(run->state.settings), before);
+        QCOMPARE(settingsSnapshot(run->state.settings), before);
         // The next opening reads the store again.
         frmUser again(run->state);
         QCOMPARE(listed(again), (QStringList{Admin, "张三", "李四"}));
