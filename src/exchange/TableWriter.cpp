@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QUuid>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <xlsxwriter.h>
 
@@ -33,6 +34,25 @@ QString cannotWriteMessage(const QString& path, const QString& reason)
 constexpr int MaxRows = 1048576;
 constexpr int MaxColumns = 16384;
 constexpr int MaxCellText = 32767;
+
+// The reason a CSV file could not be written or put in place.
+QString fileErrorText(const QFileDevice& file)
+{
+    switch (file.error()) {
+    case QFileDevice::OpenError:
+    case QFileDevice::PermissionsError:
+        return QStringLiteral("无法创建文件，请检查是否有写入权限。");
+    case QFileDevice::WriteError:
+    case QFileDevice::ResourceError:
+        return QStringLiteral("写入失败，请检查磁盘空间。");
+    case QFileDevice::RenameError:
+    case QFileDevice::RemoveError:
+    case QFileDevice::CopyError:
+        return QStringLiteral("无法替换原文件，文件可能正被其他程序（如 Excel）打开。");
+    default:
+        return file.errorString();
+    }
+}
 
 QString tooManyColumnsMessage(int count)
 {
@@ -134,9 +154,13 @@ struct XlsxTableWriter::State {
     void discard()
     {
         if (workbook) {
-            // Closing writes the file; there is no way to drop a workbook
-            // without it, so it is written to the temporary file and removed.
-            workbook_close(workbook);
+            // Frees the workbook without assembling the file. Freeing leaves
+            // the file of rows written so far open; it is closed here.
+            if (worksheet && worksheet->optimize_tmpfile) {
+                fclose(worksheet->optimize_tmpfile);
+                worksheet->optimize_tmpfile = nullptr;
+            }
+            lxw_workbook_free(workbook);
             workbook = nullptr;
         }
         if (!temporary.isEmpty())
@@ -373,7 +397,7 @@ struct CsvTableWriter::State {
             line << csvField(f);
         const QByteArray bytes = (line.join(u',') + QStringLiteral("\r\n")).toUtf8();
         if (file->write(bytes) != bytes.size())
-            return fail(error, cannotWriteMessage(target, file->errorString()));
+            return fail(error, cannotWriteMessage(target, fileErrorText(*file)));
         return true;
     }
 };
@@ -399,9 +423,9 @@ bool CsvTableWriter::begin(const QString& path, const QStringList& headers, QStr
                                                            .arg(QDir::toNativeSeparators(info.absolutePath()))));
     d->file = std::make_unique<QSaveFile>(path);
     if (!d->file->open(QIODevice::WriteOnly))
-        return d->fail(error, cannotWriteMessage(path, d->file->errorString()));
+        return d->fail(error, cannotWriteMessage(path, fileErrorText(*d->file)));
     if (d->file->write("\xEF\xBB\xBF", 3) != 3)
-        return d->fail(error, cannotWriteMessage(path, d->file->errorString()));
+        return d->fail(error, cannotWriteMessage(path, fileErrorText(*d->file)));
     d->columns = int(headers.size());
     if (!d->writeLine(headers, error))
         return false;
@@ -436,7 +460,7 @@ bool CsvTableWriter::finish(QString* error)
     if (!d->file)
         return d->fail(error, cannotWriteMessage(d->target, QStringLiteral("导出没有开始或已经结束。")));
     if (!d->file->commit()) {
-        const QString reason = d->file->errorString();
+        const QString reason = fileErrorText(*d->file);
         d->file.reset();
         return d->fail(error, cannotWriteMessage(d->target, reason));
     }

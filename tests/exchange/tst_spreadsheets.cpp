@@ -127,6 +127,127 @@ QList<QPair<QString, QByteArray>> handMadeWorkbook(bool date1904)
     };
 }
 
+
+// An Excel 97-2003 workbook built record by record: a compound file holding
+// one "Workbook" stream with two sheets, a shared string table, a custom date
+// format and the date system flag. The stream is padded past 4096 bytes so
+// that it lives in ordinary sectors, not in the compound file's mini stream.
+class BiffWriter {
+public:
+    void record(quint16 type, const QByteArray& body)
+    {
+        u16(type);
+        u16(quint16(body.size()));
+        stream.append(body);
+    }
+    void u16(quint16 v) { stream.append(char(v & 0xFF)).append(char(v >> 8)); }
+    static QByteArray le16(quint16 v) { return QByteArray(1, char(v & 0xFF)) + char(v >> 8); }
+    static QByteArray le32(quint32 v) { return le16(quint16(v & 0xFFFF)) + le16(quint16(v >> 16)); }
+    static QByteArray utf16(const QString& s)
+    {
+        QByteArray b;
+        for (const QChar c : s)
+            b += le16(c.unicode());
+        return b;
+    }
+    static QByteArray cell(quint16 row, quint16 col, quint16 xf) { return le16(row) + le16(col) + le16(xf); }
+    QByteArray stream;
+};
+
+QByteArray handMadeXls(bool date1904)
+{
+    const QStringList strings{"仪器编号", "000123", "第二页"};
+    auto bof = [](quint16 kind) {
+        return BiffWriter::le16(0x0600) + BiffWriter::le16(kind) + BiffWriter::le16(0x0DBB)
+             + BiffWriter::le16(0x07CC) + BiffWriter::le32(0) + BiffWriter::le32(6);
+    };
+    auto dimensions = [](quint32 rows, quint16 cols) {
+        return BiffWriter::le32(0) + BiffWriter::le32(rows) + BiffWriter::le16(0) + BiffWriter::le16(cols)
+             + BiffWriter::le16(0);
+    };
+    auto number = [](double v) {
+        QByteArray b(8, 0);
+        memcpy(b.data(), &v, 8);
+        return b;
+    };
+    auto xf = [](quint16 format) {
+        return BiffWriter::le16(0) + BiffWriter::le16(format) + BiffWriter::le16(0x0001) + QByteArray(14, 0);
+    };
+    // Globals, with the sheets' offsets filled in once known.
+    BiffWriter w;
+    w.record(0x0809, bof(0x0005));
+    w.record(0x0042, BiffWriter::le16(1200)); // code page: UTF-16
+    w.record(0x0022, BiffWriter::le16(date1904 ? 1 : 0));
+    const QString code = "yyyy\"年\"m\"月\"d\"日\"";
+    w.record(0x041E, BiffWriter::le16(164) + BiffWriter::le16(quint16(code.size())) + char(1) + BiffWriter::utf16(code));
+    for (int i = 0; i < 16; ++i)
+        w.record(0x00E0, xf(0));
+    w.record(0x00E0, xf(164)); // 16: the custom date
+    w.record(0x00E0, xf(22));  // 17: date and time
+    qsizetype sheetOffsets[2];
+    for (int i = 0; i < 2; ++i) {
+        const QString name = i == 0 ? "台账" : "备注";
+        sheetOffsets[i] = w.stream.size() + 4;
+        w.record(0x0085, BiffWriter::le32(0) + char(0) + char(0) + char(name.size()) + char(1) + BiffWriter::utf16(name));
+    }
+    QByteArray sst = BiffWriter::le32(quint32(strings.size())) + BiffWriter::le32(quint32(strings.size()));
+    for (const QString& s : strings)
+        sst += BiffWriter::le16(quint16(s.size())) + char(1) + BiffWriter::utf16(s);
+    w.record(0x00FC, sst);
+    w.record(0x00E2, QByteArray(4000, 0)); // padding
+    w.record(0x000A, {});
+
+    auto sheetAt = [&](int i) {
+        const QByteArray pos = BiffWriter::le32(quint32(w.stream.size()));
+        w.stream.replace(sheetOffsets[i], 4, pos);
+    };
+    sheetAt(0);
+    w.record(0x0809, bof(0x0010));
+    w.record(0x0200, dimensions(3, 4));
+    w.record(0x00FD, BiffWriter::cell(0, 0, 15) + BiffWriter::le32(0));
+    w.record(0x00FD, BiffWriter::cell(2, 0, 15) + BiffWriter::le32(1));
+    w.record(0x0203, BiffWriter::cell(2, 1, 15) + number(12.5));
+    w.record(0x0203, BiffWriter::cell(2, 2, 16) + number(36585));
+    w.record(0x0203, BiffWriter::cell(2, 3, 17) + number(36585.5));
+    w.record(0x000A, {});
+    sheetAt(1);
+    w.record(0x0809, bof(0x0010));
+    w.record(0x0200, dimensions(1, 1));
+    w.record(0x00FD, BiffWriter::cell(0, 0, 15) + BiffWriter::le32(2));
+    w.record(0x000A, {});
+
+    // The compound file: header, one FAT sector (0), one directory sector
+    // (1), then the stream.
+    QByteArray stream = w.stream;
+    const int streamSectors = int((stream.size() + 511) / 512);
+    stream.append(QByteArray(streamSectors * 512 - stream.size(), 0));
+    QByteArray header = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(16, 0)
+                      + BiffWriter::le16(0x3E) + BiffWriter::le16(3) + BiffWriter::le16(0xFFFE)
+                      + BiffWriter::le16(9) + BiffWriter::le16(6) + QByteArray(6, 0) + BiffWriter::le32(0)
+                      + BiffWriter::le32(1) + BiffWriter::le32(1) + BiffWriter::le32(0) + BiffWriter::le32(4096)
+                      + BiffWriter::le32(0xFFFFFFFE) + BiffWriter::le32(0) + BiffWriter::le32(0xFFFFFFFE)
+                      + BiffWriter::le32(0) + BiffWriter::le32(0);
+    while (header.size() < 512)
+        header += BiffWriter::le32(0xFFFFFFFF);
+    QByteArray fat = BiffWriter::le32(0xFFFFFFFD) + BiffWriter::le32(0xFFFFFFFE);
+    for (int i = 0; i < streamSectors; ++i)
+        fat += BiffWriter::le32(i + 1 < streamSectors ? quint32(3 + i) : 0xFFFFFFFE);
+    while (fat.size() < 512)
+        fat += BiffWriter::le32(0xFFFFFFFF);
+    auto entry = [](const QString& name, char type, quint32 child, quint32 start, quint32 size) {
+        QByteArray e = BiffWriter::utf16(name);
+        e.append(QByteArray(64 - e.size(), 0));
+        e += BiffWriter::le16(quint16(name.isEmpty() ? 0 : (name.size() + 1) * 2)) + type + char(1)
+           + BiffWriter::le32(0xFFFFFFFF) + BiffWriter::le32(0xFFFFFFFF) + BiffWriter::le32(child)
+           + QByteArray(16 + 4 + 16, 0) + BiffWriter::le32(start) + BiffWriter::le32(size) + BiffWriter::le32(0);
+        return e;
+    };
+    QByteArray directory = entry("Root Entry", 5, 1, 0xFFFFFFFE, 0)
+                         + entry("Workbook", 2, 0xFFFFFFFF, 2, quint32(w.stream.size()))
+                         + entry("", 0, 0xFFFFFFFF, 0xFFFFFFFF, 0) + entry("", 0, 0xFFFFFFFF, 0xFFFFFFFF, 0);
+    return header + fat + directory + stream;
+}
+
 } // namespace
 
 class TestSpreadsheets : public QObject {
@@ -141,6 +262,8 @@ private slots:
         QVERIFY(dir.isValid());
         QVERIFY(writeZip(at("hand1900.xlsx"), handMadeWorkbook(false)));
         QVERIFY(writeZip(at("hand1904.xlsx"), handMadeWorkbook(true)));
+        writeFile(at("hand1900.xls"), handMadeXls(false));
+        writeFile(at("hand1904.xls"), handMadeXls(true));
     }
 
     void roundTrip_data()
@@ -325,6 +448,14 @@ private slots:
         QTest::newRow("1900-02-29 kept as text") << w1900 << 4 << 4 << text("1900-02-29");
         QTest::newRow("date format with a time") << w1900 << 4 << 5 << Cell::ofDateTime(QDate(1900, 1, 1), QTime(6, 0));
         QTest::newRow("unknown format index") << w1900 << 4 << 6 << Cell::ofNumber(3);
+        QTest::newRow("xls: shared string") << "hand1900.xls" << 0 << 0 << text("仪器编号");
+        QTest::newRow("xls: empty row") << "hand1900.xls" << 1 << 0 << Cell();
+        QTest::newRow("xls: leading zeros") << "hand1900.xls" << 2 << 0 << text("000123");
+        QTest::newRow("xls: number") << "hand1900.xls" << 2 << 1 << Cell::ofNumber(12.5);
+        QTest::newRow("xls: custom date") << "hand1900.xls" << 2 << 2 << Cell::ofDate(QDate(2000, 2, 29));
+        QTest::newRow("xls: 1904 workbook") << "hand1904.xls" << 2 << 2 << Cell::ofDate(QDate(2004, 3, 1));
+        QTest::newRow("xls: date and time") << "hand1900.xls" << 2 << 3
+                                            << Cell::ofDateTime(QDate(2000, 2, 29), QTime(12, 0));
     }
 
     void handMadeXlsx()
@@ -340,17 +471,29 @@ private slots:
         QCOMPARE(sheet->cell(row, column), expected);
     }
 
-    void xlsxSheets()
+    void secondSheet_data()
     {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::newRow("xlsx") << "hand1900.xlsx" << 1 << 1;
+        QTest::newRow("xls") << "hand1900.xls" << 0 << 0;
+    }
+
+    void secondSheet()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, row);
+        QFETCH(int, column);
         QString error;
-        QCOMPARE(sheetNames(at("hand1900.xlsx"), &error), QStringList({"台账", "备注"}));
-        const auto second = readSpreadsheet(at("hand1900.xlsx"), 1, &error);
+        QCOMPARE(sheetNames(at(file), &error), QStringList({"台账", "备注"}));
+        const auto second = readSpreadsheet(at(file), 1, &error);
         QVERIFY2(second, qPrintable(error));
         QCOMPARE(second->name, QString("备注"));
-        QCOMPARE(second->rowCount(), 2);
-        QCOMPARE(second->cell(1, 1), text("第二页"));
-        QVERIFY(!readSpreadsheet(at("hand1900.xlsx"), 2, &error));
-        QCOMPARE(error, QString("文件“hand1900.xlsx”中没有第 3 个工作表。"));
+        QCOMPARE(second->rowCount(), row + 1);
+        QCOMPARE(second->cell(row, column), text("第二页"));
+        QVERIFY(!readSpreadsheet(at(file), 2, &error));
+        QCOMPARE(error, QString("文件“%1”中没有第 3 个工作表。").arg(file));
     }
 
     void badFiles_data()
