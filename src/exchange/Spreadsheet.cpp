@@ -1,0 +1,306 @@
+#include "exchange/Spreadsheet.h"
+#include "exchange/Readers.h"
+
+#include <QFileInfo>
+#include <QLocale>
+#include <cmath>
+
+namespace ravo::exchange {
+
+namespace {
+
+constexpr qint64 MillisecondsPerDay = 24 * 60 * 60 * 1000;
+
+// Day 0 of the 1900 date system as Excel counts from day 61 on; before day 60
+// the days are one later because of the phantom 1900-02-29.
+const QDate Epoch1900(1899, 12, 30);
+const QDate Epoch1904(1904, 1, 1);
+const QDate LastExcelDate(9999, 12, 31);
+
+QString timeText(const QTime& time)
+{
+    return time.toString(time.msec() ? QStringLiteral("HH:mm:ss.zzz") : QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+Cell Cell::ofText(const QString& text)
+{
+    Cell c;
+    if (!text.isEmpty()) {
+        c.kind = Kind::Text;
+        c.text = text;
+    }
+    return c;
+}
+
+Cell Cell::ofNumber(double value)
+{
+    Cell c;
+    c.kind = Kind::Number;
+    c.number = value;
+    return c;
+}
+
+Cell Cell::ofBoolean(bool value)
+{
+    Cell c;
+    c.kind = Kind::Boolean;
+    c.number = value ? 1 : 0;
+    return c;
+}
+
+Cell Cell::ofDate(const QDate& date)
+{
+    Cell c;
+    if (date.isValid()) {
+        c.kind = Kind::Date;
+        c.date = date;
+    }
+    return c;
+}
+
+Cell Cell::ofDateTime(const QDate& date, const QTime& time)
+{
+    Cell c;
+    if (date.isValid()) {
+        c.kind = Kind::DateTime;
+        c.date = date;
+        c.time = time.isValid() ? time : QTime(0, 0);
+    }
+    return c;
+}
+
+Cell Cell::ofTime(const QTime& time)
+{
+    Cell c;
+    if (time.isValid()) {
+        c.kind = Kind::Time;
+        c.time = time;
+    }
+    return c;
+}
+
+Cell Cell::ofError(const QString& code)
+{
+    Cell c;
+    c.kind = Kind::Error;
+    c.text = code;
+    return c;
+}
+
+QString Cell::toString() const
+{
+    switch (kind) {
+    case Kind::Empty:
+        return QString();
+    case Kind::Text:
+    case Kind::Error:
+        return text;
+    case Kind::Number:
+        return QString::number(number, 'f', QLocale::FloatingPointShortest);
+    case Kind::Boolean:
+        return number != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case Kind::Date:
+        return date.toString(QStringLiteral("yyyy-MM-dd"));
+    case Kind::DateTime:
+        return date.toString(QStringLiteral("yyyy-MM-dd")) + u' ' + timeText(time);
+    case Kind::Time:
+        return timeText(time);
+    }
+    return QString();
+}
+
+bool Cell::operator==(const Cell& other) const
+{
+    if (kind != other.kind)
+        return false;
+    switch (kind) {
+    case Kind::Empty:
+        return true;
+    case Kind::Text:
+    case Kind::Error:
+        return text == other.text;
+    case Kind::Number:
+    case Kind::Boolean:
+        return number == other.number;
+    case Kind::Date:
+        return date == other.date;
+    case Kind::DateTime:
+        return date == other.date && time == other.time;
+    case Kind::Time:
+        return time == other.time;
+    }
+    return false;
+}
+
+int Sheet::columnCount() const
+{
+    qsizetype widest = 0;
+    for (const auto& row : rows)
+        widest = std::max(widest, row.size());
+    return int(widest);
+}
+
+const Cell& Sheet::cell(int row, int column) const
+{
+    static const Cell empty;
+    if (row < 0 || row >= rows.size() || column < 0 || column >= rows[row].size())
+        return empty;
+    return rows[row][column];
+}
+
+std::optional<ExcelDateTime> serialToDateTime(double serial, bool dateSystem1904)
+{
+    if (!std::isfinite(serial) || serial < 0 || serial > 3e6)
+        return std::nullopt;
+    qint64 days = qint64(std::floor(serial));
+    qint64 ms = std::llround((serial - double(days)) * double(MillisecondsPerDay));
+    if (ms >= MillisecondsPerDay) {
+        ++days;
+        ms -= MillisecondsPerDay;
+    }
+    QDate date;
+    if (dateSystem1904) {
+        date = Epoch1904.addDays(days);
+    } else if (days == 60) {
+        return std::nullopt;
+    } else {
+        // Day 0 shows as 1900-01-00 in Excel; it only ever carries a time of
+        // day, so it stands for the day before day 1.
+        date = days < 60 ? Epoch1900.addDays(days + 1) : Epoch1900.addDays(days);
+    }
+    if (date > LastExcelDate)
+        return std::nullopt;
+    return ExcelDateTime{date, QTime(0, 0).addMSecs(int(ms))};
+}
+
+std::optional<double> dateTimeToSerial(const QDate& date, const QTime& time)
+{
+    if (!date.isValid() || date < QDate(1900, 1, 1) || date > LastExcelDate)
+        return std::nullopt;
+    qint64 days = Epoch1900.daysTo(date);
+    if (date < QDate(1900, 3, 1))
+        --days;
+    double serial = double(days);
+    if (time.isValid())
+        serial += double(time.msecsSinceStartOfDay()) / double(MillisecondsPerDay);
+    return serial;
+}
+
+namespace detail {
+
+void setError(QString* error, const QString& message)
+{
+    if (error)
+        *error = message;
+}
+
+QString notExcelMessage(const QString& path, const QString& reason)
+{
+    QString message = QStringLiteral("文件“%1”不是有效的 Excel 文件。").arg(QFileInfo(path).fileName());
+    if (!reason.isEmpty())
+        message += reason;
+    return message;
+}
+
+QString cannotReadMessage(const QString& path, const QString& reason)
+{
+    return QStringLiteral("无法读取文件“%1”：%2").arg(QFileInfo(path).fileName(), reason);
+}
+
+QString noSuchSheetMessage(const QString& path, int sheetIndex)
+{
+    return QStringLiteral("文件“%1”中没有第 %2 个工作表。").arg(QFileInfo(path).fileName()).arg(sheetIndex + 1);
+}
+
+} // namespace detail
+
+namespace {
+
+enum class FileType { Xlsx, Xls, Csv, Other };
+
+FileType fileType(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == u"xlsx")
+        return FileType::Xlsx;
+    if (suffix == u"xls")
+        return FileType::Xls;
+    if (suffix == u"csv")
+        return FileType::Csv;
+    return FileType::Other;
+}
+
+// Refuses an unknown type or a file that is not there, before any reader
+// sees it.
+bool checkReadable(const QString& path, QString* error)
+{
+    if (fileType(path) == FileType::Other) {
+        const QString suffix = QFileInfo(path).suffix();
+        detail::setError(error, QStringLiteral("不支持的文件类型：%1（只能导入 .xlsx、.xls 和 .csv 文件）")
+                                    .arg(suffix.isEmpty() ? QFileInfo(path).fileName() : u'.' + suffix));
+        return false;
+    }
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        detail::setError(error, detail::cannotReadMessage(path, QStringLiteral("文件不存在。")));
+        return false;
+    }
+    if (info.isDir()) {
+        detail::setError(error, detail::cannotReadMessage(path, QStringLiteral("这是一个文件夹。")));
+        return false;
+    }
+    if (!info.isReadable()) {
+        detail::setError(error, detail::cannotReadMessage(path, QStringLiteral("没有读取权限。")));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool isReadableSpreadsheet(const QString& path)
+{
+    return fileType(path) != FileType::Other;
+}
+
+QStringList sheetNames(const QString& path, QString* error)
+{
+    if (!checkReadable(path, error))
+        return {};
+    switch (fileType(path)) {
+    case FileType::Xlsx:
+        return detail::xlsxSheetNames(path, error);
+    case FileType::Xls:
+        return detail::xlsSheetNames(path, error);
+    case FileType::Csv:
+        return {QFileInfo(path).completeBaseName()};
+    case FileType::Other:
+        break;
+    }
+    return {};
+}
+
+std::optional<Sheet> readSpreadsheet(const QString& path, int sheetIndex, QString* error)
+{
+    if (!checkReadable(path, error))
+        return std::nullopt;
+    switch (fileType(path)) {
+    case FileType::Xlsx:
+        return detail::readXlsx(path, sheetIndex, error);
+    case FileType::Xls:
+        return detail::readXls(path, sheetIndex, error);
+    case FileType::Csv:
+        if (sheetIndex != 0) {
+            detail::setError(error, detail::noSuchSheetMessage(path, sheetIndex));
+            return std::nullopt;
+        }
+        return detail::readCsv(path, error);
+    case FileType::Other:
+        break;
+    }
+    return std::nullopt;
+}
+
+} // namespace ravo::exchange

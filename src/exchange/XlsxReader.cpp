@@ -1,0 +1,600 @@
+// Excel 2007 and later workbooks (.xlsx): a zip package of XML parts, read
+// with libzip (QuaZip's copy of minizip would clash with the one
+// libxlsxwriter links to, in the same program). The
+// package's relationships lead to the workbook part, which names the sheets
+// and leads to each sheet's part, the shared string table and the styles.
+// Elements are matched by local name, so prefixed parts (<x:c>) and the
+// strict variant's namespaces read the same.
+#include "exchange/Readers.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+#include <cmath>
+#include <functional>
+#include <QIODevice>
+#include <zip.h>
+
+namespace ravo::exchange::detail {
+
+namespace {
+
+constexpr int MaxRows = 1048576;
+constexpr int MaxColumns = 16384;
+
+// How a number format shows a number.
+enum class Shown { Number, Date, DateTime, Time };
+
+// Built-in number formats that show dates and times. 27–36 and 50–58 are the
+// East Asian ones (yyyy"年"m"月"d"日", h"时"mm"分" and the like) that workbooks
+// saved by Chinese Excel use.
+Shown builtinFormat(int id)
+{
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) || id == 57
+        || id == 58)
+        return Shown::Date;
+    if (id == 22)
+        return Shown::DateTime;
+    if ((id >= 18 && id <= 21) || (id >= 32 && id <= 35) || (id >= 45 && id <= 47) || id == 55 || id == 56)
+        return Shown::Time;
+    return Shown::Number;
+}
+
+// A custom format code shows a date when, outside quoted text, [brackets]
+// (colours, locales, elapsed [h]) and escaped characters, it has a year, day
+// or month, and a time when it has hours or seconds. "m" is minutes next to
+// hours or seconds and a month otherwise. Only the first section counts
+// (the one for positive numbers).
+Shown customFormat(const QString& code)
+{
+    bool year = false, month = false, day = false, hour = false, second = false, elapsed = false;
+    bool inQuotes = false;
+    for (qsizetype i = 0; i < code.size(); ++i) {
+        const QChar c = code[i].toLower();
+        if (inQuotes) {
+            if (c == u'"')
+                inQuotes = false;
+            continue;
+        }
+        if (c == u'"') {
+            inQuotes = true;
+        } else if (c == u'\\' || c == u'_' || c == u'*') {
+            ++i; // the next character is literal (or padding)
+        } else if (c == u'[') {
+            const qsizetype end = code.indexOf(u']', i);
+            if (end < 0)
+                break;
+            const QString inside = code.mid(i + 1, end - i - 1).toLower();
+            if (inside == u"h" || inside == u"hh" || inside == u"m" || inside == u"mm" || inside == u"s"
+                || inside == u"ss")
+                elapsed = true;
+            i = end;
+        } else if (c == u';') {
+            break;
+        } else if (c == u'y' || c == u'e') {
+            year = true;
+        } else if (c == u'd') {
+            day = true;
+        } else if (c == u'm') {
+            month = true;
+        } else if (c == u'h') {
+            hour = true;
+        } else if (c == u's') {
+            second = true;
+        }
+    }
+    if (elapsed)
+        return Shown::Time;
+    const bool time = hour || second;
+    const bool date = year || day || (month && !time);
+    if (date && time)
+        return Shown::DateTime;
+    if (date)
+        return Shown::Date;
+    if (time)
+        return Shown::Time;
+    return Shown::Number;
+}
+
+// Characters XML cannot carry are written as _xHHHH_.
+QString unescapeText(const QString& text)
+{
+    if (!text.contains(u"_x"))
+        return text;
+    static const QRegularExpression escape(QStringLiteral("_x([0-9A-Fa-f]{4})_"));
+    QString result;
+    qsizetype last = 0;
+    auto it = escape.globalMatch(text);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        result += QStringView(text).mid(last, m.capturedStart() - last);
+        result += QChar(char16_t(m.captured(1).toUShort(nullptr, 16)));
+        last = m.capturedEnd();
+    }
+    result += QStringView(text).mid(last);
+    return result;
+}
+
+// "C12" → column 2, row 11 (both from 0). False for anything else.
+bool parseCellReference(QStringView ref, int* column, int* row)
+{
+    qsizetype i = 0;
+    qint64 col = 0;
+    while (i < ref.size() && ref[i].isLetter() && ref[i].unicode() < 128) {
+        col = col * 26 + (ref[i].toUpper().unicode() - 'A' + 1);
+        if (col > MaxColumns)
+            return false;
+        ++i;
+    }
+    if (i == 0 || i == ref.size())
+        return false;
+    bool ok = false;
+    const int r = ref.mid(i).toInt(&ok);
+    if (!ok || r < 1 || r > MaxRows)
+        return false;
+    *column = int(col - 1);
+    *row = r - 1;
+    return true;
+}
+
+QString resolveTarget(const QString& sourceFolder, const QString& target)
+{
+    if (target.startsWith(u'/'))
+        return QDir::cleanPath(target.mid(1));
+    return QDir::cleanPath(sourceFolder.isEmpty() ? target : sourceFolder + u'/' + target);
+}
+
+QString folderOf(const QString& part)
+{
+    const qsizetype slash = part.lastIndexOf(u'/');
+    return slash < 0 ? QString() : part.left(slash);
+}
+
+struct Relationship {
+    QString type; // the last segment of the type URI: "worksheet", "sharedStrings", …
+    QString part;
+};
+
+struct Workbook {
+    QStringList names;
+    QStringList sheetParts;
+    bool date1904 = false;
+    QString sharedStringsPart;
+    QString stylesPart;
+};
+
+// One part of the package as a device, so that a large sheet is parsed as it
+// is inflated rather than held whole.
+class ZipEntry : public QIODevice {
+public:
+    ZipEntry(zip_file_t* file, qint64 size)
+        : file_(file), size_(size)
+    {
+        QIODevice::open(QIODevice::ReadOnly);
+    }
+    ~ZipEntry() override { zip_fclose(file_); }
+    qint64 size() const override { return size_; }
+    bool failed() const { return failed_; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const zip_int64_t got = zip_fread(file_, data, zip_uint64_t(maxSize));
+        if (got < 0)
+            failed_ = true;
+        return got;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    zip_file_t* file_;
+    qint64 size_;
+    bool failed_ = false;
+};
+
+class Package {
+public:
+    explicit Package(const QString& path)
+        : path_(path)
+    {
+    }
+    ~Package()
+    {
+        if (zip_)
+            zip_discard(zip_);
+    }
+    Package(const Package&) = delete;
+    Package& operator=(const Package&) = delete;
+
+    bool open(QString* error)
+    {
+        int code = 0;
+        zip_ = zip_open(QFile::encodeName(path_).constData(), ZIP_RDONLY, &code);
+        if (zip_)
+            return true;
+        QFile file(path_);
+        QByteArray head;
+        if (file.open(QIODevice::ReadOnly))
+            head = file.read(8);
+        if (head.startsWith("\xD0\xCF\x11\xE0"))
+            setError(error, notExcelMessage(path_, QStringLiteral("它可能设有打开密码，或者是改了扩展名的 .xls 文件。")));
+        else
+            setError(error, notExcelMessage(path_));
+        return false;
+    }
+
+    bool has(const QString& part) { return zip_name_locate(zip_, part.toUtf8().constData(), ZIP_FL_NOCASE) >= 0; }
+
+    // Runs `parse` over the part's XML. A missing part is an error only when
+    // `required`.
+    bool parse(const QString& part, bool required, QString* error,
+               const std::function<bool(QXmlStreamReader&, QString*)>& parse)
+    {
+        const zip_int64_t index = zip_name_locate(zip_, part.toUtf8().constData(), ZIP_FL_NOCASE);
+        if (index < 0) {
+            if (required)
+                setError(error, notExcelMessage(path_, QStringLiteral("文件中缺少“%1”。").arg(part)));
+            return !required;
+        }
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        zip_file_t* opened = zip_stat_index(zip_, zip_uint64_t(index), 0, &stat) == 0
+                                 ? zip_fopen_index(zip_, zip_uint64_t(index), 0)
+                                 : nullptr;
+        if (!opened) {
+            setError(error, notExcelMessage(path_, QStringLiteral("无法解压“%1”。").arg(part)));
+            return false;
+        }
+        ZipEntry file(opened, (stat.valid & ZIP_STAT_SIZE) ? qint64(stat.size) : 0);
+        QXmlStreamReader xml(&file);
+        if (!parse(xml, error))
+            return false;
+        if (file.failed()) {
+            setError(error, notExcelMessage(path_, QStringLiteral("文件已损坏（“%1”解压出错）。").arg(part)));
+            return false;
+        }
+        if (xml.hasError()) {
+            setError(error, notExcelMessage(path_, QStringLiteral("文件已损坏（“%1”第 %2 行的 XML 有错误）。")
+                                                       .arg(part)
+                                                       .arg(xml.lineNumber())));
+            return false;
+        }
+        return true;
+    }
+
+    QVector<Relationship> relationships(const QString& sourcePart, QString* error, bool* ok)
+    {
+        const QString folder = folderOf(sourcePart);
+        const QString relsPart = (folder.isEmpty() ? QString() : folder + u'/') + QStringLiteral("_rels/")
+                               + sourcePart.mid(folder.isEmpty() ? 0 : folder.size() + 1) + QStringLiteral(".rels");
+        QVector<Relationship> result;
+        ids_.clear();
+        *ok = parse(relsPart, false, error, [&](QXmlStreamReader& xml, QString*) {
+            while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+                if (xml.isStartElement() && xml.name() == u"Relationship") {
+                    const auto a = xml.attributes();
+                    if (a.value(QLatin1String("TargetMode")) == u"External")
+                        continue;
+                    const QString type = a.value(QLatin1String("Type")).toString();
+                    Relationship rel{type.mid(type.lastIndexOf(u'/') + 1),
+                                     resolveTarget(folder, a.value(QLatin1String("Target")).toString())};
+                    result << rel;
+                    ids_.insert(a.value(QLatin1String("Id")).toString(), rel.part);
+                }
+            }
+            return true;
+        });
+        return result;
+    }
+
+    QString partForId(const QString& id) const { return ids_.value(id); }
+
+    const QString& path() const { return path_; }
+
+private:
+    QString path_;
+    zip_t* zip_ = nullptr;
+    QHash<QString, QString> ids_;
+};
+
+std::optional<Workbook> readWorkbook(Package& package, QString* error)
+{
+    bool ok = true;
+    QString workbookPart;
+    for (const auto& rel : package.relationships(QString(), error, &ok))
+        if (rel.type == u"officeDocument")
+            workbookPart = rel.part;
+    if (!ok)
+        return std::nullopt;
+    if (workbookPart.isEmpty())
+        workbookPart = QStringLiteral("xl/workbook.xml");
+    if (!package.has(workbookPart)) {
+        setError(error, notExcelMessage(package.path(), QStringLiteral("文件中没有工作簿。")));
+        return std::nullopt;
+    }
+
+    Workbook book;
+    for (const auto& rel : package.relationships(workbookPart, error, &ok)) {
+        if (rel.type == u"sharedStrings")
+            book.sharedStringsPart = rel.part;
+        else if (rel.type == u"styles")
+            book.stylesPart = rel.part;
+    }
+    if (!ok)
+        return std::nullopt;
+
+    QStringList ids;
+    ok = package.parse(workbookPart, true, error, [&](QXmlStreamReader& xml, QString*) {
+        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+            if (!xml.isStartElement())
+                continue;
+            if (xml.name() == u"workbookPr") {
+                const auto value = xml.attributes().value(QLatin1String("date1904"));
+                book.date1904 = value == u"1" || value == u"true";
+            } else if (xml.name() == u"sheet") {
+                QString id;
+                for (const auto& a : xml.attributes())
+                    if (a.name() == u"id" && !a.namespaceUri().isEmpty())
+                        id = a.value().toString();
+                book.names << xml.attributes().value(QLatin1String("name")).toString();
+                ids << id;
+            }
+        }
+        return true;
+    });
+    if (!ok)
+        return std::nullopt;
+    if (book.names.isEmpty()) {
+        setError(error, notExcelMessage(package.path(), QStringLiteral("工作簿中没有工作表。")));
+        return std::nullopt;
+    }
+    for (const QString& id : ids)
+        book.sheetParts << package.partForId(id);
+    if (book.sharedStringsPart.isEmpty() && package.has(QStringLiteral("xl/sharedStrings.xml")))
+        book.sharedStringsPart = QStringLiteral("xl/sharedStrings.xml");
+    if (book.stylesPart.isEmpty() && package.has(QStringLiteral("xl/styles.xml")))
+        book.stylesPart = QStringLiteral("xl/styles.xml");
+    return book;
+}
+
+// The text of an <si> or <is> element: its <t>, or the <t> of its rich-text
+// runs <r>, without the phonetic guides <rPh>. Leaves the reader on the
+// element's end.
+QString readStringItem(QXmlStreamReader& xml)
+{
+    const QString element = xml.name().toString();
+    QString text;
+    int phonetic = 0;
+    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+        if (xml.isStartElement()) {
+            if (xml.name() == u"rPh")
+                ++phonetic;
+            else if (xml.name() == u"t" && phonetic == 0)
+                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+        } else if (xml.isEndElement()) {
+            if (xml.name() == u"rPh")
+                --phonetic;
+            else if (xml.name() == element)
+                break;
+        }
+    }
+    return unescapeText(text);
+}
+
+bool readSharedStrings(Package& package, const Workbook& book, QStringList* strings, QString* error)
+{
+    if (book.sharedStringsPart.isEmpty())
+        return true;
+    return package.parse(book.sharedStringsPart, false, error, [&](QXmlStreamReader& xml, QString*) {
+        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd())
+            if (xml.isStartElement() && xml.name() == u"si")
+                *strings << readStringItem(xml);
+        return true;
+    });
+}
+
+// How each cell format (the s attribute of a cell, an index into cellXfs)
+// shows numbers.
+bool readStyles(Package& package, const Workbook& book, QVector<Shown>* formats, QString* error)
+{
+    if (book.stylesPart.isEmpty())
+        return true;
+    QHash<int, QString> custom;
+    QVector<int> xfFormats;
+    const bool ok = package.parse(book.stylesPart, false, error, [&](QXmlStreamReader& xml, QString*) {
+        bool inCellXfs = false;
+        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+            if (xml.isStartElement()) {
+                if (xml.name() == u"numFmt")
+                    custom.insert(xml.attributes().value(QLatin1String("numFmtId")).toInt(),
+                                  xml.attributes().value(QLatin1String("formatCode")).toString());
+                else if (xml.name() == u"cellXfs")
+                    inCellXfs = true;
+                else if (inCellXfs && xml.name() == u"xf")
+                    xfFormats << xml.attributes().value(QLatin1String("numFmtId")).toInt();
+            } else if (xml.isEndElement() && xml.name() == u"cellXfs") {
+                inCellXfs = false;
+            }
+        }
+        return true;
+    });
+    for (const int id : xfFormats)
+        *formats << (custom.contains(id) ? customFormat(custom.value(id)) : builtinFormat(id));
+    return ok;
+}
+
+Cell numberCell(double value, Shown shown, bool date1904)
+{
+    if (shown == Shown::Number)
+        return Cell::ofNumber(value);
+    if (!date1904 && std::floor(value) == 60 && shown != Shown::Time)
+        return Cell::ofText(QStringLiteral("1900-02-29")); // Excel's day that never was
+    const auto dt = serialToDateTime(value, date1904);
+    if (!dt)
+        return Cell::ofNumber(value);
+    switch (shown) {
+    case Shown::Date:
+        return dt->time == QTime(0, 0) ? Cell::ofDate(dt->date) : Cell::ofDateTime(dt->date, dt->time);
+    case Shown::DateTime:
+        return Cell::ofDateTime(dt->date, dt->time);
+    case Shown::Time:
+        // A time of day; more than a day is an elapsed time ([h]:mm), a number.
+        return value < 1 ? Cell::ofTime(dt->time) : Cell::ofNumber(value);
+    case Shown::Number:
+        break;
+    }
+    return Cell::ofNumber(value);
+}
+
+bool readCells(Package& package, const QString& part, const Workbook& book, const QStringList& strings,
+               const QVector<Shown>& formats, Sheet* sheet, QString* error)
+{
+    auto damaged = [&](const QString& what) {
+        setError(error, notExcelMessage(package.path(), QStringLiteral("文件已损坏（%1）。").arg(what)));
+        return false;
+    };
+    return package.parse(part, true, error, [&](QXmlStreamReader& xml, QString*) {
+        int rowIndex = -1;
+        int nextColumn = 0;
+        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+            if (!xml.isStartElement())
+                continue;
+            if (xml.name() == u"row") {
+                const auto r = xml.attributes().value(QLatin1String("r"));
+                bool ok = true;
+                rowIndex = r.isEmpty() ? rowIndex + 1 : r.toInt(&ok) - 1;
+                if (!ok || rowIndex < 0 || rowIndex >= MaxRows)
+                    return damaged(QStringLiteral("行号“%1”无效").arg(r.toString()));
+                nextColumn = 0;
+                continue;
+            }
+            if (xml.name() != u"c")
+                continue;
+
+            const auto attributes = xml.attributes();
+            const QString ref = attributes.value(QLatin1String("r")).toString();
+            int column = nextColumn;
+            int row = std::max(rowIndex, 0);
+            if (!ref.isEmpty() && !parseCellReference(ref, &column, &row))
+                return damaged(QStringLiteral("单元格位置“%1”无效").arg(ref));
+            if (column >= MaxColumns)
+                return damaged(QStringLiteral("第 %1 行的单元格太多").arg(row + 1));
+            const QString type = attributes.value(QLatin1String("t")).toString();
+            const int style = attributes.value(QLatin1String("s")).toInt();
+            const QString where = ref.isEmpty() ? QStringLiteral("第 %1 行第 %2 列").arg(row + 1).arg(column + 1)
+                                                : QStringLiteral("单元格 %1").arg(ref);
+
+            QString value;
+            bool hasValue = false;
+            QString inlineText;
+            while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
+                if (xml.isStartElement()) {
+                    if (xml.name() == u"v") {
+                        value = xml.readElementText();
+                        hasValue = true;
+                    } else if (xml.name() == u"is") {
+                        inlineText = readStringItem(xml);
+                    } else {
+                        xml.skipCurrentElement(); // formulas, extensions
+                    }
+                } else if (xml.isEndElement() && xml.name() == u"c") {
+                    break;
+                }
+            }
+            if (xml.hasError())
+                return true; // reported by the caller of the parse
+
+            Cell cell;
+            if (type == u"inlineStr") {
+                cell = Cell::ofText(inlineText);
+            } else if (!hasValue) {
+                // A formatted blank cell.
+            } else if (type == u"s") {
+                bool ok = false;
+                const int index = value.toInt(&ok);
+                if (!ok || index < 0 || index >= strings.size())
+                    return damaged(QStringLiteral("%1 引用的共享文字不存在").arg(where));
+                cell = Cell::ofText(strings[index]);
+            } else if (type == u"str") {
+                cell = Cell::ofText(unescapeText(value));
+            } else if (type == u"b") {
+                cell = Cell::ofBoolean(value.trimmed() == u"1" || value.trimmed() == u"true");
+            } else if (type == u"e") {
+                cell = Cell::ofError(value);
+            } else if (type == u"d") {
+                const QDateTime dt = QDateTime::fromString(value, Qt::ISODateWithMs);
+                if (dt.isValid())
+                    cell = dt.time() == QTime(0, 0) ? Cell::ofDate(dt.date()) : Cell::ofDateTime(dt.date(), dt.time());
+                else if (const QDate d = QDate::fromString(value, Qt::ISODate); d.isValid())
+                    cell = Cell::ofDate(d);
+                else
+                    return damaged(QStringLiteral("%1 的日期“%2”无效").arg(where, value));
+            } else if (type.isEmpty() || type == u"n") {
+                bool ok = false;
+                const double number = value.trimmed().toDouble(&ok);
+                if (!ok)
+                    return damaged(QStringLiteral("%1 的数值“%2”无效").arg(where, value));
+                const Shown shown = style >= 0 && style < formats.size() ? formats[style] : Shown::Number;
+                cell = numberCell(number, shown, book.date1904);
+            } else {
+                return damaged(QStringLiteral("%1 的类型“%2”未知").arg(where, type));
+            }
+
+            nextColumn = column + 1;
+            rowIndex = row;
+            if (cell.isEmpty())
+                continue;
+            if (sheet->rows.size() <= row)
+                sheet->rows.resize(row + 1);
+            auto& cells = sheet->rows[row];
+            if (cells.size() <= column)
+                cells.resize(column + 1);
+            cells[column] = cell;
+        }
+        return true;
+    });
+}
+
+} // namespace
+
+QStringList xlsxSheetNames(const QString& path, QString* error)
+{
+    Package package(path);
+    if (!package.open(error))
+        return {};
+    const auto book = readWorkbook(package, error);
+    return book ? book->names : QStringList();
+}
+
+std::optional<Sheet> readXlsx(const QString& path, int sheetIndex, QString* error)
+{
+    Package package(path);
+    if (!package.open(error))
+        return std::nullopt;
+    const auto book = readWorkbook(package, error);
+    if (!book)
+        return std::nullopt;
+    if (sheetIndex < 0 || sheetIndex >= book->names.size()) {
+        setError(error, noSuchSheetMessage(path, sheetIndex));
+        return std::nullopt;
+    }
+    const QString part = book->sheetParts[sheetIndex];
+    if (part.isEmpty() || !package.has(part)) {
+        setError(error, notExcelMessage(path, QStringLiteral("找不到工作表“%1”的内容。").arg(book->names[sheetIndex])));
+        return std::nullopt;
+    }
+    QStringList strings;
+    QVector<Shown> formats;
+    if (!readSharedStrings(package, *book, &strings, error) || !readStyles(package, *book, &formats, error))
+        return std::nullopt;
+    Sheet sheet;
+    sheet.name = book->names[sheetIndex];
+    if (!readCells(package, part, *book, strings, formats, &sheet, error))
+        return std::nullopt;
+    return sheet;
+}
+
+} // namespace ravo::exchange::detail
