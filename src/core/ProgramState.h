@@ -52,8 +52,9 @@ struct ProgramState {
     qint16 RestrictedLevel = 0;
 
     QVector<SavedQuery> SavedQueries;
-    qint32 ShowTipsAtStartup = 1;
     Options options;
+    // The tip-of-the-day option under the name the windows use.
+    qint16& ShowTipsAtStartup = options.ShowTipsAtStartup;
     bool ButtonHighlighted = false;
 };
 

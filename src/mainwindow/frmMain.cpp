@@ -293,7 +293,6 @@ void frmMain::runOptionsPass()
     const OptionsPassResult pass = seedOptions(m_state.settings, QDate::currentDate());
     m_state.options = pass.options;
     m_state.SavedQueries = pass.savedQueries;
-    m_state.ShowTipsAtStartup = pass.options.ShowTipsAtStartup;
 }
 
 void frmMain::applyLevelRights()

@@ -203,19 +203,13 @@ void frmPlanSetup::cmdOK_Click()
     const PlanPeriod p = planPeriod(kind, today(), DTPStr->date(), DTPEnd->date());
     const QString title = txtReportCapt->text();
 
-    SettingsStore& store = m_state.settings;
-    const QString& app = SettingsStore::MainApp;
-    store.saveInt(app, k::PDC, k::ProgramDateClass, p.kind);
-    store.saveDate(app, k::PDC, k::ProgramDateStar, p.start);
-    store.saveDate(app, k::PDC, k::ProgramDateEnd, p.end);
-    store.save(app, k::PDC, k::RC, title);
-    store.sync();
-
     Options& o = m_state.options;
     o.ProgramDateClass = p.kind;
     o.ProgramDateStar = p.start;
     o.ProgramDateEnd = p.end;
     o.RC = title;
+    saveOptions(m_state.settings, o, {k::PDC});
+    m_state.settings.sync();
     accept();
 }
 

@@ -224,6 +224,9 @@ void TestPlanning::planMonthBothEnds()
     QCOMPARE(f.stored(k::PDC, k::ProgramDateEnd), QStringLiteral("2003-03-02"));
     QCOMPARE(f.stored(k::PDC, k::RC), QStringLiteral("一季度\"送检\""));
     QCOMPARE(f.state.options.RC, QStringLiteral("一季度\"送检\""));
+    // Only the plan's own section is written.
+    QCOMPARE(f.stored(k::SysOptions, k::Advance), QStringLiteral("<absent>"));
+    QCOMPARE(f.stored(k::Report, k::RepCaption), QStringLiteral("<absent>"));
     QVERIFY(f.prompt.messages.isEmpty());
     QVERIFY(!f.db().tableExists(tables::Plan));
 }
@@ -358,6 +361,9 @@ void TestPlanning::optionsWritten()
     QCOMPARE(f.stored(k::Print, k::GroupName), QStringLiteral("计量所\"一室\""));
     QCOMPARE(f.stored(k::Print, k::printClassX(5)), QStringLiteral("-50"));
     QCOMPARE(f.stored(k::Print, k::printClassY(1)), QStringLiteral("0"));
+    // The plan period and the report title are not the dialog's to write.
+    QCOMPARE(f.stored(k::PDC, k::ProgramDateStar), QStringLiteral("<absent>"));
+    QCOMPARE(f.stored(k::Report, k::RepCaption), QStringLiteral("<absent>"));
     QCOMPARE(f.state.options.Awoke, on);
     QCOMPARE(f.state.ShowTipsAtStartup, on ? 1 : 0);
     QCOMPARE(QString::number(f.state.options.Advance), advance);
