@@ -57,6 +57,23 @@ inline const QString OldUser = QStringLiteral("OldUser");
 inline const QString DefaultPlanTitle = QStringLiteral("计划检定设备清单");
 inline const QString DefaultReportTitle = QStringLiteral("在用计量器具台帐");
 
+// The lead time of the due list, "SysOptions"/"Advance". The store may hold
+// any number: every value other than None and Days counts as Weeks.
+enum class LeadMode : qint16 {
+    None = 1,  // what is due today or earlier
+    Days = 2,  // "AdvanceDay" days ahead
+    Weeks = 3, // 7 × "AdvanceWeek" days ahead
+};
+
+// The period of the calibration plan, "PDC"/"ProgramDateClass". A stored
+// value that is none of these selects no period in the plan setup.
+enum class PlanPeriodKind : qint16 {
+    Week = 1,        // 7 days from the day of confirmation
+    Month = 2,       // 30 days
+    Year = 3,        // 365 days
+    ChosenRange = 4, // "ProgramDateStar" … "ProgramDateEnd" as chosen
+};
+
 // Every option of the store. A default-made Options holds every option at
 // its default (optionTable()), the plan dates null: they have no fixed
 // default (today and today plus 30 days).
@@ -67,11 +84,11 @@ struct Options {
     bool DBCompact;
     bool DBBackup;
     bool Awoke;
-    qint16 Advance;            // 1 no lead time, 2 days, otherwise weeks
+    qint16 Advance;            // LeadMode: 1 no lead time, 2 days, otherwise weeks
     qint16 AdvanceDay;
     qint16 AdvanceWeek;
     qint16 ShowTipsAtStartup;  // "Options"/"在启动时显示提示", 0 or 1
-    qint16 ProgramDateClass;
+    qint16 ProgramDateClass;   // PlanPeriodKind: 1 week, 2 month, 3 year, 4 chosen range
     QDate ProgramDateStar;
     QDate ProgramDateEnd;
     QString RC;
@@ -83,6 +100,12 @@ struct Options {
 
     // The default set, with the plan period starting today.
     static Options defaults(const QDate& today);
+
+    // The stored codes as their kinds; an unknown code is kept as it is.
+    LeadMode leadMode() const { return LeadMode(Advance); }
+    void setLeadMode(LeadMode mode) { Advance = qint16(mode); }
+    PlanPeriodKind planPeriodKind() const { return PlanPeriodKind(ProgramDateClass); }
+    void setPlanPeriodKind(PlanPeriodKind kind) { ProgramDateClass = qint16(kind); }
 };
 
 // The member of Options that holds one option, with the option's default.

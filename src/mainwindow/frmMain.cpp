@@ -314,7 +314,7 @@ bool frmMain::event(QEvent* event)
 
 void frmMain::activate()
 {
-    m_state.EditorMode = 0;
+    m_state.EditorMode = ActiveWindow::Main;
     if (m_state.RequeryOnActivate)
         requery();
     if (!m_state.options.Nav)

@@ -228,7 +228,8 @@ void frmOptions::load()
     txtDate->setText(QString::number(o.AdvanceDay));
     txtWeek->setText(QString::number(o.AdvanceWeek));
     chkAwoke->setChecked(o.Awoke);
-    QRadioButton* lead = o.Advance == 1 ? optNoAhead : o.Advance == 2 ? optDate : optWeek;
+    const LeadMode mode = o.leadMode();
+    QRadioButton* lead = mode == LeadMode::None ? optNoAhead : mode == LeadMode::Days ? optDate : optWeek;
     lead->setChecked(true);
     leadOptionChosen();
     chkNav->setChecked(o.Nav);
@@ -320,7 +321,7 @@ void frmOptions::cmdOK_Click()
     o.DBCompact = chkDBCompact->isChecked();
     o.DBBackup = chkDBBackup->isChecked();
     o.Awoke = chkAwoke->isChecked();
-    o.Advance = optNoAhead->isChecked() ? 1 : optDate->isChecked() ? 2 : 3;
+    o.setLeadMode(optNoAhead->isChecked() ? LeadMode::None : optDate->isChecked() ? LeadMode::Days : LeadMode::Weeks);
     o.AdvanceDay = number(txtDate);
     o.AdvanceWeek = number(txtWeek);
     o.GroupName = txtGroupName->text();

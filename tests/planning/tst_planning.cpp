@@ -102,6 +102,8 @@ private slots:
     void resultWithoutValidityDate();
     void planMonthBothEnds();
     void setupShowsStoredRange();
+    void setupStoredKind_data();
+    void setupStoredKind();
     void typedDateTakenAsTyped_data();
     void typedDateTakenAsTyped();
     void optionsWritten_data();
@@ -257,6 +259,32 @@ void TestPlanning::setupShowsStoredRange()
     QCOMPARE(again.DTPStr->date(), QDate(2003, 2, 1));
     QCOMPARE(again.DTPEnd->date(), QDate(2003, 4, 30));
     QCOMPARE(f.stored(k::PDC, k::ProgramDateClass), QStringLiteral("4"));
+}
+
+void TestPlanning::setupStoredKind_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("selected");   // empty: none
+    QTest::addColumn<QString>("confirmed");
+    QTest::newRow("1 week") << 1 << "optWeek" << "1";
+    QTest::newRow("3 year") << 3 << "optYear" << "3";
+    QTest::newRow("9 selects none, confirmed as a range") << 9 << "" << "4";
+}
+
+void TestPlanning::setupStoredKind()
+{
+    QFETCH(int, stored);
+    QFETCH(QString, selected);
+    QFETCH(QString, confirmed);
+    Fixture f;
+    f.state.options.ProgramDateClass = qint16(stored);
+    frmPlanSetup s(f.state);
+    for (QRadioButton* b : {s.optWeek, s.optMonth, s.optYear, s.optSet})
+        QCOMPARE(b->isChecked(), b->objectName() == selected);
+    QVERIFY(!s.DTPStr->isEnabled());
+    s.OpenListOnOK = false;
+    s.cmdOK->click();
+    QCOMPARE(f.stored(k::PDC, k::ProgramDateClass), confirmed);
 }
 
 // The plan's date pickers, typed into with the keyboard: a date typed in one
