@@ -183,10 +183,9 @@ void frmTip::DisplayCurrentTip()
 
 void frmTip::startupToggled(bool on)
 {
-    m_state.settings.saveInt(SettingsStore::MainApp, optionkeys::TipsSection, optionkeys::ShowTipsAtStartup, on ? 1 : 0);
-    m_state.settings.sync();
     m_state.ShowTipsAtStartup = on ? 1 : 0;
-    m_state.options.ShowTipsAtStartup = qint16(m_state.ShowTipsAtStartup);
+    saveOptions(m_state.settings, m_state.options, {optionkeys::TipsSection});
+    m_state.settings.sync();
 }
 
 int frmTip::exec()

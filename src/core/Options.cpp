@@ -1,6 +1,8 @@
 #include "Options.h"
 
+#include <algorithm>
 #include <optional>
+#include <type_traits>
 
 namespace ravo {
 
@@ -16,12 +18,161 @@ QString optionkeys::printClassY(int n)
     return QStringLiteral("PrintClass%1Y").arg(n);
 }
 
+namespace {
+
+template <auto Member>
+auto& member(Options& o)
+{
+    return o.*Member;
+}
+
+template <auto Member, int N>
+qint16& offset(Options& o)
+{
+    return (o.*Member)[N];
+}
+
+template <auto Member, class T>
+OptionKey row(const QString& section, const QString& key, T byDefault, OnReseed onReseed = OnReseed::Default)
+{
+    return {section, key, OptionField<T>{&member<Member>, std::move(byDefault)}, onReseed};
+}
+
+template <auto Member>
+OptionKey dateRow(const QString& section, const QString& key, int daysAfterToday)
+{
+    return {section, key, OptionDateField{&member<Member>, daysAfterToday}};
+}
+
+template <auto Member, int N>
+OptionKey offsetRow(const QString& key)
+{
+    return {k::Print, key, OptionField<qint16>{&offset<Member, N>, 0}};
+}
+
+// Sets the option to its default; a date is counted from `today`, and stays
+// null when today is.
+void setDefault(const OptionKey& option, Options& o, const QDate& today)
+{
+    std::visit(
+        [&](const auto& field) {
+            if constexpr (std::is_same_v<std::decay_t<decltype(field)>, OptionDateField>)
+                field.of(o) = today.isValid() ? today.addDays(field.daysAfterToday) : QDate();
+            else
+                field.of(o) = field.byDefault;
+        },
+        option.field);
+}
+
+std::optional<bool> readValue(const SettingsStore& s, const QString& section, const QString& key, bool*)
+{
+    return s.readBool(SettingsStore::MainApp, section, key);
+}
+std::optional<qint16> readValue(const SettingsStore& s, const QString& section, const QString& key, qint16*)
+{
+    return s.readInt16(SettingsStore::MainApp, section, key);
+}
+std::optional<QDate> readValue(const SettingsStore& s, const QString& section, const QString& key, QDate*)
+{
+    return s.readDate(SettingsStore::MainApp, section, key);
+}
+std::optional<QString> readValue(const SettingsStore& s, const QString& section, const QString& key, QString*)
+{
+    return s.readText(SettingsStore::MainApp, section, key);
+}
+
+void saveValue(SettingsStore& s, const QString& section, const QString& key, bool value)
+{
+    s.saveBool(SettingsStore::MainApp, section, key, value);
+}
+void saveValue(SettingsStore& s, const QString& section, const QString& key, qint16 value)
+{
+    s.saveInt(SettingsStore::MainApp, section, key, value);
+}
+void saveValue(SettingsStore& s, const QString& section, const QString& key, const QDate& value)
+{
+    s.saveDate(SettingsStore::MainApp, section, key, value);
+}
+void saveValue(SettingsStore& s, const QString& section, const QString& key, const QString& value)
+{
+    s.save(SettingsStore::MainApp, section, key, value);
+}
+
+// Reads one option into `o`; false, leaving `o` as it was, when the value is
+// absent or does not convert.
+bool readOption(const SettingsStore& store, const OptionKey& option, Options& o)
+{
+    return std::visit(
+        [&](const auto& field) {
+            auto& target = field.of(o);
+            const auto value = readValue(store, option.section, option.key, &target);
+            if (value)
+                target = *value;
+            return value.has_value();
+        },
+        option.field);
+}
+
+void saveOption(SettingsStore& store, const OptionKey& option, Options& from)
+{
+    std::visit([&](const auto& field) { saveValue(store, option.section, option.key, field.of(from)); },
+               option.field);
+}
+
+} // namespace
+
+const std::vector<OptionKey>& optionTable()
+{
+    static const std::vector<OptionKey> table = {
+        row<&Options::Nav>(k::SysOptions, k::Nav, false, OnReseed::Keep),
+        row<&Options::ShowTipsAtStartup>(k::TipsSection, k::ShowTipsAtStartup, qint16(1)),
+        row<&Options::DBCompact>(k::SysOptions, k::DBCompact, false, OnReseed::Keep),
+        row<&Options::DBBackup>(k::SysOptions, k::DBBackup, false, OnReseed::Keep),
+        row<&Options::Awoke>(k::SysOptions, k::Awoke, false, OnReseed::Keep),
+        row<&Options::Advance>(k::SysOptions, k::Advance, qint16(1)),
+        row<&Options::AdvanceDay>(k::SysOptions, k::AdvanceDay, qint16(0), OnReseed::Keep),
+        row<&Options::AdvanceWeek>(k::SysOptions, k::AdvanceWeek, qint16(0), OnReseed::Keep),
+        row<&Options::ProgramDateClass>(k::PDC, k::ProgramDateClass, qint16(1)),
+        dateRow<&Options::ProgramDateStar>(k::PDC, k::ProgramDateStar, 0),
+        dateRow<&Options::ProgramDateEnd>(k::PDC, k::ProgramDateEnd, 30),
+        row<&Options::RC>(k::PDC, k::RC, DefaultPlanTitle),
+        row<&Options::RepCaption>(k::Report, k::RepCaption, DefaultReportTitle),
+        row<&Options::GroupName>(k::Print, k::GroupName, QString()),
+        offsetRow<&Options::PrintClassX, 0>(k::printClassX(1)),
+        offsetRow<&Options::PrintClassY, 0>(k::printClassY(1)),
+        offsetRow<&Options::PrintClassX, 1>(k::printClassX(2)),
+        offsetRow<&Options::PrintClassY, 1>(k::printClassY(2)),
+        offsetRow<&Options::PrintClassX, 2>(k::printClassX(3)),
+        offsetRow<&Options::PrintClassY, 2>(k::printClassY(3)),
+        offsetRow<&Options::PrintClassX, 3>(k::printClassX(4)),
+        offsetRow<&Options::PrintClassY, 3>(k::printClassY(4)),
+        offsetRow<&Options::PrintClassX, 4>(k::printClassX(5)),
+        offsetRow<&Options::PrintClassY, 4>(k::printClassY(5)),
+    };
+    return table;
+}
+
+Options::Options()
+{
+    for (const OptionKey& option : optionTable())
+        setDefault(option, *this, QDate());
+}
+
 Options Options::defaults(const QDate& today)
 {
     Options o;
-    o.ProgramDateStar = today;
-    o.ProgramDateEnd = today.addDays(30);
+    for (const OptionKey& option : optionTable())
+        setDefault(option, o, today);
     return o;
+}
+
+void saveOptions(SettingsStore& store, const Options& options, std::initializer_list<QString> sections)
+{
+    Options from = options;
+    for (const OptionKey& option : optionTable()) {
+        if (std::find(sections.begin(), sections.end(), option.section) != sections.end())
+            saveOption(store, option, from);
+    }
 }
 
 SavedQuery seededQuery()
@@ -71,53 +222,27 @@ Failure readAll(const SettingsStore& store, Options& o, QVector<SavedQuery>& que
         return first;
     }
 
-    if (take(store.readBool(app, k::SysOptions, k::Nav), o.Nav)
-        || take(store.readInt16(app, k::TipsSection, k::ShowTipsAtStartup), o.ShowTipsAtStartup)
-        || take(store.readBool(app, k::SysOptions, k::DBCompact), o.DBCompact)
-        || take(store.readBool(app, k::SysOptions, k::DBBackup), o.DBBackup)
-        || take(store.readBool(app, k::SysOptions, k::Awoke), o.Awoke)
-        || take(store.readInt16(app, k::SysOptions, k::Advance), o.Advance)
-        || take(store.readInt16(app, k::SysOptions, k::AdvanceDay), o.AdvanceDay)
-        || take(store.readInt16(app, k::SysOptions, k::AdvanceWeek), o.AdvanceWeek)
-        || take(store.readInt16(app, k::PDC, k::ProgramDateClass), o.ProgramDateClass)
-        || take(store.readDate(app, k::PDC, k::ProgramDateStar), o.ProgramDateStar)
-        || take(store.readDate(app, k::PDC, k::ProgramDateEnd), o.ProgramDateEnd)
-        || take(store.readText(app, k::PDC, k::RC), o.RC)
-        || take(store.readText(app, k::Report, k::RepCaption), o.RepCaption)
-        || take(store.readText(app, k::Print, k::GroupName), o.GroupName))
-        return first;
-    for (int n = 1; n <= 5; ++n) {
-        if (take(store.readInt16(app, k::Print, k::printClassX(n)), o.PrintClassX[n - 1])
-            || take(store.readInt16(app, k::Print, k::printClassY(n)), o.PrintClassY[n - 1]))
+    for (const OptionKey& option : optionTable()) {
+        if (!readOption(store, option, o) && fail(Failure::Other))
             return first;
     }
     return first;
 }
 
-// The default set. The six values that survive a reseeding come from `kept`,
+// The default set. The options kept on reseeding come first, from `kept`,
 // which holds what the failed pass read (or the defaults for what it did not
-// reach).
+// reach); then the others with their defaults.
 void writeDefaultSet(SettingsStore& store, const Options& kept, const QDate& today)
 {
-    store.saveBool(app, k::SysOptions, k::Nav, kept.Nav);
-    store.saveBool(app, k::SysOptions, k::DBCompact, kept.DBCompact);
-    store.saveBool(app, k::SysOptions, k::DBBackup, kept.DBBackup);
-    store.saveBool(app, k::SysOptions, k::Awoke, kept.Awoke);
-    store.saveInt(app, k::SysOptions, k::AdvanceDay, kept.AdvanceDay);
-    store.saveInt(app, k::SysOptions, k::AdvanceWeek, kept.AdvanceWeek);
-
-    const Options d = Options::defaults(today);
-    store.saveInt(app, k::TipsSection, k::ShowTipsAtStartup, d.ShowTipsAtStartup);
-    store.saveInt(app, k::SysOptions, k::Advance, d.Advance);
-    store.saveInt(app, k::PDC, k::ProgramDateClass, d.ProgramDateClass);
-    store.saveDate(app, k::PDC, k::ProgramDateStar, d.ProgramDateStar);
-    store.saveDate(app, k::PDC, k::ProgramDateEnd, d.ProgramDateEnd);
-    store.save(app, k::PDC, k::RC, d.RC);
-    store.save(app, k::Report, k::RepCaption, d.RepCaption);
-    store.save(app, k::Print, k::GroupName, d.GroupName);
-    for (int n = 1; n <= 5; ++n) {
-        store.saveInt(app, k::Print, k::printClassX(n), d.PrintClassX[n - 1]);
-        store.saveInt(app, k::Print, k::printClassY(n), d.PrintClassY[n - 1]);
+    Options from = kept;
+    Options defaults = Options::defaults(today);
+    for (const OptionKey& option : optionTable()) {
+        if (option.onReseed == OnReseed::Keep)
+            saveOption(store, option, from);
+    }
+    for (const OptionKey& option : optionTable()) {
+        if (option.onReseed == OnReseed::Default)
+            saveOption(store, option, defaults);
     }
 }
 

@@ -10,6 +10,9 @@
 #include <QString>
 #include <QVector>
 #include <array>
+#include <initializer_list>
+#include <variant>
+#include <vector>
 
 namespace ravo {
 
@@ -54,30 +57,91 @@ inline const QString OldUser = QStringLiteral("OldUser");
 inline const QString DefaultPlanTitle = QStringLiteral("计划检定设备清单");
 inline const QString DefaultReportTitle = QStringLiteral("在用计量器具台帐");
 
-// Every option of the store, initialised with its default. The plan dates
-// have no fixed default (today and today plus 30 days): they start null.
+// The lead time of the due list, "SysOptions"/"Advance". The store may hold
+// any number: every value other than None and Days counts as Weeks.
+enum class LeadMode : qint16 {
+    None = 1,  // what is due today or earlier
+    Days = 2,  // "AdvanceDay" days ahead
+    Weeks = 3, // 7 × "AdvanceWeek" days ahead
+};
+
+// The period of the calibration plan, "PDC"/"ProgramDateClass". A stored
+// value that is none of these selects no period in the plan setup.
+enum class PlanPeriodKind : qint16 {
+    Week = 1,        // 7 days from the day of confirmation
+    Month = 2,       // 30 days
+    Year = 3,        // 365 days
+    ChosenRange = 4, // "ProgramDateStar" … "ProgramDateEnd" as chosen
+};
+
+// Every option of the store. A default-made Options holds every option at
+// its default (optionTable()), the plan dates null: they have no fixed
+// default (today and today plus 30 days).
 struct Options {
-    bool Nav = false;
-    bool DBCompact = false;
-    bool DBBackup = false;
-    bool Awoke = false;
-    qint16 Advance = 1;            // 1 no lead time, 2 days, otherwise weeks
-    qint16 AdvanceDay = 0;
-    qint16 AdvanceWeek = 0;
-    qint16 ShowTipsAtStartup = 1;  // "Options"/"在启动时显示提示", 0 or 1
-    qint16 ProgramDateClass = 1;
+    Options();
+
+    bool Nav;
+    bool DBCompact;
+    bool DBBackup;
+    bool Awoke;
+    qint16 Advance;            // LeadMode: 1 no lead time, 2 days, otherwise weeks
+    qint16 AdvanceDay;
+    qint16 AdvanceWeek;
+    qint16 ShowTipsAtStartup;  // "Options"/"在启动时显示提示", 0 or 1
+    qint16 ProgramDateClass;   // PlanPeriodKind: 1 week, 2 month, 3 year, 4 chosen range
     QDate ProgramDateStar;
     QDate ProgramDateEnd;
-    QString RC = DefaultPlanTitle;
-    QString RepCaption = DefaultReportTitle;
+    QString RC;
+    QString RepCaption;
     QString GroupName;
     // PrintClassX[0] is "PrintClass1X", … PrintClassY[4] is "PrintClass5Y".
-    std::array<qint16, 5> PrintClassX{};
-    std::array<qint16, 5> PrintClassY{};
+    std::array<qint16, 5> PrintClassX;
+    std::array<qint16, 5> PrintClassY;
 
     // The default set, with the plan period starting today.
     static Options defaults(const QDate& today);
+
+    // The stored codes as their kinds; an unknown code is kept as it is.
+    LeadMode leadMode() const { return LeadMode(Advance); }
+    void setLeadMode(LeadMode mode) { Advance = qint16(mode); }
+    PlanPeriodKind planPeriodKind() const { return PlanPeriodKind(ProgramDateClass); }
+    void setPlanPeriodKind(PlanPeriodKind kind) { ProgramDateClass = qint16(kind); }
 };
+
+// The member of Options that holds one option, with the option's default.
+// The member's type says how the stored text converts: a boolean
+// ("True"/"False"), a 16-bit whole number, a date or plain text.
+template <class T>
+struct OptionField {
+    T& (*of)(Options&);
+    T byDefault;
+};
+// A date's default is counted from the day the default set is made.
+struct OptionDateField {
+    QDate& (*of)(Options&);
+    int daysAfterToday;
+};
+
+// What the options pass does with an option when it writes the default set.
+enum class OnReseed {
+    Default, // the option is written with its default
+    Keep,    // the option keeps what was read before the failed read
+};
+
+// One option of application "RAVO": section, key, member and default, type.
+struct OptionKey {
+    QString section;
+    QString key;
+    std::variant<OptionField<bool>, OptionField<qint16>, OptionDateField, OptionField<QString>> field;
+    OnReseed onReseed = OnReseed::Default;
+};
+
+// Every option, in the order the options pass reads them.
+const std::vector<OptionKey>& optionTable();
+
+// Writes the options of the given sections from `options`, in the order of
+// optionTable(). The caller syncs the store.
+void saveOptions(SettingsStore& store, const Options& options, std::initializer_list<QString> sections);
 
 struct SavedQuery {
     QString name;

@@ -22,7 +22,7 @@ InstrumentRecordEditor::InstrumentRecordEditor(ProgramState& state, EditorSpec e
 
 void InstrumentRecordEditor::beforeOpen()
 {
-    m_oneInstrument = state().EditorMode != 0;
+    m_oneInstrument = state().EditorMode != ActiveWindow::Main;
     m_number = m_oneInstrument ? handedOver(NumberColumn) : QString();
     cmdFind->setEnabled(!m_oneInstrument);
 }

@@ -2,7 +2,7 @@
 // What the confirmation and repair record editors share: they edit a record
 // table whose rows belong to instruments, either all of it (opened from the
 // main window) or only the rows of the instrument the in-use editor handed
-// over in TargetInstrument (opened from there, EditorMode not 0).
+// over in TargetInstrument (opened from there, EditorMode not Main).
 //
 // The mode and the instrument are fixed when the working copy is made: the
 // copy then holds exactly that instrument's rows, and the save replaces

@@ -218,11 +218,11 @@ void frmOperation::copyRecord()
 
 void frmOperation::onActivate()
 {
-    if (state().EditorMode == 1)
+    if (state().EditorMode == ActiveWindow::Stock)
         issueFromStock();
     else
         walkBackToNumber(state().SelectedNumber);
-    state().EditorMode = 2;
+    state().EditorMode = ActiveWindow::InUseEditor;
 }
 
 void frmOperation::issueFromStock()
@@ -288,7 +288,7 @@ bool frmOperation::handOverInstrument(bool forRepair)
         target.insert(cols.at(8), fieldText(8));
         target.insert(cols.at(7), fieldText(7));
     }
-    state().EditorMode = 2;
+    state().EditorMode = ActiveWindow::InUseEditor;
     return true;
 }
 

@@ -43,7 +43,7 @@ protected:
     void onActivate() override;
 
     // The record editors are shown from here, modally, for the instrument in
-    // TargetInstrument (keyed by column name); EditorMode is 2 while they
+    // TargetInstrument (keyed by column name); EditorMode is InUseEditor while they
     // run. Return true when a window was shown: this window is then
     // activated again as it becomes active.
     virtual bool openConfirmationEditor();

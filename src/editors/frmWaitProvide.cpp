@@ -124,7 +124,7 @@ void frmWaitProvide::fillKindList(int)
 
 void frmWaitProvide::onActivate()
 {
-    state().EditorMode = 1;
+    state().EditorMode = ActiveWindow::Stock;
 }
 
 void frmWaitProvide::addStock()
@@ -252,7 +252,7 @@ void frmWaitProvide::issue()
     setFieldText(Quantity, QString::number(quantity > 0 ? quantity - 1 : 0));
     // The in-use editor starts its new row from StockIssue because this
     // window was the active one.
-    state().EditorMode = 1;
+    state().EditorMode = ActiveWindow::Stock;
     editor.exec();
     activate();
 }

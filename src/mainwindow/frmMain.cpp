@@ -293,7 +293,6 @@ void frmMain::runOptionsPass()
     const OptionsPassResult pass = seedOptions(m_state.settings, QDate::currentDate());
     m_state.options = pass.options;
     m_state.SavedQueries = pass.savedQueries;
-    m_state.ShowTipsAtStartup = pass.options.ShowTipsAtStartup;
 }
 
 void frmMain::applyLevelRights()
@@ -315,7 +314,7 @@ bool frmMain::event(QEvent* event)
 
 void frmMain::activate()
 {
-    m_state.EditorMode = 0;
+    m_state.EditorMode = ActiveWindow::Main;
     if (m_state.RequeryOnActivate)
         requery();
     if (!m_state.options.Nav)

@@ -74,8 +74,8 @@ bool ReportCaption::eventFilter(QObject* watched, QEvent* event)
 void ReportCaption::OKButton_Click()
 {
     const QString title = txtReportCaption->text();
-    m_state.settings.save(SettingsStore::MainApp, optionkeys::Report, optionkeys::RepCaption, title);
     m_state.options.RepCaption = title;
+    saveOptions(m_state.settings, m_state.options, {optionkeys::Report});
     accept();
 }
 

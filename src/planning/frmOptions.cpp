@@ -228,13 +228,14 @@ void frmOptions::load()
     txtDate->setText(QString::number(o.AdvanceDay));
     txtWeek->setText(QString::number(o.AdvanceWeek));
     chkAwoke->setChecked(o.Awoke);
-    QRadioButton* lead = o.Advance == 1 ? optNoAhead : o.Advance == 2 ? optDate : optWeek;
+    const LeadMode mode = o.leadMode();
+    QRadioButton* lead = mode == LeadMode::None ? optNoAhead : mode == LeadMode::Days ? optDate : optWeek;
     lead->setChecked(true);
     leadOptionChosen();
     chkNav->setChecked(o.Nav);
     chkDBCompact->setChecked(o.DBCompact);
     chkDBBackup->setChecked(o.DBBackup);
-    chkTipShow->setChecked(m_state.ShowTipsAtStartup == 1);
+    chkTipShow->setChecked(o.ShowTipsAtStartup == 1);
     txtGroupName->setText(o.GroupName);
     for (int i = 0; i < 5; ++i) {
         txtX[i]->setText(QString::number(o.PrintClassX[i]));
@@ -317,11 +318,10 @@ void frmOptions::cmdOK_Click()
     Options& o = m_state.options;
     o.Nav = chkNav->isChecked();
     o.ShowTipsAtStartup = chkTipShow->isChecked() ? 1 : 0;
-    m_state.ShowTipsAtStartup = o.ShowTipsAtStartup;
     o.DBCompact = chkDBCompact->isChecked();
     o.DBBackup = chkDBBackup->isChecked();
     o.Awoke = chkAwoke->isChecked();
-    o.Advance = optNoAhead->isChecked() ? 1 : optDate->isChecked() ? 2 : 3;
+    o.setLeadMode(optNoAhead->isChecked() ? LeadMode::None : optDate->isChecked() ? LeadMode::Days : LeadMode::Weeks);
     o.AdvanceDay = number(txtDate);
     o.AdvanceWeek = number(txtWeek);
     o.GroupName = txtGroupName->text();
@@ -330,22 +330,8 @@ void frmOptions::cmdOK_Click()
         o.PrintClassY[i] = number(txtY[i]);
     }
 
-    SettingsStore& store = m_state.settings;
-    const QString& app = SettingsStore::MainApp;
-    store.saveBool(app, k::SysOptions, k::Nav, o.Nav);
-    store.saveInt(app, k::TipsSection, k::ShowTipsAtStartup, o.ShowTipsAtStartup);
-    store.saveBool(app, k::SysOptions, k::DBCompact, o.DBCompact);
-    store.saveBool(app, k::SysOptions, k::DBBackup, o.DBBackup);
-    store.saveBool(app, k::SysOptions, k::Awoke, o.Awoke);
-    store.saveInt(app, k::SysOptions, k::Advance, o.Advance);
-    store.saveInt(app, k::SysOptions, k::AdvanceDay, o.AdvanceDay);
-    store.saveInt(app, k::SysOptions, k::AdvanceWeek, o.AdvanceWeek);
-    store.save(app, k::Print, k::GroupName, o.GroupName);
-    for (int i = 0; i < 5; ++i) {
-        store.saveInt(app, k::Print, k::printClassX(i + 1), o.PrintClassX[i]);
-        store.saveInt(app, k::Print, k::printClassY(i + 1), o.PrintClassY[i]);
-    }
-    store.sync();
+    saveOptions(m_state.settings, o, {k::SysOptions, k::TipsSection, k::Print});
+    m_state.settings.sync();
     accept();
 }
 

@@ -12,9 +12,9 @@ QString dueListStatement(const Options& options, const QDate& today)
     const QString head = QStringLiteral("select * into ") + tables::DueList + QStringLiteral(" from ")
                          + tables::SearchResult + QStringLiteral(" where 有效日期<= ");
     const QString tail = QStringLiteral(" order by 计量器具编号;");
-    if (options.Advance == 1)
+    if (options.leadMode() == LeadMode::None)
         return head + QStringLiteral("now") + tail;
-    const int days = options.Advance == 2 ? options.AdvanceDay : 7 * options.AdvanceWeek;
+    const int days = options.leadMode() == LeadMode::Days ? options.AdvanceDay : 7 * options.AdvanceWeek;
     return head + QLatin1Char('#') + formatJetMonthDate(today.addDays(days)) + QLatin1Char('#') + tail;
 }
 

@@ -28,17 +28,17 @@ const QString EndLabel = QStringLiteral("结束日期");
 
 } // namespace
 
-PlanPeriod planPeriod(int kind, const QDate& today, const QDate& chosenStart, const QDate& chosenEnd)
+PlanPeriod planPeriod(PlanPeriodKind kind, const QDate& today, const QDate& chosenStart, const QDate& chosenEnd)
 {
     switch (kind) {
-    case 1:
-        return {1, today, today.addDays(7)};
-    case 2:
-        return {2, today, today.addDays(30)};
-    case 3:
-        return {3, today, today.addDays(365)};
+    case PlanPeriodKind::Week:
+        return {kind, today, today.addDays(7)};
+    case PlanPeriodKind::Month:
+        return {kind, today, today.addDays(30)};
+    case PlanPeriodKind::Year:
+        return {kind, today, today.addDays(365)};
     default:
-        return {4, chosenStart, chosenEnd};
+        return {PlanPeriodKind::ChosenRange, chosenStart, chosenEnd};
     }
 }
 
@@ -135,11 +135,11 @@ void frmPlanSetup::activate()
 {
     const Options& o = m_state.options;
     QRadioButton* selected = nullptr;
-    switch (o.ProgramDateClass) {
-    case 1: selected = optWeek; break;
-    case 2: selected = optMonth; break;
-    case 3: selected = optYear; break;
-    case 4: selected = optSet; break;
+    switch (o.planPeriodKind()) {
+    case PlanPeriodKind::Week: selected = optWeek; break;
+    case PlanPeriodKind::Month: selected = optMonth; break;
+    case PlanPeriodKind::Year: selected = optYear; break;
+    case PlanPeriodKind::ChosenRange: selected = optSet; break;
     default: break;
     }
     // An unknown kind selects none of the options.
@@ -149,7 +149,7 @@ void frmPlanSetup::activate()
         b->setAutoExclusive(true);
     }
     showStoredDates();
-    enablePickers(o.ProgramDateClass == 4);
+    enablePickers(o.planPeriodKind() == PlanPeriodKind::ChosenRange);
     txtReportCapt->setText(o.RC);
 }
 
@@ -193,29 +193,23 @@ void frmPlanSetup::cmdOK_Click()
             }
         }
     }
-    int kind = 4;
+    PlanPeriodKind kind = PlanPeriodKind::ChosenRange;
     if (optWeek->isChecked())
-        kind = 1;
+        kind = PlanPeriodKind::Week;
     else if (optMonth->isChecked())
-        kind = 2;
+        kind = PlanPeriodKind::Month;
     else if (optYear->isChecked())
-        kind = 3;
+        kind = PlanPeriodKind::Year;
     const PlanPeriod p = planPeriod(kind, today(), DTPStr->date(), DTPEnd->date());
     const QString title = txtReportCapt->text();
 
-    SettingsStore& store = m_state.settings;
-    const QString& app = SettingsStore::MainApp;
-    store.saveInt(app, k::PDC, k::ProgramDateClass, p.kind);
-    store.saveDate(app, k::PDC, k::ProgramDateStar, p.start);
-    store.saveDate(app, k::PDC, k::ProgramDateEnd, p.end);
-    store.save(app, k::PDC, k::RC, title);
-    store.sync();
-
     Options& o = m_state.options;
-    o.ProgramDateClass = p.kind;
+    o.setPlanPeriodKind(p.kind);
     o.ProgramDateStar = p.start;
     o.ProgramDateEnd = p.end;
     o.RC = title;
+    saveOptions(m_state.settings, o, {k::PDC});
+    m_state.settings.sync();
     accept();
 }
 

@@ -26,14 +26,14 @@ namespace ravo {
 class DatePicker;
 
 struct PlanPeriod {
-    qint16 kind = 1;   // 1 week, 2 month, 3 year, 4 chosen range
+    PlanPeriodKind kind = PlanPeriodKind::Week;
     QDate start;
     QDate end;
 };
 
-// The period of a kind confirmed on `today`; kind 4 (and any unknown kind)
-// takes the chosen range as it is.
-PlanPeriod planPeriod(int kind, const QDate& today, const QDate& chosenStart, const QDate& chosenEnd);
+// The period of a kind confirmed on `today`; a chosen range (and any unknown
+// kind) takes the chosen range as it is.
+PlanPeriod planPeriod(PlanPeriodKind kind, const QDate& today, const QDate& chosenStart, const QDate& chosenEnd);
 
 class frmPlanSetup : public QDialog {
     Q_OBJECT

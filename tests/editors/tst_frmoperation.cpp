@@ -197,7 +197,7 @@ private slots:
         f->state.SelectedNumber = selected;
         auto w = open();
         QTEST(w->line(0), "shown");
-        QCOMPARE(f->state.EditorMode, qint16(2));
+        QCOMPARE(f->state.EditorMode, ActiveWindow::InUseEditor);
     }
 
     void activationOnLargeLedger()
@@ -213,7 +213,7 @@ private slots:
 
     void issueFromStock()
     {
-        f->state.EditorMode = 1;
+        f->state.EditorMode = ActiveWindow::Stock;
         f->state.StockIssue = {{"计量器具类别", "电磁E"}, {"计量器具种别", "电流仪器I"},
                                {"计量器具名称", "电流表"}, {"规格型号", "C31-A"},
                                {"准确度", "0.5%"},         {"准确度等级", "0.5级"},
@@ -225,7 +225,7 @@ private slots:
         auto w = open(QDate(2003, 3, 28));
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         QVERIFY(w->Data1->recordset().isAdding());
-        QCOMPARE(f->state.EditorMode, qint16(2));
+        QCOMPARE(f->state.EditorMode, ActiveWindow::InUseEditor);
         QCOMPARE(w->Combo1[1]->currentText(), QStringLiteral("电流仪器I"));
         QCOMPARE(w->Combo1[1]->count(), 7);
         QCOMPARE(w->line(7), QStringLiteral("上海电表厂"));
@@ -314,7 +314,7 @@ private slots:
         w->Data1->moveLast();
         w->cmdValidate->click();
         QCOMPARE(w->opened, QStringList{"确认记录"});
-        QCOMPARE(f->state.EditorMode, qint16(2));
+        QCOMPARE(f->state.EditorMode, ActiveWindow::InUseEditor);
         const auto& t = f->state.TargetInstrument;
         QCOMPARE(t.value("计量器具编号"), QStringLiteral("N-002"));
         QCOMPARE(t.value("检定单位"), QStringLiteral("检定单位值"));

@@ -44,7 +44,7 @@ public:
         m_timer.start(0);
     }
     int opened = 0;
-    qint16 modeSeen = -1;
+    ActiveWindow modeSeen = ActiveWindow::Main;
 
 private:
     QTimer m_timer;
@@ -78,7 +78,7 @@ private slots:
         QVERIFY(f->insert(Stock, {stockItem(1)}));
         auto w = open();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
-        QCOMPARE(f->state.EditorMode, qint16(1));
+        QCOMPARE(f->state.EditorMode, ActiveWindow::Stock);
         // Deleting the last row locks every field; issuing then does nothing.
         w->cmdDelete->click();
         QCOMPARE(w->Data1->caption(), QStringLiteral("记录:0/0"));
@@ -148,12 +148,12 @@ private slots:
         InUseEditorScript inUse(f->state, QStringLiteral("E-7"), inUseOk);
         w->cmdUser->click();
         QCOMPARE(inUse.opened, 1);
-        QCOMPARE(inUse.modeSeen, qint16(2));   // it started from StockIssue
+        QCOMPARE(inUse.modeSeen, ActiveWindow::InUseEditor);   // it started from StockIssue
         QCOMPARE(f->prompt.messages.size(), 1);
         QCOMPARE(f->prompt.messages[0].text,
                  QStringLiteral("你确定要将此：\"电流表\"启用吗？启用后，待发放库中此类数量将减少1只！"));
         QCOMPARE(f->prompt.messages[0].title, QStringLiteral("启用"));
-        QCOMPARE(f->state.EditorMode, qint16(1));
+        QCOMPARE(f->state.EditorMode, ActiveWindow::Stock);
         QCOMPARE(box(*w, 12)->text(), QString::number(qMax(quantity - 1, 0)));
 
         const QVariantHash row = f->row(InUse, "E-7");

@@ -81,7 +81,7 @@ class RecordEditorsTest : public QObject {
     }
     void handOver(const QString& number)
     {
-        f->state.EditorMode = 2;
+        f->state.EditorMode = ActiveWindow::InUseEditor;
         f->state.TargetInstrument = {{Number, number},          {"计量器具名称", "压力表"}, {"规格型号", "Y-100"},
                                      {"检定单位", "市计量所"}, {"出厂编号", "F-77"},     {"制造厂家", "红旗仪表厂"},
                                      {"计量器具类别", "力学F"}, {"计量器具种别", "压力仪器P"}};
@@ -172,7 +172,7 @@ private slots:
         addRecords(k, "B-2", {"2001-01-01", "2004-01-01"});
         addRecords(k, "C-3", {"2002-01-01"});
         handOver("A-1");
-        f->state.EditorMode = 0;   // opened from the main window
+        f->state.EditorMode = ActiveWindow::Main;   // opened from the main window
         f->state.SelectedNumber = QStringLiteral("b-2");
         auto w = makeEditor(certificate, f->state, QDate(2024, 3, 6));
         w->show();
@@ -329,7 +329,7 @@ private slots:
         (certificate ? editor.cmdValidate : editor.cmdRepair)->click();
         const QString caption = certificate ? "计量器具确认记录编辑器" : "计量器具修理记录编辑器";
         QCOMPARE(seen, caption + " 记录:2/2 N-002@2002-01-01");
-        QCOMPARE(f->state.EditorMode, qint16(2));
+        QCOMPARE(f->state.EditorMode, ActiveWindow::InUseEditor);
         QCOMPARE(text(editor.Text1[0]), QStringLiteral("N-002"));
     }
 

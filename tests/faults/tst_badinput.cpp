@@ -236,7 +236,7 @@ private:
     std::unique_ptr<Editor> openEditor(Ledger& l, const QString& selected)
     {
         l.state.SelectedNumber = selected;
-        l.state.EditorMode = 0;
+        l.state.EditorMode = ActiveWindow::Main;
         auto w = std::make_unique<Editor>(l.state);
         w->setClock([] { return Today; });
         w->show();
@@ -405,7 +405,7 @@ private slots:
         const QString number = value.trimmed();   // as the in-use editor hands it over
         const QStringList others = otherRows(l.db(), {value, number});
         l.state.TargetInstrument = {{Number, number}, {Name, value}, {"规格型号", value}};
-        l.state.EditorMode = 2;
+        l.state.EditorMode = ActiveWindow::InUseEditor;
         {
             frmCertificate w(l.state);
             w.setClock([] { return Today; });

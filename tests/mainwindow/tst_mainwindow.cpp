@@ -255,10 +255,10 @@ private slots:
         QVERIFY(run.db().executeNative(inUseRow("L-005", "千分尺", "一车间")).ok());
         run.state.QuerySQL = querySql;
         run.state.RequeryOnActivate = flag;
-        run.state.EditorMode = 2;
+        run.state.EditorMode = ActiveWindow::InUseEditor;
         run.window->activate();
 
-        QCOMPARE(run.state.EditorMode, qint16(0));
+        QCOMPARE(run.state.EditorMode, ActiveWindow::Main);
         QCOMPARE(run.state.RequeryOnActivate, false);
         QCOMPARE(run.window->resultCount(), rows);
         QCOMPARE(run.window->result().fields().size(), columns);

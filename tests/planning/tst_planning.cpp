@@ -103,6 +103,8 @@ private slots:
     void resultWithoutValidityDate();
     void planMonthBothEnds();
     void setupShowsStoredRange();
+    void setupStoredKind_data();
+    void setupStoredKind();
     void typedDateTakenAsTyped_data();
     void typedDateTakenAsTyped();
     void optionsWritten_data();
@@ -225,6 +227,9 @@ void TestPlanning::planMonthBothEnds()
     QCOMPARE(f.stored(k::PDC, k::ProgramDateEnd), QStringLiteral("2003-03-02"));
     QCOMPARE(f.stored(k::PDC, k::RC), QStringLiteral("一季度\"送检\""));
     QCOMPARE(f.state.options.RC, QStringLiteral("一季度\"送检\""));
+    // Only the plan's own section is written.
+    QCOMPARE(f.stored(k::SysOptions, k::Advance), QStringLiteral("<absent>"));
+    QCOMPARE(f.stored(k::Report, k::RepCaption), QStringLiteral("<absent>"));
     QVERIFY(f.prompt.messages.isEmpty());
     QVERIFY(!f.db().tableExists(tables::Plan));
 }
@@ -255,6 +260,32 @@ void TestPlanning::setupShowsStoredRange()
     QCOMPARE(again.DTPStr->date(), QDate(2003, 2, 1));
     QCOMPARE(again.DTPEnd->date(), QDate(2003, 4, 30));
     QCOMPARE(f.stored(k::PDC, k::ProgramDateClass), QStringLiteral("4"));
+}
+
+void TestPlanning::setupStoredKind_data()
+{
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("selected");   // empty: none
+    QTest::addColumn<QString>("confirmed");
+    QTest::newRow("1 week") << 1 << "optWeek" << "1";
+    QTest::newRow("3 year") << 3 << "optYear" << "3";
+    QTest::newRow("9 selects none, confirmed as a range") << 9 << "" << "4";
+}
+
+void TestPlanning::setupStoredKind()
+{
+    QFETCH(int, stored);
+    QFETCH(QString, selected);
+    QFETCH(QString, confirmed);
+    Fixture f;
+    f.state.options.ProgramDateClass = qint16(stored);
+    frmPlanSetup s(f.state);
+    for (QRadioButton* b : {s.optWeek, s.optMonth, s.optYear, s.optSet})
+        QCOMPARE(b->isChecked(), b->objectName() == selected);
+    QVERIFY(!s.DTPStr->isEnabled());
+    s.OpenListOnOK = false;
+    s.cmdOK->click();
+    QCOMPARE(f.stored(k::PDC, k::ProgramDateClass), confirmed);
 }
 
 // The plan's date pickers, typed into with the keyboard: a date typed in one
@@ -359,6 +390,9 @@ void TestPlanning::optionsWritten()
     QCOMPARE(f.stored(k::Print, k::GroupName), QStringLiteral("计量所\"一室\""));
     QCOMPARE(f.stored(k::Print, k::printClassX(5)), QStringLiteral("-50"));
     QCOMPARE(f.stored(k::Print, k::printClassY(1)), QStringLiteral("0"));
+    // The plan period and the report title are not the dialog's to write.
+    QCOMPARE(f.stored(k::PDC, k::ProgramDateStar), QStringLiteral("<absent>"));
+    QCOMPARE(f.stored(k::Report, k::RepCaption), QStringLiteral("<absent>"));
     QCOMPARE(f.state.options.Awoke, on);
     QCOMPARE(f.state.ShowTipsAtStartup, on ? 1 : 0);
     QCOMPARE(QString::number(f.state.options.Advance), advance);
