@@ -342,8 +342,10 @@ void frmMain::cboDbase_Click()
 
 void frmMain::cboField_Click()
 {
+    // The whole table is shown as far as it can be: a table that cannot be
+    // read leaves an empty grid and the counter says so, as the browser does.
     if (cboField->currentText() == AllFields)
-        showWholeTable();
+        (void)showWholeTable();
     itemSort();
     updateCounter();
 }
@@ -385,7 +387,7 @@ bool frmMain::SQLQueryStar()
     }
     // A statement that cannot run must not leave the grid without rows to
     // show: the whole table comes back and the user learns why.
-    showWholeTable();
+    (void)showWholeTable();
     QString text;
     if (value.isEmpty())
         text = QStringLiteral("“%1”没有填写的记录不能用快速检索查找。").arg(field);
@@ -407,7 +409,7 @@ bool frmMain::requery()
     updateCounter();
     if (!e)
         return true;
-    showWholeTable();
+    (void)showWholeTable();   // the user is told of the query's fault below
     m_state.prompt.plain(QStringLiteral("查询语句错误，请检查你设置的查询条件！"), AppTitle);
     return false;
 }
@@ -421,7 +423,9 @@ void frmMain::detachGrid()
 
 void frmMain::attachGrid()
 {
-    m_result.openTable(tables::SearchResult);
+    // A result table that cannot be opened leaves an empty grid; the counter
+    // shows the 0 the user sees.
+    (void)m_result.openTable(tables::SearchResult);
     updateCounter();
 }
 

@@ -83,8 +83,9 @@ bool WorkingTableWindow::load()
     if (e.number == DbError::TableExists) {
         // A copy left behind by an earlier run: let it go and make it afresh,
         // once.
-        Data1.setRecordSource(QString());
-        m_state.LedgerDatabase.execute(QStringLiteral("drop table ") + m_table + QLatin1Char(';'));
+        // Detaching cannot fail; a drop that fails shows in the build below.
+        (void)Data1.setRecordSource(QString());
+        (void)m_state.LedgerDatabase.execute(QStringLiteral("drop table ") + m_table + QLatin1Char(';'));
         e = build();
     }
     if (e) {
@@ -114,7 +115,8 @@ void WorkingTableWindow::showEvent(QShowEvent* event)
 
 void WorkingTableWindow::activate()
 {
-    Data1.refresh();
+    // A list that cannot be read again keeps the rows it showed.
+    (void)Data1.refresh();
     Label2->setText(planningtexts::recordCountText(Data1.recordCount()));
 }
 
@@ -129,7 +131,7 @@ void WorkingTableWindow::unload()
     if (!m_touched)
         return;
     m_touched = m_loaded = false;
-    Data1.setRecordSource(QString());
+    (void)Data1.setRecordSource(QString());   // detaching cannot fail
     if (m_state.LedgerDatabase.isOpen())
         dropWorkingTable(m_state.LedgerDatabase, m_table);
 }
