@@ -6,7 +6,7 @@
 // loads, the main window, and after its first activation the tip of the day.
 // Shut-down is the main window's closing.
 #include "auxiliary/Artwork.h"
-#include "auxiliary/DataFolder.h"
+#include "core/DataFolder.h"
 #include "auxiliary/frmSplash.h"
 #include "auxiliary/frmTip.h"
 #include "core/InstanceLock.h"

@@ -2,7 +2,7 @@
 
 #include "Artwork.h"
 #include "AuxTexts.h"
-#include "core/Units.h"
+#include "platform/Units.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 
 #include "EditorTexts.h"
 #include "MemoEdit.h"
-#include "core/Units.h"
+#include "platform/Units.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "SplitterHandle.h"
 
-#include "core/Units.h"
+#include "platform/Units.h"
 
 #include <QMouseEvent>
 

@@ -7,7 +7,7 @@
 
 #include "core/Ledger.h"
 #include "core/Shutdown.h"
-#include "core/Units.h"
+#include "platform/Units.h"
 #include "planning/ResultPrint.h"
 
 #include <QApplication>

@@ -3,7 +3,7 @@
 #include "ProgramRun.h"
 #include "auxiliary/frmAbout.h"
 #include "auxiliary/frmSplash.h"
-#include "core/Units.h"
+#include "platform/Units.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -2,7 +2,7 @@
 // of them (listed, saved and replaced), the defaults of Add, Copy without the
 // ambient conditions, the Enter walks, the opening from the in-use editor and
 // the printouts read back from PDF.
-#include "../platform/PdfText.h"
+#include "PdfText.h"
 #include "EditorFixture.h"
 #include "editors/MemoEdit.h"
 #include "editors/RecordPrints.h"

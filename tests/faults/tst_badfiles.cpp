@@ -9,7 +9,7 @@
 // its backup are never overwritten by it.
 #include "FaultKit.h"
 #include "ScriptedPrompter.h"
-#include "auxiliary/DataFolder.h"
+#include "core/DataFolder.h"
 #include "auxiliary/frmTip.h"
 #include "core/Accounts.h"
 #include "core/Database.h"

@@ -4,7 +4,7 @@
 // window loaded and shown offscreen.
 #include "ProgramRun.h"
 #include "core/Ledger.h"
-#include "core/Units.h"
+#include "platform/Units.h"
 #include "mainwindow/MainCommands.h"
 #include "mainwindow/frmMain.h"
 

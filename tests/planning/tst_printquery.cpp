@@ -2,7 +2,7 @@
 // columns at their edges, 45 rows a page with the header on page 1 only, the
 // closing count, and what stops a print (no title, no rows, portrait paper, a
 // missing table, a cancel).
-#include "../platform/PdfText.h"
+#include "PdfText.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "core/ProgramState.h"

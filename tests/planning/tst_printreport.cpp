@@ -2,7 +2,7 @@
 // stores and forgets) and the in-use ledger report read back from the PDF —
 // heading and column header on every page, every instrument once in number
 // order, "第 n 页 共 m 页", long values cut short, an empty ledger reported.
-#include "../platform/PdfText.h"
+#include "PdfText.h"
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "core/ProgramState.h"

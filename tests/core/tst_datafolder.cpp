@@ -1,7 +1,7 @@
 // Where an installed program keeps its ledger: its own folder when the user
 // may write there, otherwise the user's data folder, filled once from the
 // installed files and never overwritten.
-#include "auxiliary/DataFolder.h"
+#include "core/DataFolder.h"
 
 #include <QDir>
 #include <QFile>
