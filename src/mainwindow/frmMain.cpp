@@ -343,8 +343,9 @@ void frmMain::cboDbase_Click()
 
 void frmMain::cboField_Click()
 {
+    // A table that cannot be shown leaves the grid empty and the count at 0.
     if (cboField->currentText() == AllFields)
-        showWholeTable();
+        (void)showWholeTable();
     itemSort();
     updateCounter();
 }
@@ -386,7 +387,7 @@ bool frmMain::SQLQueryStar()
     }
     // A statement that cannot run must not leave the grid without rows to
     // show: the whole table comes back and the user learns why.
-    showWholeTable();
+    (void)showWholeTable();
     QString text;
     if (value.isEmpty())
         text = QStringLiteral("“%1”没有填写的记录不能用快速检索查找。").arg(field);
@@ -408,7 +409,7 @@ bool frmMain::requery()
     updateCounter();
     if (!e)
         return true;
-    showWholeTable();
+    (void)showWholeTable();   // the statement's failure is what the user is told
     m_state.prompt.plain(QStringLiteral("查询语句错误，请检查你设置的查询条件！"), AppTitle);
     return false;
 }
@@ -422,7 +423,8 @@ void frmMain::detachGrid()
 
 void frmMain::attachGrid()
 {
-    m_result.openTable(tables::SearchResult);
+    // A result table that cannot be opened shows as an empty grid counting 0.
+    (void)m_result.openTable(tables::SearchResult);
     updateCounter();
 }
 

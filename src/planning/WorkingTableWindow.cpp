@@ -82,9 +82,10 @@ bool WorkingTableWindow::load()
     DbError e = build();
     if (e.number == DbError::TableExists) {
         // A copy left behind by an earlier run: let it go and make it afresh,
-        // once.
-        Data1.setRecordSource(QString());
-        m_state.LedgerDatabase.execute(QStringLiteral("drop table ") + m_table + QLatin1Char(';'));
+        // once. Letting go of a source cannot fail; a drop that fails makes
+        // the second build fail, and that failure is shown.
+        (void)Data1.setRecordSource(QString());
+        (void)m_state.LedgerDatabase.execute(QStringLiteral("drop table ") + m_table + QLatin1Char(';'));
         e = build();
     }
     if (e) {
@@ -114,7 +115,8 @@ void WorkingTableWindow::showEvent(QShowEvent* event)
 
 void WorkingTableWindow::activate()
 {
-    Data1.refresh();
+    // A refresh that fails keeps the rows the grid had; the count says so.
+    (void)Data1.refresh();
     Label2->setText(planningtexts::recordCountText(Data1.recordCount()));
 }
 
@@ -129,7 +131,7 @@ void WorkingTableWindow::unload()
     if (!m_touched)
         return;
     m_touched = m_loaded = false;
-    Data1.setRecordSource(QString());
+    (void)Data1.setRecordSource(QString());   // letting go cannot fail
     if (m_state.LedgerDatabase.isOpen())
         dropWorkingTable(m_state.LedgerDatabase, m_table);
 }
