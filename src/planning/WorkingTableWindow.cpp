@@ -2,6 +2,7 @@
 
 #include "PlanningTexts.h"
 #include "ResultPrint.h"
+#include "platform/ExportToFile.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -52,6 +53,11 @@ void WorkingTableWindow::createLayout(const QString& okName)
     cmdPrint->setAutoDefault(false);
     connect(cmdPrint, &QPushButton::clicked, this, &WorkingTableWindow::cmdPrint_Click);
 
+    cmdExport = new QPushButton(planningtexts::ExportCaption, this);
+    cmdExport->setObjectName(QStringLiteral("cmdExport"));
+    cmdExport->setAutoDefault(false);
+    connect(cmdExport, &QPushButton::clicked, this, &WorkingTableWindow::cmdExport_Click);
+
     m_ok = new QPushButton(planningtexts::OkCaption, this);
     m_ok->setObjectName(okName);
     m_ok->setDefault(true);
@@ -60,6 +66,7 @@ void WorkingTableWindow::createLayout(const QString& okName)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Label2, 1);
     buttons->addWidget(cmdPrint);
+    buttons->addWidget(cmdExport);
     buttons->addWidget(m_ok);
 
     auto* layout = new QVBoxLayout(this);
@@ -141,6 +148,11 @@ void WorkingTableWindow::cmdPrint_Click()
     // The title box offers the list's own title; the printout is the one
     // of the main window's results.
     PrintQuery(m_state, m_table, printTitle(), this);
+}
+
+void WorkingTableWindow::cmdExport_Click()
+{
+    exportToFile(m_state, this, m_table, exportTitle());
 }
 
 } // namespace ravo
