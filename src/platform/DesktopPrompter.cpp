@@ -91,7 +91,11 @@ std::optional<QString> DesktopPrompter::saveFileName(const QString& title, const
                 dlg.selectFile(file.completeBaseName() + QLatin1Char('.') + ext);
         }
     });
-    dlg.selectFile(suggestedPath);
+    // The folder opens in the list; the name alone stands in the name box.
+    const QFileInfo suggested(suggestedPath);
+    if (suggested.absoluteDir().exists())
+        dlg.setDirectory(suggested.absolutePath());
+    dlg.selectFile(suggested.fileName());
     dlg.setLabelText(QFileDialog::Accept, QStringLiteral("保存(&S)"));
     dlg.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())

@@ -23,9 +23,9 @@ QString& lastFolder()
 QString suggestedPath(const QString& title)
 {
     QString folder = lastFolder();
-    if (folder.isEmpty())
+    if (folder.isEmpty() || !QDir(folder).exists())
         folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
+    if (folder.isEmpty() || !QDir(folder).exists())
         folder = QDir::homePath();
     return QDir(folder).filePath(title + QLatin1Char(' ') + QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))
                                  + QStringLiteral(".xlsx"));
@@ -54,6 +54,8 @@ qint64 exportToFile(ProgramState& state, QWidget* owner, const QString& table, c
             progress.setValue(int(std::min<qint64>(done, INT_MAX)));
             return !progress.wasCanceled();
         });
+    // reset() also stops the timer that would show the window later.
+    progress.reset();
     progress.close();
 
     const QString file = QDir::toNativeSeparators(*path);

@@ -6,6 +6,7 @@
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "core/Dates.h"
+#include "exchange/Spreadsheet.h"
 #include "planning/frmOptions.h"
 #include "planning/frmOverDate.h"
 #include "planning/frmPlanSetup.h"
@@ -207,6 +208,10 @@ void TestPlanning::planMonthBothEnds()
 
     QString count;
     QStringList listed;
+    // The plan exported by its button, as the grid lists it.
+    QTemporaryDir out;
+    const QString exported = out.filePath(QStringLiteral("计划.csv"));
+    f.prompt.fileNames << exported;
     whenModal("frmPlanSetup", [&](QWidget*) {
         s.optMonth->click();
         s.txtReportCapt->setText(QStringLiteral("一季度\"送检\""));
@@ -215,6 +220,8 @@ void TestPlanning::planMonthBothEnds()
     whenModal("frmProgram", [&](QWidget* w) {
         count = static_cast<frmProgram*>(w)->Label2->text();
         listed = f.numbers(tables::Plan);
+        QCOMPARE(static_cast<frmProgram*>(w)->cmdExport->text(), QStringLiteral("导出(&X)..."));
+        static_cast<frmProgram*>(w)->cmdExport->click();
         static_cast<frmProgram*>(w)->cmdOk->click();
     });
     QCOMPARE(s.exec(), int(QDialog::Accepted));
@@ -225,7 +232,15 @@ void TestPlanning::planMonthBothEnds()
     QCOMPARE(f.stored(k::PDC, k::ProgramDateEnd), QStringLiteral("2003-03-02"));
     QCOMPARE(f.stored(k::PDC, k::RC), QStringLiteral("一季度\"送检\""));
     QCOMPARE(f.state.options.RC, QStringLiteral("一季度\"送检\""));
-    QVERIFY(f.prompt.messages.isEmpty());
+    QCOMPARE(f.prompt.messages.size(), 1);
+    QCOMPARE(f.prompt.messages[0].text, QStringLiteral("已导出 3 条记录到“%1”。").arg(exported));
+    QString error;
+    const auto sheet = exchange::readSpreadsheet(exported, 0, &error);
+    QVERIFY2(sheet, qPrintable(error));
+    QStringList rows;
+    for (int r = 1; r < sheet->rowCount(); ++r)
+        rows << sheet->cell(r, 0).text;
+    QCOMPARE(rows, listed);
     QVERIFY(!f.db().tableExists(tables::Plan));
 }
 
