@@ -4,7 +4,9 @@
 // backup and compaction the options ask for, the sign-in (cancelling it ends
 // the program before the ledger is opened), the splash while the main window
 // loads, the main window, and after its first activation the tip of the day.
-// Shut-down is the main window's closing.
+// Shut-down is the main window's closing. Jobs asked for on the command line
+// (CommandLine.h) run instead, without a window.
+#include "CommandLine.h"
 #include "auxiliary/Artwork.h"
 #include "core/DataFolder.h"
 #include "auxiliary/frmSplash.h"
@@ -93,6 +95,9 @@ void showTipOfTheDay(ravo::ProgramState& state, QWidget* owner)
 
 int main(int argc, char* argv[])
 {
+    if (ravo::cli::asksForJob(argc, argv))
+        return ravo::cli::runJob(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RAVO"));
     QApplication::setDesktopFileName(QStringLiteral("ravo"));

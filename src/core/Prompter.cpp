@@ -2,6 +2,11 @@
 
 namespace ravo {
 
+std::optional<QString> Prompter::saveFileName(const QString&, const QString&, const QStringList&)
+{
+    return std::nullopt;
+}
+
 void Prompter::error(const QString& text, const QString& title)
 {
     message(text, title, Icon::Critical, Buttons::Ok);

@@ -1,8 +1,10 @@
 #pragma once
-// The standard dialogs as the windows use them: a message box, an input box
-// and the beep. Windows never open message boxes themselves; the program
-// hands them the desktop prompter and tests hand in a scripted one.
+// The standard dialogs as the windows use them: a message box, an input box,
+// the file-name question and the beep. Windows never open message boxes
+// themselves; the program hands them the desktop prompter and tests hand in a
+// scripted one.
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 namespace ravo {
@@ -20,6 +22,12 @@ public:
     virtual std::optional<QString> input(const QString& prompt, const QString& title,
                                          const QString& defaultText = {}) = 0;
     virtual void beep() = 0;
+    // The file to save to, or nothing when the user cancelled. `types` are
+    // the file types offered ("Excel 工作簿 (*.xlsx)"), the first one chosen
+    // at first; a name typed without an extension gets the chosen type's.
+    // A prompter that cannot ask answers as if cancelled.
+    virtual std::optional<QString> saveFileName(const QString& title, const QString& suggestedPath,
+                                                const QStringList& types);
 
     // Shorthands for the program's usual boxes.
     void error(const QString& text, const QString& title);

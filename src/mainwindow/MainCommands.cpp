@@ -17,6 +17,7 @@
 #include "planning/frmOverDate.h"
 #include "planning/frmPlanSetup.h"
 #include "planning/ReportCaption.h"
+#include "platform/ExportToFile.h"
 #include "platform/HelpWindow.h"
 #include "platform/KeptWindow.h"
 #include "query/frmQuery.h"
@@ -128,6 +129,8 @@ void MainCommands::createMenus()
     mnuRecordPrintQuery = addEntry(mnuRecord, "mnuRecordPrintQuery", QStringLiteral("打印检索结果(&S)"),
                                    ctrl(Qt::Key_B), nullptr);
     connect(mnuRecordPrintQuery, &QAction::triggered, &m_main, &frmMain::PrintQuery);
+    mnuRecordExport = addEntry(mnuRecord, "mnuRecordExport", QStringLiteral("导出(&X)..."), QKeySequence(),
+                               &MainCommands::exportResult);
     mnuFileBar1 = addSeparator(mnuRecord, "mnuFileBar1");
     mnuRecordQuit = addEntry(mnuRecord, "mnuRecordQuit", QStringLiteral("退出(&Q)"), ctrl(Qt::Key_Q),
                              &MainCommands::exitProgram);
@@ -251,6 +254,12 @@ void MainCommands::takeSelectedNumber()
 }
 
 // ------------------------------------------------------------------ commands
+
+// Reading only, so every account level may export.
+void MainCommands::exportResult()
+{
+    exportToFile(m_state, &m_main, tables::SearchResult, m_state.CurrentTable);
+}
 
 void MainCommands::calibrationPlan()
 {

@@ -58,6 +58,7 @@ public:
     QAction* mnuFileBar0 = nullptr;
     QAction* mnuRecordPrintList = nullptr;
     QAction* mnuRecordPrintQuery = nullptr;
+    QAction* mnuRecordExport = nullptr;
     QAction* mnuFileBar1 = nullptr;
     QAction* mnuRecordQuit = nullptr;
     QMenu* mnuEdit = nullptr;
@@ -87,6 +88,7 @@ public slots:
     void changePassword();      // frmPassword and the new password kept
     void helpContents();        // the manual in the help window
     void exitProgram();         // closes the main window (the exit question)
+    void exportResult();        // the grid's rows to an .xlsx or .csv file
 
     // The windows, each shown modally over the main window.
     void showFrmQuery();        // query wizard

@@ -342,8 +342,7 @@ void frmMain::cboDbase_Click()
 
 void frmMain::cboField_Click()
 {
-    // The whole table is shown as far as it can be: a table that cannot be
-    // read leaves an empty grid and the counter says so, as the browser does.
+    // A table that cannot be shown leaves the grid empty and the count at 0.
     if (cboField->currentText() == AllFields)
         (void)showWholeTable();
     itemSort();
@@ -409,7 +408,7 @@ bool frmMain::requery()
     updateCounter();
     if (!e)
         return true;
-    (void)showWholeTable();   // the user is told of the query's fault below
+    (void)showWholeTable();   // the statement's failure is what the user is told
     m_state.prompt.plain(QStringLiteral("查询语句错误，请检查你设置的查询条件！"), AppTitle);
     return false;
 }
@@ -423,8 +422,7 @@ void frmMain::detachGrid()
 
 void frmMain::attachGrid()
 {
-    // A result table that cannot be opened leaves an empty grid; the counter
-    // shows the 0 the user sees.
+    // A result table that cannot be opened shows as an empty grid counting 0.
     (void)m_result.openTable(tables::SearchResult);
     updateCounter();
 }

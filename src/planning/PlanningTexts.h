@@ -11,6 +11,7 @@ namespace planningtexts {
 inline const QString OkCaption = QStringLiteral("确定(&O)");
 inline const QString CancelCaption = QStringLiteral("取消(&C)");
 inline const QString PrintCaption = QStringLiteral("打印|预览(&P)");
+inline const QString ExportCaption = QStringLiteral("导出(&X)...");
 inline const QString DueCaption = QStringLiteral("到期设备");
 inline const QString DueHeading = QStringLiteral("在你的检索结果当中，以下设备已经到期或即将到期，请即时送检！");
 // The due list has no stored title of its own; this one names its printout.

@@ -2,6 +2,7 @@
 
 #include "PlanningTexts.h"
 #include "ResultPrint.h"
+#include "platform/ExportToFile.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -52,6 +53,11 @@ void WorkingTableWindow::createLayout(const QString& okName)
     cmdPrint->setAutoDefault(false);
     connect(cmdPrint, &QPushButton::clicked, this, &WorkingTableWindow::cmdPrint_Click);
 
+    cmdExport = new QPushButton(planningtexts::ExportCaption, this);
+    cmdExport->setObjectName(QStringLiteral("cmdExport"));
+    cmdExport->setAutoDefault(false);
+    connect(cmdExport, &QPushButton::clicked, this, &WorkingTableWindow::cmdExport_Click);
+
     m_ok = new QPushButton(planningtexts::OkCaption, this);
     m_ok->setObjectName(okName);
     m_ok->setDefault(true);
@@ -60,6 +66,7 @@ void WorkingTableWindow::createLayout(const QString& okName)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Label2, 1);
     buttons->addWidget(cmdPrint);
+    buttons->addWidget(cmdExport);
     buttons->addWidget(m_ok);
 
     auto* layout = new QVBoxLayout(this);
@@ -82,8 +89,8 @@ bool WorkingTableWindow::load()
     DbError e = build();
     if (e.number == DbError::TableExists) {
         // A copy left behind by an earlier run: let it go and make it afresh,
-        // once.
-        // Detaching cannot fail; a drop that fails shows in the build below.
+        // once. Letting go of a source cannot fail; a drop that fails makes
+        // the second build fail, and that failure is shown.
         (void)Data1.setRecordSource(QString());
         (void)m_state.LedgerDatabase.execute(QStringLiteral("drop table ") + m_table + QLatin1Char(';'));
         e = build();
@@ -115,7 +122,7 @@ void WorkingTableWindow::showEvent(QShowEvent* event)
 
 void WorkingTableWindow::activate()
 {
-    // A list that cannot be read again keeps the rows it showed.
+    // A refresh that fails keeps the rows the grid had; the count says so.
     (void)Data1.refresh();
     Label2->setText(planningtexts::recordCountText(Data1.recordCount()));
 }
@@ -131,7 +138,7 @@ void WorkingTableWindow::unload()
     if (!m_touched)
         return;
     m_touched = m_loaded = false;
-    (void)Data1.setRecordSource(QString());   // detaching cannot fail
+    (void)Data1.setRecordSource(QString());   // letting go cannot fail
     if (m_state.LedgerDatabase.isOpen())
         dropWorkingTable(m_state.LedgerDatabase, m_table);
 }
@@ -141,6 +148,11 @@ void WorkingTableWindow::cmdPrint_Click()
     // The title box offers the list's own title; the printout is the one
     // of the main window's results.
     PrintQuery(m_state, m_table, printTitle(), this);
+}
+
+void WorkingTableWindow::cmdExport_Click()
+{
+    exportToFile(m_state, this, m_table, exportTitle());
 }
 
 } // namespace ravo

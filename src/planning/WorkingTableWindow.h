@@ -3,8 +3,8 @@
 // life: when the window loads, a working table is made from the search
 // result MSys检索临时表 with a select … into statement run through the
 // scratch query; the grid DBGrid1 shows it through the data source Data1,
-// Label2 counts its rows, "打印|预览(&P)" prints it, and closing the window
-// drops the table.
+// Label2 counts its rows, "打印|预览(&P)" prints it, "导出(&X)..." writes it
+// to an .xlsx or .csv file, and closing the window drops the table.
 //
 // A copy of the working table left behind by an interrupted run makes the
 // statement fail with "table already exists" (3010): the copy is dropped and
@@ -47,6 +47,7 @@ public:
     QLabel* Label2 = nullptr;
     QTableView* DBGrid1 = nullptr;
     QPushButton* cmdPrint = nullptr;
+    QPushButton* cmdExport = nullptr;
     Recordset Data1;
 
 public slots:
@@ -56,6 +57,8 @@ public slots:
     // Prints the rows as the main window prints its result; the title box
     // offers printTitle().
     void cmdPrint_Click();
+    // Writes the rows, in the grid's order, to a file the user chooses.
+    void cmdExport_Click();
 
 protected:
     // okName is the object name of the window's OK button ("cmdOK", "cmdOk").
@@ -63,6 +66,8 @@ protected:
                        QWidget* parent);
     // The title the printout carries.
     virtual QString printTitle() const = 0;
+    // The name of an export's worksheet and the start of its file name.
+    virtual QString exportTitle() const = 0;
     // Refreshes the grid and the count label each time the window is shown.
     void showEvent(QShowEvent* event) override;
     void activate();

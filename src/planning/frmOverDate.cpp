@@ -37,4 +37,9 @@ QString frmOverDate::printTitle() const
     return planningtexts::DuePrintTitle;
 }
 
+QString frmOverDate::exportTitle() const
+{
+    return planningtexts::DueCaption;
+}
+
 } // namespace ravo

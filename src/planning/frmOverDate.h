@@ -39,6 +39,7 @@ public:
 
 protected:
     QString printTitle() const override;
+    QString exportTitle() const override;
 
 private:
     QDate m_today;

@@ -33,4 +33,9 @@ QString frmProgram::printTitle() const
     return m_state.options.RC;
 }
 
+QString frmProgram::exportTitle() const
+{
+    return planningtexts::PlanListCaption;
+}
+
 } // namespace ravo

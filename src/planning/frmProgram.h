@@ -28,6 +28,7 @@ public:
 
 protected:
     QString printTitle() const override;
+    QString exportTitle() const override;
 };
 
 } // namespace ravo

@@ -1,6 +1,9 @@
 #include "DesktopPrompter.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
@@ -53,6 +56,51 @@ std::optional<QString> DesktopPrompter::input(const QString& prompt, const QStri
     if (dlg.exec() != QDialog::Accepted)
         return std::nullopt;
     return dlg.textValue();
+}
+
+namespace {
+
+// "xlsx" from "Excel 工作簿 (*.xlsx)"; empty when the type names no extension.
+QString extensionOf(const QString& type)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+    return pattern.match(type).captured(1);
+}
+
+} // namespace
+
+std::optional<QString> DesktopPrompter::saveFileName(const QString& title, const QString& suggestedPath,
+                                                     const QStringList& types)
+{
+    QFileDialog dlg(QApplication::activeWindow(), title);
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setFileMode(QFileDialog::AnyFile);
+    dlg.setNameFilters(types);
+    if (!types.isEmpty()) {
+        dlg.selectNameFilter(types.first());
+        dlg.setDefaultSuffix(extensionOf(types.first()));
+    }
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg, [&dlg](const QString& type) {
+        dlg.setDefaultSuffix(extensionOf(type));
+        // The suggested name follows the chosen type, as long as it has one.
+        const QStringList chosen = dlg.selectedFiles();
+        const QString ext = extensionOf(type);
+        if (!chosen.isEmpty() && !ext.isEmpty()) {
+            const QFileInfo file(chosen.first());
+            if (!file.suffix().isEmpty() && !file.isDir())
+                dlg.selectFile(file.completeBaseName() + QLatin1Char('.') + ext);
+        }
+    });
+    // The folder opens in the list; the name alone stands in the name box.
+    const QFileInfo suggested(suggestedPath);
+    if (suggested.absoluteDir().exists())
+        dlg.setDirectory(suggested.absolutePath());
+    dlg.selectFile(suggested.fileName());
+    dlg.setLabelText(QFileDialog::Accept, QStringLiteral("保存(&S)"));
+    dlg.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dlg.selectedFiles().first();
 }
 
 void DesktopPrompter::beep()

@@ -1,5 +1,5 @@
 #pragma once
-// The prompter of the running program: Qt's message and input boxes.
+// The prompter of the running program: Qt's message, input and file boxes.
 #include "core/Prompter.h"
 
 class QWidget;
@@ -10,6 +10,9 @@ class DesktopPrompter : public Prompter {
 public:
     Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
     std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText) override;
+    // Qt's file dialog; the extension follows the file type chosen in it.
+    std::optional<QString> saveFileName(const QString& title, const QString& suggestedPath,
+                                        const QStringList& types) override;
     void beep() override;
 };
 

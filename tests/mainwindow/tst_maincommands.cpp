@@ -3,6 +3,7 @@
 // editors, the keys, the exit, the password change and the help.
 #include "MainWindowTestKit.h"
 #include "core/PasswordHash.h"
+#include "exchange/Spreadsheet.h"
 #include "platform/HelpWindow.h"
 #include "query/frmQuery.h"
 #include "users/frmLogin.h"
@@ -310,6 +311,56 @@ private slots:
         QCOMPARE(run.window->currentCellText(), std::nullopt);
         QCOMPARE(run.db().scratchText(), run.state.QuerySQL);
         QVERIFY(run.prompt.messages.isEmpty());
+    }
+
+    // 记录 → 导出 writes what the grid shows, in its order, for every level;
+    // a cancelled file question writes nothing.
+    void exportWritesTheGrid_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("chooseFile");
+        QTest::newRow("系统管理员") << 0 << true;
+        QTest::newRow("计量器具保管员") << 2 << true;
+        QTest::newRow("file question cancelled") << 0 << false;
+    }
+    void exportWritesTheGrid()
+    {
+        QFETCH(int, level);
+        QFETCH(bool, chooseFile);
+        MainRun run(level);
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        run.state.QuerySQL = QStringLiteral(
+            "select 计量器具编号, 检定日期 into MSys检索临时表 from 计量器具在用库 order by 计量器具编号 desc;");
+        QVERIFY(run.window->requery());
+        QTemporaryDir out;
+        const QString path = out.filePath(QStringLiteral("检索结果.xlsx"));
+        if (chooseFile)
+            run.prompt.fileNames << path;
+        QAction* entry = run.window->commands->mnuRecordExport;
+        QCOMPARE(entry->text(), QStringLiteral("导出(&X)..."));
+        QVERIFY(entry->isEnabled());
+        entry->trigger();
+        QCOMPARE(run.prompt.fileQuestions.size(), 1);
+        QCOMPARE(run.prompt.fileQuestions[0].types.size(), 2);
+        QVERIFY(run.prompt.fileQuestions[0].suggestedPath.endsWith(QStringLiteral(".xlsx")));
+        if (!chooseFile) {
+            QVERIFY(run.prompt.messages.isEmpty());
+            QVERIFY(!QFile::exists(path));
+            return;
+        }
+        QCOMPARE(run.prompt.messages.size(), 1);
+        QCOMPARE(run.prompt.messages[0].text, QStringLiteral("已导出 4 条记录到“%1”。").arg(path));
+
+        QString error;
+        const auto sheet = exchange::readSpreadsheet(path, 0, &error);
+        QVERIFY2(sheet, qPrintable(error));
+        QStringList seen;
+        for (int r = 0; r < sheet->rowCount(); ++r)
+            seen << sheet->cell(r, 0).toString() + QLatin1Char('|') + sheet->cell(r, 1).toString();
+        QCOMPARE(seen, (QStringList{"计量器具编号|检定日期", "T-003|2026-01-05", "L-002|2024-02-29", "L-001|2026-01-05",
+                                    "E-004|"}));
+        QCOMPARE(sheet->cell(1, 1).kind, exchange::Cell::Kind::Date);
     }
 
     // F1 pressed on the focused field of each window opens the manual at

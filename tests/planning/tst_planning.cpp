@@ -6,6 +6,7 @@
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "core/Dates.h"
+#include "exchange/Spreadsheet.h"
 #include "planning/frmOptions.h"
 #include "planning/frmOverDate.h"
 #include "planning/frmPlanSetup.h"
@@ -209,6 +210,10 @@ void TestPlanning::planMonthBothEnds()
 
     QString count;
     QStringList listed;
+    // The plan exported by its button, as the grid lists it.
+    QTemporaryDir out;
+    const QString exported = out.filePath(QStringLiteral("计划.csv"));
+    f.prompt.fileNames << exported;
     whenModal("frmPlanSetup", [&](QWidget*) {
         s.optMonth->click();
         s.txtReportCapt->setText(QStringLiteral("一季度\"送检\""));
@@ -217,6 +222,8 @@ void TestPlanning::planMonthBothEnds()
     whenModal("frmProgram", [&](QWidget* w) {
         count = static_cast<frmProgram*>(w)->Label2->text();
         listed = f.numbers(tables::Plan);
+        QCOMPARE(static_cast<frmProgram*>(w)->cmdExport->text(), QStringLiteral("导出(&X)..."));
+        static_cast<frmProgram*>(w)->cmdExport->click();
         static_cast<frmProgram*>(w)->cmdOk->click();
     });
     QCOMPARE(s.exec(), int(QDialog::Accepted));
@@ -230,7 +237,15 @@ void TestPlanning::planMonthBothEnds()
     // Only the plan's own section is written.
     QCOMPARE(f.stored(k::SysOptions, k::Advance), QStringLiteral("<absent>"));
     QCOMPARE(f.stored(k::Report, k::RepCaption), QStringLiteral("<absent>"));
-    QVERIFY(f.prompt.messages.isEmpty());
+    QCOMPARE(f.prompt.messages.size(), 1);
+    QCOMPARE(f.prompt.messages[0].text, QStringLiteral("已导出 3 条记录到“%1”。").arg(exported));
+    QString error;
+    const auto sheet = exchange::readSpreadsheet(exported, 0, &error);
+    QVERIFY2(sheet, qPrintable(error));
+    QStringList rows;
+    for (int r = 1; r < sheet->rowCount(); ++r)
+        rows << sheet->cell(r, 0).text;
+    QCOMPARE(rows, listed);
     QVERIFY(!f.db().tableExists(tables::Plan));
 }
 

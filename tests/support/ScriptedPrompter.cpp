@@ -23,12 +23,24 @@ std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QStr
     return in.answer;
 }
 
+std::optional<QString> ScriptedPrompter::saveFileName(const QString& title, const QString& suggestedPath,
+                                                      const QStringList& types)
+{
+    FileQuestion q{title, suggestedPath, types, std::nullopt};
+    if (!fileNames.isEmpty())
+        q.answer = fileNames.dequeue();
+    fileQuestions.append(q);
+    return q.answer;
+}
+
 void ScriptedPrompter::clear()
 {
     answers.clear();
     inputs.clear();
     messages.clear();
     inputsShown.clear();
+    fileNames.clear();
+    fileQuestions.clear();
     beeps = 0;
 }
 

@@ -5,17 +5,19 @@
 //   ScriptedPrompter prompt;
 //   prompt.answers << Prompter::Answer::Cancel;   // the next question is cancelled
 //   prompt.inputs << QString("张三") << std::nullopt;
+//   prompt.fileNames << dir.filePath("台帐.xlsx");  // the next file question
 //   ... run the window ...
 //   QCOMPARE(prompt.messages.size(), 1);
 //   QCOMPARE(prompt.messages[0].text, QString("…"));
 //
 // An empty answer queue answers with the box's first button (Ok, or Yes for a
-// yes/no box); an empty input queue cancels the input box.
+// yes/no box); an empty input or file-name queue cancels the question.
 #include "core/Prompter.h"
 
 #include <QList>
 #include <QQueue>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -30,6 +32,12 @@ public:
         Buttons buttons = Buttons::Ok;
         Answer answer = Answer::Ok; // what the prompter answered
     };
+    struct FileQuestion {
+        QString title;
+        QString suggestedPath;
+        QStringList types;
+        std::optional<QString> answer;
+    };
     struct Input {
         QString prompt;
         QString title;
@@ -39,6 +47,8 @@ public:
 
     Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
     std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText) override;
+    std::optional<QString> saveFileName(const QString& title, const QString& suggestedPath,
+                                        const QStringList& types) override;
     void beep() override { ++beeps; }
 
     // Forgets what was recorded and what was still queued.
@@ -46,9 +56,11 @@ public:
 
     QQueue<Answer> answers;
     QQueue<std::optional<QString>> inputs;
+    QQueue<std::optional<QString>> fileNames;
 
     QList<Message> messages;
     QList<Input> inputsShown;
+    QList<FileQuestion> fileQuestions;
     int beeps = 0;
 
     // Called while a message box would be open, before it is answered: a test

@@ -1,0 +1,192 @@
+#include "CommandLine.h"
+
+#include "core/DataFolder.h"
+#include "core/Database.h"
+#include "core/InstanceLock.h"
+#include "exchange/Export.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <cstdio>
+
+namespace ravo::cli {
+
+namespace {
+
+struct Option {
+    QString name;
+    Job job;   // the job the option belongs to; Windows for the shared ones
+};
+
+// Every option of the command line. All of them take a value.
+const QVector<Option>& options()
+{
+    static const QVector<Option> list = {
+        {QStringLiteral("--appdir"), Job::Windows},
+        {QStringLiteral("--export"), Job::Export},
+        {QStringLiteral("--to"), Job::Export},
+    };
+    return list;
+}
+
+const Option* findOption(const QString& name)
+{
+    for (const Option& o : options())
+        if (o.name == name)
+            return &o;
+    return nullptr;
+}
+
+void print(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = (text + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int refuse(const QString& why)
+{
+    print(stderr, why);
+    return 1;
+}
+
+QStringList argumentList(int argc, char* argv[])
+{
+    QStringList list;
+    for (int i = 0; i < argc; ++i)
+        list << QString::fromLocal8Bit(argv[i]);
+    return list;
+}
+
+// The ledger folder of a job: the one named, or the one the program would
+// use.
+QString jobFolder(const CommandLine& line, QString* problem)
+{
+    if (!line.appDir.isEmpty())
+        return line.appDir;
+    const DataFolder data = chooseDataFolder(QCoreApplication::applicationDirPath(),
+                                             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+    *problem = data.problem;
+    return data.folder;
+}
+
+int runExport(const CommandLine& line)
+{
+    if (!exchange::ledgerTables().contains(line.table))
+        return refuse(QStringLiteral("没有可以导出的数据表《%1》。可以导出的数据表有：%2")
+                          .arg(line.table, exchange::ledgerTables().join(QStringLiteral("、"))));
+    QString problem;
+    const QString appDir = jobFolder(line, &problem);
+    if (!problem.isEmpty())
+        return refuse(problem);
+    const QString ledger = QDir(appDir).filePath(QStringLiteral("ravo.mdb"));
+    if (!QFileInfo(ledger).isFile())
+        return refuse(QStringLiteral("找不到台帐数据库文件：%1").arg(QDir::toNativeSeparators(ledger)));
+
+    // The same lock as the program: a copy at work in the folder may be
+    // rebuilding its working tables.
+    InstanceLock lock(appDir);
+    if (!lock.isLocked())
+        return refuse(lock.problem());
+    Database db;
+    if (const DbError e = db.open(ledger))
+        return refuse(e.text());
+    const exchange::ExportResult r = exchange::exportTable(db, line.table, line.target, line.table);
+    if (!r.ok())
+        return refuse(QStringLiteral("导出没有完成，没有写入文件“%1”。\n%2")
+                          .arg(QDir::toNativeSeparators(line.target), r.error));
+    print(stdout, QStringLiteral("已导出 %1 条记录到“%2”。").arg(r.rows).arg(QDir::toNativeSeparators(line.target)));
+    return 0;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList& arguments)
+{
+    CommandLine line;
+    QStringList seen;
+    QStringList strays;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
+        const Option* option = findOption(arg);
+        if (!option) {
+            strays << arg;
+            continue;
+        }
+        if (option->job != Job::Windows)
+            line.job = option->job;
+        if (seen.contains(arg) && line.problem.isEmpty())
+            line.problem = QStringLiteral("选项 %1 只能给一次。").arg(arg);
+        seen << arg;
+        if (i + 1 >= arguments.size() || findOption(arguments.at(i + 1))) {
+            if (line.problem.isEmpty())
+                line.problem = QStringLiteral("选项 %1 后面缺少它的值。").arg(arg);
+            continue;
+        }
+        const QString value = arguments.at(++i);
+        if (arg == QStringLiteral("--appdir"))
+            line.appDir = QDir(value).absolutePath();
+        else if (arg == QStringLiteral("--export"))
+            line.table = value;
+        else if (arg == QStringLiteral("--to"))
+            line.target = value;
+    }
+    // Without a job the rest of the line is the program's (and Qt's).
+    if (line.job == Job::Windows) {
+        line.problem.clear();
+        return line;
+    }
+    if (!line.problem.isEmpty())
+        return line;
+    if (!strays.isEmpty()) {
+        line.problem = QStringLiteral("不认识的参数：%1").arg(strays.join(QLatin1Char(' ')));
+        return line;
+    }
+    if (line.job == Job::Export) {
+        const QString suffix = QFileInfo(line.target).suffix().toLower();
+        if (!seen.contains(QStringLiteral("--export")))
+            line.problem = QStringLiteral("缺少 --export：要导出哪一个数据表？");
+        else if (!seen.contains(QStringLiteral("--to")))
+            line.problem = QStringLiteral("缺少 --to：要导出到哪一个文件？");
+        else if (suffix != QStringLiteral("xlsx") && suffix != QStringLiteral("csv"))
+            line.problem = QStringLiteral("只能导出为 .xlsx 或 .csv 文件：%1").arg(line.target);
+    }
+    return line;
+}
+
+QString usageText()
+{
+    return QStringLiteral("用法：\n"
+                          "  ravo [--appdir 台帐文件夹]\n"
+                          "      启动程序。\n"
+                          "  ravo [--appdir 台帐文件夹] --export 数据表 --to 文件.xlsx|文件.csv\n"
+                          "      不开窗口、不登录，把数据表的全部记录导出到文件。数据表是以下之一：\n"
+                          "      %1\n"
+                          "退出状态：0 完成；1 被拒绝（原因见上）；2 命令行有误。")
+        .arg(exchange::ledgerTables().join(QStringLiteral("、")));
+}
+
+bool asksForJob(int argc, char* argv[])
+{
+    return parseCommandLine(argumentList(argc, argv)).job != Job::Windows;
+}
+
+int runJob(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("RAVO"));
+    const CommandLine line = parseCommandLine(QCoreApplication::arguments());
+    if (!line.problem.isEmpty()) {
+        print(stderr, line.problem + QLatin1Char('\n') + usageText());
+        return 2;
+    }
+    switch (line.job) {
+    case Job::Export: return runExport(line);
+    case Job::Windows: break;
+    }
+    return 2;
+}
+
+} // namespace ravo::cli

@@ -1,0 +1,50 @@
+#pragma once
+// Jobs run from the command line, without a window and without signing in:
+//
+//   ravo --appdir DIR --export TABLE --to FILE.xlsx|FILE.csv
+//
+// writes one of the seven ledger tables of the ledger in DIR (without
+// --appdir: the folder the program itself would use) to a file. The job takes
+// the same single-copy lock as the program and is refused while another copy
+// holds the ledger folder.
+//
+// Exit status: 0 done; 1 refused (unknown table, ledger missing or damaged,
+// the folder held by another copy, the file cannot be written), with the
+// reason in Chinese on standard error; 2 for a usage error, with the usage.
+//
+// Every option is parsed here, in parseCommandLine(); a new job adds its
+// options to the table there, a value to Job and its run function beside
+// runExport().
+#include <QString>
+#include <QStringList>
+
+namespace ravo::cli {
+
+enum class Job {
+    Windows,   // no job asked for: the program starts as usual
+    Export,    // --export TABLE --to FILE
+};
+
+struct CommandLine {
+    Job job = Job::Windows;
+    QString appDir;     // --appdir, absolute; empty when not given
+    QString table;      // --export
+    QString target;     // --to
+    QString problem;    // a usage error, in Chinese; empty when the line is fine
+};
+
+// Reads the arguments (the program's name first, as main() gets them).
+// Arguments that name no job are left to the program: Qt's own options and
+// --appdir alone give Job::Windows.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+// How to call the jobs, in Chinese.
+QString usageText();
+
+// True when the arguments ask for a job rather than the program's windows.
+bool asksForJob(int argc, char* argv[]);
+// Runs the job the arguments ask for and gives the exit status. Creates its
+// own (window-less) application object.
+int runJob(int argc, char* argv[]);
+
+} // namespace ravo::cli
