@@ -52,6 +52,13 @@ const QStringList& frmOperation::comboColumns()
     return cols;
 }
 
+frmOperation::~frmOperation()
+{
+    // The fields go after this part of the window: a category box whose text
+    // changes as it goes must not call back into it.
+    Combo1[0]->disconnect(this);
+}
+
 frmOperation::frmOperation(ProgramState& state, QWidget* parent)
     : LedgerEditor(state, inUseSpec(), parent)
 {

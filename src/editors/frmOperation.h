@@ -13,6 +13,7 @@ class frmOperation : public LedgerEditor {
     Q_OBJECT
 public:
     explicit frmOperation(ProgramState& state, QWidget* parent = nullptr);
+    ~frmOperation() override;
 
     static constexpr int RemarkMaxLength = 1500;
     // The column each of Text1(0..22) and Combo1(0..4) is bound to.

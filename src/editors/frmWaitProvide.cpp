@@ -45,6 +45,13 @@ const QStringList& frmWaitProvide::textColumns()
     return cols;
 }
 
+frmWaitProvide::~frmWaitProvide()
+{
+    // The fields go after this part of the window: a combo box losing the
+    // focus as it goes must not call back into it.
+    Combo1->disconnect(this);
+}
+
 frmWaitProvide::frmWaitProvide(ProgramState& state, QWidget* parent)
     : LedgerEditor(state, stockSpec(), parent)
 {

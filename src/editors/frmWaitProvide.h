@@ -26,6 +26,7 @@ class frmWaitProvide : public LedgerEditor {
     Q_OBJECT
 public:
     explicit frmWaitProvide(ProgramState& state, QWidget* parent = nullptr);
+    ~frmWaitProvide() override;
 
     // The column each of Text1(0..12) is bound to.
     static const QStringList& textColumns();

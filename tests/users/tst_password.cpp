@@ -182,7 +182,8 @@ private slots:
         ProgramState next(run->sandbox.appDir(), run->prompt);
         QCOMPARE(signIn(next, signedIn, "neu"), account);
         QCOMPARE(signIn(next, signedIn, signedIn.left(1)), 0);
-        for (const UserAccount& a : next.UserList)
+        const QVector<UserAccount> accounts = next.UserList;   // each sign-in reads the list afresh
+        for (const UserAccount& a : accounts)
             if (a.Name != signedIn)
                 QVERIFY2(signIn(next, a.Name, a.Name == "Wang" ? "w" : a.Name.left(1)) != 0, qPrintable(a.Name));
     }
