@@ -343,8 +343,10 @@ void frmMain::cboDbase_Click()
 
 void frmMain::cboField_Click()
 {
+    // A table that cannot be shown leaves the grid empty and the counter at
+    // nought, which is what the user sees.
     if (cboField->currentText() == AllFields)
-        showWholeTable();
+        (void)showWholeTable();
     itemSort();
     updateCounter();
 }
@@ -386,7 +388,7 @@ bool frmMain::SQLQueryStar()
     }
     // A statement that cannot run must not leave the grid without rows to
     // show: the whole table comes back and the user learns why.
-    showWholeTable();
+    (void)showWholeTable();
     QString text;
     if (value.isEmpty())
         text = QStringLiteral("“%1”没有填写的记录不能用快速检索查找。").arg(field);
@@ -408,7 +410,7 @@ bool frmMain::requery()
     updateCounter();
     if (!e)
         return true;
-    showWholeTable();
+    (void)showWholeTable(); // the user is told below that the query failed
     m_state.prompt.plain(QStringLiteral("查询语句错误，请检查你设置的查询条件！"), AppTitle);
     return false;
 }
@@ -422,7 +424,8 @@ void frmMain::detachGrid()
 
 void frmMain::attachGrid()
 {
-    m_result.openTable(tables::SearchResult);
+    // Unopened, the grid is empty and the counter says so.
+    (void)m_result.openTable(tables::SearchResult);
     updateCounter();
 }
 

@@ -83,8 +83,10 @@ bool WorkingTableWindow::load()
     if (e.number == DbError::TableExists) {
         // A copy left behind by an earlier run: let it go and make it afresh,
         // once.
-        Data1.setRecordSource(QString());
-        m_state.LedgerDatabase.execute(QStringLiteral("drop table ") + m_table + QLatin1Char(';'));
+        // Closing the recordset cannot fail; a drop that fails makes the
+        // second build fail, and that is what the user is told.
+        (void)Data1.setRecordSource(QString());
+        (void)m_state.LedgerDatabase.execute(QStringLiteral("drop table ") + m_table + QLatin1Char(';'));
         e = build();
     }
     if (e) {
@@ -114,7 +116,9 @@ void WorkingTableWindow::showEvent(QShowEvent* event)
 
 void WorkingTableWindow::activate()
 {
-    Data1.refresh();
+    // A table that cannot be read again keeps the rows shown, and the count
+    // says how many the recordset has.
+    (void)Data1.refresh();
     Label2->setText(planningtexts::recordCountText(Data1.recordCount()));
 }
 
@@ -129,7 +133,7 @@ void WorkingTableWindow::unload()
     if (!m_touched)
         return;
     m_touched = m_loaded = false;
-    Data1.setRecordSource(QString());
+    (void)Data1.setRecordSource(QString()); // closing: nothing to fail
     if (m_state.LedgerDatabase.isOpen())
         dropWorkingTable(m_state.LedgerDatabase, m_table);
 }
