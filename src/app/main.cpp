@@ -5,6 +5,7 @@
 // the program before the ledger is opened), the splash while the main window
 // loads, the main window, and after its first activation the tip of the day.
 // Shut-down is the main window's closing.
+#include "CommandLineImport.h"
 #include "auxiliary/Artwork.h"
 #include "auxiliary/DataFolder.h"
 #include "auxiliary/frmSplash.h"
@@ -93,6 +94,8 @@ void showTipOfTheDay(ravo::ProgramState& state, QWidget* owner)
 
 int main(int argc, char* argv[])
 {
+    if (const int code = runCommandLineImport(argc, argv); code >= 0)
+        return code;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("RAVO"));
     QApplication::setDesktopFileName(QStringLiteral("ravo"));

@@ -1,18 +1,23 @@
 // Importing spreadsheets into the ledger: messy files as departments keep
 // them (title rows, their own header words, dates written every way, GBK
 // text), the rows refused and why, the all-or-nothing write, the report of
-// refused rows and a round trip through an exported workbook.
+// refused rows, a round trip through an exported workbook, and the command
+// line.
 #include "TestSupport.h"
 #include "core/Database.h"
+#include "core/InstanceLock.h"
 #include "core/Ledger.h"
 #include "exchange/Import.h"
+#include "exchange/ImportCommand.h"
 #include "exchange/TableWriter.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringEncoder>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QtTest>
 
 using namespace ravo;
@@ -157,6 +162,9 @@ private slots:
     void roundTrip();
     void failureLeavesLedger_data();
     void failureLeavesLedger();
+    void commandLine_data();
+    void commandLine();
+    void program();
 
 private:
     std::unique_ptr<test::Sandbox> m_box;
@@ -557,6 +565,91 @@ void TestImport::failureLeavesLedger()
     QVERIFY(!QFile::exists(options.reportPath));
     // The ledger takes writes again afterwards.
     QVERIFY(test::insertRow(*m_db, tables::InUse, {{NumberColumn, u("NEW-1")}}));
+}
+
+// ------------------------------------------------------------ command line
+
+void TestImport::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");   // %APP, %GOOD, %BAD, %REPORT replaced
+    QTest::addColumn<bool>("holdFolder");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<int>("rowsAfter");
+    QTest::addColumn<QString>("errorText");
+    const QStringList base = {u("ravo"), u("--appdir"), u("%APP")};
+    QTest::newRow("imported") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库")} << false
+                              << 0 << 2 << QString();
+    QTest::newRow("refused") << base + QStringList{u("--import"), u("%BAD"), u("--into"), tables::InUse} << false
+                             << 1 << 0 << u("第 3 行\tB-1\t计量器具编号“B-1”与第 2 行重复");
+    QTest::newRow("skip bad with report")
+        << base + QStringList{u("--import"), u("%BAD"), u("--into"), tables::InUse, u("--skip-bad"), u("--report"),
+                              u("%REPORT")}
+        << false << 0 << 2 << u("第 4 行\t-\t计量器具编号为空");
+    QTest::newRow("no table") << base + QStringList{u("--import"), u("%GOOD")} << false << 2 << 0 << u("用法");
+    QTest::newRow("unknown table") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("仓库")} << false
+                                   << 2 << 0 << u("不能导入到“仓库”");
+    QTest::newRow("unknown option") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库"),
+                                                          u("--fast")}
+                                    << false << 2 << 0 << u("--fast");
+    QTest::newRow("report without skip-bad")
+        << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库"), u("--report"), u("%REPORT")}
+        << false << 2 << 0 << u("--skip-bad");
+    QTest::newRow("folder held") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库")} << true
+                                 << 1 << 0 << InstanceLock::busyMessage();
+}
+
+void TestImport::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, holdFolder);
+    QFETCH(int, exitCode);
+    QFETCH(int, rowsAfter);
+    QFETCH(QString, errorText);
+    const QString good = file(u("好.csv"));
+    const QString bad = file(u("坏.csv"));
+    QVERIFY(writeBytes(good, u("编号,名称\nG-1,卡尺\nG-2,千分尺\n").toUtf8()));
+    QVERIFY(writeBytes(bad, u("编号,名称\nB-1,卡尺\nB-1,千分尺\n,无编号\nB-2,表\n").toUtf8()));
+    for (QString& a : arguments)
+        a.replace(u("%APP"), m_box->appDir())
+            .replace(u("%GOOD"), good)
+            .replace(u("%BAD"), bad)
+            .replace(u("%REPORT"), file(u("报告.xlsx")));
+
+    std::optional<InstanceLock> other;
+    if (holdFolder)
+        other.emplace(m_box->appDir());
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    const int code = runImportCommand(arguments, QString(), out, err);
+    QVERIFY2(code == exitCode, qPrintable(errText));
+    QVERIFY2(errText.contains(errorText), qPrintable(errText));
+    QCOMPARE(tableRows(*m_db, tables::InUse).size(), rowsAfter);
+    if (arguments.contains(u("--skip-bad")))
+        QVERIFY(QFile::exists(file(u("报告.xlsx"))));
+}
+
+// The program itself takes the import from its command line, with no
+// display to open a window on.
+void TestImport::program()
+{
+    const QString path = file(u("好.csv"));
+    QVERIFY(writeBytes(path, u("管理编号,器具名称,有效期至\nP-1,卡尺,2024年1月31日\n").toUtf8()));
+    QProcess ravo;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(u("DISPLAY"));
+    env.remove(u("WAYLAND_DISPLAY"));
+    env.remove(u("QT_QPA_PLATFORM"));
+    ravo.setProcessEnvironment(env);
+    ravo.start(QStringLiteral(RAVO_PROGRAM),
+               {u("--appdir"), m_box->appDir(), u("--import"), path, u("--into"), u("在用库")});
+    QVERIFY(ravo.waitForFinished(30000));
+    QVERIFY2(ravo.exitCode() == 0, ravo.readAllStandardError().constData());
+    QCOMPARE(tableRows(*m_db, tables::InUse, {NumberColumn, u("有效日期")}),
+             (QList<QStringList>{{u("P-1"), u("2024-01-31")}}));
+
+    ravo.start(QStringLiteral(RAVO_PROGRAM), {u("--appdir"), m_box->appDir(), u("--import"), path});
+    QVERIFY(ravo.waitForFinished(30000));
+    QCOMPARE(ravo.exitCode(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestImport)
