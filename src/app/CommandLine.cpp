@@ -4,11 +4,13 @@
 #include "core/Database.h"
 #include "core/InstanceLock.h"
 #include "exchange/Export.h"
+#include "exchange/ImportCommand.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTextStream>
 #include <cstdio>
 
 namespace ravo::cli {
@@ -164,19 +166,35 @@ QString usageText()
                           "  ravo [--appdir 台帐文件夹] --export 数据表 --to 文件.xlsx|文件.csv\n"
                           "      不开窗口、不登录，把数据表的全部记录导出到文件。数据表是以下之一：\n"
                           "      %1\n"
+                          "  ravo [--appdir 台帐文件夹] --import 文件 --into 数据表 [--skip-bad [--report 报告.xlsx]]\n"
+                          "      不开窗口、不登录，把 .xlsx、.xls 或 .csv 文件导入数据表。\n"
                           "退出状态：0 完成；1 被拒绝（原因见上）；2 命令行有误。")
         .arg(exchange::ledgerTables().join(QStringLiteral("、")));
 }
 
 bool asksForJob(int argc, char* argv[])
 {
-    return parseCommandLine(argumentList(argc, argv)).job != Job::Windows;
+    const QStringList arguments = argumentList(argc, argv);
+    return exchange::isImportCommand(arguments) || parseCommandLine(arguments).job != Job::Windows;
 }
 
 int runJob(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("RAVO"));
+    // The import reads its own options (--import, --into, --skip-bad,
+    // --report) beside --appdir.
+    if (exchange::isImportCommand(QCoreApplication::arguments())) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        QString problem;
+        const QString defaultFolder = QCoreApplication::arguments().contains(QStringLiteral("--appdir"))
+                                          ? QString()
+                                          : jobFolder(CommandLine{}, &problem);
+        if (!problem.isEmpty())
+            return refuse(problem);
+        return exchange::runImportCommand(QCoreApplication::arguments(), defaultFolder, out, err);
+    }
     const CommandLine line = parseCommandLine(QCoreApplication::arguments());
     if (!line.problem.isEmpty()) {
         print(stderr, line.problem + QLatin1Char('\n') + usageText());

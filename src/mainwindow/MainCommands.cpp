@@ -1,6 +1,7 @@
 #include "MainCommands.h"
 
 #include "ToolbarIcons.h"
+#include "frmImport.h"
 #include "frmMain.h"
 
 #include "auxiliary/frmAbout.h"
@@ -134,6 +135,13 @@ void MainCommands::createMenus()
     mnuFileBar1 = addSeparator(mnuRecord, "mnuFileBar1");
     mnuRecordQuit = addEntry(mnuRecord, "mnuRecordQuit", QStringLiteral("退出(&Q)"), ctrl(Qt::Key_Q),
                              &MainCommands::exitProgram);
+    // Spreadsheet import, in a group of its own above the exit.
+    mnuRecordBarImport = mnuRecord->insertSeparator(mnuFileBar1);
+    mnuRecordBarImport->setObjectName(QStringLiteral("mnuRecordBarImport"));
+    mnuRecordImport = new QAction(QStringLiteral("导入(&I)..."), mnuRecord);
+    mnuRecordImport->setObjectName(QStringLiteral("mnuRecordImport"));
+    mnuRecord->insertAction(mnuFileBar1, mnuRecordImport);
+    connect(mnuRecordImport, &QAction::triggered, this, &MainCommands::showFrmImport);
 
     mnuEdit = topMenu("mnuEdit", QStringLiteral("编辑(&E)"));
     mnuEditCondition = addEntry(mnuEdit, "mnuEditCondition", QStringLiteral("环境记录(&C)..."), ctrl(Qt::Key_C),
@@ -232,7 +240,7 @@ void MainCommands::applyLevel(int level)
 {
     const bool editors = level != 2;
     for (QAction* a : {mnuEditCondition, mnuEditWait, mnuEditEquipment, mnuEditClose, mnuEditReject,
-                       mnuEditReport, mnuEditRepair})
+                       mnuEditReport, mnuEditRepair, mnuRecordImport})
         a->setEnabled(editors);
     mnuSystemUserManage->setEnabled(level != 1 && level != 2);
     m_state.RestrictedLevel = level == 2 ? 2 : 0;
@@ -385,5 +393,10 @@ void MainCommands::showFrmCertificate() { showModal<frmCertificate>(QStringLiter
 void MainCommands::showFrmRepair() { showModal<frmRepair>(QStringLiteral("frmRepair")); }
 void MainCommands::showFrmUser() { showModal<frmUser>(QStringLiteral("frmUser")); }
 void MainCommands::showFrmAbout() { showModal<frmAbout>(QStringLiteral("frmAbout")); }
+void MainCommands::showFrmImport()
+{
+    if (m_state.RestrictedLevel != 2)
+        showModal<frmImport>(QStringLiteral("frmImport"));
+}
 
 } // namespace ravo

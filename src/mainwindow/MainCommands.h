@@ -59,6 +59,8 @@ public:
     QAction* mnuRecordPrintList = nullptr;
     QAction* mnuRecordPrintQuery = nullptr;
     QAction* mnuRecordExport = nullptr;
+    QAction* mnuRecordBarImport = nullptr;
+    QAction* mnuRecordImport = nullptr;
     QAction* mnuFileBar1 = nullptr;
     QAction* mnuRecordQuit = nullptr;
     QMenu* mnuEdit = nullptr;
@@ -105,6 +107,7 @@ public slots:
     void showFrmOptions();      // system options
     void showFrmUser();         // user management
     void showFrmAbout();        // About box
+    void showFrmImport();       // spreadsheet import (not for level 2)
 
     // The due list the main window shows on its first activation when the
     // reminder option is on (no ledger check there).

@@ -15,6 +15,7 @@
 #include <QTextBlock>
 
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTextBrowser>
@@ -132,6 +133,7 @@ private slots:
             QVERIFY2(entry->isEnabled() == editors, name);
             QVERIFY2(entry->isVisible(), name);
         }
+        QCOMPARE(run.window->commands->mnuRecordImport->isEnabled(), editors);
         QCOMPARE(run.window->commands->mnuSystemUserManage->isEnabled(), userManagement);
         QVERIFY(run.window->commands->mnuSystemPassword->isEnabled());
         QVERIFY(run.window->commands->mnuRecordQuery->isEnabled());
@@ -157,6 +159,24 @@ private slots:
         run.window->commands->tbToolBar_ButtonClick(QStringLiteral("到期设备"));
         run.window->commands->tbToolBar_ButtonClick(QStringLiteral("没有这个按钮"));
         QCOMPARE(requested(spy), (QStringList{"frmQuery", "frmOptions", "frmOverDate"}));
+    }
+
+    // Each entry of a menu is reached by a letter of its own.
+    void accessKeysDifferWithinEachMenu()
+    {
+        MainRun run;
+        QVERIFY(run.open());
+        for (QMenu* menu : run.window->menuBar()->findChildren<QMenu*>()) {
+            QStringList keys;
+            for (QAction* a : menu->actions()) {
+                const qsizetype amp = a->text().indexOf(u'&');
+                if (a->isSeparator() || amp < 0)
+                    continue;
+                const QString key = a->text().mid(amp + 1, 1).toUpper();
+                QVERIFY2(!keys.contains(key), qPrintable(menu->title() + QStringLiteral(": ") + a->text()));
+                keys << key;
+            }
+        }
     }
 
     void toolbarHasItsFourteenButtons()
