@@ -44,7 +44,7 @@ public:
         return b == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
     std::optional<QString> input(const QString&, const QString&, const QString& d) override { return d; }
-    void beep() override {}
+    void beep() override { }
 };
 
 double medianMs(QVector<double> v)
@@ -115,9 +115,8 @@ private:
 struct Row {
     QString operation;
     double ms = 0;
-    double floorMs = -1;   // -1: no floor (a single-row operation), -2: not yet built
+    double floorMs = -1; // -1: no floor (a single-row operation), -2: not yet built
 };
-
 
 int runOneSize(const QString& ledger, int runs)
 {
@@ -143,13 +142,19 @@ int runOneSize(const QString& ledger, int runs)
     // Loading the main window until the in-use ledger shows its true count.
     std::unique_ptr<frmMain> main;
     Row load{QStringLiteral("主窗口加载（显示在用台帐及总数）")};
-    load.ms = timeIt(runs, [&] { main.reset(); state.LedgerDatabase.close(); }, [&] {
-        main = std::make_unique<frmMain>(state);
-        main->load();
-        main->show();
-        if (main->resultCount() != n)
-            qWarning("main window shows %d of %lld rows", main->resultCount(), n);
-    });
+    load.ms = timeIt(
+        runs,
+        [&] {
+            main.reset();
+            state.LedgerDatabase.close();
+        },
+        [&] {
+            main = std::make_unique<frmMain>(state);
+            main->load();
+            main->show();
+            if (main->resultCount() != n)
+                qWarning("main window shows %d of %lld rows", main->resultCount(), n);
+        });
     const QString wholeTable = raw.translate(QStringLiteral("select * into MSys检索临时表 from 计量器具在用库"));
     load.floorMs = timeIt(runs, {}, [&] {
         raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
@@ -164,23 +169,29 @@ int runOneSize(const QString& ledger, int runs)
     main->cboField_Click();
     // Each pick replaces the whole table shown before it, as a user's first
     // pick does.
-    pick.ms = timeIt(runs, [&] {
-        main->cboField->setCurrentIndex(0);
-        main->cboField_Click();
-        main->cboField->setCurrentText(QStringLiteral("使用部门"));
-        main->cboField_Click();
-    }, [&] {
-        main->t_sqlselectfield = QStringLiteral("计量室");
-        main->SQLQueryStar();
-    });
+    pick.ms = timeIt(
+        runs,
+        [&] {
+            main->cboField->setCurrentIndex(0);
+            main->cboField_Click();
+            main->cboField->setCurrentText(QStringLiteral("使用部门"));
+            main->cboField_Click();
+        },
+        [&] {
+            main->t_sqlselectfield = QStringLiteral("计量室");
+            main->SQLQueryStar();
+        });
     const QString picked = raw.translate(main->t_sqlappend);
-    pick.floorMs = timeIt(runs, [&] {
-        raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
-        raw.exec(wholeTable);
-    }, [&] {
-        raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
-        raw.exec(picked);
-    });
+    pick.floorMs = timeIt(
+        runs,
+        [&] {
+            raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
+            raw.exec(wholeTable);
+        },
+        [&] {
+            raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
+            raw.exec(picked);
+        });
     rows << pick;
     main->cboField->setCurrentIndex(0);
     main->cboField_Click();
@@ -193,17 +204,20 @@ int runOneSize(const QString& ledger, int runs)
     q.finish();
     std::unique_ptr<frmOperation> op;
     Row open{QStringLiteral("打开在用台帐编辑器并定位到所选编号")};
-    open.ms = timeIt(runs, [&] { op.reset(); }, [&] {
-        op = std::make_unique<frmOperation>(state);
-        op->load();
-        op->activate();
-    });
-    const QString makeCopy = raw.translate(
-        QStringLiteral("select * into MSys计量器具在用库 from 计量器具在用库 order by 计量器具编号;"));
+    open.ms = timeIt(
+        runs, [&] { op.reset(); },
+        [&] {
+            op = std::make_unique<frmOperation>(state);
+            op->load();
+            op->activate();
+        });
+    const QString makeCopy =
+        raw.translate(QStringLiteral("select * into MSys计量器具在用库 from 计量器具在用库 order by 计量器具编号;"));
     open.floorMs = timeIt(runs, {}, [&] {
         raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys计量器具在用库;"));
         raw.exec(makeCopy);
-        raw.scalar(QStringLiteral("SELECT rowid FROM MSys计量器具在用库 WHERE 计量器具编号 = '%1'").arg(state.SelectedNumber));
+        raw.scalar(
+            QStringLiteral("SELECT rowid FROM MSys计量器具在用库 WHERE 计量器具编号 = '%1'").arg(state.SelectedNumber));
     });
     rows << open;
 
@@ -212,50 +226,60 @@ int runOneSize(const QString& ledger, int runs)
     step.ms = timeIt(runs * 10, {}, [&] { op->Data1->moveNext(); });
     rows << step;
     Row find{QStringLiteral("编辑器查找编号")};
-    find.ms = timeIt(runs * 10, {}, [&] {
-        op->Data1->recordset().findFirst(QStringLiteral("计量器具编号"), state.SelectedNumber);
-    });
+    find.ms = timeIt(runs * 10, {},
+                     [&] { op->Data1->recordset().findFirst(QStringLiteral("计量器具编号"), state.SelectedNumber); });
     rows << find;
 
     // One scrap: the move of the current instrument.
     Row scrap{QStringLiteral("报废一台计量器具")};
-    scrap.ms = timeIt(runs, [&] { op->Data1->recordset().moveLast(); }, [&] { op->scrap(); });
+    scrap.ms = timeIt(
+        runs, [&] { op->Data1->recordset().moveLast(); }, [&] { op->scrap(); });
     int k = 0;
     QString move;
-    scrap.floorMs = timeIt(runs, [&] {
-        const QString num = QStringLiteral("FLOOR-%1").arg(++k);
-        raw.exec(QStringLiteral("INSERT INTO MSys计量器具在用库 (计量器具编号) VALUES ('%1');").arg(num));
-        move = QStringLiteral("BEGIN;");
-        for (const QString& jet : moveStatements(Move::InUseToScrapped, num, QDate::currentDate()))
-            move += raw.translate(jet);
-        move += raw.translate(QStringLiteral("delete MSys计量器具在用库.* from MSys计量器具在用库 where 计量器具编号= ")
+    scrap.floorMs = timeIt(
+        runs,
+        [&] {
+            const QString num = QStringLiteral("FLOOR-%1").arg(++k);
+            raw.exec(QStringLiteral("INSERT INTO MSys计量器具在用库 (计量器具编号) VALUES ('%1');").arg(num));
+            move = QStringLiteral("BEGIN;");
+            for (const QString& jet : moveStatements(Move::InUseToScrapped, num, QDate::currentDate()))
+                move += raw.translate(jet);
+            move +=
+                raw.translate(QStringLiteral("delete MSys计量器具在用库.* from MSys计量器具在用库 where 计量器具编号= ")
                               + quoted(num))
                 + QStringLiteral("COMMIT;");
-    }, [&] { raw.exec(move); });
+        },
+        [&] { raw.exec(move); });
     rows << scrap;
 
     // OK: the commit of the whole working copy.
     Row commit{QStringLiteral("编辑器确定（提交整个工作副本）")};
-    commit.ms = timeIt(runs, [&] {
-        op.reset();
-        op = std::make_unique<frmOperation>(state);
-        op->load();
-        op->activate();
-    }, [&] { op->save(); });
+    commit.ms = timeIt(
+        runs,
+        [&] {
+            op.reset();
+            op = std::make_unique<frmOperation>(state);
+            op->load();
+            op->activate();
+        },
+        [&] { op->save(); });
     op.reset();
     const QString replaceAll = QStringLiteral("BEGIN;") + raw.translate(deleteAllStatement(tables::InUse))
-                               + raw.translate(insertAllStatement(tables::InUse, tables::working(tables::InUse)))
-                               + QStringLiteral("COMMIT;");
-    commit.floorMs = timeIt(runs, [&] {
-        raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys计量器具在用库;"));
-        raw.exec(makeCopy);
-    }, [&] { raw.exec(replaceAll); });
+        + raw.translate(insertAllStatement(tables::InUse, tables::working(tables::InUse))) + QStringLiteral("COMMIT;");
+    commit.floorMs = timeIt(
+        runs,
+        [&] {
+            raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys计量器具在用库;"));
+            raw.exec(makeCopy);
+        },
+        [&] { raw.exec(replaceAll); });
     raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys计量器具在用库"));
     rows << commit;
 
     // Rebuilding the result at activation after an editor's OK.
     Row requery{QStringLiteral("编辑器关闭后重建检索结果")};
-    requery.ms = timeIt(runs, [&] { state.RequeryOnActivate = true; }, [&] { main->activate(); });
+    requery.ms = timeIt(
+        runs, [&] { state.RequeryOnActivate = true; }, [&] { main->activate(); });
     requery.floorMs = timeIt(runs, {}, [&] {
         raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
         raw.exec(wholeTable);
@@ -294,7 +318,7 @@ int runOneSize(const QString& ledger, int runs)
     rows << plan;
 
     main.reset();
-    struct rusage usage {};
+    struct rusage usage { };
     getrusage(RUSAGE_SELF, &usage);
     QTextStream out(stdout);
     for (const Row& r : std::as_const(rows))
@@ -325,7 +349,8 @@ int main(int argc, char* argv[])
 
     const QString root = QDir(QApplication::applicationDirPath()).absolutePath();
     const QString schema = QStringLiteral(RAVO_SCHEMA_FILE);
-    const QStringList sizes = arg(QStringLiteral("--sizes"), QStringLiteral("1000,10000,100000")).split(QLatin1Char(','));
+    const QStringList sizes =
+        arg(QStringLiteral("--sizes"), QStringLiteral("1000,10000,100000")).split(QLatin1Char(','));
     const QString outPath = arg(QStringLiteral("--out"), QStringLiteral(RAVO_BENCH_RESULTS));
     QDir().mkpath(root + QStringLiteral("/bench-ledgers"));
 
@@ -340,8 +365,8 @@ int main(int argc, char* argv[])
                 break;
             }
     md << "# RAVO speed on large ledgers\n\n"
-       << "Machine: " << model << ", " << QThread::idealThreadCount() << " cores, "
-       << QSysInfo::prettyProductName() << ", SQLite " << sqlite3_libversion() << ", Qt " << qVersion() << ".  \n"
+       << "Machine: " << model << ", " << QThread::idealThreadCount() << " cores, " << QSysInfo::prettyProductName()
+       << ", SQLite " << sqlite3_libversion() << ", Qt " << qVersion() << ".  \n"
        << "Median of " << runs << " runs (navigator step and find: " << runs * 10 << " runs), milliseconds. "
        << "Floor: the same statements run straight on SQLite in the same process. "
        << "Run `scripts/bench` to measure again.\n\n";

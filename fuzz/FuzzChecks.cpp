@@ -44,11 +44,11 @@ class FakeCatalogue : public SchemaCatalogue {
 public:
     FakeCatalogue()
     {
-        const QString inUse = QStringLiteral(
-            u"计量器具编号 TEXT COLLATE NOCASE NOT NULL UNIQUE CHECK (trim(计量器具编号) <> ''), "
-            u"计量器具名称 TEXT COLLATE NOCASE, "
-            u"检定日期 TEXT CHECK (检定日期 IS NULL OR date(检定日期, '+0 days') IS 检定日期), "
-            u"有效日期 TEXT, 使用部门 TEXT COLLATE NOCASE, 状态 TEXT");
+        const QString inUse =
+            QStringLiteral(u"计量器具编号 TEXT COLLATE NOCASE NOT NULL UNIQUE CHECK (trim(计量器具编号) <> ''), "
+                           u"计量器具名称 TEXT COLLATE NOCASE, "
+                           u"检定日期 TEXT CHECK (检定日期 IS NULL OR date(检定日期, '+0 days') IS 检定日期), "
+                           u"有效日期 TEXT, 使用部门 TEXT COLLATE NOCASE, 状态 TEXT");
         const QStringList inUseColumns = {u"计量器具编号"_qs, u"计量器具名称"_qs, u"检定日期"_qs,
                                           u"有效日期"_qs,     u"使用部门"_qs,     u"状态"_qs};
         add(u"计量器具在用库"_qs, inUseColumns, u"CREATE TABLE 计量器具在用库 (\n    "_qs + inUse + u"\n)"_qs);
@@ -149,7 +149,8 @@ bool runSelect(const QString& jet, QString* out, QString* problem)
     }
     QString error;
     if (!engine().value(t.statements.first(), out, &error)) {
-        *problem = QStringLiteral("%1 became %2, which SQLite refuses: %3").arg(shown(jet), shown(t.statements.first()), error);
+        *problem = QStringLiteral("%1 became %2, which SQLite refuses: %3")
+                       .arg(shown(jet), shown(t.statements.first()), error);
         return false;
     }
     return true;
@@ -407,7 +408,8 @@ QString checkStoredNames(const QString& app)
             for (const QString& spelling : {section, swapAsciiCase(section)}) {
                 for (const QString& keySpelling : {k, swapAsciiCase(k)}) {
                     if (!store.contains(app, spelling, keySpelling))
-                        return QStringLiteral("the store does not find %1/%2 in the file").arg(shown(spelling), shown(keySpelling));
+                        return QStringLiteral("the store does not find %1/%2 in the file")
+                            .arg(shown(spelling), shown(keySpelling));
                 }
             }
             const QString v = store.read(app, section, k);
@@ -427,7 +429,8 @@ QString checkRoundTrip(const QString& app, const QString& section, const QString
         store.save(app, section, key, value);
         const QString got = store.read(app, swapAsciiCase(section), swapAsciiCase(key), QStringLiteral("<absent>"));
         if (got != value)
-            return QStringLiteral("saved %1 under %2/%3, read %4").arg(shown(value), shown(section), shown(key), shown(got));
+            return QStringLiteral("saved %1 under %2/%3, read %4")
+                .arg(shown(value), shown(section), shown(key), shown(got));
         store.sync();
     }
     {

@@ -17,8 +17,8 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "cannot read %s\n", argv[1]);
         return 1;
     }
-    const ravo::DbError e = ravo::Database::createFromSchema(QString::fromLocal8Bit(argv[2]),
-                                                             QString::fromUtf8(schema.readAll()));
+    const ravo::DbError e =
+        ravo::Database::createFromSchema(QString::fromLocal8Bit(argv[2]), QString::fromUtf8(schema.readAll()));
     if (e) {
         std::fprintf(stderr, "%s\n", qPrintable(e.text()));
         return 1;

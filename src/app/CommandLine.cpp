@@ -19,7 +19,7 @@ namespace {
 
 struct Option {
     QString name;
-    Job job;   // the job the option belongs to; Windows for the shared ones
+    Job job; // the job the option belongs to; Windows for the shared ones
 };
 
 // Every option of the command line. All of them take a value.
@@ -97,8 +97,8 @@ int runExport(const CommandLine& line)
         return refuse(e.text());
     const exchange::ExportResult r = exchange::exportTable(db, line.table, line.target, line.table);
     if (!r.ok())
-        return refuse(QStringLiteral("导出没有完成，没有写入文件“%1”。\n%2")
-                          .arg(QDir::toNativeSeparators(line.target), r.error));
+        return refuse(
+            QStringLiteral("导出没有完成，没有写入文件“%1”。\n%2").arg(QDir::toNativeSeparators(line.target), r.error));
     print(stdout, QStringLiteral("已导出 %1 条记录到“%2”。").arg(r.rows).arg(QDir::toNativeSeparators(line.target)));
     return 0;
 }
@@ -189,8 +189,8 @@ int runJob(int argc, char* argv[])
         QTextStream err(stderr);
         QString problem;
         const QString defaultFolder = QCoreApplication::arguments().contains(QStringLiteral("--appdir"))
-                                          ? QString()
-                                          : jobFolder(CommandLine{}, &problem);
+            ? QString()
+            : jobFolder(CommandLine{}, &problem);
         if (!problem.isEmpty())
             return refuse(problem);
         return exchange::runImportCommand(QCoreApplication::arguments(), defaultFolder, out, err);
@@ -201,8 +201,10 @@ int runJob(int argc, char* argv[])
         return 2;
     }
     switch (line.job) {
-    case Job::Export: return runExport(line);
-    case Job::Windows: break;
+    case Job::Export:
+        return runExport(line);
+    case Job::Windows:
+        break;
     }
     return 2;
 }

@@ -22,16 +22,16 @@
 namespace ravo::cli {
 
 enum class Job {
-    Windows,   // no job asked for: the program starts as usual
-    Export,    // --export TABLE --to FILE
+    Windows, // no job asked for: the program starts as usual
+    Export,  // --export TABLE --to FILE
 };
 
 struct CommandLine {
     Job job = Job::Windows;
-    QString appDir;     // --appdir, absolute; empty when not given
-    QString table;      // --export
-    QString target;     // --to
-    QString problem;    // a usage error, in Chinese; empty when the line is fine
+    QString appDir;  // --appdir, absolute; empty when not given
+    QString table;   // --export
+    QString target;  // --to
+    QString problem; // a usage error, in Chinese; empty when the line is fine
 };
 
 // Reads the arguments (the program's name first, as main() gets them).

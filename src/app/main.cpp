@@ -8,9 +8,9 @@
 // (CommandLine.h) run instead, without a window.
 #include "CommandLine.h"
 #include "auxiliary/Artwork.h"
-#include "core/DataFolder.h"
 #include "auxiliary/frmSplash.h"
 #include "auxiliary/frmTip.h"
+#include "core/DataFolder.h"
 #include "core/InstanceLock.h"
 #include "core/Maintenance.h"
 #include "core/Options.h"
@@ -71,18 +71,17 @@ void maintainLedger(ravo::ProgramState& state)
     }
     QElapsedTimer sinceRepaint;
     sinceRepaint.start();
-    ravo::runStartupMaintenance(state.appDir, flags.backup, flags.compact,
-                                [&](const QString& step, int percent) {
-                                    if (!window || sinceRepaint.elapsed() < 50)
-                                        return;
-                                    sinceRepaint.restart();
-                                    window->setLabelText(step);
-                                    // An unknown amount of work shows a busy bar.
-                                    window->setRange(0, percent < 0 ? 0 : 100);
-                                    if (percent >= 0)
-                                        window->setValue(percent);
-                                    QCoreApplication::processEvents();
-                                });
+    ravo::runStartupMaintenance(state.appDir, flags.backup, flags.compact, [&](const QString& step, int percent) {
+        if (!window || sinceRepaint.elapsed() < 50)
+            return;
+        sinceRepaint.restart();
+        window->setLabelText(step);
+        // An unknown amount of work shows a busy bar.
+        window->setRange(0, percent < 0 ? 0 : 100);
+        if (percent >= 0)
+            window->setValue(percent);
+        QCoreApplication::processEvents();
+    });
 }
 
 void showTipOfTheDay(ravo::ProgramState& state, QWidget* owner)

@@ -47,10 +47,11 @@ std::optional<SystemInfo> readSystemInfo()
     add(QStringLiteral("区域设置"), QLocale::system().name());
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QSize s = screen->size();
-        add(QStringLiteral("主屏幕"), QStringLiteral("%1 × %2 像素，%3 dpi")
-                                          .arg(s.width())
-                                          .arg(s.height())
-                                          .arg(qRound(screen->logicalDotsPerInch())));
+        add(QStringLiteral("主屏幕"),
+            QStringLiteral("%1 × %2 像素，%3 dpi")
+                .arg(s.width())
+                .arg(s.height())
+                .arg(qRound(screen->logicalDotsPerInch())));
     }
     add(QStringLiteral("图形平台"), QGuiApplication::platformName());
     return info;

@@ -17,13 +17,13 @@ namespace ravo {
 
 namespace {
 
-const QString kDescription = QStringLiteral(
-    "RAVO 用于管理计量部门的计量器具台帐，贯穿器具的整个寿命：购入待发放、发放使用、封存、报废直至注销。"
-    "它同时保存每台器具的检定确认记录和修理记录、计量室的环境状况记录，"
-    "按期提醒到期的器具，编制检定计划，并可按任意条件查询和打印台帐。");
-const QString kDisclaimer = QStringLiteral(
-    "警告：本软件按“现状”提供，不附带任何明示或暗示的担保。台帐数据由使用单位录入并负责核对；"
-    "请定期备份数据库文件 ravo.mdb。因使用本软件或无法使用本软件而造成的任何损失，作者不承担责任。");
+const QString kDescription =
+    QStringLiteral("RAVO 用于管理计量部门的计量器具台帐，贯穿器具的整个寿命：购入待发放、发放使用、封存、报废直至注销。"
+                   "它同时保存每台器具的检定确认记录和修理记录、计量室的环境状况记录，"
+                   "按期提醒到期的器具，编制检定计划，并可按任意条件查询和打印台帐。");
+const QString kDisclaimer =
+    QStringLiteral("警告：本软件按“现状”提供，不附带任何明示或暗示的担保。台帐数据由使用单位录入并负责核对；"
+                   "请定期备份数据库文件 ravo.mdb。因使用本软件或无法使用本软件而造成的任何损失，作者不承担责任。");
 
 // The frame in which the picture scrolls.
 constexpr int kFrameWidth = 150;

@@ -22,8 +22,8 @@ bool copyIfMissing(const QString& name, const QString& from, const QString& to)
         return true;
     if (!QFile::copy(source, target))
         return false;
-    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
-                                      | QFileDevice::WriteUser);
+    QFile::setPermissions(
+        target, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
     return true;
 }
 
@@ -46,7 +46,8 @@ DataFolder chooseDataFolder(const QString& installed, const QString& userData,
 
     DataFolder r{userData, {}};
     if (!QDir().mkpath(userData)) {
-        r.problem = QStringLiteral("无法创建数据文件夹 %1，台帐数据库无法使用。").arg(QDir::toNativeSeparators(userData));
+        r.problem =
+            QStringLiteral("无法创建数据文件夹 %1，台帐数据库无法使用。").arg(QDir::toNativeSeparators(userData));
         return r;
     }
     if (!copyIfMissing(kLedger, installed, userData))

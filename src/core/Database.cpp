@@ -32,8 +32,7 @@ QString quotedIdentifier(const QString& name)
     return QLatin1Char('"') + n + QLatin1Char('"');
 }
 
-Database::Database()
-    : m_connectionName(QStringLiteral("ravo-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+Database::Database() : m_connectionName(QStringLiteral("ravo-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
 {
 }
 
@@ -83,9 +82,9 @@ DbError Database::open(const QString& path)
     }
     QSqlQuery probe(connection());
     if (!probe.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
-        const DbError e = DbError::make(DbError::General,
-                                        QStringLiteral("数据库文件已损坏或不是台帐数据库：%1").arg(path),
-                                        probe.lastError().text());
+        const DbError e =
+            DbError::make(DbError::General, QStringLiteral("数据库文件已损坏或不是台帐数据库：%1").arg(path),
+                          probe.lastError().text());
         probe = QSqlQuery();
         close();
         return e;
@@ -187,7 +186,7 @@ DbResult Database::runTranslated(const Translation& t, const QString& jet)
         if (!one.ok()) {
             r.error = one.error;
             r.error.statement = jet;
-            return r;   // the transaction rolls back
+            return r; // the transaction rolls back
         }
         r.rowsAffected += one.rowsAffected;
     }
@@ -241,14 +240,13 @@ QStringList Database::tables(bool includeHidden) const
         const QString name = q.value(0).toString();
         if (name.startsWith(QLatin1String("sqlite_")))
             continue;
-        if (!includeHidden && (name.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive)
-                               || name.startsWith(QLatin1Char('~'))))
+        if (!includeHidden
+            && (name.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive) || name.startsWith(QLatin1Char('~'))))
             continue;
         names << name;
     }
     QCollator pinyin(QLocale(QLocale::Chinese, QLocale::China));
-    std::sort(names.begin(), names.end(),
-              [&](const QString& a, const QString& b) { return pinyin.compare(a, b) < 0; });
+    std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return pinyin.compare(a, b) < 0; });
     return names;
 }
 
@@ -321,8 +319,7 @@ DbError Database::createFromSchema(const QString& path, const QString& schemaSql
     return {};
 }
 
-Transaction::Transaction(Database& db)
-    : m_db(db), m_name(QStringLiteral("ravo_tx_%1").arg(db.nextSavepointId()))
+Transaction::Transaction(Database& db) : m_db(db), m_name(QStringLiteral("ravo_tx_%1").arg(db.nextSavepointId()))
 {
     m_error = m_db.savepoint(m_name);
     m_active = !m_error.isError();
@@ -336,8 +333,7 @@ Transaction::~Transaction()
 DbError Transaction::commit()
 {
     if (!m_active)
-        return m_error.isError() ? m_error
-                                 : DbError::make(DbError::General, QStringLiteral("事务已经结束。"));
+        return m_error.isError() ? m_error : DbError::make(DbError::General, QStringLiteral("事务已经结束。"));
     DbError e = m_db.release(m_name);
     if (e.isError()) {
         rollback();

@@ -86,7 +86,7 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    const DbError& error() const { return m_error; }  // failure to begin
+    const DbError& error() const { return m_error; } // failure to begin
     DbError commit();
     void rollback();
 

@@ -76,8 +76,7 @@ std::optional<QTime> parseUserTime(const QString& typed)
     const auto m = re.match(text);
     if (!m.hasMatch())
         return std::nullopt;
-    const QTime t(m.captured(1).toInt(), m.captured(2).toInt(),
-                  m.capturedLength(3) > 0 ? m.captured(3).toInt() : 0);
+    const QTime t(m.captured(1).toInt(), m.captured(2).toInt(), m.capturedLength(3) > 0 ? m.captured(3).toInt() : 0);
     if (!t.isValid())
         return std::nullopt;
     return t;
@@ -108,9 +107,7 @@ QDate validUntilDefault(const QDate& calibrated)
         return {};
     // Counting the days from the first of the month carries 29 February over
     // to 1 March of a common year, so the day before is 28 February.
-    return QDate(calibrated.year() + 1, calibrated.month(), 1)
-        .addDays(calibrated.day() - 1)
-        .addDays(-1);
+    return QDate(calibrated.year() + 1, calibrated.month(), 1).addDays(calibrated.day() - 1).addDays(-1);
 }
 
 QString dateErrorMessage(const QString& fieldLabel, const QString& typed)

@@ -13,8 +13,7 @@ QString DbError::text() const
     return description + QStringLiteral("\n（") + detail + QStringLiteral("）");
 }
 
-DbError DbError::make(int number, const QString& description, const QString& detail,
-                      const QString& statement)
+DbError DbError::make(int number, const QString& description, const QString& detail, const QString& statement)
 {
     DbError e = make(number == TableExists ? Kind::TableExistsKind : Kind::Other, description, detail, statement);
     e.number = number;
@@ -88,7 +87,8 @@ DbError DbError::fromSqlite(int resultCode, const QString& engineText, const QSt
     case SQLITE_CONSTRAINT_PRIMARYKEY: {
         const QString col = constraintColumn(t);
         if (col == QStringLiteral("计量器具编号"))
-            return out(Kind::DuplicateNumber, QStringLiteral("计量器具编号重复：同一编号的计量器具已经存在，不能重复保存！"));
+            return out(Kind::DuplicateNumber,
+                       QStringLiteral("计量器具编号重复：同一编号的计量器具已经存在，不能重复保存！"));
         return out(Kind::InvalidValue, QStringLiteral("“%1”的值重复，不能保存！").arg(col));
     }
     case SQLITE_CONSTRAINT_NOTNULL: {

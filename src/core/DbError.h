@@ -20,25 +20,25 @@ struct [[nodiscard]] DbError {
     // the wording of a description.
     enum class Kind {
         None,
-        DuplicateNumber,   // an instrument number the table holds already
-        BlankNumber,       // an empty instrument number
-        InvalidValue,      // a value that breaks its column's rule or type
+        DuplicateNumber, // an instrument number the table holds already
+        BlankNumber,     // an empty instrument number
+        InvalidValue,    // a value that breaks its column's rule or type
         MissingTable,
         MissingColumn,
         Syntax,
-        Busy,              // another connection holds the ledger
+        Busy, // another connection holds the ledger
         ReadOnly,
-        Damaged,           // a damaged file, or no ledger at all
-        DiskFull,          // the disk is full or cannot be written
-        TableExistsKind,   // the table to make exists already
+        Damaged,         // a damaged file, or no ledger at all
+        DiskFull,        // the disk is full or cannot be written
+        TableExistsKind, // the table to make exists already
         Other,
     };
 
     int number = 0;
     Kind kind = Kind::None;
-    QString description;   // Chinese, for the user
-    QString detail;        // the engine's own text
-    QString statement;     // the statement that failed, as the program wrote it
+    QString description; // Chinese, for the user
+    QString detail;      // the engine's own text
+    QString statement;   // the statement that failed, as the program wrote it
 
     bool isError() const { return number != 0; }
     explicit operator bool() const { return isError(); }

@@ -53,11 +53,11 @@ void reached(const char* point);
 
 #else
 
-#define RAVO_FAULT_STATEMENT(sql) \
-    do {                          \
+#define RAVO_FAULT_STATEMENT(sql)                                                                                      \
+    do {                                                                                                               \
     } while (false)
-#define RAVO_FAULT_POINT(name) \
-    do {                       \
+#define RAVO_FAULT_POINT(name)                                                                                         \
+    do {                                                                                                               \
     } while (false)
 
 #endif

@@ -50,8 +50,7 @@ bool sameFile(int fd, const QByteArray& path)
 
 } // namespace
 
-InstanceLock::InstanceLock(const QString& appDir)
-    : m_appDir(appDir), m_path(appDir + QStringLiteral("/ravo.lock"))
+InstanceLock::InstanceLock(const QString& appDir) : m_appDir(appDir), m_path(appDir + QStringLiteral("/ravo.lock"))
 {
     // A copy that exits removes its lock file; one that had opened the file
     // just before then locks a file nobody else can see and must open anew.

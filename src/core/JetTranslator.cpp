@@ -54,8 +54,8 @@ QString asciiBlanks(QStringView blanks)
 bool isWordChar(QChar c)
 {
     const char16_t u = c.unicode();
-    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9')
-        || u == '_' || u == '$';
+    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_'
+        || u == '$';
 }
 
 QString excerpt(const QString& s, qsizetype from)
@@ -182,11 +182,7 @@ Lexed lex(const QString& s)
 
 class Statement {
 public:
-    explicit Statement(QList<Token> tokens)
-        : m_tokens(std::move(tokens))
-    {
-        reindex();
-    }
+    explicit Statement(QList<Token> tokens) : m_tokens(std::move(tokens)) { reindex(); }
 
     void reindex()
     {
@@ -295,8 +291,7 @@ QString likePattern(const QString& jet, bool mayEscape)
     }
     QString pattern;
     for (const Item& it : items) {
-        if (escape && it.literal
-            && (it.c == QLatin1Char('%') || it.c == QLatin1Char('_') || it.c == QLatin1Char('\\')))
+        if (escape && it.literal && (it.c == QLatin1Char('%') || it.c == QLatin1Char('_') || it.c == QLatin1Char('\\')))
             pattern += QLatin1Char('\\');
         pattern += it.c;
     }
@@ -557,8 +552,8 @@ Rewrite rewriteInsertSelectAll(const Statement& st, const SchemaCatalogue& catal
     QString rest = st.text(from + 2);
     if (!rest.isEmpty())
         rest.prepend(QLatin1Char(' '));
-    r.statements = {QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3%4")
-                        .arg(targetToken.text, list, sourceToken.text, rest)};
+    r.statements = {
+        QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3%4").arg(targetToken.text, list, sourceToken.text, rest)};
     return r;
 }
 

@@ -10,11 +10,11 @@ namespace ravo {
 
 const QStringList& commonColumns()
 {
-    static const QStringList cols = QStringLiteral(
-        "计量器具编号,计量器具类别,计量器具种别,计量器具名称,规格型号,准确度,准确度等级,测量范围,分度值,"
-        "管理类别,法制管理类别,制造厂家,出厂编号,出厂日期,配套设备,状态,启用日期,检定日期,检定周期,"
-        "有效日期,检定单位,使用部门,存放地点,保管员,联系电话,购买日期,采购员,购买价格,备注")
-                                        .split(QLatin1Char(','));
+    static const QStringList cols =
+        QStringLiteral("计量器具编号,计量器具类别,计量器具种别,计量器具名称,规格型号,准确度,准确度等级,测量范围,分度值,"
+                       "管理类别,法制管理类别,制造厂家,出厂编号,出厂日期,配套设备,状态,启用日期,检定日期,检定周期,"
+                       "有效日期,检定单位,使用部门,存放地点,保管员,联系电话,购买日期,采购员,购买价格,备注")
+            .split(QLatin1Char(','));
     return cols;
 }
 
@@ -25,8 +25,9 @@ QString commonColumnList()
 
 ColumnKind columnKind(const QString& column)
 {
-    static const QStringList dates = QStringLiteral("出厂日期,启用日期,检定日期,有效日期,购买日期,修理日期,封存日期,报废日期,日期")
-                                         .split(QLatin1Char(','));
+    static const QStringList dates =
+        QStringLiteral("出厂日期,启用日期,检定日期,有效日期,购买日期,修理日期,封存日期,报废日期,日期")
+            .split(QLatin1Char(','));
     if (dates.contains(column))
         return ColumnKind::Date;
     if (column == QStringLiteral("时间"))
@@ -48,14 +49,17 @@ const QVector<InstrumentClass>& instrumentClasses()
     static const QVector<InstrumentClass> classes = {
         {QStringLiteral("长度L"), split("线纹仪器S|端度仪器G|角度仪器A|平面度仪器P|光洁度仪器F|齿轮仪器T")},
         {QStringLiteral("热工T"), split("温度仪器T|湿度仪器K|热量仪器Q|热流量仪器F|热辐射仪器R")},
-        {QStringLiteral("力学F"), split("质量仪器M|重力仪器W|容量仪器C|压力仪器P|转速仪器N|速度仪器S|流量仪器F|"
-                                      "加速度仪器A|密度仪器D|真空仪器T|硬度仪器H|振动仪器O")},
+        {QStringLiteral("力学F"),
+         split("质量仪器M|重力仪器W|容量仪器C|压力仪器P|转速仪器N|速度仪器S|流量仪器F|"
+               "加速度仪器A|密度仪器D|真空仪器T|硬度仪器H|振动仪器O")},
         {QStringLiteral("电磁E"), split("电压仪器V|电流仪器I|电阻仪器R|电容仪器C|电感仪器H|电功率仪器P|磁参数仪器M")},
-        {QStringLiteral("光学O"), split("光强度测量仪器B|色温仪器T|照度仪器I|光辐射仪器R|感光度仪器S|光通量仪器F|"
-                                      "亮度仪器Q|曝光量仪器E|色度仪器C|功率、能量仪器P")},
-        {QStringLiteral("无线电R"), split("电压仪器U|功率、能量仪器P|阻抗仪器Z|电容仪器C|电感仪器L|电阻仪器R|"
-                                        "相位（差）仪器Ψ|噪声系数仪器F|调制度仪器M|品质因素仪器Q|增益仪器G|"
-                                        "驻波系数仪器S|占空比系数仪器D|损耗仪器δ|衰减仪器D|失真度仪器r|脉冲仪器I")},
+        {QStringLiteral("光学O"),
+         split("光强度测量仪器B|色温仪器T|照度仪器I|光辐射仪器R|感光度仪器S|光通量仪器F|"
+               "亮度仪器Q|曝光量仪器E|色度仪器C|功率、能量仪器P")},
+        {QStringLiteral("无线电R"),
+         split("电压仪器U|功率、能量仪器P|阻抗仪器Z|电容仪器C|电感仪器L|电阻仪器R|"
+               "相位（差）仪器Ψ|噪声系数仪器F|调制度仪器M|品质因素仪器Q|增益仪器G|"
+               "驻波系数仪器S|占空比系数仪器D|损耗仪器δ|衰减仪器D|失真度仪器r|脉冲仪器I")},
         {QStringLiteral("化学C"), split("成分分析仪器A|酸碱度仪器P|电导仪器C|光谱仪器O|粘度仪器V|标准物质S")},
         {QStringLiteral("声学S"), split("声压仪器P|声功率仪器J|声强度仪器N")},
         {QStringLiteral("电离辐射A"), split("强度仪器I|活变仪器A|通量仪器F|照射量仪器D")},
@@ -179,9 +183,9 @@ QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit)
         if (!q.exec(sql))
             continue;
         while (q.next()) {
-            found.append({RuleBreach{q.value(0).toLongLong(), q.value(1).toString(), definitions[c].name,
-                                     q.value(2).toString()},
-                          c});
+            found.append(
+                {RuleBreach{q.value(0).toLongLong(), q.value(1).toString(), definitions[c].name, q.value(2).toString()},
+                 c});
         }
     }
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
@@ -224,7 +228,7 @@ DbError commitWorkingTable(Database& db, const QString& deleteStatement, const Q
         return r.error;
     const DbResult r = insertDirect ? db.execute(insertStatement) : db.runScratch(insertStatement);
     if (!r.ok())
-        return r.error;   // the delete is rolled back with it
+        return r.error; // the delete is rolled back with it
     return tx.commit();
 }
 
@@ -265,11 +269,9 @@ QStringList moveStatements(Move move, const QString& number, const QDate& today,
     if (m.allColumns)
         out << QStringLiteral("insert into %1 select %2.* from %2").arg(m.target, work) + where;
     else
-        out << QStringLiteral("insert into %1 (%2) select %2 from %3").arg(m.target, commonColumnList(), work)
-                   + where;
+        out << QStringLiteral("insert into %1 (%2) select %2 from %3").arg(m.target, commonColumnList(), work) + where;
     if (!m.dateColumn.isEmpty())
-        out << QStringLiteral("update %1 set %2=").arg(m.target, m.dateColumn) + quoted(formatShortDate(today))
-                   + where;
+        out << QStringLiteral("update %1 set %2=").arg(m.target, m.dateColumn) + quoted(formatShortDate(today)) + where;
     out << QStringLiteral("update %1 set 状态=").arg(m.target) + quoted(m.status) + where;
     if (!ledgerRow.number)
         out << QStringLiteral("delete %1.* from %1").arg(m.source) + where;
@@ -278,8 +280,7 @@ QStringList moveStatements(Move move, const QString& number, const QDate& today,
     return out;
 }
 
-DbError moveInstrument(Database& db, Move move, const QString& number, const QDate& today,
-                       const LedgerRow& ledgerRow)
+DbError moveInstrument(Database& db, Move move, const QString& number, const QDate& today, const LedgerRow& ledgerRow)
 {
     const MoveSpec m = moveSpec(move);
     const QString n = number.trimmed();
@@ -301,8 +302,7 @@ DbError moveInstrument(Database& db, Move move, const QString& number, const QDa
         return copied.error;
     }
     if (copied.rowsAffected < 1)
-        return DbError::make(DbError::General,
-                             QStringLiteral("找不到编号为“%1”的计量器具，没有移动任何记录。").arg(n));
+        return DbError::make(DbError::General, QStringLiteral("找不到编号为“%1”的计量器具，没有移动任何记录。").arg(n));
     for (int i = 1; i < statements.size(); ++i) {
         const DbResult r = db.execute(statements.at(i));
         if (!r.ok())
@@ -315,9 +315,8 @@ DbError moveInstrument(Database& db, Move move, const QString& number, const QDa
                                      .arg(m.source, ledgerRow.number.value_or(n)));
     }
     // The row leaves the editor's working copy as well as the source ledger.
-    const DbResult fromCopy = db.execute(QStringLiteral("delete %1.* from %1 where 计量器具编号= ")
-                                             .arg(tables::working(m.source))
-                                         + quoted(n));
+    const DbResult fromCopy = db.execute(
+        QStringLiteral("delete %1.* from %1 where 计量器具编号= ").arg(tables::working(m.source)) + quoted(n));
     if (!fromCopy.ok())
         return fromCopy.error;
     return tx.commit();

@@ -25,7 +25,10 @@ inline const QString DueList = QStringLiteral("MSys待检或到期设备表");
 inline const QString Plan = QStringLiteral("MSys计划检定设备表");
 inline const QString EnvironmentWorking = QStringLiteral("MSys环境状况临时表");
 // The working copy of a table is "MSys" followed by its name.
-inline QString working(const QString& table) { return QStringLiteral("MSys") + table; }
+inline QString working(const QString& table)
+{
+    return QStringLiteral("MSys") + table;
+}
 } // namespace tables
 
 inline const QString NumberColumn = QStringLiteral("计量器具编号");
@@ -80,7 +83,7 @@ QString insertAllStatement(const QString& table, const QString& workingTable);
 // that is no integer), left in a table by another program.
 struct RuleBreach {
     qint64 rowid = -1;
-    QString number;   // the row's 计量器具编号; empty in a table without one
+    QString number; // the row's 计量器具编号; empty in a table without one
     QString column;
     QString value;
 };
@@ -97,8 +100,8 @@ enum class Move { InUseToScrapped, InUseToSealed, SealedToInUse, SealedToScrappe
 struct MoveSpec {
     QString source;
     QString target;
-    bool allColumns;      // copy every column of the row, or the 29 common ones
-    QString dateColumn;   // the target's own date column, or empty
+    bool allColumns;    // copy every column of the row, or the 29 common ones
+    QString dateColumn; // the target's own date column, or empty
     QString status;
 };
 MoveSpec moveSpec(Move move);
@@ -111,7 +114,7 @@ bool isMoveSource(const QString& table);
 // the row with the same number as in the working table; a row added in the
 // window and never saved is in no ledger yet (NotInLedger).
 struct LedgerRow {
-    std::optional<QString> number;   // nullopt: the same number as in the working table
+    std::optional<QString> number; // nullopt: the same number as in the working table
     static LedgerRow sameNumber() { return {}; }
     static LedgerRow numbered(const QString& n) { return {n}; }
     static LedgerRow notInLedger() { return {QString()}; }

@@ -13,8 +13,7 @@
 namespace ravo {
 
 LedgerFiles::LedgerFiles(const QString& appDir)
-    : database(appDir + QStringLiteral("/ravo.mdb")),
-      backup(appDir + QStringLiteral("/ravo.bak")),
+    : database(appDir + QStringLiteral("/ravo.mdb")), backup(appDir + QStringLiteral("/ravo.bak")),
       scratch(appDir + QStringLiteral("/ravo.tmp"))
 {
 }
@@ -31,8 +30,7 @@ bool isSoundDatabase(const QString& path)
     }
     bool ok = false;
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(h, "PRAGMA quick_check", -1, &st, nullptr) == SQLITE_OK
-        && sqlite3_step(st) == SQLITE_ROW) {
+    if (sqlite3_prepare_v2(h, "PRAGMA quick_check", -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
         ok = text && qstrcmp(text, "ok") == 0;
     }
@@ -78,7 +76,7 @@ bool copyThroughEngine(const QString& from, const QString& to, const Maintenance
     bool done = false;
     if (sqlite3_open_v2(from.toUtf8().constData(), &source, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
         && sqlite3_open_v2(to.toUtf8().constData(), &target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
-               == SQLITE_OK) {
+            == SQLITE_OK) {
         sqlite3_busy_timeout(source, 3000);
         if (!isWholeLedgerFile(source, from)) {
             sqlite3_close(target);
@@ -139,8 +137,7 @@ bool compactDatabase(const LedgerFiles& files, const MaintenanceProgress& progre
     bool compacted = false;
     if (QFileInfo::exists(files.database) && !QFileInfo::exists(files.scratch)) {
         sqlite3* h = nullptr;
-        if (sqlite3_open_v2(files.database.toUtf8().constData(), &h, SQLITE_OPEN_READWRITE, nullptr)
-            == SQLITE_OK) {
+        if (sqlite3_open_v2(files.database.toUtf8().constData(), &h, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
             if (progress) {
                 progress(QStringLiteral("正在压缩数据库…"), -1);
                 sqlite3_progress_handler(h, 5000, reportCompaction, const_cast<MaintenanceProgress*>(&progress));

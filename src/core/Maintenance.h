@@ -10,9 +10,9 @@ namespace ravo {
 
 struct LedgerFiles {
     explicit LedgerFiles(const QString& appDir);
-    QString database;   // ravo.mdb
-    QString backup;     // ravo.bak
-    QString scratch;    // ravo.tmp
+    QString database; // ravo.mdb
+    QString backup;   // ravo.bak
+    QString scratch;  // ravo.tmp
 };
 
 // Told how far a step has come: the step's Chinese name and a percentage,

@@ -20,14 +20,12 @@ QString optionkeys::printClassY(int n)
 
 namespace {
 
-template <auto Member>
-auto& member(Options& o)
+template <auto Member> auto& member(Options& o)
 {
     return o.*Member;
 }
 
-template <auto Member, int N>
-qint16& offset(Options& o)
+template <auto Member, int N> qint16& offset(Options& o)
 {
     return (o.*Member)[N];
 }
@@ -38,14 +36,12 @@ OptionKey row(const QString& section, const QString& key, T byDefault, OnReseed 
     return {section, key, OptionField<T>{&member<Member>, std::move(byDefault)}, onReseed};
 }
 
-template <auto Member>
-OptionKey dateRow(const QString& section, const QString& key, int daysAfterToday)
+template <auto Member> OptionKey dateRow(const QString& section, const QString& key, int daysAfterToday)
 {
     return {section, key, OptionDateField{&member<Member>, daysAfterToday}};
 }
 
-template <auto Member, int N>
-OptionKey offsetRow(const QString& key)
+template <auto Member, int N> OptionKey offsetRow(const QString& key)
 {
     return {k::Print, key, OptionField<qint16>{&offset<Member, N>, 0}};
 }
@@ -115,8 +111,7 @@ bool readOption(const SettingsStore& store, const OptionKey& option, Options& o)
 
 void saveOption(SettingsStore& store, const OptionKey& option, Options& from)
 {
-    std::visit([&](const auto& field) { saveValue(store, option.section, option.key, field.of(from)); },
-               option.field);
+    std::visit([&](const auto& field) { saveValue(store, option.section, option.key, field.of(from)); }, option.field);
 }
 
 } // namespace

@@ -84,11 +84,11 @@ struct Options {
     bool DBCompact;
     bool DBBackup;
     bool Awoke;
-    qint16 Advance;            // LeadMode: 1 no lead time, 2 days, otherwise weeks
+    qint16 Advance; // LeadMode: 1 no lead time, 2 days, otherwise weeks
     qint16 AdvanceDay;
     qint16 AdvanceWeek;
-    qint16 ShowTipsAtStartup;  // "Options"/"在启动时显示提示", 0 or 1
-    qint16 ProgramDateClass;   // PlanPeriodKind: 1 week, 2 month, 3 year, 4 chosen range
+    qint16 ShowTipsAtStartup; // "Options"/"在启动时显示提示", 0 or 1
+    qint16 ProgramDateClass;  // PlanPeriodKind: 1 week, 2 month, 3 year, 4 chosen range
     QDate ProgramDateStar;
     QDate ProgramDateEnd;
     QString RC;
@@ -111,8 +111,7 @@ struct Options {
 // The member of Options that holds one option, with the option's default.
 // The member's type says how the stored text converts: a boolean
 // ("True"/"False"), a 16-bit whole number, a date or plain text.
-template <class T>
-struct OptionField {
+template <class T> struct OptionField {
     T& (*of)(Options&);
     T byDefault;
 };

@@ -44,14 +44,13 @@ std::optional<QString> hashPassword(const QString& typed)
         return std::nullopt;
 
     const bool minimum = g_cost == PasswordHashCost::Minimum;
-    const unsigned long long opsLimit =
-        minimum ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
+    const unsigned long long opsLimit = minimum ? crypto_pwhash_OPSLIMIT_MIN : crypto_pwhash_OPSLIMIT_INTERACTIVE;
     const size_t memLimit = minimum ? crypto_pwhash_MEMLIMIT_MIN : crypto_pwhash_MEMLIMIT_INTERACTIVE;
 
     const QByteArray bytes = typed.toUtf8();
     char out[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(out, bytes.constData(), static_cast<unsigned long long>(bytes.size()), opsLimit,
-                          memLimit) != 0)
+    if (crypto_pwhash_str(out, bytes.constData(), static_cast<unsigned long long>(bytes.size()), opsLimit, memLimit)
+        != 0)
         return std::nullopt;
     return QString::fromLatin1(out);
 }
@@ -64,8 +63,8 @@ bool passwordMatches(const QString& stored, const QString& typed)
         return false;
     const QByteArray hash = stored.toLatin1();
     const QByteArray bytes = typed.toUtf8();
-    return crypto_pwhash_str_verify(hash.constData(), bytes.constData(),
-                                    static_cast<unsigned long long>(bytes.size())) == 0;
+    return crypto_pwhash_str_verify(hash.constData(), bytes.constData(), static_cast<unsigned long long>(bytes.size()))
+        == 0;
 }
 
 } // namespace ravo

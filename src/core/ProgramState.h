@@ -28,11 +28,13 @@ enum class ActiveWindow : qint16 {
 
 struct ProgramState {
     explicit ProgramState(const QString& applicationDirectory, Prompter& prompter)
-        : appDir(applicationDirectory), prompt(prompter) {}
+        : appDir(applicationDirectory), prompt(prompter)
+    {
+    }
 
     QString databasePath() const { return appDir + QStringLiteral("/ravo.mdb"); }
 
-    QString appDir;        // where ravo.mdb, ravo.bak, ravo.tmp and TIPOFDAY.TXT live
+    QString appDir; // where ravo.mdb, ravo.bak, ravo.tmp and TIPOFDAY.TXT live
     Prompter& prompt;
     SettingsStore settings;
     Database LedgerDatabase;
@@ -41,7 +43,7 @@ struct ProgramState {
     // The signed-in session: the accounts, who is signed in and with which
     // rights.
     struct Session {
-        QVector<UserAccount> UserList;       // account i is UserList[i - 1]
+        QVector<UserAccount> UserList; // account i is UserList[i - 1]
         QVector<UserAccount> UserEditList;
         qint16 UserCount = 0;
         // 1-based; 0 before sign-in. User management keeps it on the signed-in

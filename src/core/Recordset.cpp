@@ -10,8 +10,7 @@
 
 namespace ravo {
 
-Recordset::Recordset(Database& db, QObject* parent)
-    : QObject(parent), m_db(db)
+Recordset::Recordset(Database& db, QObject* parent) : QObject(parent), m_db(db)
 {
 }
 
@@ -124,8 +123,14 @@ void Recordset::setAbsolutePosition(int position)
         setPosition(position);
 }
 
-void Recordset::moveFirst() { setPosition(m_ids.isEmpty() ? -1 : 0); }
-void Recordset::moveLast() { setPosition(m_ids.isEmpty() ? -1 : recordCount() - 1); }
+void Recordset::moveFirst()
+{
+    setPosition(m_ids.isEmpty() ? -1 : 0);
+}
+void Recordset::moveLast()
+{
+    setPosition(m_ids.isEmpty() ? -1 : recordCount() - 1);
+}
 
 void Recordset::moveNext()
 {
@@ -302,9 +307,9 @@ DbError Recordset::convertPending(QHash<int, QVariant>& out) const
         case ColumnKind::Time: {
             const auto t = parseUserTime(text);
             if (!t)
-                return DbError::make(DbError::General,
-                                     QStringLiteral("“%1”不是有效的时间：“%2”。请按 08:30:00 的格式输入。")
-                                         .arg(name, text));
+                return DbError::make(
+                    DbError::General,
+                    QStringLiteral("“%1”不是有效的时间：“%2”。请按 08:30:00 的格式输入。").arg(name, text));
             out.insert(it.key(), t->toString(QStringLiteral("HH:mm:ss")));
             break;
         }
@@ -312,8 +317,7 @@ DbError Recordset::convertPending(QHash<int, QVariant>& out) const
             bool ok = false;
             const qlonglong n = text.toLongLong(&ok);
             if (!ok)
-                return DbError::make(DbError::General,
-                                     QStringLiteral("“%1”必须是整数：“%2”。").arg(name, text));
+                return DbError::make(DbError::General, QStringLiteral("“%1”必须是整数：“%2”。").arg(name, text));
             out.insert(it.key(), n);
             break;
         }
@@ -376,7 +380,8 @@ DbError Recordset::update()
     QStringList sets;
     for (int k : keys)
         sets << quotedIdentifier(m_fields.at(k)) + QStringLiteral(" = ?");
-    const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quotedIdentifier(m_table), sets.join(QLatin1Char(',')));
+    const QString sql =
+        QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quotedIdentifier(m_table), sets.join(QLatin1Char(',')));
     QSqlQuery q(m_db.connection());
     q.prepare(sql);
     for (const QVariant& b : binds)

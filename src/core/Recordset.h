@@ -33,7 +33,7 @@ public:
     bool isOpen() const { return !m_table.isEmpty(); }
     QString table() const { return m_table; }
     const QStringList& fields() const { return m_fields; }
-    int fieldIndex(const QString& name) const;   // -1 when absent; case-insensitive
+    int fieldIndex(const QString& name) const; // -1 when absent; case-insensitive
 
     int recordCount() const { return int(m_ids.size()); }
     // Zero-based position of the current row; -1 before the first row, after

@@ -2,8 +2,7 @@
 
 namespace ravo {
 
-RecordsetModel::RecordsetModel(Recordset& rs, QObject* parent)
-    : QAbstractTableModel(parent), m_rs(rs)
+RecordsetModel::RecordsetModel(Recordset& rs, QObject* parent) : QAbstractTableModel(parent), m_rs(rs)
 {
     connect(&m_rs, &Recordset::reopened, this, [this] {
         beginResetModel();

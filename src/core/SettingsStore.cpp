@@ -145,8 +145,7 @@ QString valueText(const QVariant& v)
 
 const QRegularExpression& decimalPattern()
 {
-    static const QRegularExpression re(
-        QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
+    static const QRegularExpression re(QStringLiteral("^[+-]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][+-]?[0-9]+)?$"));
     return re;
 }
 
@@ -186,8 +185,7 @@ QString SettingsStore::fileName(const QString& app) const
     return settingsFor(app).fileName();
 }
 
-QString SettingsStore::read(const QString& app, const QString& section, const QString& key,
-                            const QString& def) const
+QString SettingsStore::read(const QString& app, const QString& section, const QString& key, const QString& def) const
 {
     QSettings& s = settingsFor(app);
     const std::optional<QString> path = locate(s, section, key);
@@ -239,8 +237,7 @@ void SettingsStore::sync()
         s->sync();
 }
 
-std::optional<QString> SettingsStore::readText(const QString& app, const QString& section,
-                                               const QString& key) const
+std::optional<QString> SettingsStore::readText(const QString& app, const QString& section, const QString& key) const
 {
     QSettings& s = settingsFor(app);
     const std::optional<QString> path = locate(s, section, key);
@@ -254,20 +251,17 @@ std::optional<bool> SettingsStore::readBool(const QString& app, const QString& s
     return toBool(read(app, section, key));
 }
 
-std::optional<qint16> SettingsStore::readInt16(const QString& app, const QString& section,
-                                               const QString& key) const
+std::optional<qint16> SettingsStore::readInt16(const QString& app, const QString& section, const QString& key) const
 {
     return toInt16(read(app, section, key));
 }
 
-std::optional<float> SettingsStore::readSingle(const QString& app, const QString& section,
-                                               const QString& key) const
+std::optional<float> SettingsStore::readSingle(const QString& app, const QString& section, const QString& key) const
 {
     return toSingle(read(app, section, key));
 }
 
-std::optional<QDate> SettingsStore::readDate(const QString& app, const QString& section,
-                                             const QString& key) const
+std::optional<QDate> SettingsStore::readDate(const QString& app, const QString& section, const QString& key) const
 {
     return toDate(read(app, section, key));
 }

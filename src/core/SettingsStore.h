@@ -37,8 +37,7 @@ public:
     SettingsStore& operator=(const SettingsStore&) = delete;
 
     // The stored text, or def when the key is absent.
-    QString read(const QString& app, const QString& section, const QString& key,
-                 const QString& def = {}) const;
+    QString read(const QString& app, const QString& section, const QString& key, const QString& def = {}) const;
     bool contains(const QString& app, const QString& section, const QString& key) const;
     // Creates or replaces the value. An empty section or key name is ignored.
     void save(const QString& app, const QString& section, const QString& key, const QString& value);

@@ -85,7 +85,7 @@ private:
     struct Binding {
         QWidget* field;
         QString column;
-        QString shown;   // the text last put into the field from the row
+        QString shown; // the text last put into the field from the row
     };
 
     void createLayout();

@@ -571,7 +571,7 @@ QString LedgerEditor::breachText(const RuleBreach& breach) const
         const bool counted = q.exec(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid <= %2")
                                         .arg(quotedIdentifier(m_spec.workingTable))
                                         .arg(breach.rowid))
-                             && q.next();
+            && q.next();
         where = counted ? QStringLiteral("第 %1 条记录").arg(q.value(0).toLongLong()) : QStringLiteral("一条记录");
     }
     return QStringLiteral("%1的“%2”是“%3”").arg(where, breach.column, breach.value);
@@ -751,7 +751,7 @@ bool LedgerEditor::eventFilter(QObject* watched, QEvent* event)
         if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason)
             break;
         if (watched != w && w->hasFocus())
-            break;   // the focus moved between a combo box and its own line edit
+            break; // the focus moved between a combo box and its own line edit
         m_focusField = nullptr;
         paintField(w, false);
         if (m_spec.symbolToolbar && !m_noSymbols.contains(w))

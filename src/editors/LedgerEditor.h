@@ -51,15 +51,15 @@ class MemoEdit;
 // What differs between the editor windows.
 struct EditorSpec {
     QString caption;
-    QString table;          // the ledger or record table edited
-    QString workingTable;   // its working copy, "MSys" + table as a rule
-    QString order;          // columns of the working copy's order by
+    QString table;        // the ledger or record table edited
+    QString workingTable; // its working copy, "MSys" + table as a rule
+    QString order;        // columns of the working copy's order by
     // Data1's record source once the window closes (empty: detached).
     QString detachedRecordSource;
-    bool commitInsertDirect = false;   // the insert of the commit bypasses the scratch query
-    bool closeOnSave = true;           // Save closes the window
-    bool symbolToolbar = false;        // the window carries Toolbar1
-    bool unlockWhenNotEmpty = false;   // reposition enables the locked fields again
+    bool commitInsertDirect = false; // the insert of the commit bypasses the scratch query
+    bool closeOnSave = true;         // Save closes the window
+    bool symbolToolbar = false;      // the window carries Toolbar1
+    bool unlockWhenNotEmpty = false; // reposition enables the locked fields again
 };
 
 class LedgerEditor : public QDialog {
@@ -94,7 +94,7 @@ public:
 
     DataControl* Data1 = nullptr;
     QToolBar* Toolbar1 = nullptr;
-    QVector<QWidget*> Text1;        // QLineEdit, or MemoEdit for long texts
+    QVector<QWidget*> Text1; // QLineEdit, or MemoEdit for long texts
     QVector<QComboBox*> Combo1;
     QVector<QLabel*> Label1;
 
@@ -184,9 +184,9 @@ protected:
     // Hooks.
     // Runs each time the working copy is about to be made: a window fixes
     // here what its open statement and its save depend on.
-    virtual void beforeOpen() {}
-    virtual void onActivate() {}
-    virtual void onReposition() {}
+    virtual void beforeOpen() { }
+    virtual void onActivate() { }
+    virtual void onReposition() { }
     // Save's check of the current row; the default refuses a blank number
     // on any current row (new rows included).
     virtual bool checkCurrentRow();
@@ -243,7 +243,7 @@ private:
     QPointer<QWidget> m_enterAfterLast;
     bool m_customEnterOrder = false;
     QPointer<QWidget> m_symbolTarget;
-    QPointer<QWidget> m_focusField;   // the field painted dark
+    QPointer<QWidget> m_focusField; // the field painted dark
     QList<QPushButton*> m_buttons;
     QSet<QPushButton*> m_notHighlighted;
     QSet<QWidget*> m_noSymbols;

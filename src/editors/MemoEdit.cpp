@@ -5,15 +5,13 @@
 
 namespace ravo {
 
-MemoEdit::MemoEdit(QWidget* parent)
-    : QPlainTextEdit(parent)
+MemoEdit::MemoEdit(QWidget* parent) : QPlainTextEdit(parent)
 {
     setTabChangesFocus(true);
-    connect(document(), &QTextDocument::contentsChange, this,
-            [this](int position, int, int added) {
-                m_changeStart = position;
-                m_changeEnd = position + added;
-            });
+    connect(document(), &QTextDocument::contentsChange, this, [this](int position, int, int added) {
+        m_changeStart = position;
+        m_changeEnd = position + added;
+    });
     connect(this, &QPlainTextEdit::textChanged, this, &MemoEdit::trimExcess);
 }
 

@@ -125,10 +125,10 @@ QStringList wrapText(const LinePrinter& printer, const QString& text, double wid
 int printClassOf(const QString& reportType)
 {
     static const QHash<QString, int> kinds{
-        {QStringLiteral("检定证书(小)"), 1},         {QStringLiteral("检定证书(大)"), 2},
-        {QStringLiteral("检定证书(正副本)"), 2},     {QStringLiteral("检定结果通知书(小)"), 3},
-        {QStringLiteral("检定结果通知书(大)"), 4},   {QStringLiteral("检定结果通知书(正副本)"), 4},
-        {QStringLiteral("测试报告(大)"), 5},         {QStringLiteral("测试结果通知书(正副本)"), 5},
+        {QStringLiteral("检定证书(小)"), 1},       {QStringLiteral("检定证书(大)"), 2},
+        {QStringLiteral("检定证书(正副本)"), 2},   {QStringLiteral("检定结果通知书(小)"), 3},
+        {QStringLiteral("检定结果通知书(大)"), 4}, {QStringLiteral("检定结果通知书(正副本)"), 4},
+        {QStringLiteral("测试报告(大)"), 5},       {QStringLiteral("测试结果通知书(正副本)"), 5},
     };
     return kinds.value(reportType.trimmed(), 0);
 }
@@ -140,10 +140,10 @@ constexpr double OrganisationPoints = 14;
 constexpr double HeadingPoints = 22;
 constexpr double BodyPoints = 10.5;
 constexpr double SmallestDataPoints = 7;
-constexpr double LineFactor = 1.45;   // line height over font size
+constexpr double LineFactor = 1.45; // line height over font size
 constexpr double PadX = 1.8 * Mm;
 constexpr double PadY = 1.2 * Mm;
-constexpr double LabelShare = 0.18;   // of the table's width, per label column
+constexpr double LabelShare = 0.18; // of the table's width, per label column
 
 double lineHeight(double points)
 {
@@ -251,7 +251,8 @@ PrintRequest confirmationSheetRequest(const ConfirmationSheet& sheet)
 {
     PrintRequest request;
     request.documentName = (sheet.heading.trimmed().isEmpty() ? SheetFallbackHeading : sheet.heading.trimmed())
-        + (sheet.reportNumber.value.trimmed().isEmpty() ? QString() : QLatin1Char(' ') + sheet.reportNumber.value.trimmed());
+        + (sheet.reportNumber.value.trimmed().isEmpty() ? QString()
+                                                        : QLatin1Char(' ') + sheet.reportNumber.value.trimmed());
     request.landscapeOnly = false;
     request.marginsMm = QMarginsF(15, 15, 15, 15);
     request.layout = [sheet](LinePrinter& printer, const PrintProgress&) {
@@ -303,8 +304,8 @@ PrintResult layoutRecordTable(LinePrinter& p, const RecordTable& t, const PrintP
     edges.last() = width;
 
     const bool hasOrganisation = !t.organisation.trimmed().isEmpty();
-    const double tableTop = (hasOrganisation ? OrganisationPoints * 1.8 * Pt : 0) + TitlePoints * 1.8 * Pt
-        + InfoPoints * 2.2 * Pt;
+    const double tableTop =
+        (hasOrganisation ? OrganisationPoints * 1.8 * Pt : 0) + TitlePoints * 1.8 * Pt + InfoPoints * 2.2 * Pt;
     const double bodyTop = tableTop + HeaderHeight;
     const double room = height - p.footerHeight() - bodyTop;
     const double lh = BodyPoints * LineFactor * Pt;
@@ -365,7 +366,8 @@ PrintResult layoutRecordTable(LinePrinter& p, const RecordTable& t, const PrintP
         setFont(p, InfoPoints);
         p.printInBox(0, y, width / 2, InfoPoints * 2.2 * Pt, t.subtitle);
         p.printInBox(width / 2, y, width / 2, InfoPoints * 2.2 * Pt,
-                     printDateText(t.printDate) + QStringLiteral("    ") + countText(int(t.rows.size())), Qt::AlignRight);
+                     printDateText(t.printDate) + QStringLiteral("    ") + countText(int(t.rows.size())),
+                     Qt::AlignRight);
 
         p.fillRect(0, tableTop, width, HeaderHeight, Shade);
         setFont(p, BodyPoints, true);

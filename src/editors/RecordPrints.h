@@ -37,13 +37,13 @@ struct SheetField {
 
 // One confirmation record as its sheet shows it.
 struct ConfirmationSheet {
-    QString organisation;            // "Print"/"GroupName"; may be blank
-    QString heading;                 // the report type
-    SheetField reportNumber;         // printed above the table, on the right
+    QString organisation;    // "Print"/"GroupName"; may be blank
+    QString heading;         // the report type
+    SheetField reportNumber; // printed above the table, on the right
     // The table: one or two fields to a row.
     QVector<QVector<SheetField>> rows;
-    SheetField data;                 // the measured data, several lines
-    QPointF offsetMm;                // right and down from the usual place
+    SheetField data;  // the measured data, several lines
+    QPointF offsetMm; // right and down from the usual place
 };
 
 // Lays the sheet out on the printer's page (portrait). The data box takes
@@ -54,14 +54,14 @@ PrintRequest confirmationSheetRequest(const ConfirmationSheet& sheet);
 
 struct TableColumn {
     QString heading;
-    int weight;   // share of the width, in hundredths
+    int weight; // share of the width, in hundredths
 };
 
 // Records as a table under a heading; cells wrap, so nothing is cut short.
 struct RecordTable {
     QString organisation;
     QString title;
-    QString subtitle;    // a line under the title; may be blank
+    QString subtitle; // a line under the title; may be blank
     QDate printDate;
     QVector<TableColumn> columns;
     QVector<QStringList> rows;

@@ -35,27 +35,43 @@ EditorSpec confirmationSpec()
 
 // Text1 indexes by role.
 enum Field {
-    Body = 0, ReportNo, Submitter, Name, Number, Model, Maker, FactoryNo, Conclusion,
-    Approver, Checker, Officer, CalibrationDate, ValidUntil, Data, Temperature, Humidity,
+    Body = 0,
+    ReportNo,
+    Submitter,
+    Name,
+    Number,
+    Model,
+    Maker,
+    FactoryNo,
+    Conclusion,
+    Approver,
+    Checker,
+    Officer,
+    CalibrationDate,
+    ValidUntil,
+    Data,
+    Temperature,
+    Humidity,
 };
 
 } // namespace
 
 const QStringList& frmCertificate::recordColumns()
 {
-    static const QStringList cols = QStringLiteral(
-        "报告编号,报告类型,计量器具名称,计量器具编号,送检单位,制造厂家,规格型号,出厂编号,结论,批准人,核验员,"
-        "检定员,检定日期,有效日期,温度,湿度,检测数据,检定单位")
-                                        .split(QLatin1Char(','));
+    static const QStringList cols =
+        QStringLiteral(
+            "报告编号,报告类型,计量器具名称,计量器具编号,送检单位,制造厂家,规格型号,出厂编号,结论,批准人,核验员,"
+            "检定员,检定日期,有效日期,温度,湿度,检测数据,检定单位")
+            .split(QLatin1Char(','));
     return cols;
 }
 
 const QStringList& frmCertificate::reportTypes()
 {
     static const QStringList types = {
-        QStringLiteral("检定证书(小)"),         QStringLiteral("检定证书(大)"),
-        QStringLiteral("测试报告(大)"),         QStringLiteral("检定结果通知书(小)"),
-        QStringLiteral("检定结果通知书(大)"),   QStringLiteral("检定证书(正副本)"),
+        QStringLiteral("检定证书(小)"),           QStringLiteral("检定证书(大)"),
+        QStringLiteral("测试报告(大)"),           QStringLiteral("检定结果通知书(小)"),
+        QStringLiteral("检定结果通知书(大)"),     QStringLiteral("检定证书(正副本)"),
         QStringLiteral("检定结果通知书(正副本)"), QStringLiteral("测试结果通知书(正副本)"),
     };
     return types;
@@ -63,19 +79,21 @@ const QStringList& frmCertificate::reportTypes()
 
 const QStringList& frmCertificate::textColumns()
 {
-    static const QStringList cols = QStringLiteral(
-        "检定单位,报告编号,送检单位,计量器具名称,计量器具编号,规格型号,制造厂家,出厂编号,结论,批准人,核验员,"
-        "检定员,检定日期,有效日期,检测数据,温度,湿度")
-                                        .split(QLatin1Char(','));
+    static const QStringList cols =
+        QStringLiteral(
+            "检定单位,报告编号,送检单位,计量器具名称,计量器具编号,规格型号,制造厂家,出厂编号,结论,批准人,核验员,"
+            "检定员,检定日期,有效日期,检测数据,温度,湿度")
+            .split(QLatin1Char(','));
     return cols;
 }
 
 const QStringList& frmCertificate::textCaptions()
 {
-    static const QStringList captions = QStringLiteral(
-        "检定单位,报告编号,送检单位,计量器具名称,计量器具编号,规格型号,制造厂家,出厂编号,结论,批准/室主任,核验员,"
-        "检定/测试员,测试/检定日期,有效日期,检测数据/结果：,温 度,湿 度")
-                                            .split(QLatin1Char(','));
+    static const QStringList captions =
+        QStringLiteral(
+            "检定单位,报告编号,送检单位,计量器具名称,计量器具编号,规格型号,制造厂家,出厂编号,结论,批准/室主任,核验员,"
+            "检定/测试员,测试/检定日期,有效日期,检测数据/结果：,温 度,湿 度")
+            .split(QLatin1Char(','));
     return captions;
 }
 
@@ -126,8 +144,8 @@ void frmCertificate::createLayout()
     // the data box spans the width below them.
     const QStringList& captions = textCaptions();
     QList<QPair<QString, QWidget*>> pairs = {{ReportType, Combo1[0]}};
-    for (int i : {Body, ReportNo, Submitter, Name, Number, Model, Maker, FactoryNo, Conclusion, Temperature,
-                  Humidity, Approver, Checker, Officer, CalibrationDate, ValidUntil})
+    for (int i : {Body, ReportNo, Submitter, Name, Number, Model, Maker, FactoryNo, Conclusion, Temperature, Humidity,
+                  Approver, Checker, Officer, CalibrationDate, ValidUntil})
         pairs.append({captions.at(i), Text1[i]});
     for (int i = 0; i < pairs.size(); ++i) {
         auto* label = addLabel(i, pairs[i].first);

@@ -29,8 +29,7 @@ const QStringList& frmClose::textColumns()
     return cols;
 }
 
-frmClose::frmClose(ProgramState& state, QWidget* parent)
-    : LedgerEditor(state, sealedSpec(), parent)
+frmClose::frmClose(ProgramState& state, QWidget* parent) : LedgerEditor(state, sealedSpec(), parent)
 {
     for (int i = 0; i < textColumns().size(); ++i)
         addTextField(i, textColumns().at(i));

@@ -47,8 +47,7 @@ const QStringList& frmCondition::units()
     return list;
 }
 
-frmCondition::frmCondition(ProgramState& state, QWidget* parent)
-    : LedgerEditor(state, environmentSpec(), parent)
+frmCondition::frmCondition(ProgramState& state, QWidget* parent) : LedgerEditor(state, environmentSpec(), parent)
 {
     for (int i = 0; i < textColumns().size(); ++i)
         addTextField(i, textColumns().at(i));

@@ -37,11 +37,12 @@ const QString Accessories = QStringLiteral("配套设备");
 
 const QStringList& frmOperation::textColumns()
 {
-    static const QStringList cols = QStringLiteral(
-        "计量器具编号,计量器具名称,规格型号,准确度,准确度等级,测量范围,分度值,制造厂家,出厂编号,出厂日期,"
-        "启用日期,检定日期,检定周期,有效日期,检定单位,使用部门,存放地点,保管员,联系电话,购买日期,采购员,"
-        "购买价格,备注")
-                                        .split(QLatin1Char(','));
+    static const QStringList cols =
+        QStringLiteral(
+            "计量器具编号,计量器具名称,规格型号,准确度,准确度等级,测量范围,分度值,制造厂家,出厂编号,出厂日期,"
+            "启用日期,检定日期,检定周期,有效日期,检定单位,使用部门,存放地点,保管员,联系电话,购买日期,采购员,"
+            "购买价格,备注")
+            .split(QLatin1Char(','));
     return cols;
 }
 
@@ -59,8 +60,7 @@ frmOperation::~frmOperation()
     Combo1[0]->disconnect(this);
 }
 
-frmOperation::frmOperation(ProgramState& state, QWidget* parent)
-    : LedgerEditor(state, inUseSpec(), parent)
+frmOperation::frmOperation(ProgramState& state, QWidget* parent) : LedgerEditor(state, inUseSpec(), parent)
 {
     createFields();
     createButtons();

@@ -24,14 +24,14 @@ EditorSpec scrappedSpec()
 
 const QStringList& frmReject::textColumns()
 {
-    static const QStringList cols = QStringLiteral("计量器具编号,计量器具名称,规格型号,准确度,法制管理类别,制造厂家,"
-                                                   "出厂编号,出厂日期,启用日期,报废日期,使用部门,保管员,存放地点,报废原因")
-                                        .split(QLatin1Char(','));
+    static const QStringList cols =
+        QStringLiteral("计量器具编号,计量器具名称,规格型号,准确度,法制管理类别,制造厂家,"
+                       "出厂编号,出厂日期,启用日期,报废日期,使用部门,保管员,存放地点,报废原因")
+            .split(QLatin1Char(','));
     return cols;
 }
 
-frmReject::frmReject(ProgramState& state, QWidget* parent)
-    : LedgerEditor(state, scrappedSpec(), parent)
+frmReject::frmReject(ProgramState& state, QWidget* parent) : LedgerEditor(state, scrappedSpec(), parent)
 {
     const QStringList& cols = textColumns();
     for (int i = 0; i < cols.size() - 1; ++i)

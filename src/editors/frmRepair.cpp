@@ -35,18 +35,19 @@ constexpr int PrintWeights[] = {10, 7, 9, 11, 9, 8, 7, 8, 8, 23};
 
 const QStringList& frmRepair::recordColumns()
 {
-    static const QStringList cols = QStringLiteral(
-        "计量器具编号,计量器具类别,计量器具种别,计量器具名称,规格型号,修理日期,修理人员,修理前状态,修理后状态,"
-        "修理内容")
-                                        .split(QLatin1Char(','));
+    static const QStringList cols =
+        QStringLiteral(
+            "计量器具编号,计量器具类别,计量器具种别,计量器具名称,规格型号,修理日期,修理人员,修理前状态,修理后状态,"
+            "修理内容")
+            .split(QLatin1Char(','));
     return cols;
 }
 
 const QStringList& frmRepair::textCaptions()
 {
-    static const QStringList captions = QStringLiteral(
-        "计量器具编号,类别,种别,计量器具名称,规格型号,修理日期,修理人员,修理前状态,修理后状态,修理内容")
-                                            .split(QLatin1Char(','));
+    static const QStringList captions =
+        QStringLiteral("计量器具编号,类别,种别,计量器具名称,规格型号,修理日期,修理人员,修理前状态,修理后状态,修理内容")
+            .split(QLatin1Char(','));
     return captions;
 }
 
@@ -119,8 +120,8 @@ bool frmRepair::listedRepairs(RecordTable* table)
     const Recordset& rs = Data1->recordset();
     table->organisation = state().options.GroupName;
     table->title = recordprints::RepairTitle;
-    table->subtitle = isOneInstrument() ? textCaptions().at(Number) + QStringLiteral("：") + instrumentNumber()
-                                        : QString();
+    table->subtitle =
+        isOneInstrument() ? textCaptions().at(Number) + QStringLiteral("：") + instrumentNumber() : QString();
     table->printDate = today();
     table->columns.clear();
     for (int i = Number; i <= Content; ++i)

@@ -1,8 +1,8 @@
 #include "frmWaitProvide.h"
 
 #include "EditorTexts.h"
-#include "frmOperation.h"
 #include "core/Dates.h"
+#include "frmOperation.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -31,9 +31,9 @@ const QString NothingEntered = QStringLiteral("你没有输入任何数据！不
 const QString NotIssued = QStringLiteral("不能启用！");
 
 // Indexes into Text1.
-constexpr int Made = 6;       // 出厂日期
-constexpr int Bought = 9;     // 购买日期
-constexpr int Quantity = 12;  // 库存数量
+constexpr int Made = 6;      // 出厂日期
+constexpr int Bought = 9;    // 购买日期
+constexpr int Quantity = 12; // 库存数量
 
 } // namespace
 
@@ -52,8 +52,7 @@ frmWaitProvide::~frmWaitProvide()
     Combo1->disconnect(this);
 }
 
-frmWaitProvide::frmWaitProvide(ProgramState& state, QWidget* parent)
-    : LedgerEditor(state, stockSpec(), parent)
+frmWaitProvide::frmWaitProvide(ProgramState& state, QWidget* parent) : LedgerEditor(state, stockSpec(), parent)
 {
     createFields();
     createButtons();
@@ -247,14 +246,14 @@ void frmWaitProvide::issue()
     if (!item)
         return;
     const QString question = QStringLiteral("你确定要将此：\"") + fieldText(0)
-                             + QStringLiteral("\"启用吗？启用后，待发放库中此类数量将减少1只！");
+        + QStringLiteral("\"启用吗？启用后，待发放库中此类数量将减少1只！");
     if (!prompt().confirm(question, QStringLiteral("启用")))
         return;
 
     state().StockIssue = *item;
     frmOperation editor(state(), this);
     if (!editor.load())
-        return;   // the reason was shown; nothing issued
+        return; // the reason was shown; nothing issued
     const qlonglong quantity = item->value(textColumns().at(Quantity)).toLongLong();
     setFieldText(Quantity, QString::number(quantity > 0 ? quantity - 1 : 0));
     // The in-use editor starts its new row from StockIssue because this

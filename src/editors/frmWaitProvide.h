@@ -31,8 +31,8 @@ public:
     // The column each of Text1(0..12) is bound to.
     static const QStringList& textColumns();
 
-    QComboBox* Combo1 = nullptr;   // 计量器具类别
-    QComboBox* Combo2 = nullptr;   // 计量器具种别
+    QComboBox* Combo1 = nullptr; // 计量器具类别
+    QComboBox* Combo2 = nullptr; // 计量器具种别
 
     QPushButton* cmdAdd = nullptr;
     QPushButton* cmdUser = nullptr;

@@ -44,7 +44,8 @@ std::optional<QString> decode(const QByteArray& bytes, QString* reason)
     }
     QStringDecoder gb18030("GB18030");
     if (!gb18030.isValid()) {
-        *reason = QStringLiteral("文件不是 UTF-8 编码，而本程序无法识别 GB18030（GBK）编码。请在 Excel 中另存为“CSV UTF-8”后再导入。");
+        *reason = QStringLiteral(
+            "文件不是 UTF-8 编码，而本程序无法识别 GB18030（GBK）编码。请在 Excel 中另存为“CSV UTF-8”后再导入。");
         return std::nullopt;
     }
     const QString text = gb18030(bytes);
@@ -96,8 +97,7 @@ QChar detectSeparator(const QString& text)
         bool consistent = true;
         for (const auto& line : lines)
             consistent = consistent && line[k] == first;
-        if (best < 0 || (consistent && !bestConsistent)
-            || (consistent == bestConsistent && first > lines[0][best])) {
+        if (best < 0 || (consistent && !bestConsistent) || (consistent == bestConsistent && first > lines[0][best])) {
             best = k;
             bestConsistent = consistent;
         }

@@ -20,10 +20,14 @@ Target targetOf(const QString& column)
     if (column == QStringLiteral("购买价格"))
         return Target::Price;
     switch (columnKind(column)) {
-    case ColumnKind::Date: return Target::Date;
-    case ColumnKind::Time: return Target::Time;
-    case ColumnKind::Number: return Target::Number;
-    case ColumnKind::Text: break;
+    case ColumnKind::Date:
+        return Target::Date;
+    case ColumnKind::Time:
+        return Target::Time;
+    case ColumnKind::Number:
+        return Target::Number;
+    case ColumnKind::Text:
+        break;
     }
     return Target::Text;
 }

@@ -31,7 +31,8 @@ const QHash<QString, QStringList>& synonyms()
 {
     static const QHash<QString, QStringList> map = [] {
         const QList<QPair<const char*, const char*>> list = {
-            {"计量器具编号", "编号|管理编号|器具编号|统一编号|设备编号|仪器编号|仪器设备编号|计量编号|资产编号|固定资产编号|自编号|内部编号"},
+            {"计量器具编号",
+             "编号|管理编号|器具编号|统一编号|设备编号|仪器编号|仪器设备编号|计量编号|资产编号|固定资产编号|自编号|内部编号"},
             {"计量器具名称", "名称|器具名称|设备名称|仪器名称|仪器设备名称|计量器具|品名"},
             {"计量器具类别", "类别|器具类别|分类|专业类别|专业"},
             {"计量器具种别", "种别|器具种别|种类"},
@@ -373,7 +374,8 @@ QString planProblem(const ImportPlan& plan)
         seen << target;
     }
     if (isNumberedLedger(plan.table) && !seen.contains(NumberColumn))
-        return QStringLiteral("文件中没有对应“%1”的列，不能导入《%2》。请为一列选择“%1”。").arg(NumberColumn, plan.table);
+        return QStringLiteral("文件中没有对应“%1”的列，不能导入《%2》。请为一列选择“%1”。")
+            .arg(NumberColumn, plan.table);
     return {};
 }
 
@@ -434,8 +436,7 @@ std::optional<QVariant> normaliseCell(const Cell& cell, const QString& column, Q
 // stored, or why the row is refused. Remembers the numbers met so far.
 class Importer::Walk {
 public:
-    Walk(Database& db, const Sheet& sheet, const ImportPlan& plan)
-        : m_sheet(sheet), m_mapped(plan.mappedColumns())
+    Walk(Database& db, const Sheet& sheet, const ImportPlan& plan) : m_sheet(sheet), m_mapped(plan.mappedColumns())
     {
         for (int i = 0; i < m_mapped.size(); ++i) {
             m_kinds.append(columnKind(m_mapped.at(i).second));
@@ -529,8 +530,8 @@ private:
     const Sheet& m_sheet;
     QVector<QPair<int, QString>> m_mapped;
     QVector<ColumnKind> m_kinds;
-    QHash<QString, QVariant> m_dates;    // date text → stored date
-    QHash<QString, QString> m_classes;   // category as written → as listed
+    QHash<QString, QVariant> m_dates;  // date text → stored date
+    QHash<QString, QString> m_classes; // category as written → as listed
     int m_number = -1;
     int m_class = -1;
     int m_kind = -1;
@@ -541,8 +542,7 @@ private:
 
 // ----------------------------------------------------------------- importer
 
-Importer::Importer(Database& db, const Sheet& sheet, const ImportPlan& plan)
-    : m_db(db), m_sheet(sheet), m_plan(plan)
+Importer::Importer(Database& db, const Sheet& sheet, const ImportPlan& plan) : m_db(db), m_sheet(sheet), m_plan(plan)
 {
 }
 
@@ -606,9 +606,9 @@ ImportOutcome Importer::run(const ImportOptions& options)
         names << quotedIdentifier(target);
         marks << QStringLiteral("?");
     }
-    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(quotedIdentifier(m_plan.table), names.join(QLatin1Char(',')),
-                                 marks.join(QLatin1Char(',')));
+    const QString sql =
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(quotedIdentifier(m_plan.table), names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
 
     Transaction tx(m_db);
     if (tx.error())

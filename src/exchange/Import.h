@@ -58,10 +58,10 @@ QString targetColumnFor(const QString& header, const QStringList& tableColumns);
 
 struct ImportPlan {
     QString table;
-    QStringList tableColumns;   // the table's columns, in their order
-    int headerRow = -1;         // index of the header row in the sheet
-    QStringList headers;        // the header row's cells as text
-    QStringList targets;        // per column of the file: its table column, or empty (left out)
+    QStringList tableColumns; // the table's columns, in their order
+    int headerRow = -1;       // index of the header row in the sheet
+    QStringList headers;      // the header row's cells as text
+    QStringList targets;      // per column of the file: its table column, or empty (left out)
 
     // The table columns that receive values, each with its column of the file.
     QVector<QPair<int, QString>> mappedColumns() const;
@@ -91,15 +91,15 @@ struct Refusal {
 
 struct ImportOutcome {
     enum class Result {
-        Done,       // written (run) or found acceptable (check)
-        Refused,    // rows were refused and nothing was written
-        Cancelled,  // the user stopped it; nothing was written
-        Failed,     // the ledger or the report could not be written; nothing was written
+        Done,      // written (run) or found acceptable (check)
+        Refused,   // rows were refused and nothing was written
+        Cancelled, // the user stopped it; nothing was written
+        Failed,    // the ledger or the report could not be written; nothing was written
     };
     Result result = Result::Done;
-    int accepted = 0;            // rows that are (or were) imported
-    QVector<Refusal> refusals;   // in file order
-    QString error;               // for Failed: what went wrong, in Chinese
+    int accepted = 0;          // rows that are (or were) imported
+    QVector<Refusal> refusals; // in file order
+    QString error;             // for Failed: what went wrong, in Chinese
 };
 
 struct ImportOptions {

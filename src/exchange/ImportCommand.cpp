@@ -11,12 +11,12 @@ namespace ravo::exchange {
 
 namespace {
 
-const QString Usage = QStringLiteral(
-    "用法：ravo [--appdir 台帐文件夹] --import 文件 --into 表 [--skip-bad [--report 报告.xlsx]]\n"
-    "  文件  .xlsx、.xls 或 .csv\n"
-    "  表    %1\n"
-    "  --skip-bad  只导入正确的行（默认：有一行不符合要求就不导入任何行）\n"
-    "  --report    把拒绝导入的行及原因保存到 .xlsx 文件");
+const QString Usage =
+    QStringLiteral("用法：ravo [--appdir 台帐文件夹] --import 文件 --into 表 [--skip-bad [--report 报告.xlsx]]\n"
+                   "  文件  .xlsx、.xls 或 .csv\n"
+                   "  表    %1\n"
+                   "  --skip-bad  只导入正确的行（默认：有一行不符合要求就不导入任何行）\n"
+                   "  --report    把拒绝导入的行及原因保存到 .xlsx 文件");
 
 int usage(QTextStream& err, const QString& problem)
 {
@@ -38,7 +38,8 @@ int runImportJob(const QString& appDir, const QString& file, const QString& tabl
         return usage(err, QStringLiteral("不能导入“%1”：只能导入 .xlsx、.xls 和 .csv 文件。").arg(file));
     if (!reportPath.isEmpty() && !skipBad)
         return usage(err, QStringLiteral("--report 只能和 --skip-bad 一起使用。"));
-    if (!reportPath.isEmpty() && QFileInfo(reportPath).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) != 0)
+    if (!reportPath.isEmpty()
+        && QFileInfo(reportPath).suffix().compare(QLatin1String("xlsx"), Qt::CaseInsensitive) != 0)
         return usage(err, QStringLiteral("报告文件“%1”必须是 .xlsx 文件。").arg(reportPath));
 
     InstanceLock lock(appDir);
@@ -89,7 +90,9 @@ int runImportJob(const QString& appDir, const QString& file, const QString& tabl
     Importer importer(db, *sheet, *plan);
     const ImportOutcome outcome = importer.run({skipBad, reportPath, {}});
     for (const Refusal& r : outcome.refusals)
-        err << QStringLiteral("第 %1 行\t%2\t%3").arg(r.fileRow).arg(r.number.isEmpty() ? QStringLiteral("-") : r.number, r.reason)
+        err << QStringLiteral("第 %1 行\t%2\t%3")
+                   .arg(r.fileRow)
+                   .arg(r.number.isEmpty() ? QStringLiteral("-") : r.number, r.reason)
             << '\n';
     err.flush();
     switch (outcome.result) {
@@ -117,8 +120,7 @@ bool isImportCommand(const QStringList& arguments)
     return arguments.contains(QStringLiteral("--import"));
 }
 
-int runImportCommand(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out,
-                     QTextStream& err)
+int runImportCommand(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out, QTextStream& err)
 {
     QString appDir = defaultAppDir, file, table, report;
     bool skipBad = false;

@@ -29,7 +29,6 @@ bool isImportCommand(const QStringList& arguments);
 
 // Reads the import options from the program's arguments (arguments[0] is the
 // program) and runs the job; `defaultAppDir` is used without --appdir.
-int runImportCommand(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out,
-                     QTextStream& err);
+int runImportCommand(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out, QTextStream& err);
 
 } // namespace ravo::exchange

@@ -238,8 +238,9 @@ bool checkReadable(const QString& path, QString* error)
 {
     if (fileType(path) == FileType::Other) {
         const QString suffix = QFileInfo(path).suffix();
-        detail::setError(error, QStringLiteral("不支持的文件类型：%1（只能导入 .xlsx、.xls 和 .csv 文件）")
-                                    .arg(suffix.isEmpty() ? QFileInfo(path).fileName() : u'.' + suffix));
+        detail::setError(error,
+                         QStringLiteral("不支持的文件类型：%1（只能导入 .xlsx、.xls 和 .csv 文件）")
+                             .arg(suffix.isEmpty() ? QFileInfo(path).fileName() : u'.' + suffix));
         return false;
     }
     const QFileInfo info(path);

@@ -58,10 +58,10 @@ struct Cell {
     QDate date;
     QTime time;
 
-    static Cell ofText(const QString& text);    // an empty text is an Empty cell
+    static Cell ofText(const QString& text); // an empty text is an Empty cell
     static Cell ofNumber(double value);
     static Cell ofBoolean(bool value);
-    static Cell ofDate(const QDate& date);      // an invalid date is an Empty cell
+    static Cell ofDate(const QDate& date); // an invalid date is an Empty cell
     static Cell ofDateTime(const QDate& date, const QTime& time);
     static Cell ofTime(const QTime& time);
     static Cell ofError(const QString& code);

@@ -73,8 +73,9 @@ std::unique_ptr<TableWriter> createTableWriter(const QString& path, QString* err
         return std::make_unique<XlsxTableWriter>();
     if (suffix == u"csv")
         return std::make_unique<CsvTableWriter>();
-    setError(error, QStringLiteral("不支持的文件类型：%1（只能导出为 .xlsx 和 .csv 文件）")
-                        .arg(suffix.isEmpty() ? fileName(path) : u'.' + QFileInfo(path).suffix()));
+    setError(error,
+             QStringLiteral("不支持的文件类型：%1（只能导出为 .xlsx 和 .csv 文件）")
+                 .arg(suffix.isEmpty() ? fileName(path) : u'.' + QFileInfo(path).suffix()));
     return nullptr;
 }
 
@@ -88,10 +89,9 @@ int displayWidth(const QString& text)
 {
     int width = 0;
     for (const char32_t c : text.toUcs4()) {
-        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF)
-                       || (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF)
-                       || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
-                       || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
+        const bool wide = (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
+            || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
+            || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x20000 && c <= 0x3FFFD);
         width += wide ? 2 : 1;
     }
     return width;
@@ -184,10 +184,7 @@ struct XlsxTableWriter::State {
         return fail(error, cannotWriteMessage(target, xlsxErrorText(code)));
     }
 
-    void noteWidth(int column, const QString& text)
-    {
-        widths[column] = std::max(widths[column], displayWidth(text));
-    }
+    void noteWidth(int column, const QString& text) { widths[column] = std::max(widths[column], displayWidth(text)); }
 
     bool writeCell(int column, const Cell& cell, QString* error)
     {
@@ -195,15 +192,20 @@ struct XlsxTableWriter::State {
         const lxw_col_t col = lxw_col_t(column);
         auto writeText = [&](const QString& text) {
             if (text.size() > MaxCellText)
-                return fail(error, cannotWriteMessage(target, QStringLiteral("第 %1 行第 %2 列的文字超过 Excel 单元格的上限 %3 个字符。")
-                                                                  .arg(nextRow + 1).arg(column + 1).arg(MaxCellText)));
+                return fail(
+                    error,
+                    cannotWriteMessage(target,
+                                       QStringLiteral("第 %1 行第 %2 列的文字超过 Excel 单元格的上限 %3 个字符。")
+                                           .arg(nextRow + 1)
+                                           .arg(column + 1)
+                                           .arg(MaxCellText)));
             noteWidth(column, text);
             return check(worksheet_write_string(worksheet, row, col, text.toUtf8().constData(), nullptr), error);
         };
         auto writeSerial = [&](const Cell& c, lxw_format* format) {
             const auto serial = c.kind == Cell::Kind::Time
-                                    ? std::optional<double>(double(c.time.msecsSinceStartOfDay()) / 86400000.0)
-                                    : dateTimeToSerial(c.date, c.kind == Cell::Kind::DateTime ? c.time : QTime(0, 0));
+                ? std::optional<double>(double(c.time.msecsSinceStartOfDay()) / 86400000.0)
+                : dateTimeToSerial(c.date, c.kind == Cell::Kind::DateTime ? c.time : QTime(0, 0));
             if (!serial)
                 return writeText(c.toString()); // before 1900: Excel has no such day
             noteWidth(column, c.toString());
@@ -217,8 +219,10 @@ struct XlsxTableWriter::State {
             return writeText(cell.text);
         case Cell::Kind::Number:
             if (!std::isfinite(cell.number))
-                return fail(error, cannotWriteMessage(target, QStringLiteral("第 %1 行第 %2 列不是有效的数值。")
-                                                                  .arg(nextRow + 1).arg(column + 1)));
+                return fail(
+                    error,
+                    cannotWriteMessage(
+                        target, QStringLiteral("第 %1 行第 %2 列不是有效的数值。").arg(nextRow + 1).arg(column + 1)));
             noteWidth(column, cell.toString());
             return check(worksheet_write_number(worksheet, row, col, cell.number, nullptr), error);
         case Cell::Kind::Boolean:
@@ -235,8 +239,7 @@ struct XlsxTableWriter::State {
     }
 };
 
-XlsxTableWriter::XlsxTableWriter(const QString& sheetName)
-    : d(std::make_unique<State>())
+XlsxTableWriter::XlsxTableWriter(const QString& sheetName) : d(std::make_unique<State>())
 {
     d->sheetName = excelSheetName(sheetName);
 }
@@ -255,8 +258,10 @@ bool XlsxTableWriter::begin(const QString& path, const QStringList& headers, QSt
         return d->fail(error, cannotWriteMessage(path, tooManyColumnsMessage(int(headers.size()))));
     const QFileInfo info(path);
     if (!info.absoluteDir().exists())
-        return d->fail(error, cannotWriteMessage(path, QStringLiteral("文件夹“%1”不存在。")
-                                                           .arg(QDir::toNativeSeparators(info.absolutePath()))));
+        return d->fail(
+            error,
+            cannotWriteMessage(
+                path, QStringLiteral("文件夹“%1”不存在。").arg(QDir::toNativeSeparators(info.absolutePath()))));
     // A hidden name beside the target, so that the final rename stays on the
     // same disk and cannot meet half a file.
     d->temporary = info.absoluteDir().filePath(
@@ -288,9 +293,9 @@ bool XlsxTableWriter::begin(const QString& path, const QStringList& headers, QSt
         if (headers[c].size() > MaxCellText)
             return d->fail(error, cannotWriteMessage(path, QStringLiteral("第 %1 列的标题太长。").arg(c + 1)));
         d->noteWidth(c, headers[c]);
-        if (!d->check(worksheet_write_string(d->worksheet, 0, lxw_col_t(c), headers[c].toUtf8().constData(),
-                                             d->headerFormat),
-                      error))
+        if (!d->check(
+                worksheet_write_string(d->worksheet, 0, lxw_col_t(c), headers[c].toUtf8().constData(), d->headerFormat),
+                error))
             return false;
     }
     worksheet_freeze_panes(d->worksheet, 1, 0);
@@ -303,9 +308,12 @@ bool XlsxTableWriter::addRow(const QVector<Cell>& row, QString* error)
     if (!d->worksheet)
         return d->fail(error, cannotWriteMessage(d->target, QStringLiteral("导出没有开始或已经结束。")));
     if (row.size() > d->columns)
-        return d->fail(error, cannotWriteMessage(d->target, rowLongerThanHeaderMessage(d->nextRow + 1, int(row.size()), d->columns)));
+        return d->fail(
+            error,
+            cannotWriteMessage(d->target, rowLongerThanHeaderMessage(d->nextRow + 1, int(row.size()), d->columns)));
     if (d->nextRow >= MaxRows)
-        return d->fail(error, cannotWriteMessage(d->target, QStringLiteral("行数超过 Excel 工作表的上限 %1 行。").arg(MaxRows)));
+        return d->fail(
+            error, cannotWriteMessage(d->target, QStringLiteral("行数超过 Excel 工作表的上限 %1 行。").arg(MaxRows)));
     for (int c = 0; c < row.size(); ++c)
         if (!d->writeCell(c, row[c], error))
             return false;
@@ -334,7 +342,9 @@ bool XlsxTableWriter::finish(QString* error)
     std::filesystem::rename(std::filesystem::path(d->temporary.toStdU16String()),
                             std::filesystem::path(d->target.toStdU16String()), renameError);
     if (renameError)
-        return d->fail(error, cannotWriteMessage(d->target, QStringLiteral("无法替换原文件，文件可能正被其他程序（如 Excel）打开。")));
+        return d->fail(
+            error,
+            cannotWriteMessage(d->target, QStringLiteral("无法替换原文件，文件可能正被其他程序（如 Excel）打开。")));
     d->temporary.clear();
     d->failed = true; // finished: no further rows
     return true;
@@ -402,8 +412,7 @@ struct CsvTableWriter::State {
     }
 };
 
-CsvTableWriter::CsvTableWriter()
-    : d(std::make_unique<State>())
+CsvTableWriter::CsvTableWriter() : d(std::make_unique<State>())
 {
 }
 
@@ -419,8 +428,10 @@ bool CsvTableWriter::begin(const QString& path, const QStringList& headers, QStr
     d->target = path;
     const QFileInfo info(path);
     if (!info.absoluteDir().exists())
-        return d->fail(error, cannotWriteMessage(path, QStringLiteral("文件夹“%1”不存在。")
-                                                           .arg(QDir::toNativeSeparators(info.absolutePath()))));
+        return d->fail(
+            error,
+            cannotWriteMessage(
+                path, QStringLiteral("文件夹“%1”不存在。").arg(QDir::toNativeSeparators(info.absolutePath()))));
     d->file = std::make_unique<QSaveFile>(path);
     if (!d->file->open(QIODevice::WriteOnly))
         return d->fail(error, cannotWriteMessage(path, fileErrorText(*d->file)));
@@ -438,13 +449,18 @@ bool CsvTableWriter::addRow(const QVector<Cell>& row, QString* error)
     if (!d->file)
         return d->fail(error, cannotWriteMessage(d->target, QStringLiteral("导出没有开始或已经结束。")));
     if (row.size() > d->columns)
-        return d->fail(error, cannotWriteMessage(d->target, rowLongerThanHeaderMessage(d->nextRow + 1, int(row.size()), d->columns)));
+        return d->fail(
+            error,
+            cannotWriteMessage(d->target, rowLongerThanHeaderMessage(d->nextRow + 1, int(row.size()), d->columns)));
     QStringList fields;
     fields.reserve(d->columns);
     for (const Cell& cell : row) {
         if (cell.kind == Cell::Kind::Number && !std::isfinite(cell.number))
-            return d->fail(error, cannotWriteMessage(d->target, QStringLiteral("第 %1 行第 %2 列不是有效的数值。")
-                                                                   .arg(d->nextRow + 1).arg(fields.size() + 1)));
+            return d->fail(
+                error,
+                cannotWriteMessage(
+                    d->target,
+                    QStringLiteral("第 %1 行第 %2 列不是有效的数值。").arg(d->nextRow + 1).arg(fields.size() + 1)));
         fields << cell.toString();
     }
     while (fields.size() < d->columns)

@@ -49,7 +49,9 @@ bool openXls(const QString& path, XlsFile* file, QString* error)
     const QByteArray head = raw.read(8);
     raw.close();
     if (head.startsWith("PK")) {
-        setError(error, notExcelMessage(path, QStringLiteral("它其实是 Excel 2007 或更新版本的工作簿，请把扩展名改为 .xlsx 后再导入。")));
+        setError(error,
+                 notExcelMessage(
+                     path, QStringLiteral("它其实是 Excel 2007 或更新版本的工作簿，请把扩展名改为 .xlsx 后再导入。")));
         return false;
     }
     if (head != QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8)) {
@@ -60,8 +62,9 @@ bool openXls(const QString& path, XlsFile* file, QString* error)
     const int opened = freexl_open(name.constData(), &file->handle_);
     if (opened != FREEXL_OK) {
         const QString reason = freexlReason(opened);
-        setError(error, reason.isEmpty() ? notExcelMessage(path, QStringLiteral("它不是 Excel 97-2003 工作簿，或者已经损坏。"))
-                                         : cannotReadMessage(path, reason));
+        setError(error,
+                 reason.isEmpty() ? notExcelMessage(path, QStringLiteral("它不是 Excel 97-2003 工作簿，或者已经损坏。"))
+                                  : cannotReadMessage(path, reason));
         return false;
     }
     unsigned int password = 0;
@@ -163,9 +166,10 @@ std::optional<Sheet> readXls(const QString& path, int sheetIndex, QString* error
                 break;
             if (got != FREEXL_OK) {
                 const QString reason = freexlReason(got);
-                setError(error, reason.isEmpty()
-                                    ? notExcelMessage(path, QStringLiteral("文件已损坏（第 %1 行第 %2 列无法读取）。").arg(r + 1).arg(c + 1))
-                                    : cannotReadMessage(path, reason));
+                setError(error,
+                         reason.isEmpty() ? notExcelMessage(
+                             path, QStringLiteral("文件已损坏（第 %1 行第 %2 列无法读取）。").arg(r + 1).arg(c + 1))
+                                          : cannotReadMessage(path, reason));
                 return std::nullopt;
             }
             const Cell cell = cellOf(value);

@@ -11,11 +11,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QIODevice>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <cmath>
 #include <functional>
-#include <QIODevice>
 #include <zip.h>
 
 namespace ravo::exchange::detail {
@@ -33,8 +33,7 @@ enum class Shown { Number, Date, DateTime, Time };
 // saved by Chinese Excel use.
 Shown builtinFormat(int id)
 {
-    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) || id == 57
-        || id == 58)
+    if ((id >= 14 && id <= 17) || (id >= 27 && id <= 31) || id == 36 || (id >= 50 && id <= 54) || id == 57 || id == 58)
         return Shown::Date;
     if (id == 22)
         return Shown::DateTime;
@@ -170,11 +169,7 @@ struct Workbook {
 // is inflated rather than held whole.
 class ZipEntry : public QIODevice {
 public:
-    ZipEntry(zip_file_t* file, qint64 size)
-        : file_(file), size_(size)
-    {
-        QIODevice::open(QIODevice::ReadOnly);
-    }
+    ZipEntry(zip_file_t* file, qint64 size) : file_(file), size_(size) { QIODevice::open(QIODevice::ReadOnly); }
     ~ZipEntry() override { zip_fclose(file_); }
     qint64 size() const override { return size_; }
     bool failed() const { return failed_; }
@@ -197,10 +192,7 @@ private:
 
 class Package {
 public:
-    explicit Package(const QString& path)
-        : path_(path)
-    {
-    }
+    explicit Package(const QString& path) : path_(path) { }
     ~Package()
     {
         if (zip_)
@@ -220,7 +212,8 @@ public:
         if (file.open(QIODevice::ReadOnly))
             head = file.read(8);
         if (head.startsWith("\xD0\xCF\x11\xE0"))
-            setError(error, notExcelMessage(path_, QStringLiteral("它可能设有打开密码，或者是改了扩展名的 .xls 文件。")));
+            setError(error,
+                     notExcelMessage(path_, QStringLiteral("它可能设有打开密码，或者是改了扩展名的 .xls 文件。")));
         else
             setError(error, notExcelMessage(path_));
         return false;
@@ -242,8 +235,8 @@ public:
         zip_stat_t stat;
         zip_stat_init(&stat);
         zip_file_t* opened = zip_stat_index(zip_, zip_uint64_t(index), 0, &stat) == 0
-                                 ? zip_fopen_index(zip_, zip_uint64_t(index), 0)
-                                 : nullptr;
+            ? zip_fopen_index(zip_, zip_uint64_t(index), 0)
+            : nullptr;
         if (!opened) {
             setError(error, notExcelMessage(path_, QStringLiteral("无法解压“%1”。").arg(part)));
             return false;
@@ -257,9 +250,10 @@ public:
             return false;
         }
         if (xml.hasError()) {
-            setError(error, notExcelMessage(path_, QStringLiteral("文件已损坏（“%1”第 %2 行的 XML 有错误）。")
-                                                       .arg(part)
-                                                       .arg(xml.lineNumber())));
+            setError(error,
+                     notExcelMessage(
+                         path_,
+                         QStringLiteral("文件已损坏（“%1”第 %2 行的 XML 有错误）。").arg(part).arg(xml.lineNumber())));
             return false;
         }
         return true;
@@ -269,7 +263,7 @@ public:
     {
         const QString folder = folderOf(sourcePart);
         const QString relsPart = (folder.isEmpty() ? QString() : folder + u'/') + QStringLiteral("_rels/")
-                               + sourcePart.mid(folder.isEmpty() ? 0 : folder.size() + 1) + QStringLiteral(".rels");
+            + sourcePart.mid(folder.isEmpty() ? 0 : folder.size() + 1) + QStringLiteral(".rels");
         QVector<Relationship> result;
         ids_.clear();
         *ok = parse(relsPart, false, error, [&](QXmlStreamReader& xml, QString*) {

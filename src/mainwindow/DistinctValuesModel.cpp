@@ -9,8 +9,7 @@
 
 namespace ravo {
 
-DistinctValuesModel::DistinctValuesModel(Database& db, QObject* parent)
-    : QAbstractListModel(parent), m_db(db)
+DistinctValuesModel::DistinctValuesModel(Database& db, QObject* parent) : QAbstractListModel(parent), m_db(db)
 {
 }
 
@@ -28,7 +27,7 @@ bool DistinctValuesModel::setSource(const QString& table, const QString& column)
         q.setForwardOnly(true);
         ok = q.exec(QStringLiteral("SELECT count(*) FROM (SELECT DISTINCT %1 FROM %2)")
                         .arg(quotedIdentifier(column), quotedIdentifier(table)))
-             && q.next();
+            && q.next();
         if (ok)
             m_count = q.value(0).toInt();
     }

@@ -14,10 +14,10 @@
 #include "editors/frmReject.h"
 #include "editors/frmRepair.h"
 #include "editors/frmWaitProvide.h"
+#include "planning/ReportCaption.h"
 #include "planning/frmOptions.h"
 #include "planning/frmOverDate.h"
 #include "planning/frmPlanSetup.h"
-#include "planning/ReportCaption.h"
 #include "platform/ExportToFile.h"
 #include "platform/HelpWindow.h"
 #include "platform/KeptWindow.h"
@@ -77,8 +77,7 @@ const QStringList& MainCommands::toolbarKeys()
     return keys;
 }
 
-MainCommands::MainCommands(frmMain& window, ProgramState& state)
-    : QObject(&window), m_main(window), m_state(state)
+MainCommands::MainCommands(frmMain& window, ProgramState& state) : QObject(&window), m_main(window), m_state(state)
 {
     setObjectName(QStringLiteral("commands"));
     createMenus();
@@ -87,8 +86,8 @@ MainCommands::MainCommands(frmMain& window, ProgramState& state)
 
 // ------------------------------------------------------------ menus, toolbar
 
-QAction* MainCommands::addEntry(QMenu* menu, const char* objectName, const QString& caption,
-                                const QKeySequence& key, void (MainCommands::*slot)())
+QAction* MainCommands::addEntry(QMenu* menu, const char* objectName, const QString& caption, const QKeySequence& key,
+                                void (MainCommands::*slot)())
 {
     QAction* a = menu->addAction(caption);
     a->setObjectName(QLatin1String(objectName));
@@ -127,14 +126,14 @@ void MainCommands::createMenus()
     mnuFileBar0 = addSeparator(mnuRecord, "mnuFileBar0");
     mnuRecordPrintList = addEntry(mnuRecord, "mnuRecordPrintList", QStringLiteral("打印在用台帐报表(&R)..."),
                                   ctrl(Qt::Key_R), &MainCommands::printLedgerReport);
-    mnuRecordPrintQuery = addEntry(mnuRecord, "mnuRecordPrintQuery", QStringLiteral("打印检索结果(&S)"),
-                                   ctrl(Qt::Key_B), nullptr);
+    mnuRecordPrintQuery =
+        addEntry(mnuRecord, "mnuRecordPrintQuery", QStringLiteral("打印检索结果(&S)"), ctrl(Qt::Key_B), nullptr);
     connect(mnuRecordPrintQuery, &QAction::triggered, &m_main, &frmMain::PrintQuery);
     mnuRecordExport = addEntry(mnuRecord, "mnuRecordExport", QStringLiteral("导出(&X)..."), QKeySequence(),
                                &MainCommands::exportResult);
     mnuFileBar1 = addSeparator(mnuRecord, "mnuFileBar1");
-    mnuRecordQuit = addEntry(mnuRecord, "mnuRecordQuit", QStringLiteral("退出(&Q)"), ctrl(Qt::Key_Q),
-                             &MainCommands::exitProgram);
+    mnuRecordQuit =
+        addEntry(mnuRecord, "mnuRecordQuit", QStringLiteral("退出(&Q)"), ctrl(Qt::Key_Q), &MainCommands::exitProgram);
     // Spreadsheet import, in a group of its own above the exit.
     mnuRecordBarImport = mnuRecord->insertSeparator(mnuFileBar1);
     mnuRecordBarImport->setObjectName(QStringLiteral("mnuRecordBarImport"));
@@ -148,8 +147,8 @@ void MainCommands::createMenus()
                                 &MainCommands::showFrmCondition);
     mnuEditWait = addEntry(mnuEdit, "mnuEditWait", QStringLiteral("待发放库(&W)..."), ctrl(Qt::Key_W),
                            &MainCommands::showFrmWaitProvide);
-    mnuEditEquipment = addEntry(mnuEdit, "mnuEditEquipment", QStringLiteral("在用器具台帐(&S)..."),
-                                ctrl(Qt::Key_S), &MainCommands::inUseLedger);
+    mnuEditEquipment = addEntry(mnuEdit, "mnuEditEquipment", QStringLiteral("在用器具台帐(&S)..."), ctrl(Qt::Key_S),
+                                &MainCommands::inUseLedger);
     mnuEditClose = addEntry(mnuEdit, "mnuEditClose", QStringLiteral("封存器具台帐(&L)"), ctrl(Qt::Key_D),
                             &MainCommands::sealedLedger);
     mnuEditReject = addEntry(mnuEdit, "mnuEditReject", QStringLiteral("报废器具台帐(&R)"), ctrl(Qt::Key_G),
@@ -162,14 +161,14 @@ void MainCommands::createMenus()
     mnuSystem = topMenu("mnuSystem", QStringLiteral("系统(&S)"));
     mnuViewOptions = addEntry(mnuSystem, "mnuViewOptions", QStringLiteral("选项(&I)..."), ctrl(Qt::Key_I),
                               &MainCommands::showFrmOptions);
-    mnuSystemUserManage = addEntry(mnuSystem, "mnuSystemUserManage", QStringLiteral("用户管理(&M)..."),
-                                   ctrl(Qt::Key_M), &MainCommands::showFrmUser);
-    mnuSystemPassword = addEntry(mnuSystem, "mnuSystemPassword", QStringLiteral("密码设置(&K)..."),
-                                 ctrl(Qt::Key_K), &MainCommands::changePassword);
+    mnuSystemUserManage = addEntry(mnuSystem, "mnuSystemUserManage", QStringLiteral("用户管理(&M)..."), ctrl(Qt::Key_M),
+                                   &MainCommands::showFrmUser);
+    mnuSystemPassword = addEntry(mnuSystem, "mnuSystemPassword", QStringLiteral("密码设置(&K)..."), ctrl(Qt::Key_K),
+                                 &MainCommands::changePassword);
 
     mnuHelp = topMenu("mnuHelp", QStringLiteral("帮助(&H)"));
-    mnuHelpContents = addEntry(mnuHelp, "mnuHelpContents", QStringLiteral("帮助(&L)"), ctrl(Qt::Key_L),
-                               &MainCommands::helpContents);
+    mnuHelpContents =
+        addEntry(mnuHelp, "mnuHelpContents", QStringLiteral("帮助(&L)"), ctrl(Qt::Key_L), &MainCommands::helpContents);
     mnuHelpAbout = addEntry(mnuHelp, "mnuHelpAbout", QStringLiteral("关于RVO(&A)..."), ctrl(Qt::Key_A),
                             &MainCommands::showFrmAbout);
 }
@@ -239,8 +238,8 @@ void MainCommands::tbToolBar_ButtonClick(const QString& key)
 void MainCommands::applyLevel(int level)
 {
     const bool editors = level != 2;
-    for (QAction* a : {mnuEditCondition, mnuEditWait, mnuEditEquipment, mnuEditClose, mnuEditReject,
-                       mnuEditReport, mnuEditRepair, mnuRecordImport})
+    for (QAction* a : {mnuEditCondition, mnuEditWait, mnuEditEquipment, mnuEditClose, mnuEditReject, mnuEditReport,
+                       mnuEditRepair, mnuRecordImport})
         a->setEnabled(editors);
     mnuSystemUserManage->setEnabled(level != 1 && level != 2);
     m_state.RestrictedLevel = level == 2 ? 2 : 0;
@@ -360,8 +359,7 @@ void MainCommands::showFrmQuery()
     }
 }
 
-template <typename Window>
-void MainCommands::showModal(const QString& name)
+template <typename Window> void MainCommands::showModal(const QString& name)
 {
     if (!request(name))
         return;
@@ -372,8 +370,14 @@ void MainCommands::showModal(const QString& name)
     returned();
 }
 
-void MainCommands::showFrmPlanSetup() { showModal<frmPlanSetup>(QStringLiteral("frmPlanSetup")); }
-void MainCommands::showFrmOverDate() { showModal<frmOverDate>(QStringLiteral("frmOverDate")); }
+void MainCommands::showFrmPlanSetup()
+{
+    showModal<frmPlanSetup>(QStringLiteral("frmPlanSetup"));
+}
+void MainCommands::showFrmOverDate()
+{
+    showModal<frmOverDate>(QStringLiteral("frmOverDate"));
+}
 
 void MainCommands::showFrmOptions()
 {
@@ -383,16 +387,46 @@ void MainCommands::showFrmOptions()
     }
 }
 
-void MainCommands::showReportCaption() { showModal<ReportCaption>(QStringLiteral("ReportCaption")); }
-void MainCommands::showFrmCondition() { showModal<frmCondition>(QStringLiteral("frmCondition")); }
-void MainCommands::showFrmWaitProvide() { showModal<frmWaitProvide>(QStringLiteral("frmWaitProvide")); }
-void MainCommands::showFrmOperation() { showModal<frmOperation>(QStringLiteral("frmOperation")); }
-void MainCommands::showFrmClose() { showModal<frmClose>(QStringLiteral("frmClose")); }
-void MainCommands::showFrmReject() { showModal<frmReject>(QStringLiteral("frmReject")); }
-void MainCommands::showFrmCertificate() { showModal<frmCertificate>(QStringLiteral("frmCertificate")); }
-void MainCommands::showFrmRepair() { showModal<frmRepair>(QStringLiteral("frmRepair")); }
-void MainCommands::showFrmUser() { showModal<frmUser>(QStringLiteral("frmUser")); }
-void MainCommands::showFrmAbout() { showModal<frmAbout>(QStringLiteral("frmAbout")); }
+void MainCommands::showReportCaption()
+{
+    showModal<ReportCaption>(QStringLiteral("ReportCaption"));
+}
+void MainCommands::showFrmCondition()
+{
+    showModal<frmCondition>(QStringLiteral("frmCondition"));
+}
+void MainCommands::showFrmWaitProvide()
+{
+    showModal<frmWaitProvide>(QStringLiteral("frmWaitProvide"));
+}
+void MainCommands::showFrmOperation()
+{
+    showModal<frmOperation>(QStringLiteral("frmOperation"));
+}
+void MainCommands::showFrmClose()
+{
+    showModal<frmClose>(QStringLiteral("frmClose"));
+}
+void MainCommands::showFrmReject()
+{
+    showModal<frmReject>(QStringLiteral("frmReject"));
+}
+void MainCommands::showFrmCertificate()
+{
+    showModal<frmCertificate>(QStringLiteral("frmCertificate"));
+}
+void MainCommands::showFrmRepair()
+{
+    showModal<frmRepair>(QStringLiteral("frmRepair"));
+}
+void MainCommands::showFrmUser()
+{
+    showModal<frmUser>(QStringLiteral("frmUser"));
+}
+void MainCommands::showFrmAbout()
+{
+    showModal<frmAbout>(QStringLiteral("frmAbout"));
+}
 void MainCommands::showFrmImport()
 {
     if (m_state.RestrictedLevel != 2)

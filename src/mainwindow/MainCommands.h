@@ -81,33 +81,33 @@ public:
 
 public slots:
     // Commands that check before they open.
-    void calibrationPlan();     // ledger check, then frmPlanSetup
-    void dueEquipment();        // ledger check, then frmOverDate
-    void printLedgerReport();   // ledger check, then ReportCaption
-    void inUseLedger();         // SelectedNumber, then frmOperation
-    void sealedLedger();        // SelectedNumber, then frmClose
-    void scrappedLedger();      // SelectedNumber, then frmReject
-    void changePassword();      // frmPassword and the new password kept
-    void helpContents();        // the manual in the help window
-    void exitProgram();         // closes the main window (the exit question)
-    void exportResult();        // the grid's rows to an .xlsx or .csv file
+    void calibrationPlan();   // ledger check, then frmPlanSetup
+    void dueEquipment();      // ledger check, then frmOverDate
+    void printLedgerReport(); // ledger check, then ReportCaption
+    void inUseLedger();       // SelectedNumber, then frmOperation
+    void sealedLedger();      // SelectedNumber, then frmClose
+    void scrappedLedger();    // SelectedNumber, then frmReject
+    void changePassword();    // frmPassword and the new password kept
+    void helpContents();      // the manual in the help window
+    void exitProgram();       // closes the main window (the exit question)
+    void exportResult();      // the grid's rows to an .xlsx or .csv file
 
     // The windows, each shown modally over the main window.
-    void showFrmQuery();        // query wizard
-    void showFrmPlanSetup();    // calibration plan
-    void showFrmOverDate();     // due and overdue instruments
-    void showReportCaption();   // in-use ledger report
-    void showFrmCondition();    // environment condition records
-    void showFrmWaitProvide();  // stock waiting to be issued
-    void showFrmOperation();    // in-use ledger editor
-    void showFrmClose();        // sealed ledger editor
-    void showFrmReject();       // scrapped ledger editor
-    void showFrmCertificate();  // calibration confirmation records
-    void showFrmRepair();       // repair records
-    void showFrmOptions();      // system options
-    void showFrmUser();         // user management
-    void showFrmAbout();        // About box
-    void showFrmImport();       // spreadsheet import (not for level 2)
+    void showFrmQuery();       // query wizard
+    void showFrmPlanSetup();   // calibration plan
+    void showFrmOverDate();    // due and overdue instruments
+    void showReportCaption();  // in-use ledger report
+    void showFrmCondition();   // environment condition records
+    void showFrmWaitProvide(); // stock waiting to be issued
+    void showFrmOperation();   // in-use ledger editor
+    void showFrmClose();       // sealed ledger editor
+    void showFrmReject();      // scrapped ledger editor
+    void showFrmCertificate(); // calibration confirmation records
+    void showFrmRepair();      // repair records
+    void showFrmOptions();     // system options
+    void showFrmUser();        // user management
+    void showFrmAbout();       // About box
+    void showFrmImport();      // spreadsheet import (not for level 2)
 
     // The due list the main window shows on its first activation when the
     // reminder option is on (no ledger check there).

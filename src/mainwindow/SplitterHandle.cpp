@@ -6,8 +6,7 @@
 
 namespace ravo {
 
-SplitterHandle::SplitterHandle(QWidget* parent)
-    : QWidget(parent)
+SplitterHandle::SplitterHandle(QWidget* parent) : QWidget(parent)
 {
     setCursor(Qt::SplitHCursor);
     setAttribute(Qt::WA_NoSystemBackground);

@@ -8,7 +8,7 @@ namespace ravo {
 
 namespace {
 
-constexpr int Gap = 2;   // pixels between two panels
+constexpr int Gap = 2; // pixels between two panels
 
 } // namespace
 

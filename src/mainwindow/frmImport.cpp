@@ -130,7 +130,8 @@ frmImport::frmImport(ProgramState& state, QWidget* parent) : QDialog(parent), m_
     lblSummary->setObjectName(QStringLiteral("lblSummary"));
 
     auto* refusedBox = new QGroupBox(QStringLiteral("不能导入的行"), this);
-    grdRefused = table(refusedBox, {QStringLiteral("文件行号"), QStringLiteral("计量器具编号"), QStringLiteral("原因")});
+    grdRefused =
+        table(refusedBox, {QStringLiteral("文件行号"), QStringLiteral("计量器具编号"), QStringLiteral("原因")});
     (new QVBoxLayout(refusedBox))->addWidget(grdRefused);
 
     optAllOrNothing = new QRadioButton(QStringLiteral("全部正确才导入：有不能导入的行时不导入任何行(&A)"), this);
@@ -357,7 +358,7 @@ void frmImport::runImport()
     }
     if (refused > 0) {
         const QString suggested = QFileInfo(m_path).absolutePath() + QLatin1Char('/')
-                                  + QFileInfo(m_path).completeBaseName() + QStringLiteral("_不能导入的行.xlsx");
+            + QFileInfo(m_path).completeBaseName() + QStringLiteral("_不能导入的行.xlsx");
         QString report = QFileDialog::getSaveFileName(this, QStringLiteral("保存不能导入的行"), suggested,
                                                       QStringLiteral("Excel 工作簿 (*.xlsx)"));
         if (report.isEmpty())

@@ -7,8 +7,8 @@
 
 #include "core/Ledger.h"
 #include "core/Shutdown.h"
-#include "platform/Units.h"
 #include "planning/ResultPrint.h"
+#include "platform/Units.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -18,8 +18,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QListView>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -34,19 +34,40 @@ const QString AllFields = QStringLiteral("全部");
 const QString ResultSelect = QStringLiteral("select * into MSys检索临时表 from ");
 
 // Geometry in twips on top of the widgets' pixels.
-int leftTw(const QWidget* w) { return int(pixelsToTwips(w->x())); }
-int topTw(const QWidget* w) { return int(pixelsToTwips(w->y())); }
-int widthTw(const QWidget* w) { return int(pixelsToTwips(w->width())); }
-void setLeftTw(QWidget* w, int twips) { w->move(twipsToPixels(twips), w->y()); }
-void setWidthTw(QWidget* w, int twips) { w->resize(std::max(0, twipsToPixels(twips)), w->height()); }
-void setTopTw(QWidget* w, int twips) { w->move(w->x(), twipsToPixels(twips)); }
-void setHeightTw(QWidget* w, int twips) { w->resize(w->width(), std::max(0, twipsToPixels(twips))); }
+int leftTw(const QWidget* w)
+{
+    return int(pixelsToTwips(w->x()));
+}
+int topTw(const QWidget* w)
+{
+    return int(pixelsToTwips(w->y()));
+}
+int widthTw(const QWidget* w)
+{
+    return int(pixelsToTwips(w->width()));
+}
+void setLeftTw(QWidget* w, int twips)
+{
+    w->move(twipsToPixels(twips), w->y());
+}
+void setWidthTw(QWidget* w, int twips)
+{
+    w->resize(std::max(0, twipsToPixels(twips)), w->height());
+}
+void setTopTw(QWidget* w, int twips)
+{
+    w->move(w->x(), twipsToPixels(twips));
+}
+void setHeightTw(QWidget* w, int twips)
+{
+    w->resize(w->width(), std::max(0, twipsToPixels(twips)));
+}
 
 constexpr int MinWindowWidth = 3000;   // twips
 constexpr int MinNavigatorWidth = 800; // also the least distance from the right edge
 constexpr int DragMargin = 500;        // the drag bar keeps this far from either edge
 constexpr int SplitterWidth = 60;
-constexpr int NavTouchZone = 50;       // the pointer brings the hidden navigator back here
+constexpr int NavTouchZone = 50; // the pointer brings the hidden navigator back here
 
 // The stored placement, unless a settings file edited by hand or damaged
 // puts the window where the user cannot reach it: a title bar off every
@@ -400,15 +421,14 @@ bool frmMain::SQLQueryStar()
 bool frmMain::requery()
 {
     m_state.RequeryOnActivate = false;
-    const QString statement = m_state.QuerySQL.isEmpty() ? ResultSelect + cboDbase->currentText()
-                                                         : m_state.QuerySQL;
+    const QString statement = m_state.QuerySQL.isEmpty() ? ResultSelect + cboDbase->currentText() : m_state.QuerySQL;
     const DbError e = rebuildResult(statement, true);
     // The data may have changed under the value list too.
     itemSort();
     updateCounter();
     if (!e)
         return true;
-    (void)showWholeTable();   // the statement's failure is what the user is told
+    (void)showWholeTable(); // the statement's failure is what the user is told
     m_state.prompt.plain(QStringLiteral("查询语句错误，请检查你设置的查询条件！"), AppTitle);
     return false;
 }
@@ -431,8 +451,8 @@ DbError frmMain::rebuildResult(const QString& statement, bool throughScratch)
 {
     detachGrid();
     dropWorkingTable(m_state.LedgerDatabase, tables::SearchResult);
-    const DbResult r = throughScratch ? m_state.LedgerDatabase.runScratch(statement)
-                                      : m_state.LedgerDatabase.execute(statement);
+    const DbResult r =
+        throughScratch ? m_state.LedgerDatabase.runScratch(statement) : m_state.LedgerDatabase.execute(statement);
     if (!r.ok()) {
         updateCounter();
         return r.error;
@@ -582,8 +602,7 @@ void frmMain::MoveNav(int x)
 
 void frmMain::imgSplitter_MouseDown()
 {
-    picSplitter->setGeometry(imgSplitter->x(), imgSplitter->y(),
-                             twipsToPixels(widthTw(imgSplitter) / 2),
+    picSplitter->setGeometry(imgSplitter->x(), imgSplitter->y(), twipsToPixels(widthTw(imgSplitter) / 2),
                              std::max(0, twipsToPixels(int(pixelsToTwips(imgSplitter->height())) - 20)));
     picSplitter->show();
     picSplitter->raise();

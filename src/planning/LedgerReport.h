@@ -21,8 +21,8 @@ struct ProgramState;
 namespace ledgerreport {
 struct Column {
     QString heading;
-    QString field;      // column of 计量器具在用库
-    int weight;         // share of the table's width, in hundredths
+    QString field; // column of 计量器具在用库
+    int weight;    // share of the table's width, in hundredths
     Qt::Alignment alignment;
 };
 // The columns of the report, left to right.
@@ -36,8 +36,8 @@ QString totalText(qint64 instruments);
 } // namespace ledgerreport
 
 struct LedgerReportHeading {
-    QString title;          // the stored report title
-    QString organisation;   // the stored organisation name; may be empty
+    QString title;        // the stored report title
+    QString organisation; // the stored organisation name; may be empty
     QDate printDate;
 };
 

@@ -27,10 +27,10 @@ inline const QString CountLabel = QStringLiteral("记录总数： ");
 
 constexpr int RowsPerPage = 45;
 constexpr int MaxColumns = 7;
-constexpr double TitleX = 5000;       // twips
+constexpr double TitleX = 5000; // twips
 constexpr double TitlePoints = 14;
 constexpr double BodyPoints = 10;
-constexpr double FirstEdge = 150;     // device pixels
+constexpr double FirstEdge = 150; // device pixels
 } // namespace resultprint
 
 // Asks for the title (initially defaultTitle) and prints the rows of table
@@ -44,8 +44,8 @@ bool PrintQuery(ProgramState& state, const QString& table, const QString& defaul
 // Lays the rows of table out as the result printout under title, on the
 // line printer's pages. Empty when the table has no rows (nothing laid out);
 // Failed with the engine's description when it cannot be read.
-PrintResult layoutQuery(LinePrinter& printer, const QSqlDatabase& db, const QString& table,
-                        const QString& title, const PrintProgress& progress = {});
+PrintResult layoutQuery(LinePrinter& printer, const QSqlDatabase& db, const QString& table, const QString& title,
+                        const PrintProgress& progress = {});
 
 // Reading the rows to print (shared with the ledger report).
 namespace printsource {

@@ -138,7 +138,7 @@ void WorkingTableWindow::unload()
     if (!m_touched)
         return;
     m_touched = m_loaded = false;
-    (void)Data1.setRecordSource(QString());   // letting go cannot fail
+    (void)Data1.setRecordSource(QString()); // letting go cannot fail
     if (m_state.LedgerDatabase.isOpen())
         dropWorkingTable(m_state.LedgerDatabase, m_table);
 }

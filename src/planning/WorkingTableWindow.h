@@ -62,8 +62,7 @@ public slots:
 
 protected:
     // okName is the object name of the window's OK button ("cmdOK", "cmdOk").
-    WorkingTableWindow(ProgramState& state, const QString& workingTable, const QString& okName,
-                       QWidget* parent);
+    WorkingTableWindow(ProgramState& state, const QString& workingTable, const QString& okName, QWidget* parent);
     // The title the printout carries.
     virtual QString printTitle() const = 0;
     // The name of an export's worksheet and the start of its file name.
@@ -83,7 +82,7 @@ private:
     RecordsetModel m_model;
     QString m_table;
     bool m_loaded = false;
-    bool m_touched = false;   // load() ran since the last unload
+    bool m_touched = false; // load() ran since the last unload
 };
 
 } // namespace ravo

@@ -26,10 +26,8 @@ enum Tab { ReminderTab, EnvironmentTab, PrintTab };
 
 // The captions of the five print offset pairs, kind 1 … 5.
 const std::array<QString, 5> PrintClassCaptions = {
-    QStringLiteral("检定证书(小):"),
-    QStringLiteral("检定证书(大)与正副本:"),
-    QStringLiteral("检定结果通知书(小):"),
-    QStringLiteral("检定结果通知书(大)与正副本:"),
+    QStringLiteral("检定证书(小):"),         QStringLiteral("检定证书(大)与正副本:"),
+    QStringLiteral("检定结果通知书(小):"),   QStringLiteral("检定结果通知书(大)与正副本:"),
     QStringLiteral("测试报告(大)与正副本:"),
 };
 

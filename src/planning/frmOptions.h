@@ -71,7 +71,7 @@ protected:
 private:
     struct NumberBox {
         QLineEdit* edit;
-        QString name;   // how the refusal names the box
+        QString name; // how the refusal names the box
         int tab;
         int min;
     };

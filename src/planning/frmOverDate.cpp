@@ -10,7 +10,7 @@ namespace ravo {
 QString dueListStatement(const Options& options, const QDate& today)
 {
     const QString head = QStringLiteral("select * into ") + tables::DueList + QStringLiteral(" from ")
-                         + tables::SearchResult + QStringLiteral(" where 有效日期<= ");
+        + tables::SearchResult + QStringLiteral(" where 有效日期<= ");
     const QString tail = QStringLiteral(" order by 计量器具编号;");
     if (options.leadMode() == LeadMode::None)
         return head + QStringLiteral("now") + tail;

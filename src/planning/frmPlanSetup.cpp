@@ -136,11 +136,20 @@ void frmPlanSetup::activate()
     const Options& o = m_state.options;
     QRadioButton* selected = nullptr;
     switch (o.planPeriodKind()) {
-    case PlanPeriodKind::Week: selected = optWeek; break;
-    case PlanPeriodKind::Month: selected = optMonth; break;
-    case PlanPeriodKind::Year: selected = optYear; break;
-    case PlanPeriodKind::ChosenRange: selected = optSet; break;
-    default: break;
+    case PlanPeriodKind::Week:
+        selected = optWeek;
+        break;
+    case PlanPeriodKind::Month:
+        selected = optMonth;
+        break;
+    case PlanPeriodKind::Year:
+        selected = optYear;
+        break;
+    case PlanPeriodKind::ChosenRange:
+        selected = optSet;
+        break;
+    default:
+        break;
     }
     // An unknown kind selects none of the options.
     for (QRadioButton* b : {optWeek, optMonth, optYear, optSet}) {

@@ -10,8 +10,8 @@ namespace ravo {
 QString planStatement(const QDate& start, const QDate& end)
 {
     return QStringLiteral("select * into ") + tables::Plan + QStringLiteral(" from ") + tables::SearchResult
-           + QStringLiteral(" where 有效日期>= #") + formatShortDate(start) + QStringLiteral("# and 有效日期 <= #")
-           + formatShortDate(end) + QStringLiteral("# order by 计量器具编号;");
+        + QStringLiteral(" where 有效日期>= #") + formatShortDate(start) + QStringLiteral("# and 有效日期 <= #")
+        + formatShortDate(end) + QStringLiteral("# order by 计量器具编号;");
 }
 
 frmProgram::frmProgram(ProgramState& state, QWidget* parent)

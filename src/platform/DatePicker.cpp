@@ -25,7 +25,7 @@ bool DatePicker::commitTyped()
         return false;
     m_typing = false;
     m_typed.clear();
-    setDate(*d);   // shows the date in the picker's own form, also when it was shown already
+    setDate(*d); // shows the date in the picker's own form, also when it was shown already
     return true;
 }
 
@@ -60,8 +60,8 @@ void DatePicker::showTyped()
 void DatePicker::keyPressEvent(QKeyEvent* event)
 {
     const QString text = event->text();
-    const bool printable = !text.isEmpty() && text.at(0).isPrint()
-                           && !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
+    const bool printable =
+        !text.isEmpty() && text.at(0).isPrint() && !(event->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier));
     if (printable) {
         // A text selected as a whole (the box was entered with Tab) is typed over.
         const QLineEdit* edit = lineEdit();
@@ -117,7 +117,7 @@ void DatePicker::inputMethodEvent(QInputMethodEvent* event)
 
 void DatePicker::focusInEvent(QFocusEvent* event)
 {
-    QDateEdit::focusInEvent(event);   // shows the date
+    QDateEdit::focusInEvent(event); // shows the date
     if (m_typing) {
         // Back to a text that is no date: shown whole and selected, so that
         // typing replaces it.
@@ -135,7 +135,7 @@ void DatePicker::focusOutEvent(QFocusEvent* event)
         showText(textFromDateTime(dateTime()));
     QDateEdit::focusOutEvent(event);
     if (kept)
-        showTyped();   // nothing typed is lost; the dialog reports it on confirmation
+        showTyped(); // nothing typed is lost; the dialog reports it on confirmation
 }
 
 bool DatePicker::focusNextPrevChild(bool next)

@@ -3,10 +3,10 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 
 namespace ravo {
 
@@ -16,11 +16,21 @@ Prompter::Answer DesktopPrompter::message(const QString& text, const QString& ti
     box.setWindowTitle(title.isEmpty() ? QStringLiteral("RAVO") : title);
     box.setText(text);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
-    case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
+    case Icon::Warning:
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
     }
     switch (buttons) {
     case Buttons::Ok:
@@ -38,9 +48,12 @@ Prompter::Answer DesktopPrompter::message(const QString& text, const QString& ti
     box.exec();
     const QMessageBox::ButtonRole role = box.buttonRole(box.clickedButton());
     switch (buttons) {
-    case Buttons::Ok: return Answer::Ok;
-    case Buttons::OkCancel: return role == QMessageBox::AcceptRole ? Answer::Ok : Answer::Cancel;
-    case Buttons::YesNo: return role == QMessageBox::YesRole ? Answer::Yes : Answer::No;
+    case Buttons::Ok:
+        return Answer::Ok;
+    case Buttons::OkCancel:
+        return role == QMessageBox::AcceptRole ? Answer::Ok : Answer::Cancel;
+    case Buttons::YesNo:
+        return role == QMessageBox::YesRole ? Answer::Yes : Answer::No;
     }
     return Answer::Cancel;
 }

@@ -36,8 +36,7 @@ bool HelpWindow::manualAvailable()
     return QFile::exists(QStringLiteral(":/help/ravo-help.html"));
 }
 
-HelpWindow::HelpWindow(QWidget* owner)
-    : QWidget(owner, Qt::Window)
+HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window)
 {
     registerHelpResources();
     setObjectName(QStringLiteral("HelpWindow"));

@@ -15,8 +15,7 @@ struct ProgramState;
 
 // The kept dialog, made over parent when none is kept or the kept one was
 // unloaded.
-template <typename Dialog>
-Dialog& keptWindow(QPointer<Dialog>& kept, ProgramState& state, QWidget* parent)
+template <typename Dialog> Dialog& keptWindow(QPointer<Dialog>& kept, ProgramState& state, QWidget* parent)
 {
     if (kept && kept->isUnloaded())
         delete kept.data();
@@ -27,8 +26,7 @@ Dialog& keptWindow(QPointer<Dialog>& kept, ProgramState& state, QWidget* parent)
 
 // Shows the kept dialog modally and throws it away when its close box was
 // used. Returns the dialog's result.
-template <typename Dialog>
-int execKept(QPointer<Dialog>& kept, ProgramState& state, QWidget* parent)
+template <typename Dialog> int execKept(QPointer<Dialog>& kept, ProgramState& state, QWidget* parent)
 {
     const int result = keptWindow(kept, state, parent).exec();
     if (kept && kept->isUnloaded())

@@ -72,8 +72,9 @@ QString printDateText(const QDate& date)
 void installFontSubstitutes()
 {
     static const bool done = [] {
-        QFont::insertSubstitutions(SongTi, {QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
-                                            QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Zen Hei")});
+        QFont::insertSubstitutions(SongTi,
+                                   {QStringLiteral("SimSun"), QStringLiteral("Noto Serif CJK SC"),
+                                    QStringLiteral("AR PL UMing CN"), QStringLiteral("WenQuanYi Zen Hei")});
         return true;
     }();
     Q_UNUSED(done);
@@ -104,14 +105,13 @@ PrintResult renderPages(const PrintedPages& pages, QPrinter& printer, const Prin
 {
     const bool preview = isPreviewPrinter(printer);
     const bool toFile = !preview && writesFile(printer);
-    const PrintStage stage = preview ? PrintStage::Preview
-                             : toFile ? PrintStage::Output
-                                      : PrintStage::OutputToPrinter;
+    const PrintStage stage = preview ? PrintStage::Preview : toFile ? PrintStage::Output : PrintStage::OutputToPrinter;
     const int count = pages.pageCount();
 
     QPainter painter;
     if (!painter.begin(&printer))
-        return PrintResult::failed(QStringLiteral("不能开始打印：打印机不可用，或者不能写入“%1”。").arg(outputName(printer)));
+        return PrintResult::failed(
+            QStringLiteral("不能开始打印：打印机不可用，或者不能写入“%1”。").arg(outputName(printer)));
 
     int currentFont = -1;
     for (int i = 0; i < count; ++i) {
@@ -430,8 +430,8 @@ void PrintPreviewSession::paint(QPrinter& printer)
         m_laidOut = false;
         PrintProgressWindow progress(m_parent);
         LinePrinter lines(printer);
-        const PrintResult laid = m_request.layout ? m_request.layout(lines, progress.callback())
-                                                  : PrintResult{PrintOutcome::Empty, {}};
+        const PrintResult laid =
+            m_request.layout ? m_request.layout(lines, progress.callback()) : PrintResult{PrintOutcome::Empty, {}};
         if (!laid.ok()) {
             lines.killDoc();
             if (laid.outcome == PrintOutcome::Failed && !m_reported) {
@@ -479,8 +479,7 @@ PrintResult printWithPreview(QWidget* parent, Prompter& prompt, const PrintReque
     return session.result();
 }
 
-PrintResult printDirect(QPrinter& printer, Prompter& prompt, const PrintRequest& request,
-                        const PrintProgress& progress)
+PrintResult printDirect(QPrinter& printer, Prompter& prompt, const PrintRequest& request, const PrintProgress& progress)
 {
     if (request.landscapeOnly && printer.pageLayout().orientation() != QPageLayout::Landscape) {
         prompt.error(LandscapeOnlyMessage, AppTitle);

@@ -18,11 +18,11 @@
 #include <QColor>
 #include <QDate>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QMarginsF>
 #include <QPointF>
 #include <QString>
 #include <QVector>
-#include <QFontMetricsF>
 #include <functional>
 #include <optional>
 
@@ -49,10 +49,10 @@ QString printDateText(const QDate& date);
 inline const QString LandscapeOnlyMessage = QStringLiteral("请将打印机的打印方向设置为横向！否则不能打印！");
 
 enum class PrintStage {
-    Layout,           // the pages are being laid out; a cancel abandons them
-    Preview,          // the pages are drawn for the preview; a cancel shows fewer
-    Output,           // the pages go to a file; a cancel removes the file
-    OutputToPrinter,  // the pages go to a printer; no longer cancellable
+    Layout,          // the pages are being laid out; a cancel abandons them
+    Preview,         // the pages are drawn for the preview; a cancel shows fewer
+    Output,          // the pages go to a file; a cancel removes the file
+    OutputToPrinter, // the pages go to a printer; no longer cancellable
 };
 
 // Told how a print goes on: the stage, the pages done and the pages in all
@@ -60,16 +60,16 @@ enum class PrintStage {
 using PrintProgress = std::function<bool(PrintStage stage, int done, int total)>;
 
 enum class PrintOutcome {
-    Done,       // printed (or, for a layout, laid out)
-    Empty,      // nothing to print; nothing was sent
-    Cancelled,  // the user cancelled; nothing was sent
-    Refused,    // the paper's orientation does not suit the layout
-    Failed,     // see the error text; nothing was sent, or the output removed
+    Done,      // printed (or, for a layout, laid out)
+    Empty,     // nothing to print; nothing was sent
+    Cancelled, // the user cancelled; nothing was sent
+    Refused,   // the paper's orientation does not suit the layout
+    Failed,    // see the error text; nothing was sent, or the output removed
 };
 
 struct PrintResult {
     PrintOutcome outcome = PrintOutcome::Done;
-    QString error;   // Chinese, for the user, when the outcome is Failed
+    QString error; // Chinese, for the user, when the outcome is Failed
     bool ok() const { return outcome == PrintOutcome::Done; }
     static PrintResult failed(const QString& error) { return {PrintOutcome::Failed, error}; }
 };
@@ -82,17 +82,17 @@ public:
     struct Item {
         enum class Kind : quint8 { Text, Line, Fill };
         Kind kind = Kind::Text;
-        quint16 font = 0;      // index into fonts(), for text
-        float penWidth = 0;    // device pixels, for lines
-        QRgb color = 0;        // for fills
-        QPointF a;             // text: baseline origin; line: start; fill: top-left
-        QPointF b;             // line: end; fill: bottom-right
+        quint16 font = 0;   // index into fonts(), for text
+        float penWidth = 0; // device pixels, for lines
+        QRgb color = 0;     // for fills
+        QPointF a;          // text: baseline origin; line: start; fill: top-left
+        QPointF b;          // line: end; fill: bottom-right
         QString text;
     };
     using Page = QVector<Item>;
 
     int pageCount() const { return int(m_pages.size()); }
-    bool isEmpty() const;   // no page holds anything
+    bool isEmpty() const; // no page holds anything
     const QVector<Page>& pages() const { return m_pages; }
     const QVector<QFont>& fonts() const { return m_fonts; }
     // The texts of one page in the order they were printed (for checks).
@@ -175,7 +175,7 @@ public:
 
     // Starts a new page at its top-left corner.
     void newPage();
-    int page() const { return m_page + 1; }   // 1-based current page
+    int page() const { return m_page + 1; } // 1-based current page
     int pageCount() const { return m_pages.pageCount(); }
 
     // Sends the pages to the printer and forgets them.
@@ -195,14 +195,14 @@ private:
 
     QPrinter& m_printer;
     int m_dpi = 600;
-    double m_pageWidth = 0;    // printable area, device pixels
+    double m_pageWidth = 0; // printable area, device pixels
     double m_pageHeight = 0;
     QFont m_font;
-    mutable std::optional<QFontMetricsF> m_metrics;   // of m_font on the printer
-    int m_fontIndex = -1;                             // of m_font in the pages' fonts
+    mutable std::optional<QFontMetricsF> m_metrics; // of m_font on the printer
+    int m_fontIndex = -1;                           // of m_font in the pages' fonts
     double m_lineSpacing = 1.1;
     ScaleMode m_scale = ScaleMode::Twips;
-    double m_x = 0;   // device pixels
+    double m_x = 0; // device pixels
     double m_y = 0;
     int m_page = 0;
     PrintedPages m_pages;
@@ -237,7 +237,7 @@ private:
     Prompter& m_prompt;
     PrintRequest m_request;
     PrintedPages m_pages;
-    QString m_key;          // the page the pages were laid out for
+    QString m_key; // the page the pages were laid out for
     bool m_laidOut = false;
     bool m_reported = false;
     PrintResult m_result{PrintOutcome::Cancelled, {}};

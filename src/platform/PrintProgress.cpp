@@ -24,7 +24,9 @@ QString stageText(PrintStage stage, int done, int total)
 
 } // namespace
 
-PrintProgressWindow::PrintProgressWindow(QWidget* parent) : m_parent(parent) {}
+PrintProgressWindow::PrintProgressWindow(QWidget* parent) : m_parent(parent)
+{
+}
 
 PrintProgressWindow::~PrintProgressWindow() = default;
 

@@ -15,7 +15,7 @@ inline QString typedText(const QPlainTextEdit* box)
         switch (c.unicode()) {
         case QChar::ParagraphSeparator:
         case QChar::LineSeparator:
-        case 0xfdd0:   // the beginning and end of a frame
+        case 0xfdd0: // the beginning and end of a frame
         case 0xfdd1:
             c = QLatin1Char('\n');
             break;

@@ -10,8 +10,14 @@ namespace ravo {
 constexpr int TwipsPerPixel = 15;
 // Far beyond any screen the result stays at ±10⁹ pixels instead of
 // overflowing.
-inline int twipsToPixels(double twips) { return qRound(qBound(-1e9, twips / TwipsPerPixel, 1e9)); }
-inline double pixelsToTwips(int pixels) { return double(pixels) * TwipsPerPixel; }
+inline int twipsToPixels(double twips)
+{
+    return qRound(qBound(-1e9, twips / TwipsPerPixel, 1e9));
+}
+inline double pixelsToTwips(int pixels)
+{
+    return double(pixels) * TwipsPerPixel;
+}
 
 inline QColor fromColorRef(quint32 colorRef)
 {

@@ -44,7 +44,7 @@ QString valueProblem(const QString& field, const QString& value)
         if (isoOfDateLiteral(value))
             return {};
         return columnKind(field) == ColumnKind::Time ? querytexts::NotATime.arg(field, value)
-                                                      : dateErrorMessage(field, value);
+                                                     : dateErrorMessage(field, value);
     case FieldClass::Number: {
         bool ok = false;
         QLocale::c().toDouble(value.trimmed(), &ok);
@@ -60,7 +60,7 @@ QString appendCondition(const QString& existing, bool joinWithAnd, const QString
                         const QString& value)
 {
     const QString joiner = existing.isEmpty() ? QStringLiteral(" ")
-                           : joinWithAnd      ? QStringLiteral(" AND ")
+        : joinWithAnd                         ? QStringLiteral(" AND ")
                                               : QStringLiteral(" OR ");
     return existing + joiner + field + QLatin1Char(' ') + op + QLatin1Char(' ') + writtenValue(field, value);
 }
@@ -106,8 +106,8 @@ QString simpleCondition(const QString& field, const QString& value, bool blur)
 
 QString composeQuery(const QueryChoice& c)
 {
-    const QString head = QStringLiteral("select ") + selectList(c.table, c.fields) + Into + c.table
-                         + QStringLiteral(" where ");
+    const QString head =
+        QStringLiteral("select ") + selectList(c.table, c.fields) + Into + c.table + QStringLiteral(" where ");
     const QString condition = c.advanced ? c.conditionText : simpleCondition(c.field, c.value, c.blur);
     return head + condition + QLatin1Char(' ') + orderClause(c.table, c.sortKeys);
 }

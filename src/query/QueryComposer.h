@@ -40,19 +40,19 @@ QString appendCondition(const QString& existing, bool joinWithAnd, const QString
                         const QString& value);
 
 struct SortKey {
-    QString field;      // empty: the key is skipped
-    QString direction;  // only "升序" sorts ascending
+    QString field;     // empty: the key is skipped
+    QString direction; // only "升序" sorts ascending
 };
 
 struct QueryChoice {
     QString table;
-    QStringList fields;             // shown fields, in display order
+    QStringList fields; // shown fields, in display order
     std::array<SortKey, 4> sortKeys;
     bool advanced = false;
-    QString conditionText;          // advanced mode: the accumulated conditions
-    QString field;                  // simple mode: the field compared
-    QString value;                  // simple mode: the value typed
-    bool blur = false;              // simple mode: text fields match by containment
+    QString conditionText; // advanced mode: the accumulated conditions
+    QString field;         // simple mode: the field compared
+    QString value;         // simple mode: the value typed
+    bool blur = false;     // simple mode: text fields match by containment
 };
 
 QString selectList(const QString& table, const QStringList& fields);

@@ -44,7 +44,6 @@ inline const QString CarriageReturnInValue =
 inline const QString NotATime = QStringLiteral("“%1”不是有效的时间：“%2”。请按 10:05:00 的格式输入。");
 
 inline const QString SaveNameTitle = QStringLiteral("设置保存名称！");
-inline const QString SaveNamePrompt =
-    QStringLiteral("请为当前查询设置一个名称！将其添加到查询列表中，方便以后使用！");
+inline const QString SaveNamePrompt = QStringLiteral("请为当前查询设置一个名称！将其添加到查询列表中，方便以后使用！");
 
 } // namespace ravo::querytexts

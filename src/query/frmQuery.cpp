@@ -28,21 +28,20 @@ namespace {
 
 const QStringList& operators()
 {
-    static const QStringList ops = {QStringLiteral("="),  QStringLiteral(">"),  QStringLiteral(">="),
-                                    QStringLiteral("<"),  QStringLiteral("<="), QStringLiteral("<>"),
+    static const QStringList ops = {QStringLiteral("="),   QStringLiteral(">"),  QStringLiteral(">="),
+                                    QStringLiteral("<"),   QStringLiteral("<="), QStringLiteral("<>"),
                                     QStringLiteral("like")};
     return ops;
 }
 
 const QStringList& keyCaptions()
 {
-    static const QStringList captions = {QStringLiteral("排序一"), QStringLiteral("排序二"),
-                                         QStringLiteral("排序三"), QStringLiteral("排序四")};
+    static const QStringList captions = {QStringLiteral("排序一"), QStringLiteral("排序二"), QStringLiteral("排序三"),
+                                         QStringLiteral("排序四")};
     return captions;
 }
 
-template <class W>
-W* named(W* w, const QString& name)
+template <class W> W* named(W* w, const QString& name)
 {
     w->setObjectName(name);
     return w;
@@ -98,8 +97,7 @@ void moveAll(QListWidget* from, QListWidget* to)
 
 } // namespace
 
-frmQuery::frmQuery(ProgramState& state, QWidget* parent)
-    : QDialog(parent), m_state(state)
+frmQuery::frmQuery(ProgramState& state, QWidget* parent) : QDialog(parent), m_state(state)
 {
     setObjectName(QStringLiteral("frmQuery"));
     setWindowTitle(t::Caption);
@@ -350,8 +348,7 @@ void frmQuery::applyMode()
 {
     const bool advanced = chkHigh->isChecked();
     const QList<QWidget*> simpleControls{Label1, Label2, cboQueryFields, txtQueryMatter, chkBlur};
-    const QList<QWidget*> advancedControls{cboFields, cboOperator, txtValue, optAND,
-                                           optOR,     cmdAdd,      cmdClear, txtSQL};
+    const QList<QWidget*> advancedControls{cboFields, cboOperator, txtValue, optAND, optOR, cmdAdd, cmdClear, txtSQL};
     for (QWidget* w : simpleControls)
         w->setEnabled(!advanced);
     for (QWidget* w : advancedControls)
@@ -388,8 +385,8 @@ void frmQuery::addCondition()
         txtValue->setFocus();
         return;
     }
-    txtSQL->setPlainText(appendCondition(typedText(txtSQL), optAND->isChecked(), field,
-                                         cboOperator->currentText(), value));
+    txtSQL->setPlainText(
+        appendCondition(typedText(txtSQL), optAND->isChecked(), field, cboOperator->currentText(), value));
     cmdClear->setEnabled(true);
 }
 

@@ -94,7 +94,7 @@ public slots:
     void activate();
     void query();
     void saveQuery();
-    void reject() override;   // 取消, and Esc
+    void reject() override; // 取消, and Esc
 
     void addCondition();
     void clearConditions();

@@ -23,7 +23,11 @@ class TestAbout : public QObject {
     std::unique_ptr<Run> run;
 
 private slots:
-    void init() { run = std::make_unique<Run>(); QVERIFY(run->sandbox.isValid()); }
+    void init()
+    {
+        run = std::make_unique<Run>();
+        QVERIFY(run->sandbox.isValid());
+    }
 
     void systemInformation_data()
     {

@@ -30,22 +30,29 @@ class TestTip : public QObject {
     std::unique_ptr<TipRun> run;
 
 private slots:
-    void init() { run = std::make_unique<TipRun>(); QVERIFY(run->sandbox.isValid()); }
+    void init()
+    {
+        run = std::make_unique<TipRun>();
+        QVERIFY(run->sandbox.isValid());
+    }
 
     void tips_data()
     {
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QStringList>("tips");
-        QTest::newRow("three lines") << QByteArray("第一条\n第二条\n第三条\n") << QStringList{"第一条", "第二条", "第三条"};
-        QTest::newRow("no line end at the end") << QByteArray("第一条\n第二条\n第三条") << QStringList{"第一条", "第二条", "第三条"};
-        QTest::newRow("a trailing empty line") << QByteArray("第一条\n第二条\n第三条\n\n")
-                                               << QStringList{"第一条", "第二条", "第三条", ""};
+        QTest::newRow("three lines") << QByteArray("第一条\n第二条\n第三条\n")
+                                     << QStringList{"第一条", "第二条", "第三条"};
+        QTest::newRow("no line end at the end")
+            << QByteArray("第一条\n第二条\n第三条") << QStringList{"第一条", "第二条", "第三条"};
+        QTest::newRow("a trailing empty line")
+            << QByteArray("第一条\n第二条\n第三条\n\n") << QStringList{"第一条", "第二条", "第三条", ""};
         QTest::newRow("Windows line ends") << QByteArray("甲\r\n乙\r\n\r\n") << QStringList{"甲", "乙", ""};
         QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF甲\n乙\n") << QStringList{"甲", "乙"};
         QTest::newRow("an empty line inside") << QByteArray("甲\n\n乙\n") << QStringList{"甲", "", "乙"};
         QStringEncoder gb("GB18030");
-        QTest::newRow("written by Chinese Windows") << QByteArray(gb(QStringLiteral("按回车跳到下一栏\r\n日期可以写成 2003年3月28日\r\n")))
-                                                    << QStringList{"按回车跳到下一栏", "日期可以写成 2003年3月28日"};
+        QTest::newRow("written by Chinese Windows")
+            << QByteArray(gb(QStringLiteral("按回车跳到下一栏\r\n日期可以写成 2003年3月28日\r\n")))
+            << QStringList{"按回车跳到下一栏", "日期可以写成 2003年3月28日"};
         QTest::newRow("an empty file") << QByteArray() << QStringList{};
     }
     void tips()

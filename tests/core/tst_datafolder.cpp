@@ -36,17 +36,17 @@ private slots:
         QTest::addColumn<bool>("installedWritable");
         QTest::addColumn<QByteArray>("userLedger"); // already in the data folder; empty for none
         QTest::addColumn<QByteArray>("userTips");
-        QTest::addColumn<QString>("expected");      // "installed" or "user"
+        QTest::addColumn<QString>("expected");       // "installed" or "user"
         QTest::addColumn<QByteArray>("ledgerAfter"); // ravo.mdb of the chosen folder
         QTest::addColumn<QByteArray>("tipsAfter");
-        QTest::newRow("writable program folder") << true << QByteArray() << QByteArray() << "installed"
-                                                 << QByteArray("empty ledger") << QByteArray("tips");
+        QTest::newRow("writable program folder")
+            << true << QByteArray() << QByteArray() << "installed" << QByteArray("empty ledger") << QByteArray("tips");
         QTest::newRow("first start") << false << QByteArray() << QByteArray() << "user" << QByteArray("empty ledger")
                                      << QByteArray("tips");
         QTest::newRow("later start") << false << QByteArray("my instruments") << QByteArray("my tips") << "user"
                                      << QByteArray("my instruments") << QByteArray("my tips");
-        QTest::newRow("tip file deleted by the user") << false << QByteArray("my instruments") << QByteArray()
-                                                      << "user" << QByteArray("my instruments") << QByteArray("tips");
+        QTest::newRow("tip file deleted by the user") << false << QByteArray("my instruments") << QByteArray() << "user"
+                                                      << QByteArray("my instruments") << QByteArray("tips");
     }
     void choosing()
     {
@@ -63,7 +63,8 @@ private slots:
         QVERIFY(QDir().mkpath(installed));
         write(installed + "/ravo.mdb", "empty ledger");
         write(installed + "/TIPOFDAY.TXT", "tips");
-        QFile::setPermissions(installed + "/ravo.mdb", QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+        QFile::setPermissions(installed + "/ravo.mdb",
+                              QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
         if (!userLedger.isEmpty() || !userTips.isEmpty())
             QVERIFY(QDir().mkpath(user));
         if (!userLedger.isEmpty())
@@ -95,7 +96,8 @@ private slots:
     {
         QTemporaryDir root;
         write(root.path() + "/file", "x");
-        const DataFolder r = chooseDataFolder(root.path(), root.path() + "/file/RAVO", [](const QString&) { return false; });
+        const DataFolder r =
+            chooseDataFolder(root.path(), root.path() + "/file/RAVO", [](const QString&) { return false; });
         QVERIFY(r.problem.contains(QStringLiteral("无法创建数据文件夹")));
     }
 };

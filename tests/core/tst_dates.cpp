@@ -123,11 +123,16 @@ void TestDates::formatsDates_data()
     QTest::addColumn<QDate>("date");
     QTest::addColumn<QString>("shortDate");
     QTest::addColumn<QString>("jetMonthDate");
-    QTest::newRow("padded") << QDate(2003, 3, 8) << "2003-03-08" << "2003-Mar-08";
-    QTest::newRow("december") << QDate(2026, 12, 7) << "2026-12-07" << "2026-Dec-07";
-    QTest::newRow("january") << QDate(2027, 1, 31) << "2027-01-31" << "2027-Jan-31";
-    QTest::newRow("leap day") << QDate(2024, 2, 29) << "2024-02-29" << "2024-Feb-29";
-    QTest::newRow("invalid") << QDate() << "" << "";
+    QTest::newRow("padded") << QDate(2003, 3, 8) << "2003-03-08"
+                            << "2003-Mar-08";
+    QTest::newRow("december") << QDate(2026, 12, 7) << "2026-12-07"
+                              << "2026-Dec-07";
+    QTest::newRow("january") << QDate(2027, 1, 31) << "2027-01-31"
+                             << "2027-Jan-31";
+    QTest::newRow("leap day") << QDate(2024, 2, 29) << "2024-02-29"
+                              << "2024-Feb-29";
+    QTest::newRow("invalid") << QDate() << ""
+                             << "";
 }
 
 void TestDates::formatsDates()

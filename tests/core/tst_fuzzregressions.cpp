@@ -24,7 +24,8 @@ void TestFuzzRegressions::replays_data()
     const QDir fuzz(QStringLiteral(RAVO_FUZZ_DIR));
     int regressions = 0;
     for (const QString& kind : {QStringLiteral("regressions"), QStringLiteral("corpus")}) {
-        for (const QString& target : {QStringLiteral("translator"), QStringLiteral("dates"), QStringLiteral("settings")}) {
+        for (const QString& target :
+             {QStringLiteral("translator"), QStringLiteral("dates"), QStringLiteral("settings")}) {
             const QDir dir(fuzz.filePath(kind + QLatin1Char('/') + target));
             const QStringList files = dir.entryList(QDir::Files, QDir::Name);
             for (const QString& f : files) {

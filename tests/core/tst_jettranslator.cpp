@@ -136,12 +136,14 @@ void TestJetTranslator::translates_data()
     const QString cloneInUse = u"CREATE TABLE MSys计量器具在用库 ("_qs + InUseAll + ")";
     QTest::newRow("in-use working copy")
         << u"select * into MSys计量器具在用库 from 计量器具在用库 order by 计量器具编号;"_qs
-        << QStringList{cloneInUse, u"INSERT INTO MSys计量器具在用库 ("_qs + InUseColumns
-                                       + u") select * from 计量器具在用库 order by 计量器具编号"_qs};
+        << QStringList{cloneInUse,
+                       u"INSERT INTO MSys计量器具在用库 ("_qs + InUseColumns
+                           + u") select * from 计量器具在用库 order by 计量器具编号"_qs};
     QTest::newRow("keywords in capitals")
         << u"SELECT * INTO MSys计量器具在用库 FROM 计量器具在用库 ORDER BY 计量器具编号"_qs
-        << QStringList{cloneInUse, u"INSERT INTO MSys计量器具在用库 ("_qs + InUseColumns
-                                       + u") SELECT * FROM 计量器具在用库 ORDER BY 计量器具编号"_qs};
+        << QStringList{cloneInUse,
+                       u"INSERT INTO MSys计量器具在用库 ("_qs + InUseColumns
+                           + u") SELECT * FROM 计量器具在用库 ORDER BY 计量器具编号"_qs};
     QTest::newRow("query wizard, qualified fields, date, descending key")
         << u"select 计量器具在用库.计量器具编号,计量器具在用库.计量器具名称 into MSys检索临时表 from 计量器具在用库 "
            u"where 检定日期 = #2003-1-1# ORDER BY 计量器具在用库.计量器具编号 ,计量器具在用库.计量器具名称 desc;"_qs
@@ -223,11 +225,10 @@ void TestJetTranslator::translates_data()
         << u"select 状态,状态 into W from 计量器具在用库"_qs
         << QStringList{u"CREATE TABLE W AS select 状态,状态 from 计量器具在用库"_qs};
 
-    QTest::newRow("commit, delete all")
-        << u"delete 计量器具在用库.* from 计量器具在用库;"_qs << QStringList{u"DELETE FROM 计量器具在用库"_qs};
-    QTest::newRow("move, delete one")
-        << u"delete 计量器具在用库.* from 计量器具在用库 where 计量器具编号= \"X\""_qs
-        << QStringList{u"DELETE FROM 计量器具在用库 where 计量器具编号= 'X'"_qs};
+    QTest::newRow("commit, delete all") << u"delete 计量器具在用库.* from 计量器具在用库;"_qs
+                                        << QStringList{u"DELETE FROM 计量器具在用库"_qs};
+    QTest::newRow("move, delete one") << u"delete 计量器具在用库.* from 计量器具在用库 where 计量器具编号= \"X\""_qs
+                                      << QStringList{u"DELETE FROM 计量器具在用库 where 计量器具编号= 'X'"_qs};
     QTest::newRow("records, delete one instrument, quote in number")
         << u"Delete 计量器具确认记录库.* From 计量器具确认记录库 where 计量器具编号=\"A\"\"1\""_qs
         << QStringList{u"DELETE FROM 计量器具确认记录库 where 计量器具编号='A\"1'"_qs};
@@ -240,7 +241,7 @@ void TestJetTranslator::translates_data()
                        + u" FROM MSys计量器具在用库"_qs};
     QTest::newRow("seal, by name into another column order")
         << u"insert into 计量器具封存库 select MSys计量器具在用库.* from MSys计量器具在用库 where 计量器具编号= "_qs
-               + jetText("A\"1")
+            + jetText("A\"1")
         << QStringList{u"INSERT INTO 计量器具封存库 (计量器具编号,计量器具名称,检定日期,有效日期,使用部门,状态) SELECT "
                        u"计量器具编号,计量器具名称,检定日期,有效日期,使用部门,状态 FROM MSys计量器具在用库 where "
                        u"计量器具编号= 'A\"1'"_qs};
@@ -287,35 +288,64 @@ void TestJetTranslator::translatesLiterals_data()
     // Each text is the tail of "select * from Latin where ".
     QTest::addColumn<QString>("jet");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("doubled double quote") << "Name = \"A\"\"1\"" << "Name = 'A\"1'";
-    QTest::newRow("single quote in text") << "Name = \"O'Brien\"" << "Name = 'O''Brien'";
-    QTest::newRow("single-quoted text stays") << "Name = 'a''b'" << "Name = 'a''b'";
-    QTest::newRow("empty text") << "Name = \"\"" << "Name = ''";
-    QTest::newRow("hash inside text") << "Name = \"#1#\"" << "Name = '#1#'";
-    QTest::newRow("now inside text") << "Name = \"now\"" << "Name = 'now'";
-    QTest::newRow("slashes") << "d = #2003/3/28#" << "d = '2003-03-28'";
-    QTest::newRow("month name") << "d = #2003-Mar-28#" << "d = '2003-03-28'";
-    QTest::newRow("jet month/day/year") << "d = #3/28/2003#" << "d = '2003-03-28'";
-    QTest::newRow("date and time") << "d = #2003-3-28 10:05:00#" << "d = '2003-03-28 10:05:00'";
-    QTest::newRow("date at midnight") << "d = #2003-3-28 0:00#" << "d = '2003-03-28'";
-    QTest::newRow("time") << "t = #10:05#" << "t = '10:05:00'";
-    QTest::newRow("blanks inside hashes") << "d = # 2003-3-28 #" << "d = '2003-03-28'";
-    QTest::newRow("now in capitals") << "d <= NOW" << "d <= '2026-12-07 10:05:09'";
-    QTest::newRow("now()") << "d <= now ( ) and ID = 1" << "d <= '2026-12-07 10:05:09' and ID = 1";
-    QTest::newRow("date() and time()") << "d = date() and t < time()" << "d = '2026-12-07' and t < '10:05:09'";
-    QTest::newRow("date with an argument stays") << "d = date(x)" << "d = date(x)";
-    QTest::newRow("now inside a name") << "known = nowhere" << "known = nowhere";
-    QTest::newRow("qualified now") << "Latin.now = 1" << "Latin.now = 1";
-    QTest::newRow("bracketed now") << "[now] = 1" << "[now] = 1";
-    QTest::newRow("null stays") << "Name = null" << "Name = null";
-    QTest::newRow("like, wildcards") << "Name like \"a?b*\"" << "Name like 'a_b%'";
-    QTest::newRow("like, bracketed star") << "Name like \"[*]x*\"" << "Name like '*x%'";
-    QTest::newRow("like, typed underscore") << "Name like \"A_1*\"" << "Name like 'A\\_1%' ESCAPE '\\'";
-    QTest::newRow("like, typed percent") << "Name LIKE '100%'" << "Name LIKE '100\\%' ESCAPE '\\'";
-    QTest::newRow("like, backslash alone") << "Name like \"a\\b*\"" << "Name like 'a\\b%'";
-    QTest::newRow("like, backslash and underscore") << "Name like \"a\\_\"" << "Name like 'a\\\\\\_' ESCAPE '\\'";
-    QTest::newRow("not like") << "Name not like \"*x\"" << "Name not like '%x'";
-    QTest::newRow("star outside like") << "Name = \"a*\"" << "Name = 'a*'";
+    QTest::newRow("doubled double quote") << "Name = \"A\"\"1\""
+                                          << "Name = 'A\"1'";
+    QTest::newRow("single quote in text") << "Name = \"O'Brien\""
+                                          << "Name = 'O''Brien'";
+    QTest::newRow("single-quoted text stays") << "Name = 'a''b'"
+                                              << "Name = 'a''b'";
+    QTest::newRow("empty text") << "Name = \"\""
+                                << "Name = ''";
+    QTest::newRow("hash inside text") << "Name = \"#1#\""
+                                      << "Name = '#1#'";
+    QTest::newRow("now inside text") << "Name = \"now\""
+                                     << "Name = 'now'";
+    QTest::newRow("slashes") << "d = #2003/3/28#"
+                             << "d = '2003-03-28'";
+    QTest::newRow("month name") << "d = #2003-Mar-28#"
+                                << "d = '2003-03-28'";
+    QTest::newRow("jet month/day/year") << "d = #3/28/2003#"
+                                        << "d = '2003-03-28'";
+    QTest::newRow("date and time") << "d = #2003-3-28 10:05:00#"
+                                   << "d = '2003-03-28 10:05:00'";
+    QTest::newRow("date at midnight") << "d = #2003-3-28 0:00#"
+                                      << "d = '2003-03-28'";
+    QTest::newRow("time") << "t = #10:05#"
+                          << "t = '10:05:00'";
+    QTest::newRow("blanks inside hashes") << "d = # 2003-3-28 #"
+                                          << "d = '2003-03-28'";
+    QTest::newRow("now in capitals") << "d <= NOW"
+                                     << "d <= '2026-12-07 10:05:09'";
+    QTest::newRow("now()") << "d <= now ( ) and ID = 1"
+                           << "d <= '2026-12-07 10:05:09' and ID = 1";
+    QTest::newRow("date() and time()") << "d = date() and t < time()"
+                                       << "d = '2026-12-07' and t < '10:05:09'";
+    QTest::newRow("date with an argument stays") << "d = date(x)"
+                                                 << "d = date(x)";
+    QTest::newRow("now inside a name") << "known = nowhere"
+                                       << "known = nowhere";
+    QTest::newRow("qualified now") << "Latin.now = 1"
+                                   << "Latin.now = 1";
+    QTest::newRow("bracketed now") << "[now] = 1"
+                                   << "[now] = 1";
+    QTest::newRow("null stays") << "Name = null"
+                                << "Name = null";
+    QTest::newRow("like, wildcards") << "Name like \"a?b*\""
+                                     << "Name like 'a_b%'";
+    QTest::newRow("like, bracketed star") << "Name like \"[*]x*\""
+                                          << "Name like '*x%'";
+    QTest::newRow("like, typed underscore") << "Name like \"A_1*\""
+                                            << "Name like 'A\\_1%' ESCAPE '\\'";
+    QTest::newRow("like, typed percent") << "Name LIKE '100%'"
+                                         << "Name LIKE '100\\%' ESCAPE '\\'";
+    QTest::newRow("like, backslash alone") << "Name like \"a\\b*\""
+                                           << "Name like 'a\\b%'";
+    QTest::newRow("like, backslash and underscore") << "Name like \"a\\_\""
+                                                    << "Name like 'a\\\\\\_' ESCAPE '\\'";
+    QTest::newRow("not like") << "Name not like \"*x\""
+                              << "Name not like '%x'";
+    QTest::newRow("star outside like") << "Name = \"a*\""
+                                       << "Name = 'a*'";
 }
 
 void TestJetTranslator::translatesLiterals()
@@ -382,10 +412,7 @@ namespace {
 
 class SqliteCatalogue : public SchemaCatalogue {
 public:
-    explicit SqliteCatalogue(const QSqlDatabase& db)
-        : m_db(db)
-    {
-    }
+    explicit SqliteCatalogue(const QSqlDatabase& db) : m_db(db) { }
     QStringList columns(const QString& table) const override
     {
         QStringList out;
@@ -436,10 +463,13 @@ void TestJetTranslatorOnLedger::init()
     QVERIFY(!probe.exec(u"SELECT * FROM 计量器具在用库 WHERE 计量器具编号 = \"X\""_qs));
 
     const QStringList rows = {
-        u"'A-002','热工计量','2003-03-28','2026-12-31','甲'"_qs, u"'A\"1','计量室','2003-03-28','2026-12-07','乙'"_qs,
+        u"'A-002','热工计量','2003-03-28','2026-12-31','甲'"_qs,
+        u"'A\"1','计量室','2003-03-28','2026-12-07','乙'"_qs,
         u"'x\" or \"1\"=\"1','计量室','2004-01-01','2026-01-01','丙'"_qs,
-        u"'O''Brien','化验室',NULL,'2027-01-01','丁'"_qs,  u"'A','计量室','2003-03-27','2026-12-08','戊'"_qs,
-        u"'1','车间',NULL,'2025-12-31','己'"_qs,           u"'A_1','计量室',NULL,NULL,'庚'"_qs,
+        u"'O''Brien','化验室',NULL,'2027-01-01','丁'"_qs,
+        u"'A','计量室','2003-03-27','2026-12-08','戊'"_qs,
+        u"'1','车间',NULL,'2025-12-31','己'"_qs,
+        u"'A_1','计量室',NULL,NULL,'庚'"_qs,
         u"'AB1','车间',NULL,NULL,'辛'"_qs,
     };
     for (const QString& r : rows) {
@@ -521,9 +551,10 @@ void TestJetTranslatorOnLedger::quotedValueMatchesExactlyThatRow()
         strings(u"SELECT 配套设备 FROM 计量器具在用库 WHERE 计量器具编号 = "_qs + sqliteTextLiteral(number));
     QCOMPARE(accessory.size(), 1);
     QCOMPARE(run(u"select * into MSys计量器具在用库 from 计量器具在用库 order by 计量器具编号;"_qs), QString());
-    QCOMPARE(run(u"insert into 计量器具封存库 select MSys计量器具在用库.* from MSys计量器具在用库 where 计量器具编号= "_qs
-                 + n),
-             QString());
+    QCOMPARE(
+        run(u"insert into 计量器具封存库 select MSys计量器具在用库.* from MSys计量器具在用库 where 计量器具编号= "_qs
+            + n),
+        QString());
     QCOMPARE(run(u"update 计量器具封存库 set 封存日期=\"2026-12-07\" where 计量器具编号= "_qs + n), QString());
     QCOMPARE(run(u"update 计量器具封存库 set 状态=\"封存\" where 计量器具编号= "_qs + n), QString());
     QCOMPARE(run(u"delete 计量器具在用库.* from 计量器具在用库 where 计量器具编号= "_qs + n), QString());
@@ -547,8 +578,7 @@ void TestJetTranslatorOnLedger::workingCopyKeepsConstraintsAndOrder()
     QStringList sorted = strings(u"SELECT 计量器具编号 FROM 计量器具在用库 ORDER BY 计量器具编号"_qs);
     QCOMPARE(sorted.size(), 8);
     QCOMPARE(strings(u"SELECT 计量器具编号 FROM MSys计量器具在用库 ORDER BY rowid"_qs), sorted);
-    QCOMPARE(strings(u"SELECT name FROM pragma_table_info('MSys计量器具在用库')"_qs),
-             InUseColumnList.split(','));
+    QCOMPARE(strings(u"SELECT name FROM pragma_table_info('MSys计量器具在用库')"_qs), InUseColumnList.split(','));
 
     QSqlQuery q(QSqlDatabase::database(m_connection));
     // UNIQUE, compared without regard to case.
@@ -569,9 +599,10 @@ void TestJetTranslatorOnLedger::workingCopyKeepsConstraintsAndOrder()
              (QStringList{u"x\" or \"1\"=\"1"_qs, "A_1", u"A\"1"_qs, "A"}));
     // The saved query seeded for new users.
     QCOMPARE(run(u"drop table MSys检索临时表;"_qs), QString());
-    QCOMPARE(run(u"select 计量器具编号,计量器具名称,规格型号,法制管理类别,使用部门 into MSys检索临时表 from 计量器具在用库 "
-                 u"ORDER BY 计量器具编号"_qs),
-             QString());
+    QCOMPARE(
+        run(u"select 计量器具编号,计量器具名称,规格型号,法制管理类别,使用部门 into MSys检索临时表 from 计量器具在用库 "
+            u"ORDER BY 计量器具编号"_qs),
+        QString());
     QCOMPARE(strings(u"SELECT 计量器具编号 FROM MSys检索临时表 ORDER BY rowid"_qs), sorted);
 
     // A working table that is left over from an earlier run: the engine says so.
@@ -596,8 +627,9 @@ void TestJetTranslatorOnLedger::dueListAndPlanPickTheRightRows()
 {
     QCOMPARE(run(u"select * into MSys检索临时表 from 计量器具在用库"_qs), QString());
     // Due by now (2026-12-07 10:05): valid until today or earlier.
-    QCOMPARE(run(u"select * into MSys待检或到期设备表 from MSys检索临时表 where 有效日期<= now order by 计量器具编号;"_qs),
-             QString());
+    QCOMPARE(
+        run(u"select * into MSys待检或到期设备表 from MSys检索临时表 where 有效日期<= now order by 计量器具编号;"_qs),
+        QString());
     QCOMPARE(strings(u"SELECT 计量器具编号 FROM MSys待检或到期设备表 ORDER BY rowid"_qs),
              (QStringList{"1", u"A\"1"_qs, u"x\" or \"1\"=\"1"_qs}));
     // A cut-off one day later.
@@ -631,8 +663,7 @@ void TestJetTranslatorOnLedger::likeFollowsJetWildcards_data()
 {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("contains") << u"*计量*"_qs
-                              << QStringList{"A", u"A\"1"_qs, "A-002", "A_1", u"x\" or \"1\"=\"1"_qs};
+    QTest::newRow("contains") << u"*计量*"_qs << QStringList{"A", u"A\"1"_qs, "A-002", "A_1", u"x\" or \"1\"=\"1"_qs};
     QTest::newRow("typed underscore is a plain character") << "A_*" << QStringList{"A_1"};
     QTest::newRow("question mark is one character") << "A?1" << QStringList{u"A\"1"_qs, "A_1", "AB1"};
     QTest::newRow("case does not matter") << "ab*" << QStringList{"AB1"};

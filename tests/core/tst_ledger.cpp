@@ -41,9 +41,9 @@ private:
     }
     void makeWorking(const QString& table)
     {
-        const DbError e = createWorkingTable(*db, tables::working(table),
-                                             QStringLiteral("select * into %1 from %2 order by 计量器具编号;")
-                                                 .arg(tables::working(table), table));
+        const DbError e = createWorkingTable(
+            *db, tables::working(table),
+            QStringLiteral("select * into %1 from %2 order by 计量器具编号;").arg(tables::working(table), table));
         QVERIFY2(!e, qPrintable(e.text()));
     }
 
@@ -66,8 +66,8 @@ private slots:
     {
         QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE MSys检索临时表 (a)")).ok());
         QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE \"~TMPCLP1\" (a)")).ok());
-        const QStringList expected = {tables::Environment, tables::Scrapped, tables::Stock, tables::Sealed,
-                                      tables::Confirmation, tables::Repair, tables::InUse};
+        const QStringList expected = {tables::Environment,  tables::Scrapped, tables::Stock, tables::Sealed,
+                                      tables::Confirmation, tables::Repair,   tables::InUse};
         QCOMPARE(db->tables(), expected);
         QCOMPARE(db->tables().indexOf(tables::InUse), 6);
         QVERIFY(db->tables(true).contains(QStringLiteral("MSys检索临时表")));
@@ -87,8 +87,8 @@ private slots:
     {
         addInUse(QStringLiteral("A-1"));
         makeWorking(tables::InUse);
-        addInUse(QStringLiteral("A-2"));   // the real table moved on since
-        makeWorking(tables::InUse);        // left over: dropped and made again
+        addInUse(QStringLiteral("A-2")); // the real table moved on since
+        makeWorking(tables::InUse);      // left over: dropped and made again
         QCOMPARE(count(tables::working(tables::InUse)), 2);
         QCOMPARE(db->scratchText(),
                  QStringLiteral("select * into MSys计量器具在用库 from 计量器具在用库 order by 计量器具编号;"));
@@ -118,10 +118,11 @@ private slots:
         QTest::newRow("empty copy") << QStringLiteral("DELETE FROM MSys计量器具在用库") << true;
         QTest::newRow("duplicate number")
             << QStringLiteral("INSERT INTO MSys计量器具在用库 (计量器具编号) VALUES ('a-1')") << false;
-        QTest::newRow("invalid date")
-            << QStringLiteral("UPDATE MSys计量器具在用库 SET 有效日期 = '2026-13-01'") << false;
-        QTest::newRow("blank number")
-            << QStringLiteral("UPDATE MSys计量器具在用库 SET 计量器具编号 = '  ' WHERE 计量器具编号 = 'B-2'") << false;
+        QTest::newRow("invalid date") << QStringLiteral("UPDATE MSys计量器具在用库 SET 有效日期 = '2026-13-01'")
+                                      << false;
+        QTest::newRow("blank number") << QStringLiteral(
+            "UPDATE MSys计量器具在用库 SET 计量器具编号 = '  ' WHERE 计量器具编号 = 'B-2'")
+                                      << false;
     }
     void commit()
     {
@@ -134,7 +135,8 @@ private slots:
         // the test breaks them on purpose: drop them so the bad row gets in.
         if (!succeeds) {
             QVERIFY(db->executeNative(QStringLiteral("DROP TABLE MSys计量器具在用库")).ok());
-            QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE MSys计量器具在用库 AS SELECT * FROM 计量器具在用库")).ok());
+            QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE MSys计量器具在用库 AS SELECT * FROM 计量器具在用库"))
+                        .ok());
         }
         QVERIFY(db->executeNative(badEdit).ok());
         const int workingRows = count(tables::working(tables::InUse));
@@ -145,7 +147,7 @@ private slots:
             QCOMPARE(count(tables::InUse), workingRows);
         } else {
             QVERIFY(!e.description.isEmpty());
-            QCOMPARE(count(tables::InUse), 2);   // the ledger keeps every row it had
+            QCOMPARE(count(tables::InUse), 2); // the ledger keeps every row it had
             QVERIFY(cell(tables::InUse, QStringLiteral("有效日期"), QStringLiteral("A-1")).isNull());
         }
     }
@@ -158,7 +160,8 @@ private slots:
         QTest::newRow("scrap") << int(Move::InUseToScrapped) << QStringLiteral("报废日期") << QStringLiteral("报废");
         QTest::newRow("seal") << int(Move::InUseToSealed) << QStringLiteral("封存日期") << QStringLiteral("封存");
         QTest::newRow("unseal") << int(Move::SealedToInUse) << QString() << QStringLiteral("准用");
-        QTest::newRow("scrap sealed") << int(Move::SealedToScrapped) << QStringLiteral("报废日期") << QStringLiteral("报废");
+        QTest::newRow("scrap sealed") << int(Move::SealedToScrapped) << QStringLiteral("报废日期")
+                                      << QStringLiteral("报废");
         QTest::newRow("reinstate") << int(Move::ScrappedToInUse) << QString() << QStringLiteral("准用");
     }
     void moves()
@@ -177,10 +180,11 @@ private slots:
             for (const QString& extra : sourceExtra) {
                 cols += QStringLiteral(", ") + extra;
                 vals += extra.endsWith(QStringLiteral("日期")) ? QStringLiteral(", '2025-05-05'")
-                                                              : QStringLiteral(", '损坏'");
+                                                               : QStringLiteral(", '损坏'");
             }
-            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(route.source, cols, vals),
-                                      {n}).ok());
+            QVERIFY(
+                db->executeNative(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(route.source, cols, vals), {n})
+                    .ok());
         }
         makeWorking(route.source);
         const DbError e = moveInstrument(*db, Move(move), QStringLiteral(" ") + number + QStringLiteral(" "), today);
@@ -209,31 +213,34 @@ private slots:
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("description");
         using K = DbError::Kind;
-        QTest::newRow("duplicate number") << "INSERT INTO 计量器具在用库 (计量器具编号) VALUES ('a-1')"
-                                          << int(K::DuplicateNumber) << "计量器具编号重复：同一编号的计量器具已经存在，不能重复保存！";
+        QTest::newRow("duplicate number")
+            << "INSERT INTO 计量器具在用库 (计量器具编号) VALUES ('a-1')" << int(K::DuplicateNumber)
+            << "计量器具编号重复：同一编号的计量器具已经存在，不能重复保存！";
         QTest::newRow("null number") << "INSERT INTO 计量器具在用库 (计量器具名称) VALUES ('x')" << int(K::BlankNumber)
                                      << "计量器具编号不能为空！";
-        QTest::newRow("blank number") << "INSERT INTO 计量器具在用库 (计量器具编号) VALUES ('  ')" << int(K::BlankNumber)
-                                      << "计量器具编号不能为空！";
+        QTest::newRow("blank number") << "INSERT INTO 计量器具在用库 (计量器具编号) VALUES ('  ')"
+                                      << int(K::BlankNumber) << "计量器具编号不能为空！";
         QTest::newRow("no such date") << "UPDATE 计量器具在用库 SET 有效日期 = '2027-02-30'" << int(K::InvalidValue)
                                       << "“有效日期”不是有效的日期，请按 2003-3-28 的格式输入。";
         QTest::newRow("stock count") << "INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('s', 'x')"
                                      << int(K::InvalidValue) << "“库存数量”必须是整数。";
-        QTest::newRow("missing table") << "SELECT * FROM 没有这个表" << int(K::MissingTable) << "找不到数据表“没有这个表”。";
+        QTest::newRow("missing table") << "SELECT * FROM 没有这个表" << int(K::MissingTable)
+                                       << "找不到数据表“没有这个表”。";
         QTest::newRow("missing column") << "SELECT 没有这列 FROM 计量器具在用库" << int(K::MissingColumn)
                                         << "找不到字段“没有这列”。";
         QTest::newRow("syntax") << "SELEC 1" << int(K::Syntax) << "SQL 语句语法错误。";
         QTest::newRow("table exists") << "CREATE TABLE 计量器具在用库 (x)" << int(K::TableExistsKind)
                                       << "数据表“计量器具在用库”已经存在。";
-        QTest::newRow("trigger") << "CREATE TRIGGER t BEFORE DELETE ON 计量器具在用库 BEGIN SELECT RAISE(ABORT, 'no'); END;\n"
-                                    "DELETE FROM 计量器具在用库"
-                                 << int(K::Other) << "数据库操作失败。";
+        QTest::newRow("trigger")
+            << "CREATE TRIGGER t BEFORE DELETE ON 计量器具在用库 BEGIN SELECT RAISE(ABORT, 'no'); END;\n"
+               "DELETE FROM 计量器具在用库"
+            << int(K::Other) << "数据库操作失败。";
     }
     void errorKinds()
     {
         QFETCH(QString, sql);
         addInUse(QStringLiteral("A-1"));
-        const QStringList statements = sql.split(QLatin1Char('\n'));   // set-up first
+        const QStringList statements = sql.split(QLatin1Char('\n')); // set-up first
         for (int i = 0; i + 1 < statements.size(); ++i)
             QVERIFY(db->executeNative(statements[i]).ok());
         const DbError e = db->executeNative(statements.last()).error;
@@ -246,7 +253,9 @@ private slots:
     void moveIntoLedgerHoldingTheNumberChangesNothing()
     {
         addInUse(QStringLiteral("X-9"));
-        QVERIFY(db->executeNative(QStringLiteral("INSERT INTO 计量器具报废库 (计量器具编号, 状态) VALUES ('x-9', '报废')")).ok());
+        QVERIFY(
+            db->executeNative(QStringLiteral("INSERT INTO 计量器具报废库 (计量器具编号, 状态) VALUES ('x-9', '报废')"))
+                .ok());
         makeWorking(tables::InUse);
         const DbError e = moveInstrument(*db, Move::InUseToScrapped, QStringLiteral("X-9"), QDate(2026, 12, 7));
         QVERIFY(e.isError());
@@ -261,25 +270,28 @@ private slots:
     // the window takes none; a ledger row that is not there refuses the move.
     void moveTakesTheLedgerRowItCameFrom_data()
     {
-        QTest::addColumn<QStringList>("workingEdits");   // statements on the working copy
-        QTest::addColumn<QString>("number");             // the number in the working copy
-        QTest::addColumn<QString>("ledgerNumber");       // "-" for a row in no ledger
+        QTest::addColumn<QStringList>("workingEdits"); // statements on the working copy
+        QTest::addColumn<QString>("number");           // the number in the working copy
+        QTest::addColumn<QString>("ledgerNumber");     // "-" for a row in no ledger
         QTest::addColumn<QStringList>("inUseAfter");
-        QTest::addColumn<QStringList>("scrappedAfter");  // empty: refused
+        QTest::addColumn<QStringList>("scrappedAfter"); // empty: refused
         const QString w = QStringLiteral("UPDATE MSys计量器具在用库 SET 计量器具编号 = '%1' WHERE 计量器具编号 = '%2'");
-        QTest::newRow("renumbered") << QStringList{w.arg("K-1a", "K-1")} << "K-1" "a" << "K-1"
-                                    << QStringList{"K-2"} << QStringList{"K-1a"};
-        QTest::newRow("unknown number") << QStringList{} << "K-3" << "K-3" << QStringList{"K-1", "K-2"}
-                                        << QStringList{};
-        QTest::newRow("ledger row gone") << QStringList{w.arg("K-1a", "K-1")} << "K-1a" << "K-9"
-                                         << QStringList{"K-1", "K-2"} << QStringList{};
+        QTest::newRow("renumbered") << QStringList{w.arg("K-1a", "K-1")}
+                                    << "K-1"
+                                       "a"
+                                    << "K-1" << QStringList{"K-2"} << QStringList{"K-1a"};
+        QTest::newRow("unknown number") << QStringList{} << "K-3"
+                                        << "K-3" << QStringList{"K-1", "K-2"} << QStringList{};
+        QTest::newRow("ledger row gone") << QStringList{w.arg("K-1a", "K-1")} << "K-1a"
+                                         << "K-9" << QStringList{"K-1", "K-2"} << QStringList{};
         QTest::newRow("renumbered to a deleted row's number")
             << QStringList{"DELETE FROM MSys计量器具在用库 WHERE 计量器具编号 = 'K-2'", w.arg("K-2", "K-1")} << "K-2"
             << "K-1" << QStringList{"K-2"} << QStringList{"K-2"};
         QTest::newRow("new row") << QStringList{"INSERT INTO MSys计量器具在用库 (计量器具编号) VALUES ('K-5')"} << "K-5"
                                  << "-" << QStringList{"K-1", "K-2"} << QStringList{"K-5"};
         QTest::newRow("new row with a renumbered row's old number")
-            << QStringList{w.arg("K-1a", "K-1"), "INSERT INTO MSys计量器具在用库 (计量器具编号) VALUES ('K-1')"} << "K-1"
+            << QStringList{w.arg("K-1a", "K-1"), "INSERT INTO MSys计量器具在用库 (计量器具编号) VALUES ('K-1')"}
+            << "K-1"
             << "-" << QStringList{"K-1", "K-2"} << QStringList{"K-1"};
     }
     void moveTakesTheLedgerRowItCameFrom()
@@ -294,8 +306,8 @@ private slots:
         for (const QString& edit : workingEdits)
             QVERIFY(db->executeNative(edit).ok());
         const int workingBefore = count(tables::working(tables::InUse));
-        const LedgerRow row = ledgerNumber == QLatin1String("-") ? LedgerRow::notInLedger()
-                                                                : LedgerRow::numbered(ledgerNumber);
+        const LedgerRow row =
+            ledgerNumber == QLatin1String("-") ? LedgerRow::notInLedger() : LedgerRow::numbered(ledgerNumber);
         const DbError e = moveInstrument(*db, Move::InUseToScrapped, number, QDate(2026, 12, 7), row);
         QCOMPARE(e.isError(), scrappedAfter.isEmpty());
         auto numbers = [&](const QString& table) {
@@ -318,10 +330,14 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("column");
         QTest::addColumn<QString>("value");
-        QTest::newRow("no 30 February") << tables::InUse << "有效日期" << "2027-02-30";
-        QTest::newRow("date typed by hand") << tables::Sealed << "封存日期" << "2003/3/28";
-        QTest::newRow("stock count not a number") << tables::Stock << "库存数量" << "十";
-        QTest::newRow("time out of range") << tables::Environment << "时间" << "25:00:00";
+        QTest::newRow("no 30 February") << tables::InUse << "有效日期"
+                                        << "2027-02-30";
+        QTest::newRow("date typed by hand") << tables::Sealed << "封存日期"
+                                            << "2003/3/28";
+        QTest::newRow("stock count not a number") << tables::Stock << "库存数量"
+                                                  << "十";
+        QTest::newRow("time out of range") << tables::Environment << "时间"
+                                           << "25:00:00";
     }
     void ruleBreaches()
     {
@@ -336,14 +352,16 @@ private slots:
             QVariantList binds;
             if (numbered)
                 binds << QStringLiteral("B-%1").arg(i);
-            binds << (i == 2 ? QVariant() : QVariant(value));   // the second row is sound
-            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
-                                          .arg(table, cols.arg(column), vals),
-                                      binds).ok());
+            binds << (i == 2 ? QVariant() : QVariant(value)); // the second row is sound
+            QVERIFY(
+                db->executeNative(
+                      QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)").arg(table, cols.arg(column), vals), binds)
+                    .ok());
         }
         QVERIFY(db->executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0")).ok());
         const QString working = tables::working(table);
-        const DbError e = createWorkingTable(*db, working, QStringLiteral("select * into %1 from %2;").arg(working, table));
+        const DbError e =
+            createWorkingTable(*db, working, QStringLiteral("select * into %1 from %2;").arg(working, table));
         QVERIFY2(!e, qPrintable(e.text()));
         QCOMPARE(count(working), 3);
         const QVector<RuleBreach> found = ravo::ruleBreaches(*db, working);
@@ -362,7 +380,8 @@ private slots:
         addInUse(QStringLiteral("N-1"));
         addInUse(QStringLiteral("N-2"));
         makeWorking(tables::InUse);
-        const DbError e = moveInstrument(*db, Move::InUseToSealed, QStringLiteral("x\" or \"1\"=\"1"), QDate(2026, 12, 7));
+        const DbError e =
+            moveInstrument(*db, Move::InUseToSealed, QStringLiteral("x\" or \"1\"=\"1"), QDate(2026, 12, 7));
         QVERIFY(e.isError());
         QCOMPARE(count(tables::InUse), 2);
         QCOMPARE(count(tables::Sealed), 0);

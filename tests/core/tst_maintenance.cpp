@@ -72,7 +72,7 @@ private slots:
         QVERIFY(!QFile::exists(files.scratch));
         QCOMPARE(rows(files.database), 10);
         if (backup) {
-            QCOMPARE(QFileInfo(files.backup).size(), before);   // the uncompacted database
+            QCOMPARE(QFileInfo(files.backup).size(), before); // the uncompacted database
             QCOMPARE(rows(files.backup), 10);
         }
         if (compact && !staleScratch)
@@ -94,13 +94,13 @@ private slots:
         fillAndThin(files.database);
         QStringList steps;
         int lastBackupPercent = -2;
-        const MaintenanceResult r = runStartupMaintenance(box.appDir(), true, true,
-                                                          [&](const QString& step, int percent) {
-                                                              if (!steps.contains(step))
-                                                                  steps << step;
-                                                              if (steps.size() == 1)
-                                                                  lastBackupPercent = percent;
-                                                          });
+        const MaintenanceResult r =
+            runStartupMaintenance(box.appDir(), true, true, [&](const QString& step, int percent) {
+                if (!steps.contains(step))
+                    steps << step;
+                if (steps.size() == 1)
+                    lastBackupPercent = percent;
+            });
         QVERIFY(r.backupDone && r.compactDone);
         QCOMPARE(steps, (QStringList{QStringLiteral("正在备份数据库…"), QStringLiteral("正在压缩数据库…")}));
         QCOMPARE(lastBackupPercent, 100);

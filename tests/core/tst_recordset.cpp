@@ -21,8 +21,9 @@ private:
     {
         Transaction tx(*db);
         for (int i = 1; i <= n; ++i)
-            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称) VALUES (?, ?)"),
-                                      {QStringLiteral("N-%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("表%1").arg(i)})
+            QVERIFY(db->executeNative(
+                          QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称) VALUES (?, ?)"),
+                          {QStringLiteral("N-%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("表%1").arg(i)})
                         .ok());
         QVERIFY(!tx.commit());
     }
@@ -161,7 +162,7 @@ private slots:
         const DbError e = rs.update();
         QVERIFY(e.isError());
         QVERIFY(!e.description.isEmpty());
-        QCOMPARE(rs.value(field).toString(), typed);   // what was typed is not lost
+        QCOMPARE(rs.value(field).toString(), typed); // what was typed is not lost
         QVERIFY(rs.isDirty());
     }
 
@@ -179,7 +180,7 @@ private slots:
 
     void modelShowsEveryRow()
     {
-        fill(700);   // more than one block of rows
+        fill(700); // more than one block of rows
         Recordset rs(*db);
         QVERIFY(!rs.openTable(QStringLiteral("计量器具在用库")));
         RecordsetModel model(rs);

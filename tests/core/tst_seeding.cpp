@@ -188,26 +188,41 @@ void TestSeeding::failedReadWritesDefaultSet_data()
 {
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("value"); // null: the key is absent
+    QTest::addColumn<QString>("value");    // null: the key is absent
     QTest::addColumn<QStringList>("kept"); // Nav … AdvanceWeek after reseeding
     QTest::addColumn<bool>("queriesReseeded");
 
     const QStringList all = {"True", "True", "True", "True", "5", "2"};
     const QStringList none = {"False", "False", "False", "False", "0", "0"};
 
-    QTest::newRow("RC absent") << "PDC" << "RC" << QString() << all << false;
-    QTest::newRow("query count absent") << "QuerySqlSave" << "Count" << QString() << none << true;
-    QTest::newRow("query count not a number") << "QuerySqlSave" << "Count" << "x" << none << true;
-    QTest::newRow("Nav not a boolean") << "SysOptions" << "Nav" << "ja" << none << false;
-    QTest::newRow("tips absent") << "Options" << "在启动时显示提示" << QString()
+    QTest::newRow("RC absent") << "PDC"
+                               << "RC" << QString() << all << false;
+    QTest::newRow("query count absent") << "QuerySqlSave"
+                                        << "Count" << QString() << none << true;
+    QTest::newRow("query count not a number") << "QuerySqlSave"
+                                              << "Count"
+                                              << "x" << none << true;
+    QTest::newRow("Nav not a boolean") << "SysOptions"
+                                       << "Nav"
+                                       << "ja" << none << false;
+    QTest::newRow("tips absent") << "Options"
+                                 << "在启动时显示提示" << QString()
                                  << QStringList{"True", "False", "False", "False", "0", "0"} << false;
-    QTest::newRow("Advance not a number") << "SysOptions" << "Advance" << "abc"
-                                          << QStringList{"True", "True", "True", "True", "0", "0"} << false;
-    QTest::newRow("AdvanceWeek out of range") << "SysOptions" << "AdvanceWeek" << "40000"
-                                              << QStringList{"True", "True", "True", "True", "5", "0"} << false;
-    QTest::newRow("plan end no date") << "PDC" << "ProgramDateEnd" << "2024-02-30" << all << false;
-    QTest::newRow("GroupName absent") << "Print" << "GroupName" << QString() << all << false;
-    QTest::newRow("last print position") << "Print" << "PrintClass5Y" << "y" << all << false;
+    QTest::newRow("Advance not a number") << "SysOptions"
+                                          << "Advance"
+                                          << "abc" << QStringList{"True", "True", "True", "True", "0", "0"} << false;
+    QTest::newRow("AdvanceWeek out of range")
+        << "SysOptions"
+        << "AdvanceWeek"
+        << "40000" << QStringList{"True", "True", "True", "True", "5", "0"} << false;
+    QTest::newRow("plan end no date") << "PDC"
+                                      << "ProgramDateEnd"
+                                      << "2024-02-30" << all << false;
+    QTest::newRow("GroupName absent") << "Print"
+                                      << "GroupName" << QString() << all << false;
+    QTest::newRow("last print position") << "Print"
+                                         << "PrintClass5Y"
+                                         << "y" << all << false;
 }
 
 void TestSeeding::failedReadWritesDefaultSet()
@@ -301,8 +316,10 @@ void TestSeeding::maintenanceFlags_data()
     QTest::addColumn<bool>("expectCompact");
 
     QTest::newRow("absent") << QString() << QString() << false << false;
-    QTest::newRow("True/False") << "True" << "False" << true << false;
-    QTest::newRow("not a boolean / number") << "x" << "-1" << false << true;
+    QTest::newRow("True/False") << "True"
+                                << "False" << true << false;
+    QTest::newRow("not a boolean / number") << "x"
+                                            << "-1" << false << true;
 }
 
 void TestSeeding::maintenanceFlags()
@@ -328,10 +345,8 @@ void TestSeeding::windowPlacement_data()
 
     QTest::newRow("absent") << QStringList{QString(), QString(), QString(), QString()}
                             << QList<float>{1000, 1000, 6500, 6500};
-    QTest::newRow("stored") << QStringList{"-120", "240.5", "12000", "9000"}
-                            << QList<float>{-120, 240.5f, 12000, 9000};
-    QTest::newRow("not numbers") << QStringList{"abc", "", "1e39", "7000"}
-                                 << QList<float>{1000, 1000, 6500, 7000};
+    QTest::newRow("stored") << QStringList{"-120", "240.5", "12000", "9000"} << QList<float>{-120, 240.5f, 12000, 9000};
+    QTest::newRow("not numbers") << QStringList{"abc", "", "1e39", "7000"} << QList<float>{1000, 1000, 6500, 7000};
 }
 
 void TestSeeding::windowPlacement()
@@ -373,12 +388,11 @@ void TestSeeding::loadAccounts_data()
     };
 
     QTest::newRow("two accounts") << two << false << QStringList{"系统管理员", "张三"};
-    QTest::newRow("names in other case")
-        << QByteArray("[REGISTER]\nOK=true\n[user]\ncount=1\n[1]\nname=李四\nlevel=1\nHISTORY=0\n") << false
-        << QStringList{"李四"};
+    QTest::newRow("names in other case") << QByteArray(
+        "[REGISTER]\nOK=true\n[user]\ncount=1\n[1]\nname=李四\nlevel=1\nHISTORY=0\n")
+                                         << false << QStringList{"李四"};
     QTest::newRow("name and password absent")
-        << QByteArray("[register]\nok=True\n[User]\nCount=1\n[1]\nLevel=1\nHistory=0\n") << false
-        << QStringList{""};
+        << QByteArray("[register]\nok=True\n[User]\nCount=1\n[1]\nLevel=1\nHistory=0\n") << false << QStringList{""};
     reseeds("empty store", QByteArray());
     reseeds("count 0", QByteArray(two).replace("Count=2", "Count=0"));
     reseeds("count x", QByteArray(two).replace("Count=2", "Count=x"));

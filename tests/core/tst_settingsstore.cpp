@@ -97,10 +97,22 @@ void TestSettingsStore::namesIgnoreCase_data()
     QTest::addColumn<QString>("otherSection");
     QTest::addColumn<QString>("otherKey");
 
-    QTest::newRow("Count/count") << "User" << "Count" << "User" << "count";
-    QTest::newRow("QuerySqlSave/Querysqlsave") << "QuerySqlSave" << "Count" << "Querysqlsave" << "Count";
-    QTest::newRow("both differ") << "SysOptions" << "DBBackup" << "SYSOPTIONS" << "dbbackup";
-    QTest::newRow("General/general") << "General" << "Key" << "general" << "KEY";
+    QTest::newRow("Count/count") << "User"
+                                 << "Count"
+                                 << "User"
+                                 << "count";
+    QTest::newRow("QuerySqlSave/Querysqlsave") << "QuerySqlSave"
+                                               << "Count"
+                                               << "Querysqlsave"
+                                               << "Count";
+    QTest::newRow("both differ") << "SysOptions"
+                                 << "DBBackup"
+                                 << "SYSOPTIONS"
+                                 << "dbbackup";
+    QTest::newRow("General/general") << "General"
+                                     << "Key"
+                                     << "general"
+                                     << "KEY";
 }
 
 void TestSettingsStore::namesIgnoreCase()
@@ -163,20 +175,43 @@ void TestSettingsStore::roundTripThroughDisk_data()
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
 
-    QTest::newRow("Chinese key") << "Options" << "在启动时显示提示" << "1";
-    QTest::newRow("Chinese section and value") << "常用" << "名称" << "计量器具在用库";
-    QTest::newRow("section General") << "General" << "Count" << "7";
-    QTest::newRow("slash in names") << "a/b" << "c/d" << "x";
-    QTest::newRow("percent in names") << "%2F" << "50%" << "x";
-    QTest::newRow("INI punctuation in key") << "Print" << "a=b;c#d [e]" << "x";
-    QTest::newRow("spaces around value") << "1" << "Password" << "  a b  ";
+    QTest::newRow("Chinese key") << "Options"
+                                 << "在启动时显示提示"
+                                 << "1";
+    QTest::newRow("Chinese section and value") << "常用"
+                                               << "名称"
+                                               << "计量器具在用库";
+    QTest::newRow("section General") << "General"
+                                     << "Count"
+                                     << "7";
+    QTest::newRow("slash in names") << "a/b"
+                                    << "c/d"
+                                    << "x";
+    QTest::newRow("percent in names") << "%2F"
+                                      << "50%"
+                                      << "x";
+    QTest::newRow("INI punctuation in key") << "Print"
+                                            << "a=b;c#d [e]"
+                                            << "x";
+    QTest::newRow("spaces around value") << "1"
+                                         << "Password"
+                                         << "  a b  ";
     QTest::newRow("commas in value")
-        << "1" << "SQL"
+        << "1"
+        << "SQL"
         << "select 计量器具编号,计量器具名称,规格型号,法制管理类别,使用部门 into MSys检索临时表 from 计量器具在用库 ORDER BY 计量器具编号";
-    QTest::newRow("quotes and backslashes") << "1" << "SQL" << "where a = \"x\\y\" and b = 'z';";
-    QTest::newRow("line breaks and tab") << "1" << "Name" << "a\nb\r\n\tc";
-    QTest::newRow("leading @") << "1" << "Password" << "@Variant(abc)";
-    QTest::newRow("empty value") << "1" << "Password" << "";
+    QTest::newRow("quotes and backslashes") << "1"
+                                            << "SQL"
+                                            << "where a = \"x\\y\" and b = 'z';";
+    QTest::newRow("line breaks and tab") << "1"
+                                         << "Name"
+                                         << "a\nb\r\n\tc";
+    QTest::newRow("leading @") << "1"
+                               << "Password"
+                               << "@Variant(abc)";
+    QTest::newRow("empty value") << "1"
+                                 << "Password"
+                                 << "";
 }
 
 void TestSettingsStore::roundTripThroughDisk()
@@ -253,35 +288,64 @@ void TestSettingsStore::typedReads_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QVariant>("expected"); // invalid: the conversion fails
 
-    QTest::newRow("bool True") << "bool" << "True" << QVariant(true);
-    QTest::newRow("bool any case, spaces") << "bool" << " fALSE " << QVariant(false);
-    QTest::newRow("bool -1") << "bool" << "-1" << QVariant(true);
-    QTest::newRow("bool 0") << "bool" << "0" << QVariant(false);
-    QTest::newRow("bool 2.5") << "bool" << "2.5" << QVariant(true);
-    QTest::newRow("bool empty") << "bool" << "" << QVariant();
-    QTest::newRow("bool yes") << "bool" << "yes" << QVariant();
-    QTest::newRow("bool 1x") << "bool" << "1x" << QVariant();
-    QTest::newRow("bool nan") << "bool" << "nan" << QVariant();
-    QTest::newRow("int leading zeros") << "int" << " 007 " << QVariant(7);
-    QTest::newRow("int lowest") << "int" << "-32768" << QVariant(-32768);
-    QTest::newRow("int highest") << "int" << "+32767" << QVariant(32767);
-    QTest::newRow("int above range") << "int" << "32768" << QVariant();
-    QTest::newRow("int huge") << "int" << "99999999999999999999" << QVariant();
-    QTest::newRow("int fraction") << "int" << "1.5" << QVariant();
-    QTest::newRow("int 12a") << "int" << "12a" << QVariant();
-    QTest::newRow("int empty") << "int" << "" << QVariant();
-    QTest::newRow("single fraction") << "single" << "1234.5" << QVariant(1234.5f);
-    QTest::newRow("single exponent") << "single" << "-1.5E3" << QVariant(-1500.0f);
-    QTest::newRow("single too large") << "single" << "1e39" << QVariant();
-    QTest::newRow("single inf") << "single" << "inf" << QVariant();
-    QTest::newRow("single comma") << "single" << "12,5" << QVariant();
-    QTest::newRow("date short date") << "date" << "2003-03-28" << QVariant(QDate(2003, 3, 28));
-    QTest::newRow("date unpadded") << "date" << "2003-3-8" << QVariant(QDate(2003, 3, 8));
-    QTest::newRow("date slashes") << "date" << "2004/2/29" << QVariant(QDate(2004, 2, 29));
-    QTest::newRow("date no such day") << "date" << "2003-02-29" << QVariant();
-    QTest::newRow("date mixed separators") << "date" << "2003/3-28" << QVariant();
-    QTest::newRow("date day first") << "date" << "28-03-2003" << QVariant();
-    QTest::newRow("date empty") << "date" << "" << QVariant();
+    QTest::newRow("bool True") << "bool"
+                               << "True" << QVariant(true);
+    QTest::newRow("bool any case, spaces") << "bool"
+                                           << " fALSE " << QVariant(false);
+    QTest::newRow("bool -1") << "bool"
+                             << "-1" << QVariant(true);
+    QTest::newRow("bool 0") << "bool"
+                            << "0" << QVariant(false);
+    QTest::newRow("bool 2.5") << "bool"
+                              << "2.5" << QVariant(true);
+    QTest::newRow("bool empty") << "bool"
+                                << "" << QVariant();
+    QTest::newRow("bool yes") << "bool"
+                              << "yes" << QVariant();
+    QTest::newRow("bool 1x") << "bool"
+                             << "1x" << QVariant();
+    QTest::newRow("bool nan") << "bool"
+                              << "nan" << QVariant();
+    QTest::newRow("int leading zeros") << "int"
+                                       << " 007 " << QVariant(7);
+    QTest::newRow("int lowest") << "int"
+                                << "-32768" << QVariant(-32768);
+    QTest::newRow("int highest") << "int"
+                                 << "+32767" << QVariant(32767);
+    QTest::newRow("int above range") << "int"
+                                     << "32768" << QVariant();
+    QTest::newRow("int huge") << "int"
+                              << "99999999999999999999" << QVariant();
+    QTest::newRow("int fraction") << "int"
+                                  << "1.5" << QVariant();
+    QTest::newRow("int 12a") << "int"
+                             << "12a" << QVariant();
+    QTest::newRow("int empty") << "int"
+                               << "" << QVariant();
+    QTest::newRow("single fraction") << "single"
+                                     << "1234.5" << QVariant(1234.5f);
+    QTest::newRow("single exponent") << "single"
+                                     << "-1.5E3" << QVariant(-1500.0f);
+    QTest::newRow("single too large") << "single"
+                                      << "1e39" << QVariant();
+    QTest::newRow("single inf") << "single"
+                                << "inf" << QVariant();
+    QTest::newRow("single comma") << "single"
+                                  << "12,5" << QVariant();
+    QTest::newRow("date short date") << "date"
+                                     << "2003-03-28" << QVariant(QDate(2003, 3, 28));
+    QTest::newRow("date unpadded") << "date"
+                                   << "2003-3-8" << QVariant(QDate(2003, 3, 8));
+    QTest::newRow("date slashes") << "date"
+                                  << "2004/2/29" << QVariant(QDate(2004, 2, 29));
+    QTest::newRow("date no such day") << "date"
+                                      << "2003-02-29" << QVariant();
+    QTest::newRow("date mixed separators") << "date"
+                                           << "2003/3-28" << QVariant();
+    QTest::newRow("date day first") << "date"
+                                    << "28-03-2003" << QVariant();
+    QTest::newRow("date empty") << "date"
+                                << "" << QVariant();
 }
 
 void TestSettingsStore::typedReads()

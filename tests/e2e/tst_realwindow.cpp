@@ -94,8 +94,10 @@ void TestRealWindow::initTestCase()
         out += m_xvfb.readAllStandardOutput();
     }
     const QByteArray number = out.trimmed();
-    QVERIFY2(!number.isEmpty(), qPrintable(QStringLiteral("Xvfb names no display: %1")
-                                               .arg(QString::fromLocal8Bit(m_xvfb.readAllStandardError()))));
+    QVERIFY2(
+        !number.isEmpty(),
+        qPrintable(
+            QStringLiteral("Xvfb names no display: %1").arg(QString::fromLocal8Bit(m_xvfb.readAllStandardError()))));
     m_display = QLatin1Char(':') + QString::fromLatin1(number);
 }
 
@@ -288,8 +290,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     if (const QString missing = missingTools(); !missing.isEmpty()) {
-        qInfo("SKIP: %s not found; the real window test needs them (scripts/deps installs them)",
-              qPrintable(missing));
+        qInfo("SKIP: %s not found; the real window test needs them (scripts/deps installs them)", qPrintable(missing));
         return 77;
     }
     TestRealWindow test;

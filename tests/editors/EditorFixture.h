@@ -35,8 +35,9 @@ struct EditorFixture {
     {
         QList<QVariantHash> rows;
         for (int i = 1; i <= n; ++i)
-            rows << QVariantHash{{QStringLiteral("计量器具编号"), QStringLiteral("N-%1").arg(i, 3, 10, QLatin1Char('0'))},
-                                 {QStringLiteral("计量器具名称"), QStringLiteral("表%1").arg(i)}};
+            rows << QVariantHash{
+                {QStringLiteral("计量器具编号"), QStringLiteral("N-%1").arg(i, 3, 10, QLatin1Char('0'))},
+                {QStringLiteral("计量器具名称"), QStringLiteral("表%1").arg(i)}};
         return insert(QStringLiteral("计量器具在用库"), rows);
     }
 

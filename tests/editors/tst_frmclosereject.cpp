@@ -36,7 +36,10 @@ QVariantHash fullRow(const QString& table, const QString& number)
     return row;
 }
 
-QString text(LedgerEditor& w, int i) { return DataControl::fieldText(w.Text1[i]); }
+QString text(LedgerEditor& w, int i)
+{
+    return DataControl::fieldText(w.Text1[i]);
+}
 
 } // namespace
 
@@ -109,10 +112,14 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("sealed, present") << Sealed << "N-003" << "N-003";
-        QTest::newRow("sealed, none") << Sealed << "" << "N-005";
-        QTest::newRow("scrapped, absent") << Scrapped << "N-999" << "N-001";
-        QTest::newRow("scrapped, other case") << Scrapped << "n-002" << "N-001";
+        QTest::newRow("sealed, present") << Sealed << "N-003"
+                                         << "N-003";
+        QTest::newRow("sealed, none") << Sealed << ""
+                                      << "N-005";
+        QTest::newRow("scrapped, absent") << Scrapped << "N-999"
+                                          << "N-001";
+        QTest::newRow("scrapped, other case") << Scrapped << "n-002"
+                                              << "N-001";
     }
     void activation()
     {
@@ -134,20 +141,28 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::addColumn<int>("position");
         QTest::addColumn<QString>("nextShown");
-        QTest::addColumn<QString>("renumber");   // typed after the number before the move
-        QTest::addColumn<bool>("thenOk");        // OK afterwards, else Cancel
-        QTest::newRow("unseal the first") << Sealed << "cmdOpen" << InUse << "启用" << 0 << "N-002" << "" << false;
-        QTest::newRow("unseal the last") << Sealed << "cmdOpen" << InUse << "启用" << 2 << "N-002" << "" << false;
-        QTest::newRow("scrap a sealed one") << Sealed << "cmdReject" << Scrapped << "报废" << 1 << "N-003" << "" << false;
-        QTest::newRow("reinstate") << Scrapped << "cmdUser" << InUse << "启用" << 1 << "N-003" << "" << false;
-        QTest::newRow("unseal renumbered, Cancel") << Sealed << "cmdOpen" << InUse << "启用" << 0 << "N-002" << "X" << false;
-        QTest::newRow("unseal renumbered, OK") << Sealed << "cmdOpen" << InUse << "启用" << 1 << "N-003" << "X" << true;
-        QTest::newRow("scrap sealed renumbered, Cancel")
-            << Sealed << "cmdReject" << Scrapped << "报废" << 1 << "N-003" << "X" << false;
-        QTest::newRow("scrap sealed renumbered, OK")
-            << Sealed << "cmdReject" << Scrapped << "报废" << 2 << "N-002" << "X" << true;
-        QTest::newRow("reinstate renumbered, Cancel") << Scrapped << "cmdUser" << InUse << "启用" << 2 << "N-002" << "X" << false;
-        QTest::newRow("reinstate renumbered, OK") << Scrapped << "cmdUser" << InUse << "启用" << 0 << "N-002" << "X" << true;
+        QTest::addColumn<QString>("renumber"); // typed after the number before the move
+        QTest::addColumn<bool>("thenOk");      // OK afterwards, else Cancel
+        QTest::newRow("unseal the first") << Sealed << "cmdOpen" << InUse << "启用" << 0 << "N-002"
+                                          << "" << false;
+        QTest::newRow("unseal the last") << Sealed << "cmdOpen" << InUse << "启用" << 2 << "N-002"
+                                         << "" << false;
+        QTest::newRow("scrap a sealed one") << Sealed << "cmdReject" << Scrapped << "报废" << 1 << "N-003"
+                                            << "" << false;
+        QTest::newRow("reinstate") << Scrapped << "cmdUser" << InUse << "启用" << 1 << "N-003"
+                                   << "" << false;
+        QTest::newRow("unseal renumbered, Cancel") << Sealed << "cmdOpen" << InUse << "启用" << 0 << "N-002"
+                                                   << "X" << false;
+        QTest::newRow("unseal renumbered, OK") << Sealed << "cmdOpen" << InUse << "启用" << 1 << "N-003"
+                                               << "X" << true;
+        QTest::newRow("scrap sealed renumbered, Cancel") << Sealed << "cmdReject" << Scrapped << "报废" << 1 << "N-003"
+                                                         << "X" << false;
+        QTest::newRow("scrap sealed renumbered, OK") << Sealed << "cmdReject" << Scrapped << "报废" << 2 << "N-002"
+                                                     << "X" << true;
+        QTest::newRow("reinstate renumbered, Cancel") << Scrapped << "cmdUser" << InUse << "启用" << 2 << "N-002"
+                                                      << "X" << false;
+        QTest::newRow("reinstate renumbered, OK") << Scrapped << "cmdUser" << InUse << "启用" << 0 << "N-002"
+                                                  << "X" << true;
     }
     void moves()
     {
@@ -215,14 +230,21 @@ private slots:
         QTest::addColumn<QString>("buttonName");
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unseal, number in use") << Sealed << "cmdOpen" << "in use"
+        QTest::newRow("unseal, number in use") << Sealed << "cmdOpen"
+                                               << "in use"
                                                << "“计量器具在用库”中已经有编号为“N-002”的计量器具，不能移入！";
-        QTest::newRow("reinstate, number in use") << Scrapped << "cmdUser" << "in use"
+        QTest::newRow("reinstate, number in use") << Scrapped << "cmdUser"
+                                                  << "in use"
                                                   << "“计量器具在用库”中已经有编号为“N-002”的计量器具，不能移入！";
-        QTest::newRow("scrap, already scrapped") << Sealed << "cmdReject" << "scrapped"
+        QTest::newRow("scrap, already scrapped") << Sealed << "cmdReject"
+                                                 << "scrapped"
                                                  << "“计量器具报废库”中已经有编号为“N-002”的计量器具，不能移入！";
-        QTest::newRow("unseal declined") << Sealed << "cmdOpen" << "declined" << "你确认要将编号为：";
-        QTest::newRow("write-off, blank number") << Scrapped << "cmdDelete" << "blank" << "计量器具编号不能为空！";
+        QTest::newRow("unseal declined") << Sealed << "cmdOpen"
+                                         << "declined"
+                                         << "你确认要将编号为：";
+        QTest::newRow("write-off, blank number") << Scrapped << "cmdDelete"
+                                                 << "blank"
+                                                 << "计量器具编号不能为空！";
     }
     void movesRefused()
     {
@@ -250,7 +272,7 @@ private slots:
         QCOMPARE(f->column(tables::working(source), Number).size(), 3);
         QCOMPARE(f->column(InUse, "计量器具名称"), QStringList{"在用的"});
         QCOMPARE(w->Data1->caption(), QStringLiteral("记录:2/3"));
-        QCOMPARE(text(*w, 3), QStringLiteral("改过"));   // nothing typed is lost
+        QCOMPARE(text(*w, 3), QStringLiteral("改过")); // nothing typed is lost
         if (situation == QLatin1String("in use")) {
             // Put right, the same row moves.
             QVERIFY(f->db().executeNative(QStringLiteral("DELETE FROM %1").arg(InUse)).ok());
@@ -278,7 +300,8 @@ private slots:
             f->prompt.answers << Prompter::Answer::Cancel;
         button(*w, "cmdDelete")->click();
         QCOMPARE(f->prompt.messages.size(), 1);
-        QCOMPARE(f->prompt.messages[0].text, QStringLiteral("你确认要将编号为：“N-002”的“计量器具名称值”永久性删除吗？"));
+        QCOMPARE(f->prompt.messages[0].text,
+                 QStringLiteral("你确认要将编号为：“N-002”的“计量器具名称值”永久性删除吗？"));
         QCOMPARE(f->prompt.messages[0].title, QStringLiteral("注销"));
         QCOMPARE(text(*w, 0), confirmed ? QStringLiteral("N-003") : QStringLiteral("N-002"));
         // Nothing reaches the ledger before OK.

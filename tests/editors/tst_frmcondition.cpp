@@ -52,13 +52,14 @@ private slots:
 
     void readingsInTimeOrder()
     {
-        QVERIFY(f->insert(Log, {reading("2004-01-01", "09:00:00", "c"), reading("2003-12-31", "23:59:59", "b"),
-                                reading("2004-01-01", "14:30:00", "e"), reading("2003-02-01", "08:00:00", "a"),
-                                reading("2004-01-01", "10:05:00", "d")}));
+        QVERIFY(f->insert(Log,
+                          {reading("2004-01-01", "09:00:00", "c"), reading("2003-12-31", "23:59:59", "b"),
+                           reading("2004-01-01", "14:30:00", "e"), reading("2003-02-01", "08:00:00", "a"),
+                           reading("2004-01-01", "10:05:00", "d")}));
         frmCondition w(f->state);
         w.show();
         QCOMPARE(w.Data1->caption(), QStringLiteral("记录:5/5"));
-        QCOMPARE(DataControl::fieldText(w.Text1[2]), QStringLiteral("e"));   // the latest reading
+        QCOMPARE(DataControl::fieldText(w.Text1[2]), QStringLiteral("e")); // the latest reading
         QString order;
         for (w.Data1->moveFirst(); !w.Data1->recordset().isEOF(); w.Data1->moveNext())
             order += DataControl::fieldText(w.Text1[2]);
@@ -82,7 +83,7 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         }
         QCOMPARE(QApplication::focusWidget(), w.cmdAdd);
-        QTest::keyClick(w.cmdAdd, Qt::Key_Return);   // the next reading
+        QTest::keyClick(w.cmdAdd, Qt::Key_Return); // the next reading
         QCOMPARE(QApplication::focusWidget(), w.Text1[0]);
         QCOMPARE(w.Data1->caption(), QStringLiteral("记录:0/1"));
         type(w, 0, "2024-03-06");
@@ -96,8 +97,9 @@ private slots:
 
     void saveTwiceGivesTheSameRows()
     {
-        QVERIFY(f->insert(Log, {reading("2003-01-01", "08:00:00", "18"), reading("2003-01-02", "08:00:00", "19"),
-                                reading("2003-01-03", "08:00:00", "20")}));
+        QVERIFY(f->insert(Log,
+                          {reading("2003-01-01", "08:00:00", "18"), reading("2003-01-02", "08:00:00", "19"),
+                           reading("2003-01-03", "08:00:00", "20")}));
         frmCondition w(f->state);
         w.show();
         w.Data1->moveFirst();
@@ -128,10 +130,14 @@ private slots:
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("named");
-        QTest::newRow("30 February") << 0 << "2003-2-30" << "日期";
-        QTest::newRow("a word for a date") << 0 << "明天" << "日期";
-        QTest::newRow("hour 25") << 1 << "25:00" << "时间";
-        QTest::newRow("a word for a time") << 1 << "八点半" << "时间";
+        QTest::newRow("30 February") << 0 << "2003-2-30"
+                                     << "日期";
+        QTest::newRow("a word for a date") << 0 << "明天"
+                                           << "日期";
+        QTest::newRow("hour 25") << 1 << "25:00"
+                                 << "时间";
+        QTest::newRow("a word for a time") << 1 << "八点半"
+                                           << "时间";
     }
     void refusesWhatIsNoDateOrTime()
     {
@@ -154,7 +160,6 @@ private slots:
         QCOMPARE(DataControl::fieldText(w.Text1[field]), typed);
         QCOMPARE(DataControl::fieldText(w.Text1[2]), QStringLiteral("23"));
     }
-
 };
 
 QTEST_MAIN(FrmConditionTest)

@@ -84,16 +84,15 @@ private slots:
                                  "cmdJunk", "cmdObturate", "cmdRepair", "Data1", "Toolbar1", "Frame1"})
             QVERIFY2(w->findChild<QWidget*>(name), name);
         QCOMPARE(w->Data1->caption(), QStringLiteral("记录:0/0"));
-        QVERIFY(w->Text1[0]->isEnabled());   // this window locks nothing on an empty ledger
+        QVERIFY(w->Text1[0]->isEnabled()); // this window locks nothing on an empty ledger
     }
 
     void kindListFollowsCategory_data()
     {
         QTest::addColumn<QString>("category");
         QTest::addColumn<QStringList>("kinds");
-        QTest::newRow("电磁E") << "电磁E"
-                               << QStringList{"电压仪器V", "电流仪器I", "电阻仪器R", "电容仪器C", "电感仪器H",
-                                              "电功率仪器P", "磁参数仪器M"};
+        QTest::newRow("电磁E") << "电磁E" << QStringList{"电压仪器V", "电流仪器I",   "电阻仪器R",  "电容仪器C",
+                                                         "电感仪器H", "电功率仪器P", "磁参数仪器M"};
         QTest::newRow("电磁 is no category") << "电磁" << QStringList();
         QTest::newRow("时间、频率H") << "时间、频率H" << QStringList{"时间仪器T", "频率仪器F"};
     }
@@ -170,7 +169,7 @@ private slots:
         QVERIFY(f->prompt.messages[0].text.contains(QStringLiteral("重复")));
         QVERIFY(w->isVisible());
         QCOMPARE(f->column(InUse, Number), QStringList{"N-001"});
-        QCOMPARE(w->line(1), before.at(1));   // nothing typed is lost
+        QCOMPARE(w->line(1), before.at(1)); // nothing typed is lost
 
         QTest::keyClicks(number, "N-002");
         w->save();
@@ -184,11 +183,16 @@ private slots:
     {
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("present") << "N-003" << "N-003";
-        QTest::newRow("absent") << "N-999" << "N-001";
-        QTest::newRow("empty") << "" << "N-005";
-        QTest::newRow("other letter case") << "n-003" << "N-001";
-        QTest::newRow("leading blank") << " N-003" << "N-001";
+        QTest::newRow("present") << "N-003"
+                                 << "N-003";
+        QTest::newRow("absent") << "N-999"
+                                << "N-001";
+        QTest::newRow("empty") << ""
+                               << "N-005";
+        QTest::newRow("other letter case") << "n-003"
+                                           << "N-001";
+        QTest::newRow("leading blank") << " N-003"
+                                       << "N-001";
     }
     void activationPositions()
     {
@@ -214,13 +218,20 @@ private slots:
     void issueFromStock()
     {
         f->state.EditorMode = ActiveWindow::Stock;
-        f->state.StockIssue = {{"计量器具类别", "电磁E"}, {"计量器具种别", "电流仪器I"},
-                               {"计量器具名称", "电流表"}, {"规格型号", "C31-A"},
-                               {"准确度", "0.5%"},         {"准确度等级", "0.5级"},
-                               {"测量范围", "0~5A"},       {"分度值", "0.05A"},
-                               {"制造厂家", "上海电表厂"}, {"出厂日期", QVariant()},
-                               {"购买日期", "2002-05-06"}, {"购买价格", "350"},
-                               {"采购员", "李四"},         {"配套设备", "电源线"},
+        f->state.StockIssue = {{"计量器具类别", "电磁E"},
+                               {"计量器具种别", "电流仪器I"},
+                               {"计量器具名称", "电流表"},
+                               {"规格型号", "C31-A"},
+                               {"准确度", "0.5%"},
+                               {"准确度等级", "0.5级"},
+                               {"测量范围", "0~5A"},
+                               {"分度值", "0.05A"},
+                               {"制造厂家", "上海电表厂"},
+                               {"出厂日期", QVariant()},
+                               {"购买日期", "2002-05-06"},
+                               {"购买价格", "350"},
+                               {"采购员", "李四"},
+                               {"配套设备", "电源线"},
                                {"库存数量", 3}};
         auto w = open(QDate(2003, 3, 28));
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -229,7 +240,7 @@ private slots:
         QCOMPARE(w->Combo1[1]->currentText(), QStringLiteral("电流仪器I"));
         QCOMPARE(w->Combo1[1]->count(), 7);
         QCOMPARE(w->line(7), QStringLiteral("上海电表厂"));
-        QCOMPARE(w->line(9), QStringLiteral("2003-03-28"));   // no date of manufacture: today
+        QCOMPARE(w->line(9), QStringLiteral("2003-03-28")); // no date of manufacture: today
         QCOMPARE(w->line(10), QStringLiteral("2003-03-28"));
         QCOMPARE(w->line(13), QStringLiteral("2004-03-27"));
         QCOMPARE(w->line(19), QStringLiteral("2002-05-06"));
@@ -249,7 +260,7 @@ private slots:
         QVERIFY(f->fillInUse(3));
         f->state.SelectedNumber = QStringLiteral("N-002");
         auto w = open();
-        w->deleteCurrent();   // N-002 goes, N-003 shows
+        w->deleteCurrent(); // N-002 goes, N-003 shows
         static_cast<QLineEdit*>(w->Text1[1])->setText(QStringLiteral("改名"));
         w->cmdAdd->click();
         static_cast<QLineEdit*>(w->Text1[0])->setText(QStringLiteral("N-010"));
@@ -340,16 +351,32 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("nextShown");
         QTest::addColumn<QString>("caption");
-        QTest::addColumn<QString>("renumber");   // typed after the number before the move
-        QTest::addColumn<bool>("thenOk");        // OK afterwards, else Cancel
-        QTest::newRow("scrap first") << true << 0 << 3 << "N-002" << "记录:1/2" << "" << true;
-        QTest::newRow("scrap last") << true << 2 << 3 << "N-002" << "记录:2/2" << "" << true;
-        QTest::newRow("seal middle") << false << 1 << 3 << "N-003" << "记录:2/2" << "" << true;
-        QTest::newRow("seal only") << false << 0 << 1 << "" << "记录:0/0" << "" << true;
-        QTest::newRow("scrap renumbered, OK") << true << 1 << 3 << "N-003" << "记录:2/2" << "X" << true;
-        QTest::newRow("scrap renumbered, Cancel") << true << 1 << 3 << "N-003" << "记录:2/2" << "X" << false;
-        QTest::newRow("seal renumbered, OK") << false << 0 << 2 << "N-002" << "记录:1/1" << "b" << true;
-        QTest::newRow("seal renumbered, Cancel") << false << 2 << 3 << "N-002" << "记录:2/2" << "b" << false;
+        QTest::addColumn<QString>("renumber"); // typed after the number before the move
+        QTest::addColumn<bool>("thenOk");      // OK afterwards, else Cancel
+        QTest::newRow("scrap first") << true << 0 << 3 << "N-002"
+                                     << "记录:1/2"
+                                     << "" << true;
+        QTest::newRow("scrap last") << true << 2 << 3 << "N-002"
+                                    << "记录:2/2"
+                                    << "" << true;
+        QTest::newRow("seal middle") << false << 1 << 3 << "N-003"
+                                     << "记录:2/2"
+                                     << "" << true;
+        QTest::newRow("seal only") << false << 0 << 1 << ""
+                                   << "记录:0/0"
+                                   << "" << true;
+        QTest::newRow("scrap renumbered, OK") << true << 1 << 3 << "N-003"
+                                              << "记录:2/2"
+                                              << "X" << true;
+        QTest::newRow("scrap renumbered, Cancel") << true << 1 << 3 << "N-003"
+                                                  << "记录:2/2"
+                                                  << "X" << false;
+        QTest::newRow("seal renumbered, OK") << false << 0 << 2 << "N-002"
+                                             << "记录:1/1"
+                                             << "b" << true;
+        QTest::newRow("seal renumbered, Cancel") << false << 2 << 3 << "N-002"
+                                                 << "记录:2/2"
+                                                 << "b" << false;
     }
     void moveOut()
     {
@@ -408,9 +435,12 @@ private slots:
     {
         QTest::addColumn<QString>("situation");
         QTest::addColumn<QString>("message");
-        QTest::newRow("question declined") << "declined" << "你确认要将编号为：“N-002”的“计量器具名称值”报废吗？";
-        QTest::newRow("blank number") << "blank" << "计量器具编号不能为空！";
-        QTest::newRow("already scrapped") << "duplicate" << "已经有编号为“N-002”";
+        QTest::newRow("question declined") << "declined"
+                                           << "你确认要将编号为：“N-002”的“计量器具名称值”报废吗？";
+        QTest::newRow("blank number") << "blank"
+                                      << "计量器具编号不能为空！";
+        QTest::newRow("already scrapped") << "duplicate"
+                                          << "已经有编号为“N-002”";
     }
     void moveStopsEarly()
     {
@@ -447,7 +477,7 @@ private slots:
         QCOMPARE(f->column(InUse, Number), QStringList({"N-001", "N-002"}));
         QCOMPARE(w->Data1->caption(), QStringLiteral("记录:2/2"));
         w->cancel();
-        QVERIFY(!f->row(tables::Scrapped, "N-100").isEmpty());   // cancel does not undo a move
+        QVERIFY(!f->row(tables::Scrapped, "N-100").isEmpty()); // cancel does not undo a move
     }
 
     // A user who presses Alt+A and types the number straight away, then

@@ -21,9 +21,9 @@ const QString NothingEntered = QStringLiteral("你没有输入任何数据！不
 
 QVariantHash stockItem(const QVariant& quantity, const QVariant& made = QVariant())
 {
-    return {{"计量器具类别", "电磁E"}, {"计量器具种别", "电流仪器I"},    {"计量器具名称", "电流表"},
-            {"出厂日期", made},        {"配套设备", "电源线、表笔"},      {"购买日期", "2002-05-06"},
-            {"采购员", "李四\"老\""},   {Quantity, quantity}};
+    return {{"计量器具类别", "电磁E"}, {"计量器具种别", "电流仪器I"}, {"计量器具名称", "电流表"},
+            {"出厂日期", made},        {"配套设备", "电源线、表笔"},  {"购买日期", "2002-05-06"},
+            {"采购员", "李四\"老\""},  {Quantity, quantity}};
 }
 
 // Gives the in-use editor that the stock window opens modally its number,
@@ -128,13 +128,18 @@ private slots:
         QTest::addColumn<QVariant>("made");
         QTest::addColumn<bool>("inUseOk");
         QTest::addColumn<bool>("stockOk");
-        QTest::addColumn<QString>("madeInUse");   // empty: no in-use row
+        QTest::addColumn<QString>("madeInUse"); // empty: no in-use row
         QTest::addColumn<QString>("stockLeft");
-        QTest::newRow("3 leaves 2") << 3 << QVariant("1999-12-31") << true << true << "1999-12-31" << "2";
-        QTest::newRow("1 leaves 0, no date of manufacture") << 1 << QVariant() << true << true << "2003-03-28" << "0";
-        QTest::newRow("0 stays 0") << 0 << QVariant() << true << true << "2003-03-28" << "0";
-        QTest::newRow("in-use cancelled, stock saved") << 3 << QVariant() << false << true << "" << "2";
-        QTest::newRow("in-use saved, stock cancelled") << 3 << QVariant() << true << false << "2003-03-28" << "3";
+        QTest::newRow("3 leaves 2") << 3 << QVariant("1999-12-31") << true << true << "1999-12-31"
+                                    << "2";
+        QTest::newRow("1 leaves 0, no date of manufacture") << 1 << QVariant() << true << true << "2003-03-28"
+                                                            << "0";
+        QTest::newRow("0 stays 0") << 0 << QVariant() << true << true << "2003-03-28"
+                                   << "0";
+        QTest::newRow("in-use cancelled, stock saved") << 3 << QVariant() << false << true << ""
+                                                       << "2";
+        QTest::newRow("in-use saved, stock cancelled") << 3 << QVariant() << true << false << "2003-03-28"
+                                                       << "3";
     }
     void issue()
     {
@@ -148,7 +153,7 @@ private slots:
         InUseEditorScript inUse(f->state, QStringLiteral("E-7"), inUseOk);
         w->cmdUser->click();
         QCOMPARE(inUse.opened, 1);
-        QCOMPARE(inUse.modeSeen, ActiveWindow::InUseEditor);   // it started from StockIssue
+        QCOMPARE(inUse.modeSeen, ActiveWindow::InUseEditor); // it started from StockIssue
         QCOMPARE(f->prompt.messages.size(), 1);
         QCOMPARE(f->prompt.messages[0].text,
                  QStringLiteral("你确定要将此：\"电流表\"启用吗？启用后，待发放库中此类数量将减少1只！"));
@@ -171,15 +176,20 @@ private slots:
 
     void issueRefused_data()
     {
-        QTest::addColumn<int>("field");   // the box given a bad value; -1 blank row, -2 declined
+        QTest::addColumn<int>("field"); // the box given a bad value; -1 blank row, -2 declined
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("message");
         QTest::newRow("blank row") << -1 << "" << NothingEntered;
-        QTest::newRow("quantity not a number") << 12 << "三只" << "不能启用！“库存数量”必须是整数：“三只”。";
-        QTest::newRow("quantity empty") << 12 << " " << "不能启用！没有填写“库存数量”。";
-        QTest::newRow("date of manufacture") << 6 << "2003-2-30" << "不能启用！“出厂日期”不是有效的日期";
-        QTest::newRow("purchase date") << 9 << "去年" << "不能启用！“购买日期”不是有效的日期";
-        QTest::newRow("question declined") << -2 << "" << "你确定要将此：";
+        QTest::newRow("quantity not a number") << 12 << "三只"
+                                               << "不能启用！“库存数量”必须是整数：“三只”。";
+        QTest::newRow("quantity empty") << 12 << " "
+                                        << "不能启用！没有填写“库存数量”。";
+        QTest::newRow("date of manufacture") << 6 << "2003-2-30"
+                                             << "不能启用！“出厂日期”不是有效的日期";
+        QTest::newRow("purchase date") << 9 << "去年"
+                                       << "不能启用！“购买日期”不是有效的日期";
+        QTest::newRow("question declined") << -2 << ""
+                                           << "你确定要将此：";
     }
     void issueRefused()
     {
@@ -200,7 +210,7 @@ private slots:
         QVERIFY2(f->prompt.messages[0].text.startsWith(message), qPrintable(f->prompt.messages[0].text));
         QVERIFY(f->state.StockIssue.isEmpty());
         if (field >= 0)
-            QCOMPARE(box(*w, field)->text(), typed);   // nothing typed is lost
+            QCOMPARE(box(*w, field)->text(), typed); // nothing typed is lost
         else
             QCOMPARE(box(*w, 12)->text(), field == -1 ? QString() : QStringLiteral("3"));
     }

@@ -94,11 +94,16 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("empty table") << 0 << "" << "记录:0/0" << false;
-        QTest::newRow("third of 17") << 17 << "third" << "记录:3/17" << true;
-        QTest::newRow("only row deleted") << 1 << "delete" << "记录:0/0" << false;
-        QTest::newRow("last row deleted") << 3 << "last,delete" << "记录:2/2" << true;
-        QTest::newRow("add on empty") << 0 << "add" << "记录:0/0" << true;
+        QTest::newRow("empty table") << 0 << ""
+                                     << "记录:0/0" << false;
+        QTest::newRow("third of 17") << 17 << "third"
+                                     << "记录:3/17" << true;
+        QTest::newRow("only row deleted") << 1 << "delete"
+                                          << "记录:0/0" << false;
+        QTest::newRow("last row deleted") << 3 << "last,delete"
+                                          << "记录:2/2" << true;
+        QTest::newRow("add on empty") << 0 << "add"
+                                      << "记录:0/0" << true;
     }
     void counterAndLocks()
     {
@@ -170,7 +175,7 @@ private slots:
         w.findByNumber();
         QTEST(w.text(0)->text(), "shown");
         if (w.text(0)->text() == QLatin1String("R-2"))
-            QCOMPARE(w.text(1)->text(), QStringLiteral("改过"));   // nothing typed is lost
+            QCOMPARE(w.text(1)->text(), QStringLiteral("改过")); // nothing typed is lost
         QVERIFY(f->prompt.messages.isEmpty());
     }
 
@@ -180,10 +185,14 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("caption");
-        QTest::newRow("first") << 0 << 3 << "R-2" << "记录:1/2";
-        QTest::newRow("middle") << 1 << 3 << "R-3" << "记录:2/2";
-        QTest::newRow("last") << 2 << 3 << "R-2" << "记录:2/2";
-        QTest::newRow("only") << 0 << 1 << "" << "记录:0/0";
+        QTest::newRow("first") << 0 << 3 << "R-2"
+                               << "记录:1/2";
+        QTest::newRow("middle") << 1 << 3 << "R-3"
+                                << "记录:2/2";
+        QTest::newRow("last") << 2 << 3 << "R-2"
+                              << "记录:2/2";
+        QTest::newRow("only") << 0 << 1 << ""
+                              << "记录:0/0";
     }
     void deleteAt()
     {
@@ -287,9 +296,10 @@ private slots:
         if (fault == QLatin1String("date"))
             w.text(2)->setText(QStringLiteral("明天"));
         else
-            QVERIFY(f->db().executeNative(QStringLiteral(
-                                              "CREATE TRIGGER boom BEFORE INSERT ON 计量器具修理记录库 "
-                                              "WHEN NEW.计量器具编号 = 'R-3' BEGIN SELECT RAISE(ABORT, 'boom'); END"))
+            QVERIFY(f->db()
+                        .executeNative(
+                            QStringLiteral("CREATE TRIGGER boom BEFORE INSERT ON 计量器具修理记录库 "
+                                           "WHEN NEW.计量器具编号 = 'R-3' BEGIN SELECT RAISE(ABORT, 'boom'); END"))
                         .ok());
         w.save();
         QCOMPARE(f->prompt.messages.size(), 1);
@@ -307,8 +317,8 @@ private slots:
     // is mended.
     void rowsBreakingRulesOpenAndAreMended_data()
     {
-        QTest::addColumn<QStringList>("mends");   // typed into 修理日期 of in turn
-        QTest::addColumn<QString>("refusedAt");   // the row OK then names, empty: saved
+        QTest::addColumn<QStringList>("mends"); // typed into 修理日期 of in turn
+        QTest::addColumn<QString>("refusedAt"); // the row OK then names, empty: saved
         QTest::newRow("none mended") << QStringList{} << "R-2";
         QTest::newRow("first mended") << QStringList{"2027-02-28"} << "R-3";
         QTest::newRow("both mended") << QStringList{"2027-02-28", "2028-1-1"} << "";
@@ -318,15 +328,16 @@ private slots:
         QFETCH(QStringList, mends);
         QFETCH(QString, refusedAt);
         QVERIFY(f->db().executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1")).ok());
-        QVERIFY(f->insert(Repairs, {repair("R-1", "2003-01-02"), repair("R-2", "2027-02-30"),
-                                    repair("R-3", "2028/1/1")}));
+        QVERIFY(
+            f->insert(Repairs, {repair("R-1", "2003-01-02"), repair("R-2", "2027-02-30"), repair("R-3", "2028/1/1")}));
         QVERIFY(f->db().executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0")).ok());
         RepairEditor w(f->state);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(f->prompt.messages.size(), 1);
         QCOMPARE(f->prompt.messages[0].icon, Prompter::Icon::Warning);
-        for (const char* named : {"编号为“R-2”的记录的“修理日期”是“2027-02-30”", "编号为“R-3”的记录的“修理日期”是“2028/1/1”"})
+        for (const char* named :
+             {"编号为“R-2”的记录的“修理日期”是“2027-02-30”", "编号为“R-3”的记录的“修理日期”是“2028/1/1”"})
             QVERIFY2(f->prompt.messages[0].text.contains(QString::fromUtf8(named)),
                      qPrintable(f->prompt.messages[0].text));
         QCOMPARE(counter(w), QStringLiteral("记录:1/3"));
@@ -381,8 +392,8 @@ private slots:
         }
         QTest::keyClick(w.Text1[3], Qt::Key_Return);
         QCOMPARE(QApplication::focusWidget(), w.cmdOK);
-        QCOMPARE(DataControl::fieldText(w.Text1[3]), QString());   // no line break slipped in
-        QVERIFY(w.isVisible());   // Enter did not press a default button
+        QCOMPARE(DataControl::fieldText(w.Text1[3]), QString()); // no line break slipped in
+        QVERIFY(w.isVisible());                                  // Enter did not press a default button
     }
 
     void focusColoursAndBeep()
@@ -419,7 +430,7 @@ private slots:
         QEvent enter(QEvent::Enter);
         QApplication::sendEvent(w.cmdAdd, &enter);
         QVERIFY(f->state.ButtonHighlighted);
-        QApplication::sendEvent(w.cmdOK, &enter);   // straight from one button to the next
+        QApplication::sendEvent(w.cmdOK, &enter); // straight from one button to the next
         QCOMPARE(w.cmdAdd->palette().color(QPalette::Button), green);
         QCOMPARE(w.cmdOK->palette().color(QPalette::Button), face);
         const QPoint background = w.Data1->geometry().topLeft() - QPoint(0, 2);
@@ -439,32 +450,32 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QCOMPARE(w.Toolbar1->actions().size(), 22);
         QCOMPARE(LedgerEditor::symbols().join(QString()), QStringLiteral("±×′″≤≥△°‰℃℉Ωαφμ～·ⅠⅡⅢⅣⅤ"));
-        w.Toolbar1->actions().at(0)->trigger();   // no field validated yet: nothing happens
+        w.Toolbar1->actions().at(0)->trigger(); // no field validated yet: nothing happens
         QCOMPARE(w.text(1)->text(), QString());
 
         w.text(1)->setFocus();
         QTest::keyClicks(w.text(1), "AB");
         w.text(1)->setCursorPosition(1);
-        w.text(2)->setFocus();   // the name field passes validation
-        w.Toolbar1->actions().at(9)->trigger();   // ℃
+        w.text(2)->setFocus();                  // the name field passes validation
+        w.Toolbar1->actions().at(9)->trigger(); // ℃
         QCOMPARE(w.text(1)->text(), QStringLiteral("A℃B"));
         QCOMPARE(w.text(2)->text(), QStringLiteral("2003-01-02"));
     }
 
     void remarkTakesNoMoreThanItsLimit()
     {
-        const QString loaded = QStringLiteral("一二三四五六七八九十甲乙");   // 12, longer than the limit
+        const QString loaded = QStringLiteral("一二三四五六七八九十甲乙"); // 12, longer than the limit
         QVERIFY(f->insert(Repairs, {{{QStringLiteral("计量器具编号"), "R-1"}, {QStringLiteral("修理内容"), loaded}}}));
         RepairEditor w(f->state);
         QVERIFY(w.load());
         auto* memo = static_cast<MemoEdit*>(w.Text1[3]);
-        QCOMPARE(memo->toPlainText(), loaded);   // a longer stored text is shown whole
+        QCOMPARE(memo->toPlainText(), loaded); // a longer stored text is shown whole
         memo->moveCursor(QTextCursor::End);
         memo->insertPlainText(QStringLiteral("X"));
         QCOMPARE(memo->toPlainText(), loaded);
         memo->setPlainText(QStringLiteral("ab"));
         memo->moveCursor(QTextCursor::Start);
-        memo->insertPlainText(QStringLiteral("0123456789"));   // a paste is cut back, not what was there
+        memo->insertPlainText(QStringLiteral("0123456789")); // a paste is cut back, not what was there
         QCOMPARE(memo->toPlainText(), QStringLiteral("01234567ab"));
     }
 };

@@ -2,8 +2,8 @@
 // of them (listed, saved and replaced), the defaults of Add, Copy without the
 // ambient conditions, the Enter walks, the opening from the in-use editor and
 // the printouts read back from PDF.
-#include "PdfText.h"
 #include "EditorFixture.h"
+#include "PdfText.h"
 #include "editors/MemoEdit.h"
 #include "editors/RecordPrints.h"
 #include "editors/frmCertificate.h"
@@ -25,8 +25,8 @@ const QString Number = QStringLiteral("计量器具编号");
 struct RecordKind {
     QString table;
     QString dateColumn;
-    QString tagColumn;   // a text column the tests write into
-    int tagField;        // its Text1 index
+    QString tagColumn; // a text column the tests write into
+    int tagField;      // its Text1 index
 };
 
 RecordKind kindOf(bool certificate)
@@ -37,8 +37,8 @@ RecordKind kindOf(bool certificate)
 
 std::unique_ptr<InstrumentRecordEditor> makeEditor(bool certificate, ProgramState& state, const QDate& today)
 {
-    std::unique_ptr<InstrumentRecordEditor> w(certificate ? static_cast<InstrumentRecordEditor*>(new frmCertificate(state))
-                                                          : new frmRepair(state));
+    std::unique_ptr<InstrumentRecordEditor> w(
+        certificate ? static_cast<InstrumentRecordEditor*>(new frmCertificate(state)) : new frmRepair(state));
     w->setClock([today] { return today; });
     return w;
 }
@@ -82,9 +82,9 @@ class RecordEditorsTest : public QObject {
     void handOver(const QString& number)
     {
         f->state.EditorMode = ActiveWindow::InUseEditor;
-        f->state.TargetInstrument = {{Number, number},          {"计量器具名称", "压力表"}, {"规格型号", "Y-100"},
-                                     {"检定单位", "市计量所"}, {"出厂编号", "F-77"},     {"制造厂家", "红旗仪表厂"},
-                                     {"计量器具类别", "力学F"}, {"计量器具种别", "压力仪器P"}};
+        f->state.TargetInstrument = {
+            {Number, number},     {"计量器具名称", "压力表"}, {"规格型号", "Y-100"},     {"检定单位", "市计量所"},
+            {"出厂编号", "F-77"}, {"制造厂家", "红旗仪表厂"}, {"计量器具类别", "力学F"}, {"计量器具种别", "压力仪器P"}};
     }
 
 private slots:
@@ -121,9 +121,9 @@ private slots:
         addRecords(k, number.left(1), {"2002-01-01"});
         addRecords(k, "M-5", {"2000-01-01", "2004-01-01"});
         QStringList others = rows(k);
-        others.erase(std::remove_if(others.begin(), others.end(),
-                                    [&](const QString& r) { return r.startsWith(number + "|"); }),
-                     others.end());
+        others.erase(
+            std::remove_if(others.begin(), others.end(), [&](const QString& r) { return r.startsWith(number + "|"); }),
+            others.end());
         handOver(number);
 
         auto w = makeEditor(certificate, f->state, QDate(2024, 3, 6));
@@ -172,7 +172,7 @@ private slots:
         addRecords(k, "B-2", {"2001-01-01", "2004-01-01"});
         addRecords(k, "C-3", {"2002-01-01"});
         handOver("A-1");
-        f->state.EditorMode = ActiveWindow::Main;   // opened from the main window
+        f->state.EditorMode = ActiveWindow::Main; // opened from the main window
         f->state.SelectedNumber = QStringLiteral("b-2");
         auto w = makeEditor(certificate, f->state, QDate(2024, 3, 6));
         w->show();
@@ -182,30 +182,32 @@ private slots:
         QCOMPARE(w->Data1->caption(), QStringLiteral("记录:1/4"));
         QCOMPARE(text(w->Text1[k.tagField]), QStringLiteral("B-2@2001-01-01"));
 
-        w->cmdDelete->click();   // B-2's first record goes, C-3's shows
+        w->cmdDelete->click(); // B-2's first record goes, C-3's shows
         static_cast<QLineEdit*>(w->Text1[k.tagField])->setText(QStringLiteral("改过"));
         f->prompt.inputs << QStringLiteral("A-1");
         w->cmdFind->click();
         QCOMPARE(text(w->Text1[k.tagField]), QStringLiteral("A-1@2003-01-01"));
         w->cmdOK->click();
         QVERIFY(f->prompt.messages.isEmpty());
-        QCOMPARE(rows(k), QStringList({"A-1|A-1@2003-01-01|2003-01-01", "B-2|B-2@2004-01-01|2004-01-01",
-                                       "C-3|改过|2002-01-01"}));
+        QCOMPARE(
+            rows(k),
+            QStringList({"A-1|A-1@2003-01-01|2003-01-01", "B-2|B-2@2004-01-01|2004-01-01", "C-3|改过|2002-01-01"}));
     }
 
     void addDefaults_data()
     {
         QTest::addColumn<bool>("certificate");
         QTest::addColumn<QDate>("today");
-        QTest::addColumn<QStringList>("shown");   // Text1(0), Text1(1), …
-        QTest::addColumn<int>("focus");           // Text1 index; -1 the report type
-        const QStringList cert = {"市计量所", "", "", "压力表", "N-1", "Y-100", "红旗仪表厂", "F-77", "合格", "", "", ""};
-        QTest::newRow("confirmation, 6 March") << true << QDate(2024, 3, 6)
-                                               << cert + QStringList{"2024-03-06", "2025-03-05"} << -1;
-        QTest::newRow("confirmation, 1 January") << true << QDate(2003, 1, 1)
-                                                 << cert + QStringList{"2003-01-01", "2003-12-31"} << -1;
-        QTest::newRow("confirmation, 29 February") << true << QDate(2024, 2, 29)
-                                                   << cert + QStringList{"2024-02-29", "2025-02-28"} << -1;
+        QTest::addColumn<QStringList>("shown"); // Text1(0), Text1(1), …
+        QTest::addColumn<int>("focus");         // Text1 index; -1 the report type
+        const QStringList cert = {"市计量所",   "",     "",     "压力表", "N-1", "Y-100",
+                                  "红旗仪表厂", "F-77", "合格", "",       "",    ""};
+        QTest::newRow("confirmation, 6 March")
+            << true << QDate(2024, 3, 6) << cert + QStringList{"2024-03-06", "2025-03-05"} << -1;
+        QTest::newRow("confirmation, 1 January")
+            << true << QDate(2003, 1, 1) << cert + QStringList{"2003-01-01", "2003-12-31"} << -1;
+        QTest::newRow("confirmation, 29 February")
+            << true << QDate(2024, 2, 29) << cert + QStringList{"2024-02-29", "2025-02-28"} << -1;
         QTest::newRow("repair") << false << QDate(2024, 3, 6)
                                 << QStringList{"N-1", "力学F", "压力仪器P", "压力表", "Y-100", "2024-03-06", ""} << 5;
     }
@@ -222,7 +224,7 @@ private slots:
         QCOMPARE(w->Data1->caption(), QStringLiteral("记录:0/0"));
         QVERIFY(!w->Text1[certificate ? 14 : 9]->isEnabled());
         if (certificate)
-            QVERIFY(w->Text1[15]->isEnabled());   // the ambient conditions are never locked
+            QVERIFY(w->Text1[15]->isEnabled()); // the ambient conditions are never locked
         w->cmdAdd->click();
         QVERIFY(w->Text1[certificate ? 14 : 9]->isEnabled());
         QStringList texts;
@@ -272,9 +274,9 @@ private slots:
     void enterWalk_data()
     {
         QTest::addColumn<bool>("certificate");
-        QTest::addColumn<QList<int>>("walk");   // Text1 indexes; -1 is the report type
-        QTest::newRow("confirmation")
-            << true << QList<int>{-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 15, 16, 9, 10, 11, 12, 13, 14};
+        QTest::addColumn<QList<int>>("walk"); // Text1 indexes; -1 is the report type
+        QTest::newRow("confirmation") << true
+                                      << QList<int>{-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 15, 16, 9, 10, 11, 12, 13, 14};
         QTest::newRow("repair") << false << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
     }
     void enterWalk()
@@ -316,7 +318,7 @@ private slots:
         addRecords(k, "N-002", {"2001-01-01", "2002-01-01"});
         addRecords(k, "N-001", {"2003-01-01"});
         frmOperation editor(f->state);
-        editor.show();   // on the last instrument, N-002
+        editor.show(); // on the last instrument, N-002
         QVERIFY(QTest::qWaitForWindowActive(&editor));
         QString seen;
         QTimer::singleShot(0, this, [&] {
@@ -336,7 +338,7 @@ private slots:
     void confirmationSheet_data()
     {
         QTest::addColumn<QString>("reportType");
-        QTest::addColumn<int>("kind");   // which offsets place it; 0 none
+        QTest::addColumn<int>("kind"); // which offsets place it; 0 none
         QTest::newRow("检定证书(小)") << "检定证书(小)" << 1;
         QTest::newRow("检定证书(正副本)") << "检定证书(正副本)" << 2;
         QTest::newRow("检定结果通知书(小)") << "检定结果通知书(小)" << 3;
@@ -394,7 +396,7 @@ private slots:
     void longDataOnTheSheet_data()
     {
         QTest::addColumn<int>("lines");
-        QTest::addColumn<int>("perLine");   // characters a line
+        QTest::addColumn<int>("perLine"); // characters a line
         QTest::addColumn<int>("pages");
         QTest::newRow("3000 characters in long lines, set smaller") << 50 << 59 << 1;
         QTest::newRow("3000 characters in 150 short lines, continued") << 150 << 19 << 3;
@@ -436,7 +438,7 @@ private slots:
         frmRepair w(f->state);
         w.setClock([] { return QDate(2024, 3, 6); });
         w.show();
-        w.cmdAdd->click();   // typed but not yet written: printed all the same
+        w.cmdAdd->click(); // typed but not yet written: printed all the same
         static_cast<QLineEdit*>(w.Text1[6])->setText(QStringLiteral("王五"));
         static_cast<MemoEdit*>(w.Text1[9])->setPlainText(content);
         const QString pdf = out.filePath("repairs.pdf");
@@ -446,10 +448,9 @@ private slots:
         QCOMPARE(pages.size(), 1);
         QString page = pages.first();
         page.remove(QLatin1Char(' '));
-        for (const QString& word : frmRepair::textCaptions() + QStringList{"计量器具修理记录", "红星计量站",
-                                                                           "计量器具编号：N-1", "打印日期：2024-03-06",
-                                                                           "共2条记录", "第1页共1页", "N-1@",
-                                                                           "王五", "2024-03-06", "结束标记"})
+        for (const QString& word : frmRepair::textCaptions()
+                 + QStringList{"计量器具修理记录", "红星计量站", "计量器具编号：N-1", "打印日期：2024-03-06",
+                               "共2条记录", "第1页共1页", "N-1@", "王五", "2024-03-06", "结束标记"})
             QVERIFY2(page.contains(printed(word)), qPrintable(word));
         QVERIFY(!page.contains("M-2"));
         QVERIFY(f->prompt.messages.isEmpty());

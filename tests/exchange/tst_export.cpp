@@ -101,18 +101,18 @@ private slots:
     void sourcesComeBackRowForRow_data()
     {
         QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("make");     // the statement making a working table, or none
+        QTest::addColumn<QString>("make"); // the statement making a working table, or none
         QTest::addColumn<QString>("suffix");
-        QTest::addColumn<QStringList>("order");   // first column of each row
+        QTest::addColumn<QStringList>("order"); // first column of each row
         const QString result = "select * into MSys检索临时表 from 计量器具在用库 order by 计量器具名称;";
         const QString due = "select * into MSys待检或到期设备表 from 计量器具在用库 where 有效日期 <= #2024-12-31# "
                             "order by 计量器具编号;";
         for (const char* suffix : {"xlsx", "csv"}) {
-            QTest::addRow("in-use ledger %s", suffix) << tables::InUse << "" << suffix
-                                                      << QStringList{"T-2", "000123", "A-1"};
+            QTest::addRow("in-use ledger %s", suffix)
+                << tables::InUse << "" << suffix << QStringList{"T-2", "000123", "A-1"};
             QTest::addRow("environment %s", suffix) << tables::Environment << "" << suffix << QStringList{"7", "8"};
-            QTest::addRow("search result %s", suffix) << tables::SearchResult << result << suffix
-                                                      << QStringList{"000123", "T-2", "A-1"};
+            QTest::addRow("search result %s", suffix)
+                << tables::SearchResult << result << suffix << QStringList{"000123", "T-2", "A-1"};
             QTest::addRow("due list %s", suffix) << tables::DueList << due << suffix << QStringList{"000123", "T-2"};
         }
     }
@@ -154,26 +154,34 @@ private slots:
     void cellKinds_data()
     {
         QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("key");      // first cell of the row
+        QTest::addColumn<QString>("key"); // first cell of the row
         QTest::addColumn<QString>("column");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("value");
         const QString inUse = tables::InUse;
         const QString env = tables::Environment;
-        QTest::newRow("number kept as text with its zeros")
-            << inUse << "000123" << "计量器具编号" << int(Cell::Kind::Text) << "000123";
-        QTest::newRow("date") << inUse << "000123" << "检定日期" << int(Cell::Kind::Date) << "2023-05-10";
-        QTest::newRow("invalid stored date stays text")
-            << inUse << "T-2" << "检定日期" << int(Cell::Kind::Text) << "2003-02-30";
-        QTest::newRow("date before 1900 as text") << inUse << "A-1" << "检定日期" << int(Cell::Kind::Text) << "1899-12-31";
-        QTest::newRow("plain price is a number") << inUse << "000123" << "购买价格" << int(Cell::Kind::Number) << "1200.5";
-        QTest::newRow("worded price is text") << inUse << "T-2" << "购买价格" << int(Cell::Kind::Text) << "约300元";
-        QTest::newRow("price with a leading zero is text")
-            << inUse << "A-1" << "购买价格" << int(Cell::Kind::Text) << "0120";
-        QTest::newRow("empty value") << inUse << "000123" << "备注" << int(Cell::Kind::Empty) << "";
-        QTest::newRow("ID is a number") << env << "8" << "ID" << int(Cell::Kind::Number) << "8";
-        QTest::newRow("time") << env << "7" << "时间" << int(Cell::Kind::Time) << "08:30:00";
-        QTest::newRow("temperature is text") << env << "7" << "环境温度" << int(Cell::Kind::Text) << "20.5";
+        QTest::newRow("number kept as text with its zeros") << inUse << "000123"
+                                                            << "计量器具编号" << int(Cell::Kind::Text) << "000123";
+        QTest::newRow("date") << inUse << "000123"
+                              << "检定日期" << int(Cell::Kind::Date) << "2023-05-10";
+        QTest::newRow("invalid stored date stays text") << inUse << "T-2"
+                                                        << "检定日期" << int(Cell::Kind::Text) << "2003-02-30";
+        QTest::newRow("date before 1900 as text") << inUse << "A-1"
+                                                  << "检定日期" << int(Cell::Kind::Text) << "1899-12-31";
+        QTest::newRow("plain price is a number") << inUse << "000123"
+                                                 << "购买价格" << int(Cell::Kind::Number) << "1200.5";
+        QTest::newRow("worded price is text") << inUse << "T-2"
+                                              << "购买价格" << int(Cell::Kind::Text) << "约300元";
+        QTest::newRow("price with a leading zero is text") << inUse << "A-1"
+                                                           << "购买价格" << int(Cell::Kind::Text) << "0120";
+        QTest::newRow("empty value") << inUse << "000123"
+                                     << "备注" << int(Cell::Kind::Empty) << "";
+        QTest::newRow("ID is a number") << env << "8"
+                                        << "ID" << int(Cell::Kind::Number) << "8";
+        QTest::newRow("time") << env << "7"
+                              << "时间" << int(Cell::Kind::Time) << "08:30:00";
+        QTest::newRow("temperature is text") << env << "7"
+                                             << "环境温度" << int(Cell::Kind::Text) << "20.5";
     }
     void cellKinds()
     {
@@ -208,8 +216,9 @@ private slots:
         QFETCH(QString, suffix);
         QFETCH(bool, existing);
         Ledger ledger;
-        QVERIFY(ledger.db.executeNative("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
-                                        "INSERT INTO 计量器具修理记录库 (计量器具编号) SELECT printf('R-%04d', i) FROM n")
+        QVERIFY(ledger.db
+                    .executeNative("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
+                                   "INSERT INTO 计量器具修理记录库 (计量器具编号) SELECT printf('R-%04d', i) FROM n")
                     .ok());
         QTemporaryDir out;
         const QString path = out.filePath("修理." + suffix);
@@ -219,10 +228,11 @@ private slots:
             f.write("old");
         }
         QList<qint64> calls;
-        const ExportResult r = exportTable(ledger.db, tables::Repair, path, tables::Repair, [&](qint64 done, qint64 total) {
-            calls << done << total;
-            return done < 1000;
-        });
+        const ExportResult r =
+            exportTable(ledger.db, tables::Repair, path, tables::Repair, [&](qint64 done, qint64 total) {
+                calls << done << total;
+                return done < 1000;
+            });
         QVERIFY(r.cancelled);
         QCOMPARE(calls, (QList<qint64>{500, 1200, 1000, 1200}));
         QCOMPARE(QDir(out.path()).entryList(QDir::Files), existing ? QStringList{"修理." + suffix} : QStringList{});
@@ -239,7 +249,7 @@ private slots:
         QTest::addColumn<QString>("ledger");   // "filled", "none", "damaged", "held"
         QTest::addColumn<QStringList>("args"); // %OUT% is the output folder
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("says");     // part of what it prints
+        QTest::addColumn<QString>("says"); // part of what it prints
         const QString inUse = tables::InUse;
         QTest::newRow("export") << "filled" << QStringList{"--export", inUse, "--to", "%OUT%/在用.xlsx"} << 0
                                 << "已导出 3 条记录到“%OUT%/在用.xlsx”。";
@@ -251,10 +261,11 @@ private slots:
                                    << "找不到台帐数据库文件";
         QTest::newRow("damaged ledger") << "damaged" << QStringList{"--export", inUse, "--to", "%OUT%/x.csv"} << 1
                                         << "数据库文件已损坏";
-        QTest::newRow("held by another copy") << "held" << QStringList{"--export", inUse, "--to", "%OUT%/x.xlsx"}
-                                              << 1 << InstanceLock::busyMessage();
-        QTest::newRow("unwritable file") << "filled" << QStringList{"--export", inUse, "--to", "%OUT%/无此文件夹/x.xlsx"}
-                                         << 1 << "导出没有完成";
+        QTest::newRow("held by another copy")
+            << "held" << QStringList{"--export", inUse, "--to", "%OUT%/x.xlsx"} << 1 << InstanceLock::busyMessage();
+        QTest::newRow("unwritable file") << "filled"
+                                         << QStringList{"--export", inUse, "--to", "%OUT%/无此文件夹/x.xlsx"} << 1
+                                         << "导出没有完成";
         QTest::newRow("no --to") << "filled" << QStringList{"--export", inUse} << 2 << "缺少 --to";
         QTest::newRow("value missing") << "filled" << QStringList{"--export", "--to", "%OUT%/x.xlsx"} << 2
                                        << "选项 --export 后面缺少它的值";

@@ -27,8 +27,14 @@ Q_DECLARE_METATYPE(Cell)
 
 namespace {
 
-Cell text(const char* utf8) { return Cell::ofText(QString::fromUtf8(utf8)); }
-QString u(const char* utf8) { return QString::fromUtf8(utf8); }
+Cell text(const char* utf8)
+{
+    return Cell::ofText(QString::fromUtf8(utf8));
+}
+QString u(const char* utf8)
+{
+    return QString::fromUtf8(utf8);
+}
 
 // Writes rows to an .xlsx file; the first row is the writer's header row, so
 // a title row can stand there as it does in real ledgers.
@@ -90,9 +96,9 @@ Loaded load(Database& db, const QString& path, const QString& table)
     return l;
 }
 
-const QStringList Checked = {u("计量器具编号"), u("计量器具名称"), u("规格型号"), u("出厂编号"), u("制造厂家"),
-                             u("计量器具类别"), u("检定日期"), u("有效日期"), u("检定周期"), u("使用部门"),
-                             u("保管员"), u("准确度")};
+const QStringList Checked = {u("计量器具编号"), u("计量器具名称"), u("规格型号"), u("出厂编号"),
+                             u("制造厂家"),     u("计量器具类别"), u("检定日期"), u("有效日期"),
+                             u("检定周期"),     u("使用部门"),     u("保管员"),   u("准确度")};
 
 // The messy ledger all file forms carry, as a department keeps it.
 QVector<QVector<Cell>> messyLedger(bool typedCells)
@@ -104,15 +110,37 @@ QVector<QVector<Cell>> messyLedger(bool typedCells)
         {},
         {text("填表日期：2024年1月"), {}, {}, {}, {}, {}, {}, text("单位：计量室")},
         {text("序号"), text("管理编号"), text(" 器具 名称 "), text("型号规格"), text("出厂号"), text("生产厂家"),
-         text("类别"), text("上次检定日期"), text("有效期至"), text("检定周期（月）"), text("使用科室"),
-         text("责任人"), text("精度")},
+         text("类别"), text("上次检定日期"), text("有效期至"), text("检定周期（月）"), text("使用科室"), text("责任人"),
+         text("精度")},
         {num(1, "1"), text("JL-001"), text(" 游标卡尺 "), text("0-150mm"), text("A123"), text("哈量"), text("长度"),
          date(QDate(2023, 5, 1), "2023-05-01"), text("2024/4/30"), num(12, "12"), text("计量室"), text("张三"),
          text("0.02mm")},
-        {num(2, "2"), text("JL-002"), text("压力表"), text("Y-100"), {}, text("红旗仪表"), text("力学F"),
-         num(45047, "45047"), text("2024年4月30日"), num(6, "6"), text("一车间"), text("李四"), text("1.6级")},
-        {num(3, "3"), text("JL-003"), text("温度计"), {}, text("T9"), {}, text("热工"), text("20230501"),
-         text("2024.4.30"), text("12"), text("化验室"), {}, {}},
+        {num(2, "2"),
+         text("JL-002"),
+         text("压力表"),
+         text("Y-100"),
+         {},
+         text("红旗仪表"),
+         text("力学F"),
+         num(45047, "45047"),
+         text("2024年4月30日"),
+         num(6, "6"),
+         text("一车间"),
+         text("李四"),
+         text("1.6级")},
+        {num(3, "3"),
+         text("JL-003"),
+         text("温度计"),
+         {},
+         text("T9"),
+         {},
+         text("热工"),
+         text("20230501"),
+         text("2024.4.30"),
+         text("12"),
+         text("化验室"),
+         {},
+         {}},
         {},
         {text("制表人：王五"), {}, {}, {}, {}, {}, {}, text("审核：赵六")},
     };
@@ -121,8 +149,8 @@ QVector<QVector<Cell>> messyLedger(bool typedCells)
 const QList<QStringList> MessyStored = {
     {u("JL-001"), u("游标卡尺"), u("0-150mm"), u("A123"), u("哈量"), u("长度L"), u("2023-05-01"), u("2024-04-30"),
      u("12"), u("计量室"), u("张三"), u("0.02mm")},
-    {u("JL-002"), u("压力表"), u("Y-100"), u("∅"), u("红旗仪表"), u("力学F"), u("2023-05-01"), u("2024-04-30"),
-     u("6"), u("一车间"), u("李四"), u("1.6级")},
+    {u("JL-002"), u("压力表"), u("Y-100"), u("∅"), u("红旗仪表"), u("力学F"), u("2023-05-01"), u("2024-04-30"), u("6"),
+     u("一车间"), u("李四"), u("1.6级")},
     {u("JL-003"), u("温度计"), u("∅"), u("T9"), u("∅"), u("热工T"), u("2023-05-01"), u("2024-04-30"), u("12"),
      u("化验室"), u("∅"), u("∅")},
 };
@@ -170,7 +198,7 @@ private:
     std::unique_ptr<test::Sandbox> m_box;
     std::unique_ptr<Database> m_db;
     std::unique_ptr<QTemporaryDir> m_files;
-    QHash<QString, QStringList> m_columns;   // the columns of each import table
+    QHash<QString, QStringList> m_columns; // the columns of each import table
     QString file(const QString& name) const { return m_files->filePath(name); }
 };
 
@@ -250,7 +278,7 @@ void TestImport::values_data()
 {
     QTest::addColumn<Cell>("cell");
     QTest::addColumn<QString>("column");
-    QTest::addColumn<QVariant>("stored");   // invalid: refused
+    QTest::addColumn<QVariant>("stored"); // invalid: refused
     const QString d = u("有效日期");
     const QVariant may1(u("2023-05-01"));
     QTest::newRow("iso") << text("2023-05-01") << d << may1;
@@ -310,7 +338,7 @@ void TestImport::values()
 void TestImport::messyFiles_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes");   // empty: an .xlsx with typed cells
+    QTest::addColumn<QByteArray>("bytes"); // empty: an .xlsx with typed cells
     QTest::newRow("xlsx") << u("台帐.xlsx") << QByteArray();
     QTest::newRow("utf-8 csv") << u("台帐.csv") << csvOf(messyLedger(false));
     QStringEncoder gbk("GB18030");
@@ -374,16 +402,17 @@ void TestImport::refusedRows()
     const QList<QStringList> before = tableRows(*m_db, tables::InUse);
 
     const QString path = file(u("有错.xlsx"));
-    QVERIFY(writeXlsx(path, {
-        {text("计量器具台帐")},
-        {text("编号"), text("名称"), text("有效期至")},
-        {text("A-1"), text("卡尺"), text("2024-01-31")},          // row 3
-        {text("A-2"), text("千分尺"), text("2024-02-30")},        // row 4: no such day
-        {text("a-1"), text("卡尺"), text("2024-03-01")},          // row 5: A-1 again
-        {text("F-9"), text("压力表"), {}},                        // row 6: sealed
-        {{}, text("无编号"), text("2024-01-01")},                 // row 7: blank number
-        {text("A-3"), text("温度计"), Cell::ofDate(QDate(2024, 6, 1))}, // row 8
-    }));
+    QVERIFY(writeXlsx(path,
+                      {
+                          {text("计量器具台帐")},
+                          {text("编号"), text("名称"), text("有效期至")},
+                          {text("A-1"), text("卡尺"), text("2024-01-31")},                // row 3
+                          {text("A-2"), text("千分尺"), text("2024-02-30")},              // row 4: no such day
+                          {text("a-1"), text("卡尺"), text("2024-03-01")},                // row 5: A-1 again
+                          {text("F-9"), text("压力表"), {}},                              // row 6: sealed
+                          {{}, text("无编号"), text("2024-01-01")},                       // row 7: blank number
+                          {text("A-3"), text("温度计"), Cell::ofDate(QDate(2024, 6, 1))}, // row 8
+                      }));
     const Loaded l = load(*m_db, path, tables::InUse);
     QVERIFY2(l.plan, qPrintable(l.error));
     Importer importer(*m_db, *l.sheet, *l.plan);
@@ -467,8 +496,8 @@ void TestImport::roundTrip()
                 row[col] = qint64(r * 10 + c);
                 break;
             case ColumnKind::Text:
-                row[col] = col == NumberColumn ? u("%1").arg(r, 6, 10, QLatin1Char('0'))
-                                               : u("%1 值 %2").arg(col).arg(r);
+                row[col] =
+                    col == NumberColumn ? u("%1").arg(r, 6, 10, QLatin1Char('0')) : u("%1 值 %2").arg(col).arg(r);
                 break;
             }
         }
@@ -551,7 +580,10 @@ void TestImport::failureLeavesLedger()
     options.reportPath = file(u("报告.xlsx"));
     int calls = 0;
     if (cancel)
-        options.progress = [&](int done, int) { ++calls; return done < 256; };
+        options.progress = [&](int done, int) {
+            ++calls;
+            return done < 256;
+        };
     const ImportOutcome outcome = importer.run(options);
     if (cancel) {
         QCOMPARE(outcome.result, ImportOutcome::Result::Cancelled);
@@ -571,31 +603,31 @@ void TestImport::failureLeavesLedger()
 
 void TestImport::commandLine_data()
 {
-    QTest::addColumn<QStringList>("arguments");   // %APP, %GOOD, %BAD, %REPORT replaced
+    QTest::addColumn<QStringList>("arguments"); // %APP, %GOOD, %BAD, %REPORT replaced
     QTest::addColumn<bool>("holdFolder");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<int>("rowsAfter");
     QTest::addColumn<QString>("errorText");
     const QStringList base = {u("ravo"), u("--appdir"), u("%APP")};
-    QTest::newRow("imported") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库")} << false
-                              << 0 << 2 << QString();
-    QTest::newRow("refused") << base + QStringList{u("--import"), u("%BAD"), u("--into"), tables::InUse} << false
-                             << 1 << 0 << u("第 3 行\tB-1\t计量器具编号“B-1”与第 2 行重复");
+    QTest::newRow("imported") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库")} << false << 0
+                              << 2 << QString();
+    QTest::newRow("refused") << base + QStringList{u("--import"), u("%BAD"), u("--into"), tables::InUse} << false << 1
+                             << 0 << u("第 3 行\tB-1\t计量器具编号“B-1”与第 2 行重复");
     QTest::newRow("skip bad with report")
-        << base + QStringList{u("--import"), u("%BAD"), u("--into"), tables::InUse, u("--skip-bad"), u("--report"),
-                              u("%REPORT")}
+        << base + QStringList{u("--import"),   u("%BAD"),     u("--into"), tables::InUse,
+                              u("--skip-bad"), u("--report"), u("%REPORT")}
         << false << 0 << 2 << u("第 4 行\t-\t计量器具编号为空");
     QTest::newRow("no table") << base + QStringList{u("--import"), u("%GOOD")} << false << 2 << 0 << u("用法");
     QTest::newRow("unknown table") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("仓库")} << false
                                    << 2 << 0 << u("不能导入到“仓库”");
-    QTest::newRow("unknown option") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库"),
-                                                          u("--fast")}
+    QTest::newRow("unknown option") << base
+            + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库"), u("--fast")}
                                     << false << 2 << 0 << u("--fast");
     QTest::newRow("report without skip-bad")
-        << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库"), u("--report"), u("%REPORT")}
-        << false << 2 << 0 << u("--skip-bad");
-    QTest::newRow("folder held") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库")} << true
-                                 << 1 << 0 << InstanceLock::busyMessage();
+        << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库"), u("--report"), u("%REPORT")} << false
+        << 2 << 0 << u("--skip-bad");
+    QTest::newRow("folder held") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库")} << true << 1
+                                 << 0 << InstanceLock::busyMessage();
 }
 
 void TestImport::commandLine()

@@ -27,7 +27,10 @@ char* toString(const Cell& cell)
 
 namespace {
 
-Cell text(const char* utf8) { return Cell::ofText(QString::fromUtf8(utf8)); }
+Cell text(const char* utf8)
+{
+    return Cell::ofText(QString::fromUtf8(utf8));
+}
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -78,55 +81,69 @@ QByteArray zipPart(const QString& path, const QString& part)
 // count), and a second sheet whose part is named by an absolute target.
 QList<QPair<QString, QByteArray>> handMadeWorkbook(bool date1904)
 {
-    const QByteArray ns = R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")";
+    const QByteArray ns =
+        R"( xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships")";
     const QByteArray rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
     QByteArray workbook = "<workbook" + ns + ">" + (date1904 ? "<workbookPr date1904=\"1\"/>" : "<workbookPr/>")
-                        + "<sheets><sheet name=\"台账\" sheetId=\"1\" r:id=\"rId7\"/>"
-                          "<sheet name=\"备注\" sheetId=\"2\" r:id=\"rId2\"/></sheets></workbook>";
-    QByteArray styles = "<styleSheet" + ns + ">"
-        "<numFmts count=\"4\"><numFmt numFmtId=\"164\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;\"/>"
-        "<numFmt numFmtId=\"165\" formatCode=\"[Red]0.00\"/><numFmt numFmtId=\"166\" formatCode=\"h:mm\"/>"
-        "<numFmt numFmtId=\"167\" formatCode=\"&quot;d=&quot;0\"/></numFmts>"
-        "<cellStyleXfs count=\"1\"><xf numFmtId=\"14\"/></cellStyleXfs>"
-        "<cellXfs count=\"8\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/><xf numFmtId=\"165\"/>"
-        "<xf numFmtId=\"166\"/><xf numFmtId=\"22\"/><xf numFmtId=\"167\"/><xf numFmtId=\"31\"/></cellXfs></styleSheet>";
-    QByteArray shared = "<sst" + ns + " count=\"3\" uniqueCount=\"3\"><si><t>仪器编号</t></si>"
-        "<si><r><rPr><b/></rPr><t>检定</t></r><r><t>日期</t></r><rPh sb=\"0\" eb=\"2\"><t>ジャン</t></rPh></si>"
-        "<si><t>000123</t></si></sst>";
-    QByteArray sheet1 = "<worksheet" + ns + "><sheetData>"
-        "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"inlineStr\"><is><t>名称</t></is></c>"
-        "<c r=\"D1\" t=\"s\"><v>1</v></c></row>"
-        "<row r=\"3\"><c r=\"A3\" t=\"s\"><v>2</v></c>"
-        "<c r=\"B3\" t=\"inlineStr\"><is><r><t>游标</t></r><r><t xml:space=\"preserve\"> 卡尺_x000D_</t></r></is></c>"
-        "<c r=\"C3\" s=\"1\"/><c r=\"D3\" s=\"2\"><v>36585</v></c></row>"
-        "<row r=\"4\"><c t=\"b\"><v>1</v></c><c t=\"e\"><v>#N/A</v></c><c t=\"str\"><f>A1</f><v>公式</v></c>"
-        "<c s=\"3\"><v>12.5</v></c></row>"
-        "<row r=\"5\"><c r=\"A5\" s=\"4\"><v>0.75</v></c><c r=\"B5\" s=\"5\"><v>36585.5</v></c>"
-        "<c r=\"C5\" s=\"6\"><v>7</v></c><c r=\"D5\" s=\"7\"><v>61</v></c><c r=\"E5\" s=\"1\"><v>60</v></c>"
-        "<c r=\"F5\" s=\"1\"><v>1.25</v></c><c r=\"G5\" s=\"9\"><v>3</v></c></row>"
-        "</sheetData></worksheet>";
-    QByteArray sheet2 = "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        + "<sheets><sheet name=\"台账\" sheetId=\"1\" r:id=\"rId7\"/>"
+          "<sheet name=\"备注\" sheetId=\"2\" r:id=\"rId2\"/></sheets></workbook>";
+    QByteArray styles = "<styleSheet" + ns
+        + ">"
+          "<numFmts count=\"4\"><numFmt numFmtId=\"164\" formatCode=\"yyyy&quot;年&quot;m&quot;月&quot;d&quot;日&quot;\"/>"
+          "<numFmt numFmtId=\"165\" formatCode=\"[Red]0.00\"/><numFmt numFmtId=\"166\" formatCode=\"h:mm\"/>"
+          "<numFmt numFmtId=\"167\" formatCode=\"&quot;d=&quot;0\"/></numFmts>"
+          "<cellStyleXfs count=\"1\"><xf numFmtId=\"14\"/></cellStyleXfs>"
+          "<cellXfs count=\"8\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/><xf numFmtId=\"165\"/>"
+          "<xf numFmtId=\"166\"/><xf numFmtId=\"22\"/><xf numFmtId=\"167\"/><xf numFmtId=\"31\"/></cellXfs></styleSheet>";
+    QByteArray shared = "<sst" + ns
+        + " count=\"3\" uniqueCount=\"3\"><si><t>仪器编号</t></si>"
+          "<si><r><rPr><b/></rPr><t>检定</t></r><r><t>日期</t></r><rPh sb=\"0\" eb=\"2\"><t>ジャン</t></rPh></si>"
+          "<si><t>000123</t></si></sst>";
+    QByteArray sheet1 = "<worksheet" + ns
+        + "><sheetData>"
+          "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"inlineStr\"><is><t>名称</t></is></c>"
+          "<c r=\"D1\" t=\"s\"><v>1</v></c></row>"
+          "<row r=\"3\"><c r=\"A3\" t=\"s\"><v>2</v></c>"
+          "<c r=\"B3\" t=\"inlineStr\"><is><r><t>游标</t></r><r><t xml:space=\"preserve\"> 卡尺_x000D_</t></r></is></c>"
+          "<c r=\"C3\" s=\"1\"/><c r=\"D3\" s=\"2\"><v>36585</v></c></row>"
+          "<row r=\"4\"><c t=\"b\"><v>1</v></c><c t=\"e\"><v>#N/A</v></c><c t=\"str\"><f>A1</f><v>公式</v></c>"
+          "<c s=\"3\"><v>12.5</v></c></row>"
+          "<row r=\"5\"><c r=\"A5\" s=\"4\"><v>0.75</v></c><c r=\"B5\" s=\"5\"><v>36585.5</v></c>"
+          "<c r=\"C5\" s=\"6\"><v>7</v></c><c r=\"D5\" s=\"7\"><v>61</v></c><c r=\"E5\" s=\"1\"><v>60</v></c>"
+          "<c r=\"F5\" s=\"1\"><v>1.25</v></c><c r=\"G5\" s=\"9\"><v>3</v></c></row>"
+          "</sheetData></worksheet>";
+    QByteArray sheet2 =
+        "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
         "<x:sheetData><x:row r=\"2\"><x:c r=\"B2\" t=\"inlineStr\"><x:is><x:t>第二页</x:t></x:is></x:c></x:row>"
         "</x:sheetData></x:worksheet>";
     return {
         {"[Content_Types].xml", "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"/>"},
-        {"_rels/.rels", "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                        "<Relationship Id=\"rId7\" Type=\"" + rel + "officeDocument\" Target=\"xl/workbook.xml\"/>"
-                        "</Relationships>"},
+        {"_rels/.rels",
+         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+         "<Relationship Id=\"rId7\" Type=\""
+             + rel
+             + "officeDocument\" Target=\"xl/workbook.xml\"/>"
+               "</Relationships>"},
         {"xl/workbook.xml", workbook},
         {"xl/_rels/workbook.xml.rels",
          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-         "<Relationship Id=\"rId7\" Type=\"" + rel + "worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-         "<Relationship Id=\"rId2\" Type=\"" + rel + "worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/>"
-         "<Relationship Id=\"rId3\" Type=\"" + rel + "sharedStrings\" Target=\"sharedStrings.xml\"/>"
-         "<Relationship Id=\"rId4\" Type=\"" + rel + "styles\" Target=\"styles.xml\"/></Relationships>"},
+         "<Relationship Id=\"rId7\" Type=\""
+             + rel
+             + "worksheet\" Target=\"worksheets/sheet1.xml\"/>"
+               "<Relationship Id=\"rId2\" Type=\""
+             + rel
+             + "worksheet\" Target=\"/xl/worksheets/sheet2.xml\"/>"
+               "<Relationship Id=\"rId3\" Type=\""
+             + rel
+             + "sharedStrings\" Target=\"sharedStrings.xml\"/>"
+               "<Relationship Id=\"rId4\" Type=\""
+             + rel + "styles\" Target=\"styles.xml\"/></Relationships>"},
         {"xl/styles.xml", styles},
         {"xl/sharedStrings.xml", shared},
         {"xl/worksheets/sheet1.xml", sheet1},
         {"xl/worksheets/sheet2.xml", sheet2},
     };
 }
-
 
 // An Excel 97-2003 workbook built record by record: a compound file holding
 // one "Workbook" stream with two sheets, a shared string table, a custom date
@@ -158,12 +175,12 @@ QByteArray handMadeXls(bool date1904)
 {
     const QStringList strings{"仪器编号", "000123", "第二页"};
     auto bof = [](quint16 kind) {
-        return BiffWriter::le16(0x0600) + BiffWriter::le16(kind) + BiffWriter::le16(0x0DBB)
-             + BiffWriter::le16(0x07CC) + BiffWriter::le32(0) + BiffWriter::le32(6);
+        return BiffWriter::le16(0x0600) + BiffWriter::le16(kind) + BiffWriter::le16(0x0DBB) + BiffWriter::le16(0x07CC)
+            + BiffWriter::le32(0) + BiffWriter::le32(6);
     };
     auto dimensions = [](quint32 rows, quint16 cols) {
         return BiffWriter::le32(0) + BiffWriter::le32(rows) + BiffWriter::le16(0) + BiffWriter::le16(cols)
-             + BiffWriter::le16(0);
+            + BiffWriter::le16(0);
     };
     auto number = [](double v) {
         QByteArray b(8, 0);
@@ -179,7 +196,8 @@ QByteArray handMadeXls(bool date1904)
     w.record(0x0042, BiffWriter::le16(1200)); // code page: UTF-16
     w.record(0x0022, BiffWriter::le16(date1904 ? 1 : 0));
     const QString code = "yyyy\"年\"m\"月\"d\"日\"";
-    w.record(0x041E, BiffWriter::le16(164) + BiffWriter::le16(quint16(code.size())) + char(1) + BiffWriter::utf16(code));
+    w.record(0x041E,
+             BiffWriter::le16(164) + BiffWriter::le16(quint16(code.size())) + char(1) + BiffWriter::utf16(code));
     for (int i = 0; i < 16; ++i)
         w.record(0x00E0, xf(0));
     w.record(0x00E0, xf(164)); // 16: the custom date
@@ -188,7 +206,8 @@ QByteArray handMadeXls(bool date1904)
     for (int i = 0; i < 2; ++i) {
         const QString name = i == 0 ? "台账" : "备注";
         sheetOffsets[i] = w.stream.size() + 4;
-        w.record(0x0085, BiffWriter::le32(0) + char(0) + char(0) + char(name.size()) + char(1) + BiffWriter::utf16(name));
+        w.record(0x0085,
+                 BiffWriter::le32(0) + char(0) + char(0) + char(name.size()) + char(1) + BiffWriter::utf16(name));
     }
     QByteArray sst = BiffWriter::le32(quint32(strings.size())) + BiffWriter::le32(quint32(strings.size()));
     for (const QString& s : strings)
@@ -221,12 +240,11 @@ QByteArray handMadeXls(bool date1904)
     QByteArray stream = w.stream;
     const int streamSectors = int((stream.size() + 511) / 512);
     stream.append(QByteArray(streamSectors * 512 - stream.size(), 0));
-    QByteArray header = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(16, 0)
-                      + BiffWriter::le16(0x3E) + BiffWriter::le16(3) + BiffWriter::le16(0xFFFE)
-                      + BiffWriter::le16(9) + BiffWriter::le16(6) + QByteArray(6, 0) + BiffWriter::le32(0)
-                      + BiffWriter::le32(1) + BiffWriter::le32(1) + BiffWriter::le32(0) + BiffWriter::le32(4096)
-                      + BiffWriter::le32(0xFFFFFFFE) + BiffWriter::le32(0) + BiffWriter::le32(0xFFFFFFFE)
-                      + BiffWriter::le32(0) + BiffWriter::le32(0);
+    QByteArray header = QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(16, 0) + BiffWriter::le16(0x3E)
+        + BiffWriter::le16(3) + BiffWriter::le16(0xFFFE) + BiffWriter::le16(9) + BiffWriter::le16(6) + QByteArray(6, 0)
+        + BiffWriter::le32(0) + BiffWriter::le32(1) + BiffWriter::le32(1) + BiffWriter::le32(0) + BiffWriter::le32(4096)
+        + BiffWriter::le32(0xFFFFFFFE) + BiffWriter::le32(0) + BiffWriter::le32(0xFFFFFFFE) + BiffWriter::le32(0)
+        + BiffWriter::le32(0);
     while (header.size() < 512)
         header += BiffWriter::le32(0xFFFFFFFF);
     QByteArray fat = BiffWriter::le32(0xFFFFFFFD) + BiffWriter::le32(0xFFFFFFFE);
@@ -238,13 +256,13 @@ QByteArray handMadeXls(bool date1904)
         QByteArray e = BiffWriter::utf16(name);
         e.append(QByteArray(64 - e.size(), 0));
         e += BiffWriter::le16(quint16(name.isEmpty() ? 0 : (name.size() + 1) * 2)) + type + char(1)
-           + BiffWriter::le32(0xFFFFFFFF) + BiffWriter::le32(0xFFFFFFFF) + BiffWriter::le32(child)
-           + QByteArray(16 + 4 + 16, 0) + BiffWriter::le32(start) + BiffWriter::le32(size) + BiffWriter::le32(0);
+            + BiffWriter::le32(0xFFFFFFFF) + BiffWriter::le32(0xFFFFFFFF) + BiffWriter::le32(child)
+            + QByteArray(16 + 4 + 16, 0) + BiffWriter::le32(start) + BiffWriter::le32(size) + BiffWriter::le32(0);
         return e;
     };
     QByteArray directory = entry("Root Entry", 5, 1, 0xFFFFFFFE, 0)
-                         + entry("Workbook", 2, 0xFFFFFFFF, 2, quint32(w.stream.size()))
-                         + entry("", 0, 0xFFFFFFFF, 0xFFFFFFFF, 0) + entry("", 0, 0xFFFFFFFF, 0xFFFFFFFF, 0);
+        + entry("Workbook", 2, 0xFFFFFFFF, 2, quint32(w.stream.size())) + entry("", 0, 0xFFFFFFFF, 0xFFFFFFFF, 0)
+        + entry("", 0, 0xFFFFFFFF, 0xFFFFFFFF, 0);
     return header + fat + directory + stream;
 }
 
@@ -386,8 +404,8 @@ private slots:
         QTest::newRow("UTF-8 without mark") << chinese << chineseRows;
         QTest::newRow("UTF-8 with mark") << "\xEF\xBB\xBF" + chinese << chineseRows;
         QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
-        QTest::newRow("UTF-16 with tabs") << QByteArray(utf16(u"编号\t名称\n1\t卡尺\n"))
-                                          << QVector<QStringList>{{"编号", "名称"}, {"1", "卡尺"}};
+        QTest::newRow("UTF-16 with tabs")
+            << QByteArray(utf16(u"编号\t名称\n1\t卡尺\n")) << QVector<QStringList>{{"编号", "名称"}, {"1", "卡尺"}};
         QTest::newRow("semicolons, comma in values")
             << QByteArray("a;b;c\n1,5;\"x;y\";\n") << QVector<QStringList>{{"a", "b", "c"}, {"1,5", "x;y", ""}};
         QTest::newRow("tabs, one comma in the header")
@@ -441,8 +459,8 @@ private slots:
         QTest::newRow("formula text result") << w1900 << 3 << 2 << text("公式");
         QTest::newRow("[Red] is no day") << w1900 << 3 << 3 << Cell::ofNumber(12.5);
         QTest::newRow("time format") << w1900 << 4 << 0 << Cell::ofTime(QTime(18, 0));
-        QTest::newRow("built-in date and time") << w1900 << 4 << 1
-                                                << Cell::ofDateTime(QDate(2000, 2, 29), QTime(12, 0));
+        QTest::newRow("built-in date and time")
+            << w1900 << 4 << 1 << Cell::ofDateTime(QDate(2000, 2, 29), QTime(12, 0));
         QTest::newRow("quoted d is no day") << w1900 << 4 << 2 << Cell::ofNumber(7);
         QTest::newRow("built-in Chinese date") << w1900 << 4 << 3 << Cell::ofDate(QDate(1900, 3, 1));
         QTest::newRow("1900-02-29 kept as text") << w1900 << 4 << 4 << text("1900-02-29");
@@ -454,8 +472,8 @@ private slots:
         QTest::newRow("xls: number") << "hand1900.xls" << 2 << 1 << Cell::ofNumber(12.5);
         QTest::newRow("xls: custom date") << "hand1900.xls" << 2 << 2 << Cell::ofDate(QDate(2000, 2, 29));
         QTest::newRow("xls: 1904 workbook") << "hand1904.xls" << 2 << 2 << Cell::ofDate(QDate(2004, 3, 1));
-        QTest::newRow("xls: date and time") << "hand1900.xls" << 2 << 3
-                                            << Cell::ofDateTime(QDate(2000, 2, 29), QTime(12, 0));
+        QTest::newRow("xls: date and time")
+            << "hand1900.xls" << 2 << 3 << Cell::ofDateTime(QDate(2000, 2, 29), QTime(12, 0));
     }
 
     void handMadeXlsx()
@@ -501,21 +519,25 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("bytes"); // null: the file is not made
         QTest::addColumn<QString>("error");
-        QTest::newRow("xlsx that is no zip") << "坏.xlsx" << QByteArray("仪器编号,名称\r\n")
-                                             << "文件“坏.xlsx”不是有效的 Excel 文件。";
+        QTest::newRow("xlsx that is no zip")
+            << "坏.xlsx" << QByteArray("仪器编号,名称\r\n") << "文件“坏.xlsx”不是有效的 Excel 文件。";
         QTest::newRow("missing csv") << "无.csv" << QByteArray() << "无法读取文件“无.csv”：文件不存在。";
-        QTest::newRow("unsupported type") << "台账.ods" << QByteArray("x")
-                                          << "不支持的文件类型：.ods（只能导入 .xlsx、.xls 和 .csv 文件）";
-        QTest::newRow("xls that is no workbook") << "旧.xls" << QByteArray("not a workbook")
-                                                 << "文件“旧.xls”不是有效的 Excel 文件。它不是 Excel 97-2003 工作簿，或者已经损坏。";
-        QTest::newRow("xls holding an xlsx") << "新.xls" << QByteArray("PK\x03\x04")
-                                             << "文件“新.xls”不是有效的 Excel 文件。它其实是 Excel 2007 或更新版本的工作簿，请把扩展名改为 .xlsx 后再导入。";
-        QTest::newRow("xlsx holding an xls") << "密.xlsx" << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")
-                                             << "文件“密.xlsx”不是有效的 Excel 文件。它可能设有打开密码，或者是改了扩展名的 .xls 文件。";
+        QTest::newRow("unsupported type")
+            << "台账.ods" << QByteArray("x") << "不支持的文件类型：.ods（只能导入 .xlsx、.xls 和 .csv 文件）";
+        QTest::newRow("xls that is no workbook")
+            << "旧.xls" << QByteArray("not a workbook")
+            << "文件“旧.xls”不是有效的 Excel 文件。它不是 Excel 97-2003 工作簿，或者已经损坏。";
+        QTest::newRow("xls holding an xlsx")
+            << "新.xls" << QByteArray("PK\x03\x04")
+            << "文件“新.xls”不是有效的 Excel 文件。它其实是 Excel 2007 或更新版本的工作簿，请把扩展名改为 .xlsx 后再导入。";
+        QTest::newRow("xlsx holding an xls")
+            << "密.xlsx" << QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1")
+            << "文件“密.xlsx”不是有效的 Excel 文件。它可能设有打开密码，或者是改了扩展名的 .xls 文件。";
         QTest::newRow("unclosed quote") << "引号.csv" << QByteArray("a,b\n1,\"2\n3\n")
                                         << "无法读取文件“引号.csv”：第 2 行开始的引号没有结束。";
-        QTest::newRow("neither UTF-8 nor GB18030") << "乱.csv" << QByteArray("a,\xFF\xFF\n")
-                                                   << "无法读取文件“乱.csv”：无法识别文件的编码（只能读取 UTF-8 和 GB18030/GBK 编码的文件）。";
+        QTest::newRow("neither UTF-8 nor GB18030")
+            << "乱.csv" << QByteArray("a,\xFF\xFF\n")
+            << "无法读取文件“乱.csv”：无法识别文件的编码（只能读取 UTF-8 和 GB18030/GBK 编码的文件）。";
     }
 
     void badFiles()
@@ -542,7 +564,8 @@ private slots:
             << "xl/worksheets/sheet1.xml" << QByteArray("<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v>")
             << "文件“damaged.xlsx”不是有效的 Excel 文件。文件已损坏（“xl/worksheets/sheet1.xml”第 1 行的 XML 有错误）。";
         QTest::newRow("bad cell reference")
-            << "xl/worksheets/sheet1.xml" << QByteArray("<worksheet><sheetData><row><c r=\"1A\"/></row></sheetData></worksheet>")
+            << "xl/worksheets/sheet1.xml"
+            << QByteArray("<worksheet><sheetData><row><c r=\"1A\"/></row></sheetData></worksheet>")
             << "文件“damaged.xlsx”不是有效的 Excel 文件。文件已损坏（单元格位置“1A”无效）。";
         QTest::newRow("no workbook") << "xl/workbook.xml" << QByteArray()
                                      << "文件“damaged.xlsx”不是有效的 Excel 文件。文件中没有工作簿。";

@@ -11,11 +11,11 @@
 #include <QFile>
 #include <QMap>
 #include <QProcess>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <QtTest>
@@ -172,8 +172,8 @@ inline LedgerState stateOfFile(const QString& path)
 // Every instrument number of the three ledgers, each as often as it occurs.
 inline QStringList instrumentNumbers(const LedgerState& s)
 {
-    QStringList all = s.numbers.value(tables::InUse) + s.numbers.value(tables::Sealed)
-                      + s.numbers.value(tables::Scrapped);
+    QStringList all =
+        s.numbers.value(tables::InUse) + s.numbers.value(tables::Sealed) + s.numbers.value(tables::Scrapped);
     all.sort();
     return all;
 }

@@ -9,9 +9,9 @@
 // its backup are never overwritten by it.
 #include "FaultKit.h"
 #include "ScriptedPrompter.h"
-#include "core/DataFolder.h"
 #include "auxiliary/frmTip.h"
 #include "core/Accounts.h"
+#include "core/DataFolder.h"
 #include "core/Database.h"
 #include "core/InstanceLock.h"
 #include "core/Maintenance.h"
@@ -65,8 +65,8 @@ public:
     }
     ~OrdinaryUser()
     {
-        if (m_was == 0 && m_ok)
-            [[maybe_unused]] const int rc = setresuid(0, 0, 0);
+        if (m_was == 0 && m_ok) [[maybe_unused]]
+            const int rc = setresuid(0, 0, 0);
     }
     bool ok() const { return m_was != 0 || m_ok; }
 
@@ -127,11 +127,12 @@ void prepareLedger(const Sandbox& box)
 {
     Database db;
     QVERIFY(!db.open(box.databasePath()));
-    QVERIFY(db.executeNative(QStringLiteral(
-                                 "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
-                                 "INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 备注) "
-                                 "SELECT printf('N-%04d', i), '游标卡尺', replace(hex(zeroblob(300)), '00', '量') FROM n"))
-                .ok());
+    QVERIFY(
+        db.executeNative(
+              QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+                             "INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 备注) "
+                             "SELECT printf('N-%04d', i), '游标卡尺', replace(hex(zeroblob(300)), '00', '量') FROM n"))
+            .ok());
     SettingsStore store;
     store.saveBool(SettingsStore::MainApp, QStringLiteral("SysOptions"), QStringLiteral("DBBackup"), true);
     store.saveBool(SettingsStore::MainApp, QStringLiteral("SysOptions"), QStringLiteral("DBCompact"), true);
@@ -163,10 +164,12 @@ private slots:
     void damagedLedger_data()
     {
         QTest::addColumn<QString>("damage");
-        QTest::addColumn<QString>("message");   // what the refusal says; empty: the ledger opens
+        QTest::addColumn<QString>("message"); // what the refusal says; empty: the ledger opens
         const QString damaged = QStringLiteral("已损坏");
-        QTest::newRow("missing") << "missing" << "找不到台帐数据库文件";
-        QTest::newRow("empty") << "empty" << "找不到数据表《计量器具在用库》";
+        QTest::newRow("missing") << "missing"
+                                 << "找不到台帐数据库文件";
+        QTest::newRow("empty") << "empty"
+                               << "找不到数据表《计量器具在用库》";
         QTest::newRow("cut to its first page") << "first page" << damaged;
         QTest::newRow("cut in the middle") << "half" << damaged;
         QTest::newRow("cut by a byte") << "short by one" << damaged;
@@ -174,9 +177,12 @@ private slots:
         QTest::newRow("random bytes") << "random" << damaged;
         QTest::newRow("header overwritten") << "header" << damaged;
         QTest::newRow("pages overwritten") << "pages" << damaged;
-        QTest::newRow("a database of another program") << "foreign" << "找不到数据表《计量器具在用库》";
-        QTest::newRow("a folder") << "folder" << "不能打开台帐数据库";
-        QTest::newRow("read-only") << "read-only" << "只读";
+        QTest::newRow("a database of another program") << "foreign"
+                                                       << "找不到数据表《计量器具在用库》";
+        QTest::newRow("a folder") << "folder"
+                                  << "不能打开台帐数据库";
+        QTest::newRow("read-only") << "read-only"
+                                   << "只读";
     }
     void damagedLedger()
     {
@@ -199,7 +205,9 @@ private slots:
             QVERIFY(QDir(box.appDir()).mkdir(QStringLiteral("ravo.mdb")));
         } else if (damage == QLatin1String("foreign")) {
             QVERIFY(QFile::remove(files.database));
-            QVERIFY(Database::createFromSchema(files.database, QStringLiteral("CREATE TABLE 联系人 (姓名 TEXT);")).number == 0);
+            QVERIFY(
+                Database::createFromSchema(files.database, QStringLiteral("CREATE TABLE 联系人 (姓名 TEXT);")).number
+                == 0);
         } else if (damage != QLatin1String("read-only")) {
             if (damage == QLatin1String("empty"))
                 bytes.clear();
@@ -222,7 +230,8 @@ private slots:
         const QByteArray before = fileBytes(files.database);
         const bool readOnly = damage == QLatin1String("read-only");
         if (readOnly) {
-            for (const QString& dir : {box.appDir(), box.settingsDir(), QFileInfo(settingsFile(SettingsStore::MainApp)).path()})
+            for (const QString& dir :
+                 {box.appDir(), box.settingsDir(), QFileInfo(settingsFile(SettingsStore::MainApp)).path()})
                 QVERIFY(openToEveryone(dir));
             QVERIFY(::chmod(QFile::encodeName(files.database).constData(), 0444) == 0);
         }
@@ -329,8 +338,8 @@ private slots:
         const QString lockPath = box.appDir() + QStringLiteral("/ravo.lock");
         if (content == "<self>")
             content = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
-                    + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n'
-                    + QSysInfo::machineHostName().toUtf8() + '\n';
+                + QFileInfo(QCoreApplication::applicationFilePath()).fileName().toUtf8() + '\n'
+                + QSysInfo::machineHostName().toUtf8() + '\n';
         {
             QFile leftover(lockPath);
             QVERIFY(leftover.open(QIODevice::WriteOnly));
@@ -377,7 +386,8 @@ private slots:
         ++m_tried;
         QVERIFY(!start.locked);
         QCOMPARE(start.prompt.messages.size(), 1);
-        QVERIFY2(start.prompt.messages[0].text != InstanceLock::busyMessage(), qPrintable(start.prompt.messages[0].text));
+        QVERIFY2(start.prompt.messages[0].text != InstanceLock::busyMessage(),
+                 qPrintable(start.prompt.messages[0].text));
         QVERIFY(start.prompt.messages[0].text.contains(box.appDir()));
         QVERIFY(fileBytes(box.databasePath()) == before);
         QVERIFY(::chmod(QFile::encodeName(box.appDir()).constData(), 0755) == 0);
@@ -387,31 +397,33 @@ private slots:
     {
         QTest::addColumn<QByteArray>("ravoIni");
         QTest::addColumn<QByteArray>("queriesIni");
-        QTest::addColumn<QStringList>("accounts");   // what the sign-in offers
+        QTest::addColumn<QStringList>("accounts"); // what the sign-in offers
         const QStringList admin{AdministratorName};
-        const QByteArray twoAccounts = "[register]\nok=True\n[User]\nCount=2\n[1]\nName=系统管理员\nPassword=\nLevel=0\n"
-                                       "History=0\n[2]\nName=张三\nPassword=\nLevel=2\nHistory=0\n";
+        const QByteArray twoAccounts =
+            "[register]\nok=True\n[User]\nCount=2\n[1]\nName=系统管理员\nPassword=\nLevel=0\n"
+            "History=0\n[2]\nName=张三\nPassword=\nLevel=2\nHistory=0\n";
         QTest::newRow("random bytes") << randomBytes(3000, 21) << randomBytes(3000, 22) << admin;
         QTest::newRow("bytes with NULs and no line ends") << QByteArray(2000, '\0') << QByteArray(100, '\xff') << admin;
-        QTest::newRow("text without sections") << QByteArray("这个文件被人改坏了\n=\n==\n[\n]\n") << QByteArray("[") << admin;
+        QTest::newRow("text without sections")
+            << QByteArray("这个文件被人改坏了\n=\n==\n[\n]\n") << QByteArray("[") << admin;
         QTest::newRow("sections never closed")
             << QByteArray("[register\nok=True\n[User\nCount=1\n[1\nName=x\n") << QByteArray("[1\nName=y") << admin;
         QTest::newRow("accounts missing their sections")
-            << QByteArray("[register]\nok=True\n[User]\nCount=3\n[1]\nName=系统管理员\nLevel=0\nHistory=0\n") << QByteArray()
-            << admin;
-        QTest::newRow("values of the wrong kind")
-            << twoAccounts
-                   + "[SysOptions]\nNav=vielleicht\nDBBackup=2\nDBCompact=\"\nAwoke=1e999\nAdvance=99999999\n"
-                     "AdvanceDay=-32769\nAdvanceWeek=1.5\n[Options]\n%E5%9C%A8=1\n在启动时显示提示=yes\n"
-                     "[PDC]\nProgramDateClass=x\nProgramDateStar=0000-00-00\nProgramDateEnd=31/12/2003\n"
-                     "[WindowsSettings]\nMainLeft=3.4e38\nMainTop=-3.4e38\nMainWidth=-5\nMainHeight=nan\n"
-                     "[Settings]\nOldUser=99999999999999999999\n[QuerySqlSave]\nCount=2\n"
-            << QByteArray("[1]\nName=坏查询\nSQL=select * into from where ;;\n") << QStringList{AdministratorName, "张三"};
-        QTest::newRow("window placed far off the screen")
-            << twoAccounts + "[WindowsSettings]\nMainLeft=90000000\nMainTop=-90000000\nMainWidth=9E+09\nMainHeight=1e-30\n"
-            << QByteArray() << QStringList{AdministratorName, "张三"};
-        QTest::newRow("saved queries without bodies")
-            << twoAccounts + "[QuerySqlSave]\nCount=32767\n" << QByteArray() << QStringList{AdministratorName, "张三"};
+            << QByteArray("[register]\nok=True\n[User]\nCount=3\n[1]\nName=系统管理员\nLevel=0\nHistory=0\n")
+            << QByteArray() << admin;
+        QTest::newRow("values of the wrong kind") << twoAccounts
+                + "[SysOptions]\nNav=vielleicht\nDBBackup=2\nDBCompact=\"\nAwoke=1e999\nAdvance=99999999\n"
+                  "AdvanceDay=-32769\nAdvanceWeek=1.5\n[Options]\n%E5%9C%A8=1\n在启动时显示提示=yes\n"
+                  "[PDC]\nProgramDateClass=x\nProgramDateStar=0000-00-00\nProgramDateEnd=31/12/2003\n"
+                  "[WindowsSettings]\nMainLeft=3.4e38\nMainTop=-3.4e38\nMainWidth=-5\nMainHeight=nan\n"
+                  "[Settings]\nOldUser=99999999999999999999\n[QuerySqlSave]\nCount=2\n"
+                                                  << QByteArray("[1]\nName=坏查询\nSQL=select * into from where ;;\n")
+                                                  << QStringList{AdministratorName, "张三"};
+        QTest::newRow("window placed far off the screen") << twoAccounts
+                + "[WindowsSettings]\nMainLeft=90000000\nMainTop=-90000000\nMainWidth=9E+09\nMainHeight=1e-30\n"
+                                                          << QByteArray() << QStringList{AdministratorName, "张三"};
+        QTest::newRow("saved queries without bodies") << twoAccounts + "[QuerySqlSave]\nCount=32767\n"
+                                                      << QByteArray() << QStringList{AdministratorName, "张三"};
     }
     void badSettings()
     {
@@ -473,7 +485,8 @@ private slots:
         if (problem == QLatin1String("folder")) {
             QVERIFY(QDir().mkpath(file));
         } else {
-            QVERIFY(writeFile(file, "[register]\nok=True\n[User]\nCount=1\n[1]\nName=系统管理员\nLevel=0\nHistory=0\n"));
+            QVERIFY(
+                writeFile(file, "[register]\nok=True\n[User]\nCount=1\n[1]\nName=系统管理员\nLevel=0\nHistory=0\n"));
             QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadOther));
         }
         for (const QString& path : {box.appDir(), box.settingsDir(), QFileInfo(file).path(), box.databasePath()})
@@ -498,7 +511,7 @@ private slots:
     void badTipFile_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("explains");   // the window says how to make a tip file
+        QTest::addColumn<bool>("explains"); // the window says how to make a tip file
         QTest::newRow("missing") << "missing" << true;
         QTest::newRow("a folder") << "folder" << true;
         QTest::newRow("empty") << "empty" << false;

@@ -191,7 +191,7 @@ struct Ledger {
     ScriptedPrompter prompt;
     ProgramState state{box.appDir(), prompt};
     bool ok = box.isValid() && !state.LedgerDatabase.open(box.databasePath())
-              && withoutWaitingForTheDisk(state.LedgerDatabase);
+        && withoutWaitingForTheDisk(state.LedgerDatabase);
     Database& db() { return state.LedgerDatabase; }
 };
 
@@ -205,14 +205,15 @@ QStringList messageTexts(const ScriptedPrompter& p)
 
 bool hasChinese(const QString& text)
 {
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff; });
+    return std::any_of(text.cbegin(), text.cend(),
+                       [](QChar c) { return c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff; });
 }
 
 // The main window on the ledger, signed in as the administrator, with its
 // commands kept from opening windows; null if it does not load.
 std::unique_ptr<frmMain> mainWindowOn(Ledger& l)
 {
-    l.db().close();   // the main window opens the ledger itself
+    l.db().close(); // the main window opens the ledger itself
     l.state.UserList = {{AdministratorName, QString(), 0, 0}};
     l.state.CurrentUser = 1;
     auto w = std::make_unique<frmMain>(l.state);
@@ -232,8 +233,7 @@ private:
     int m_tried = 0;
 
     // The editor of a ledger opened on a number, as its command opens it.
-    template <class Editor>
-    std::unique_ptr<Editor> openEditor(Ledger& l, const QString& selected)
+    template <class Editor> std::unique_ptr<Editor> openEditor(Ledger& l, const QString& selected)
     {
         l.state.SelectedNumber = selected;
         l.state.EditorMode = ActiveWindow::Main;
@@ -264,15 +264,16 @@ private slots:
             w->Combo1[0]->setEditText(value);
             auto* memo = static_cast<MemoEdit*>(w->Text1[22]);
             memo->setFocus();
-            memo->insertPlainText(value);   // as typed or pasted
+            memo->insertPlainText(value); // as typed or pasted
             w->cmdOK->click();
             ++m_tried;
 
             const bool duplicate = neighbours().contains(value, Qt::CaseInsensitive);
             if (isBlank(value) || duplicate) {
                 QCOMPARE(messageTexts(l.prompt).size(), 1);
-                QVERIFY(l.prompt.messages[0].text.contains(isBlank(value) ? BlankNumber : QStringLiteral("计量器具编号重复")));
-                QVERIFY(w->isVisible());   // the editor stays open with what was typed
+                QVERIFY(l.prompt.messages[0].text.contains(isBlank(value) ? BlankNumber
+                                                                          : QStringLiteral("计量器具编号重复")));
+                QVERIFY(w->isVisible()); // the editor stays open with what was typed
                 QCOMPARE(static_cast<QLineEdit*>(w->Text1[0])->text(), value);
                 QCOMPARE(rowsWhere(l.db(), tables::InUse, Name, value).size(), 0);
                 QCOMPARE(otherRows(l.db(), {value}), others);
@@ -286,8 +287,9 @@ private slots:
         QCOMPARE(stored[0].value(Name).toString(), value);
         QCOMPARE(stored[0].value(Category).toString(), value);
         // The remark box keeps lines: a Windows line end becomes its own.
-        QCOMPARE(stored[0].value(Remark).toString(),
-                 QString(value).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).left(frmOperation::RemarkMaxLength));
+        QCOMPARE(
+            stored[0].value(Remark).toString(),
+            QString(value).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).left(frmOperation::RemarkMaxLength));
         QCOMPARE(otherRows(l.db(), {value}), others);
 
         // 查找 finds it again (the number asked for is taken without its
@@ -324,9 +326,10 @@ private slots:
         const bool duplicate = neighbours().contains(value, Qt::CaseInsensitive);
         // The instrument starts in use; a number that only differs in case
         // from one in use can only be sealed.
-        QVERIFY(insertRow(l.db(), duplicate ? tables::Sealed : tables::InUse, {{Number, value}, {Name, value}, {"配套设备", value}}));
+        QVERIFY(insertRow(l.db(), duplicate ? tables::Sealed : tables::InUse,
+                          {{Number, value}, {Name, value}, {"配套设备", value}}));
         const QStringList others = otherRows(l.db(), {value, value.trimmed()});
-        const QString moved = value.trimmed();   // a move names the number without its blanks
+        const QString moved = value.trimmed(); // a move names the number without its blanks
 
         auto locate = [&](const QString& number) {
             QStringList in;
@@ -336,10 +339,12 @@ private slots:
         };
         auto check = [&](const QString& where, const char* step) {
             ++m_tried;
-            QVERIFY2(l.prompt.messages.isEmpty(), qPrintable(QString::fromLatin1(step) + QStringLiteral(": ")
-                                                              + messageTexts(l.prompt).join('\n')));
+            QVERIFY2(l.prompt.messages.isEmpty(),
+                     qPrintable(QString::fromLatin1(step) + QStringLiteral(": ") + messageTexts(l.prompt).join('\n')));
             QCOMPARE(locate(moved), where);
-            const QString table = where == "1,0,0" ? tables::InUse : where == "0,1,0" ? tables::Sealed : tables::Scrapped;
+            const QString table = where == "1,0,0" ? tables::InUse
+                : where == "0,1,0"                 ? tables::Sealed
+                                                   : tables::Scrapped;
             const QVariantHash row = rowsWhere(l.db(), table, Number, moved).value(0);
             QCOMPARE(row.value(Name).toString(), value);
             QCOMPARE(row.value("配套设备").toString(), value);
@@ -351,7 +356,7 @@ private slots:
             auto w = openEditor<frmClose>(l, value);
             w->cmdOpen->click();
             ++m_tried;
-            QCOMPARE(l.prompt.messages.size(), 2);   // the question, then the refusal
+            QCOMPARE(l.prompt.messages.size(), 2); // the question, then the refusal
             QVERIFY(l.prompt.messages[1].text.contains(QStringLiteral("已经有编号为")));
             QVERIFY(hasChinese(l.prompt.messages[1].text));
             QCOMPARE(locate(value), QStringLiteral("0,1,0"));
@@ -362,7 +367,7 @@ private slots:
             auto w = openEditor<frmOperation>(l, value);
             QCOMPARE(DataControl::fieldText(w->Text1[0]), value);
             w->cmdJunk->click();
-            l.prompt.messages.removeFirst();   // the question
+            l.prompt.messages.removeFirst(); // the question
         }
         check("0,0,1", "scrap");
         {
@@ -398,11 +403,11 @@ private slots:
     {
         QFETCH(QString, value);
         if (isBlank(value) || neighbours().contains(value, Qt::CaseInsensitive))
-            return;   // no such instrument can be in use (see the editor above)
+            return; // no such instrument can be in use (see the editor above)
         Ledger l;
         QVERIFY(l.ok);
         QVERIFY(insertRow(l.db(), tables::InUse, {{Number, value}, {Name, value}}));
-        const QString number = value.trimmed();   // as the in-use editor hands it over
+        const QString number = value.trimmed(); // as the in-use editor hands it over
         const QStringList others = otherRows(l.db(), {value, number});
         l.state.TargetInstrument = {{Number, number}, {Name, value}, {"规格型号", value}};
         l.state.EditorMode = ActiveWindow::InUseEditor;
@@ -448,7 +453,7 @@ private slots:
                 if (w->dblSort->model()->index(i, 0).data().toString() == value)
                     row = i;
             if (field == Number && row < 0)
-                continue;   // no instrument has it as its number
+                continue; // no instrument has it as its number
             QVERIFY(row >= 0);
             l.prompt.messages.clear();
             w->dblSort_Click(row);
@@ -504,8 +509,9 @@ private slots:
                 w.cmdAdd->click();
                 if ((value.isEmpty() && !mode.contained) || value.contains(QLatin1Char('\r'))) {
                     ++m_tried;
-                    QCOMPARE(messageTexts(l.prompt), QStringList{value.isEmpty() ? querytexts::NoConditionValue
-                                                                                 : querytexts::CarriageReturnInValue});
+                    QCOMPARE(messageTexts(l.prompt),
+                             QStringList{value.isEmpty() ? querytexts::NoConditionValue
+                                                         : querytexts::CarriageReturnInValue});
                     w.hide();
                     continue;
                 }
@@ -516,10 +522,12 @@ private slots:
             }
             w.cmdQuery->click();
             ++m_tried;
-            QVERIFY2(l.prompt.messages.isEmpty(), qPrintable(QString::fromLatin1(mode.name) + QStringLiteral(": ")
-                                                              + messageTexts(l.prompt).join('\n')));
+            QVERIFY2(
+                l.prompt.messages.isEmpty(),
+                qPrintable(QString::fromLatin1(mode.name) + QStringLiteral(": ") + messageTexts(l.prompt).join('\n')));
             QVERIFY(l.state.RequeryOnActivate);
-            QVERIFY2(main->requery(), qPrintable(QString::fromLatin1(mode.name) + QStringLiteral(": ") + l.state.QuerySQL.left(200)));
+            QVERIFY2(main->requery(),
+                     qPrintable(QString::fromLatin1(mode.name) + QStringLiteral(": ") + l.state.QuerySQL.left(200)));
             QStringList numbers;
             for (int i = 0; i < main->resultCount(); ++i)
                 numbers << main->result().rowAt(i).value(0).toString();
@@ -551,9 +559,9 @@ private slots:
         const auto main = mainWindowOn(l);
         QVERIFY(main);
         QPointer<frmQuery> wizard;
-        for (const QString& condition : {QStringLiteral("计量器具名称 = ") + value,
-                                         QStringLiteral("计量器具名称 = \"") + value + QLatin1Char('"'),
-                                         QStringLiteral("计量器具名称 like '*") + value + QStringLiteral("*'"), value}) {
+        for (const QString& condition :
+             {QStringLiteral("计量器具名称 = ") + value, QStringLiteral("计量器具名称 = \"") + value + QLatin1Char('"'),
+              QStringLiteral("计量器具名称 like '*") + value + QStringLiteral("*'"), value}) {
             frmQuery& w = keptWindow(wizard, l.state, main.get());
             w.show();
             w.chkHigh->setChecked(true);
@@ -564,7 +572,7 @@ private slots:
             ++m_tried;
             if (!ran) {
                 QCOMPARE(messageTexts(l.prompt), QStringList{QStringLiteral("查询语句错误，请检查你设置的查询条件！")});
-                QCOMPARE(main->resultCount(), 4);   // the whole table instead
+                QCOMPARE(main->resultCount(), 4); // the whole table instead
             }
             QCOMPARE(otherRows(l.db(), {}), everything);
             QVERIFY(l.db().tableExists(tables::SearchResult));
@@ -584,12 +592,12 @@ private slots:
         QFETCH(QString, value);
         Ledger l;
         QVERIFY(l.ok);
-        const QString name = value.trimmed();   // the dialog keeps the name without its blanks
+        const QString name = value.trimmed(); // the dialog keeps the name without its blanks
         {
             frmUser users(l.state);
             l.prompt.inputs << value;
             if (!value.isEmpty() && isBlank(value))
-                l.prompt.answers << Prompter::Answer::Cancel;   // to "try another name" after the refusal
+                l.prompt.answers << Prompter::Answer::Cancel; // to "try another name" after the refusal
             if (!isBlank(value))
                 whenModal<frmPassword>(this, [value](frmPassword* p) {
                     p->txtPassword1->setText(value);
@@ -668,7 +676,7 @@ private slots:
         QCOMPARE(pass.options.RepCaption, value);
         QCOMPARE(pass.options.RC, value);
         if (isBlank(value)) {
-            QCOMPARE(pass.savedQueries.size(), 1);   // nothing saved under a blank name
+            QCOMPARE(pass.savedQueries.size(), 1); // nothing saved under a blank name
             return;
         }
         QCOMPARE(pass.savedQueries.size(), 2);
@@ -685,30 +693,51 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");   // empty: refused
-        QTest::addColumn<bool>("wizardTakes");  // the wizard compares date fields with times too
-        QTest::newRow("30 February") << "2003-2-30" << "" << false;
-        QTest::newRow("all zeros") << "0000-00-00" << "" << false;
-        QTest::newRow("day first") << "31/12/2003" << "" << false;
+        QTest::addColumn<bool>("wizardTakes"); // the wizard compares date fields with times too
+        QTest::newRow("30 February") << "2003-2-30"
+                                     << "" << false;
+        QTest::newRow("all zeros") << "0000-00-00"
+                                   << "" << false;
+        QTest::newRow("day first") << "31/12/2003"
+                                   << "" << false;
         // The editor stores the forms users type; the wizard writes what the
         // statement translator reads, Jet's month first among them.
-        QTest::newRow("month first") << "12/31/2003" << "" << true;
-        QTest::newRow("month 13") << "2003-13-01" << "" << false;
-        QTest::newRow("29 February of a common year") << "2003-02-29" << "" << false;
-        QTest::newRow("29 February of a leap year") << "2004-2-29" << "2004-02-29" << true;
-        QTest::newRow("five-digit year") << "99999-1-1" << "" << false;
-        QTest::newRow("two-digit year") << "03-3-28" << "" << false;
-        QTest::newRow("a time only") << "10:05" << "" << true;
-        QTest::newRow("hour 25") << "2003-3-28 25:00" << "" << false;
-        QTest::newRow("between hashes") << "#2003-3-28#" << "" << false;
-        QTest::newRow("a quote after") << "2003-3-28\"" << "" << false;
-        QTest::newRow("a statement after") << "2003-3-28; drop table 计量器具在用库" << "" << false;
-        QTest::newRow("the word now") << "now" << "" << false;
-        QTest::newRow("full-width digits") << "２００３－３－２８" << "2003-03-28" << true;
-        QTest::newRow("Chinese") << "2003年3月28日" << "2003-03-28" << true;
-        QTest::newRow("compact") << "20030328" << "2003-03-28" << true;
-        QTest::newRow("with dots") << "2003.3.28" << "2003-03-28" << true;
-        QTest::newRow("English month") << "2003-Mar-28" << "2003-03-28" << true;
-        QTest::newRow("surrounding blanks") << "  2003-3-28 " << "2003-03-28" << true;
+        QTest::newRow("month first") << "12/31/2003"
+                                     << "" << true;
+        QTest::newRow("month 13") << "2003-13-01"
+                                  << "" << false;
+        QTest::newRow("29 February of a common year") << "2003-02-29"
+                                                      << "" << false;
+        QTest::newRow("29 February of a leap year") << "2004-2-29"
+                                                    << "2004-02-29" << true;
+        QTest::newRow("five-digit year") << "99999-1-1"
+                                         << "" << false;
+        QTest::newRow("two-digit year") << "03-3-28"
+                                        << "" << false;
+        QTest::newRow("a time only") << "10:05"
+                                     << "" << true;
+        QTest::newRow("hour 25") << "2003-3-28 25:00"
+                                 << "" << false;
+        QTest::newRow("between hashes") << "#2003-3-28#"
+                                        << "" << false;
+        QTest::newRow("a quote after") << "2003-3-28\""
+                                       << "" << false;
+        QTest::newRow("a statement after") << "2003-3-28; drop table 计量器具在用库"
+                                           << "" << false;
+        QTest::newRow("the word now") << "now"
+                                      << "" << false;
+        QTest::newRow("full-width digits") << "２００３－３－２８"
+                                           << "2003-03-28" << true;
+        QTest::newRow("Chinese") << "2003年3月28日"
+                                 << "2003-03-28" << true;
+        QTest::newRow("compact") << "20030328"
+                                 << "2003-03-28" << true;
+        QTest::newRow("with dots") << "2003.3.28"
+                                   << "2003-03-28" << true;
+        QTest::newRow("English month") << "2003-Mar-28"
+                                       << "2003-03-28" << true;
+        QTest::newRow("surrounding blanks") << "  2003-3-28 "
+                                            << "2003-03-28" << true;
     }
     void dates()
     {
@@ -729,7 +758,7 @@ private slots:
             ++m_tried;
             if (stored.isEmpty()) {
                 QCOMPARE(messageTexts(l.prompt), QStringList{dateErrorMessage(field, typed.trimmed())});
-                QCOMPARE(DataControl::fieldText(w->Text1[11]), typed);   // nothing typed is lost
+                QCOMPARE(DataControl::fieldText(w->Text1[11]), typed); // nothing typed is lost
                 QVERIFY(w->isVisible());
                 QCOMPARE(rowsWhere(l.db(), tables::InUse, Number, "D-1").size(), 0);
             } else {

@@ -40,8 +40,8 @@ QString workingStatement(const QString& table, const QString& order)
 }
 
 struct Trace {
-    QStringList statements;   // in the order they ran
-    int commitAt = 0;         // the statement whose end makes the operation durable
+    QStringList statements; // in the order they ran
+    int commitAt = 0;       // the statement whose end makes the operation durable
 };
 
 Trace readTrace(const QString& path)
@@ -117,8 +117,9 @@ private:
             QList<int> c;
             while (q.next())
                 c << q.value(0).toInt();
-            QVERIFY2(c.size() == 3 && c[0] == 0 && c[1] == c[2],
-                     qPrintable(context + QStringLiteral(": working copy of ") + table + QStringLiteral(" not rebuilt")));
+            QVERIFY2(
+                c.size() == 3 && c[0] == 0 && c[1] == c[2],
+                qPrintable(context + QStringLiteral(": working copy of ") + table + QStringLiteral(" not rebuilt")));
         }
         s = stateOf(db.connection());
         closeLedger(db);
@@ -144,8 +145,8 @@ private:
         QTemporaryDir clean;
         QVERIFY(copyOver(ledger, clean.filePath(QStringLiteral("ravo.mdb"))));
         const QString tracePath = clean.filePath(QStringLiteral("trace.txt"));
-        const RunnerOutcome done = runOperation(QStringList{clean.path()} + operation
-                                                + QStringList{QStringLiteral("--trace"), tracePath});
+        const RunnerOutcome done =
+            runOperation(QStringList{clean.path()} + operation + QStringList{QStringLiteral("--trace"), tracePath});
         QVERIFY2(done.status == 0, qPrintable(done.errors));
         const LedgerState after = stateOfFile(clean.filePath(QStringLiteral("ravo.mdb")));
         QVERIFY2(!(after == before), "the operation changes nothing to cut off");
@@ -153,16 +154,16 @@ private:
         QVERIFY2(trace.commitAt > 0, qPrintable(trace.statements.join(QLatin1Char('\n'))));
 
         for (int k = 1; k <= trace.statements.size(); ++k) {
-            if (!only.isEmpty()
-                && std::none_of(only.cbegin(), only.cend(),
-                                [&](const QString& o) { return trace.statements.at(k - 1).startsWith(o); }))
+            if (!only.isEmpty() && std::none_of(only.cbegin(), only.cend(), [&](const QString& o) {
+                    return trace.statements.at(k - 1).startsWith(o);
+                }))
                 continue;
             const QString context =
                 QStringLiteral("cut after statement %1 (%2)").arg(k).arg(trace.statements.at(k - 1).left(120));
             QTemporaryDir dir;
             QVERIFY(copyOver(ledger, dir.filePath(QStringLiteral("ravo.mdb"))));
-            const RunnerOutcome cut =
-                runOperation(QStringList{dir.path()} + operation + QStringList{QStringLiteral("--after"), QString::number(k)});
+            const RunnerOutcome cut = runOperation(QStringList{dir.path()} + operation
+                                                   + QStringList{QStringLiteral("--after"), QString::number(k)});
             QVERIFY2(cut.status == EndedByHook, qPrintable(context + QStringLiteral(": ") + cut.errors));
             ++m_faults;
 
@@ -171,9 +172,10 @@ private:
             if (QTest::currentTestFailed())
                 return;
             const LedgerState& expected = k >= trace.commitAt ? after : before;
-            QVERIFY2(found == expected, qPrintable(context + QStringLiteral(": expected the ledger ")
-                                                   + (k >= trace.commitAt ? QStringLiteral("after") : QStringLiteral("before"))
-                                                   + QStringLiteral(", differs in ") + differences(found, expected)));
+            QVERIFY2(found == expected,
+                     qPrintable(context + QStringLiteral(": expected the ledger ")
+                                + (k >= trace.commitAt ? QStringLiteral("after") : QStringLiteral("before"))
+                                + QStringLiteral(", differs in ") + differences(found, expected)));
             if (invariant)
                 invariant(found, context);
             if (QTest::currentTestFailed())
@@ -187,27 +189,28 @@ private:
     {
         Transaction tx(db);
         if (!exec(db,
-                  QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
-                                 "INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 配套设备, 状态, 检定日期, 备注) "
-                                 "SELECT printf('N-%05d', i), '表' || i, '电源线', '合格', '2025-03-01', ? FROM n"),
-                  {inUse, QString(remarkLength, QChar(0x91cf))}))   // 量
+                  QStringLiteral(
+                      "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+                      "INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 配套设备, 状态, 检定日期, 备注) "
+                      "SELECT printf('N-%05d', i), '表' || i, '电源线', '合格', '2025-03-01', ? FROM n"),
+                  {inUse, QString(remarkLength, QChar(0x91cf))})) // 量
             return false;
         for (int i = 1; i <= 3; ++i)
             if (!addInstrument(db, tables::Sealed, QStringLiteral("S-%1").arg(i), QStringLiteral("封存表%1").arg(i))
-                || !addInstrument(db, tables::Scrapped, QStringLiteral("X-%1").arg(i), QStringLiteral("报废表%1").arg(i)))
+                || !addInstrument(db, tables::Scrapped, QStringLiteral("X-%1").arg(i),
+                                  QStringLiteral("报废表%1").arg(i)))
                 return false;
         for (int i = 1; i <= 4; ++i)
-            if (!exec(db, QStringLiteral("INSERT INTO 计量器具待发放库 (计量器具名称, 购买日期, 库存数量) VALUES (?, ?, ?)"),
-                      {QStringLiteral("库存%1").arg(i), QStringLiteral("2025-0%1-01").arg(i), i}))
+            if (!exec(
+                    db,
+                    QStringLiteral("INSERT INTO 计量器具待发放库 (计量器具名称, 购买日期, 库存数量) VALUES (?, ?, ?)"),
+                    {QStringLiteral("库存%1").arg(i), QStringLiteral("2025-0%1-01").arg(i), i}))
                 return false;
         return !tx.commit();
     }
 
 private slots:
-    void cleanupTestCase()
-    {
-        qInfo("faults injected and survived: %d", m_faults);
-    }
+    void cleanupTestCase() { qInfo("faults injected and survived: %d", m_faults); }
 
     void commitCutAfterEveryStatement_data()
     {
@@ -235,17 +238,19 @@ private slots:
             Database db;
             QVERIFY(!db.open(box.databasePath()));
             QVERIFY(fillLedgers(db, rows, remarkLength));
-            const QString order = table == tables::Stock ? QStringLiteral("购买日期,计量器具名称")
-                                                         : QStringLiteral("计量器具编号");
+            const QString order =
+                table == tables::Stock ? QStringLiteral("购买日期,计量器具名称") : QStringLiteral("计量器具编号");
             QVERIFY(!createWorkingTable(db, tables::working(table), workingStatement(table, order)));
             // The user's edits in the editor: one row changed, one deleted, one added.
             const QString w = tables::working(table);
             const QString name = QStringLiteral("计量器具名称");
             QVERIFY(exec(db, QStringLiteral("UPDATE %1 SET %2 = '改过的' WHERE rowid = 1").arg(w, name)));
             QVERIFY(exec(db, QStringLiteral("DELETE FROM %1 WHERE rowid = 2").arg(w)));
-            QVERIFY(exec(db, table == tables::Stock
-                                 ? QStringLiteral("INSERT INTO %1 (计量器具名称, 库存数量) VALUES ('新的', 1)").arg(w)
-                                 : QStringLiteral("INSERT INTO %1 (计量器具编号, 计量器具名称) VALUES ('NEW-1', '新的')").arg(w)));
+            QVERIFY(exec(
+                db,
+                table == tables::Stock
+                    ? QStringLiteral("INSERT INTO %1 (计量器具名称, 库存数量) VALUES ('新的', 1)").arg(w)
+                    : QStringLiteral("INSERT INTO %1 (计量器具编号, 计量器具名称) VALUES ('NEW-1', '新的')").arg(w)));
         }
         cutAfterEveryStatement(box.appDir(), {QStringLiteral("commit:") + table}, {}, only);
     }
@@ -274,29 +279,31 @@ private slots:
             QVERIFY(fillLedgers(db, 4, 10));
             // The source's editor is open with an edit of the row not yet
             // saved: the move takes the row from the working copy.
-            QVERIFY(!createWorkingTable(db, tables::working(route.source), workingStatement(route.source, NumberColumn)));
-            QVERIFY(exec(db, QStringLiteral("UPDATE %1 SET 计量器具名称 = '编辑中' WHERE 计量器具编号 = ?")
-                                 .arg(tables::working(route.source)),
+            QVERIFY(
+                !createWorkingTable(db, tables::working(route.source), workingStatement(route.source, NumberColumn)));
+            QVERIFY(exec(db,
+                         QStringLiteral("UPDATE %1 SET 计量器具名称 = '编辑中' WHERE 计量器具编号 = ?")
+                             .arg(tables::working(route.source)),
                          {number}));
             everyNumber = instrumentNumbers(stateOf(db.connection()));
         }
-        cutAfterEveryStatement(box.appDir(),
-                               {QStringLiteral("move:%1").arg(move), QStringLiteral("--number"), number,
-                                QStringLiteral("--date"), Today},
-                               [&](const LedgerState& found, const QString& context) {
-                                   // Each instrument in exactly one ledger.
-                                   QVERIFY2(instrumentNumbers(found) == everyNumber, qPrintable(context));
-                               });
+        cutAfterEveryStatement(
+            box.appDir(),
+            {QStringLiteral("move:%1").arg(move), QStringLiteral("--number"), number, QStringLiteral("--date"), Today},
+            [&](const LedgerState& found, const QString& context) {
+                // Each instrument in exactly one ledger.
+                QVERIFY2(instrumentNumbers(found) == everyNumber, qPrintable(context));
+            });
     }
 
     void backupAndCompactionCut_data()
     {
         QTest::addColumn<QString>("operation");
         QTest::addColumn<QStringList>("cut");
-        QTest::addColumn<bool>("ledgerUntouched");   // byte for byte
-        QTest::newRow("backup, in the middle of the copy")
-            << "backup" << QStringList{"--end-on-progress", "1"} << true;
-        QTest::newRow("backup, copied but not yet in place") << "backup" << QStringList{"--at", "backup.copied"} << true;
+        QTest::addColumn<bool>("ledgerUntouched"); // byte for byte
+        QTest::newRow("backup, in the middle of the copy") << "backup" << QStringList{"--end-on-progress", "1"} << true;
+        QTest::newRow("backup, copied but not yet in place")
+            << "backup" << QStringList{"--at", "backup.copied"} << true;
         QTest::newRow("compaction, while writing ravo.tmp")
             << "compact" << QStringList{"--end-on-progress", "2"} << true;
         QTest::newRow("compaction, written but not checked")

@@ -4,9 +4,9 @@
 // window loaded and shown offscreen.
 #include "ProgramRun.h"
 #include "core/Ledger.h"
-#include "platform/Units.h"
 #include "mainwindow/MainCommands.h"
 #include "mainwindow/frmMain.h"
+#include "platform/Units.h"
 
 #include <QComboBox>
 #include <QSqlQuery>
@@ -45,8 +45,8 @@ struct MainRun : Run {
         if (widthTw > 0) {
             state.settings.save(SettingsStore::MainApp, QStringLiteral("WindowsSettings"), QStringLiteral("MainWidth"),
                                 QString::number(widthTw));
-            state.settings.save(SettingsStore::MainApp, QStringLiteral("WindowsSettings"),
-                                QStringLiteral("MainHeight"), QStringLiteral("9000"));
+            state.settings.save(SettingsStore::MainApp, QStringLiteral("WindowsSettings"), QStringLiteral("MainHeight"),
+                                QStringLiteral("9000"));
         }
         window = std::make_unique<frmMain>(state);
         // The commands only announce their windows unless a test opens them.
@@ -82,21 +82,20 @@ struct MainRun : Run {
 };
 
 // In-use rows: number, name, department, calibration date (empty = none).
-inline QString inUseRow(const QString& number, const QString& name, const QString& department,
-                        const QString& date = {})
+inline QString inUseRow(const QString& number, const QString& name, const QString& department, const QString& date = {})
 {
     auto lit = [](const QString& v) {
         return v.isEmpty() ? QStringLiteral("NULL") : QStringLiteral("'") + QString(v).replace('\'', "''") + '\'';
     };
-    return QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 使用部门, 检定日期) VALUES (%1, %2, %3, %4)")
+    return QStringLiteral(
+               "INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 使用部门, 检定日期) VALUES (%1, %2, %3, %4)")
         .arg(lit(number), lit(name), lit(department), lit(date));
 }
 
 inline QStringList sampleInUse()
 {
     return {inUseRow("L-001", "游标卡尺", "一车间", "2026-01-05"),
-            inUseRow("L-002", "卡尺\"A\"", "一车间", "2024-02-29"),
-            inUseRow("T-003", "温度计", "二车间", "2026-01-05"),
+            inUseRow("L-002", "卡尺\"A\"", "一车间", "2024-02-29"), inUseRow("T-003", "温度计", "二车间", "2026-01-05"),
             inUseRow("E-004", "万用表", "", "")};
 }
 

@@ -61,8 +61,9 @@ private slots:
         window.setTarget(4, QString());
         QCOMPARE(window.grdPreview->columnCount(), before - 1);
 
-        const QString good = writeCsv(dir, QStringLiteral("好.csv"),
-                                      QStringLiteral("管理编号,器具名称,有效期至\nK-1,卡尺,2024/1/31\nK-2,表,20240301\n"));
+        const QString good =
+            writeCsv(dir, QStringLiteral("好.csv"),
+                     QStringLiteral("管理编号,器具名称,有效期至\nK-1,卡尺,2024/1/31\nK-2,表,20240301\n"));
         QVERIFY(window.openFile(good));
         QVERIFY(window.cmdImport->isEnabled());
         run.prompt.clear();

@@ -2,13 +2,13 @@
 // levels on the menu and the toolbar, the grid's current cell handed to the
 // editors, the keys, the exit, the password change and the help.
 #include "MainWindowTestKit.h"
+#include "ModalKit.h"
 #include "core/PasswordHash.h"
 #include "exchange/Spreadsheet.h"
 #include "platform/HelpWindow.h"
 #include "query/frmQuery.h"
 #include "users/frmLogin.h"
 #include "users/frmPassword.h"
-#include "ModalKit.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QScrollBar>
@@ -64,19 +64,16 @@ private slots:
     void ledgerCheck_data()
     {
         QTest::addColumn<QString>("table");
-        QTest::addColumn<QString>("command");   // toolbar key or menu entry
+        QTest::addColumn<QString>("command"); // toolbar key or menu entry
         QTest::addColumn<QString>("window");
         QTest::addColumn<bool>("allowed");
         const QVector<QPair<QString, bool>> tablesAndRights = {
-            {tables::InUse, true},        {tables::Sealed, true},  {tables::Scrapped, true},
-            {tables::Stock, false},       {tables::Repair, false}, {tables::Confirmation, false},
-            {tables::Environment, false}};
-        const QVector<QPair<QString, QString>> commands = {{"到期设备", "frmOverDate"},
-                                                           {"检定计划", "frmPlanSetup"},
-                                                           {"打印台帐", "ReportCaption"},
-                                                           {"mnuEditOverDate", "frmOverDate"},
-                                                           {"mnuEditPlan", "frmPlanSetup"},
-                                                           {"mnuRecordPrintList", "ReportCaption"}};
+            {tables::InUse, true},   {tables::Sealed, true},        {tables::Scrapped, true},    {tables::Stock, false},
+            {tables::Repair, false}, {tables::Confirmation, false}, {tables::Environment, false}};
+        const QVector<QPair<QString, QString>> commands = {
+            {"到期设备", "frmOverDate"},     {"检定计划", "frmPlanSetup"},
+            {"打印台帐", "ReportCaption"},   {"mnuEditOverDate", "frmOverDate"},
+            {"mnuEditPlan", "frmPlanSetup"}, {"mnuRecordPrintList", "ReportCaption"}};
         for (const auto& [table, allowed] : tablesAndRights)
             for (const auto& [command, window] : commands)
                 QTest::addRow("%s %s", qPrintable(command), qPrintable(table)) << table << command << window << allowed;
@@ -271,7 +268,7 @@ private slots:
         run_();
         QVERIFY(run.window->isVisible());
         QVERIFY(run.db().isOpen());
-        run_();   // answered OK
+        run_(); // answered OK
         QVERIFY(!run.window->isVisible());
         QVERIFY(!run.db().isOpen());
         QCOMPARE(run.prompt.messages.size(), 2);
@@ -287,7 +284,7 @@ private slots:
     void passwordChangeKeepsTheNewPassword()
     {
         QFETCH(bool, confirm);
-        MainRun run(1);   // 张三, account 2
+        MainRun run(1); // 张三, account 2
         QVERIFY(run.open());
         run.window->commands->setOpensWindows(true);
         QTimer::singleShot(0, run.window.get(), [confirm] {
@@ -302,7 +299,8 @@ private slots:
                 dialog->cmdCancle->click();
         });
         run.window->commands->mnuSystemPassword->trigger();
-        const QString stored = run.state.settings.read(SettingsStore::MainApp, QStringLiteral("2"), QStringLiteral("Password"));
+        const QString stored =
+            run.state.settings.read(SettingsStore::MainApp, QStringLiteral("2"), QStringLiteral("Password"));
         QCOMPARE(passwordMatches(run.state.UserList[1].Password, QStringLiteral("新密码9")), confirm);
         QCOMPARE(passwordMatches(stored, QStringLiteral("新密码9")), confirm);
         QCOMPARE(run.state.UserList[0].Password, QString());
@@ -378,8 +376,9 @@ private slots:
         QStringList seen;
         for (int r = 0; r < sheet->rowCount(); ++r)
             seen << sheet->cell(r, 0).toString() + QLatin1Char('|') + sheet->cell(r, 1).toString();
-        QCOMPARE(seen, (QStringList{"计量器具编号|检定日期", "T-003|2026-01-05", "L-002|2024-02-29", "L-001|2026-01-05",
-                                    "E-004|"}));
+        QCOMPARE(seen,
+                 (QStringList{"计量器具编号|检定日期", "T-003|2026-01-05", "L-002|2024-02-29", "L-001|2026-01-05",
+                              "E-004|"}));
         QCOMPARE(sheet->cell(1, 1).kind, exchange::Cell::Kind::Date);
     }
 
@@ -387,22 +386,36 @@ private slots:
     // that window's section, and shows it.
     void f1OpensTheWindowsOwnSection_data()
     {
-        QTest::addColumn<QString>("command");   // the command opening the window
+        QTest::addColumn<QString>("command"); // the command opening the window
         QTest::addColumn<QString>("section");
-        QTest::newRow("in-use editor") << "showFrmOperation" << "inuse";
-        QTest::newRow("stock") << "showFrmWaitProvide" << "stock";
-        QTest::newRow("sealed") << "showFrmClose" << "sealed";
-        QTest::newRow("scrapped") << "showFrmReject" << "scrapped";
-        QTest::newRow("confirmation") << "showFrmCertificate" << "certificate";
-        QTest::newRow("repair") << "showFrmRepair" << "repair";
-        QTest::newRow("environment") << "showFrmCondition" << "condition";
-        QTest::newRow("wizard") << "showFrmQuery" << "query";
-        QTest::newRow("due list") << "showFrmOverDate" << "due";
-        QTest::newRow("plan") << "showFrmPlanSetup" << "plan";
-        QTest::newRow("options") << "showFrmOptions" << "options";
-        QTest::newRow("user management") << "showFrmUser" << "usermanage";
-        QTest::newRow("About") << "showFrmAbout" << "about";
-        QTest::newRow("sign-in") << "" << "login";
+        QTest::newRow("in-use editor") << "showFrmOperation"
+                                       << "inuse";
+        QTest::newRow("stock") << "showFrmWaitProvide"
+                               << "stock";
+        QTest::newRow("sealed") << "showFrmClose"
+                                << "sealed";
+        QTest::newRow("scrapped") << "showFrmReject"
+                                  << "scrapped";
+        QTest::newRow("confirmation") << "showFrmCertificate"
+                                      << "certificate";
+        QTest::newRow("repair") << "showFrmRepair"
+                                << "repair";
+        QTest::newRow("environment") << "showFrmCondition"
+                                     << "condition";
+        QTest::newRow("wizard") << "showFrmQuery"
+                                << "query";
+        QTest::newRow("due list") << "showFrmOverDate"
+                                  << "due";
+        QTest::newRow("plan") << "showFrmPlanSetup"
+                              << "plan";
+        QTest::newRow("options") << "showFrmOptions"
+                                 << "options";
+        QTest::newRow("user management") << "showFrmUser"
+                                         << "usermanage";
+        QTest::newRow("About") << "showFrmAbout"
+                               << "about";
+        QTest::newRow("sign-in") << ""
+                                 << "login";
     }
     void f1OpensTheWindowsOwnSection()
     {

@@ -22,8 +22,8 @@ const QString RequeryMessage = QStringLiteral("查询语句错误，请检查你
 
 QStringList ledgerTables()
 {
-    return {tables::Environment, tables::Scrapped, tables::Stock, tables::Sealed,
-            tables::Confirmation, tables::Repair, tables::InUse};
+    return {tables::Environment,  tables::Scrapped, tables::Stock, tables::Sealed,
+            tables::Confirmation, tables::Repair,   tables::InUse};
 }
 
 QStringList comboItems(const QComboBox* box)
@@ -34,8 +34,14 @@ QStringList comboItems(const QComboBox* box)
     return items;
 }
 
-int leftTw(const QWidget* w) { return int(pixelsToTwips(w->x())); }
-int widthTw(const QWidget* w) { return int(pixelsToTwips(w->width())); }
+int leftTw(const QWidget* w)
+{
+    return int(pixelsToTwips(w->x()));
+}
+int widthTw(const QWidget* w)
+{
+    return int(pixelsToTwips(w->width()));
+}
 
 } // namespace
 
@@ -115,9 +121,11 @@ private slots:
         QFETCH(QString, table);
         QFETCH(int, rows);
         MainRun run;
-        run.prepare(sampleInUse()
-                    + QStringList{"INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('游标卡尺', 5), ('温度计', 5), ('压力表', NULL)",
-                                  "INSERT INTO 计量器具封存库 (计量器具编号, 封存日期) VALUES ('S-1', '2025-06-30')"});
+        run.prepare(
+            sampleInUse()
+            + QStringList{
+                "INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('游标卡尺', 5), ('温度计', 5), ('压力表', NULL)",
+                "INSERT INTO 计量器具封存库 (计量器具编号, 封存日期) VALUES ('S-1', '2025-06-30')"});
         QVERIFY(run.open());
         run.state.QuerySQL = QStringLiteral("select * into MSys检索临时表 from 计量器具在用库");
         run.chooseField(QStringLiteral("使用部门"));
@@ -140,25 +148,42 @@ private slots:
         QTest::addColumn<QString>("table");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("value");
-        QTest::addColumn<QString>("where");   // what follows "… from T where "
+        QTest::addColumn<QString>("where"); // what follows "… from T where "
         QTest::addColumn<int>("rows");
         QTest::addColumn<bool>("refused");
 
-        QTest::newRow("text") << tables::InUse << "使用部门" << "一车间" << "使用部门 = \"一车间\"" << 2 << false;
-        QTest::newRow("text with a single quote")
-            << tables::InUse << "计量器具名称" << "O'Brien卡尺" << "计量器具名称 = \"O'Brien卡尺\"" << 1 << false;
-        QTest::newRow("text with a double quote")
-            << tables::InUse << "计量器具名称" << "卡尺\"A\"" << "计量器具名称 = \"卡尺\"\"A\"\"\"" << 1 << false;
-        QTest::newRow("text, empty line") << tables::InUse << "使用部门" << "" << "使用部门 = null" << 0 << false;
-        QTest::newRow("date") << tables::InUse << "检定日期" << "2026-01-05" << "检定日期 = #2026-01-05#" << 2 << false;
-        QTest::newRow("date, leap day") << tables::InUse << "检定日期" << "2024-02-29" << "检定日期 = #2024-02-29#" << 1
-                                        << false;
-        QTest::newRow("date, empty line") << tables::InUse << "检定日期" << "" << "检定日期 = null" << 0 << false;
-        QTest::newRow("number") << tables::Stock << "库存数量" << "5" << "库存数量 = 5" << 2 << false;
+        QTest::newRow("text") << tables::InUse << "使用部门"
+                              << "一车间"
+                              << "使用部门 = \"一车间\"" << 2 << false;
+        QTest::newRow("text with a single quote") << tables::InUse << "计量器具名称"
+                                                  << "O'Brien卡尺"
+                                                  << "计量器具名称 = \"O'Brien卡尺\"" << 1 << false;
+        QTest::newRow("text with a double quote") << tables::InUse << "计量器具名称"
+                                                  << "卡尺\"A\""
+                                                  << "计量器具名称 = \"卡尺\"\"A\"\"\"" << 1 << false;
+        QTest::newRow("text, empty line") << tables::InUse << "使用部门"
+                                          << ""
+                                          << "使用部门 = null" << 0 << false;
+        QTest::newRow("date") << tables::InUse << "检定日期"
+                              << "2026-01-05"
+                              << "检定日期 = #2026-01-05#" << 2 << false;
+        QTest::newRow("date, leap day") << tables::InUse << "检定日期"
+                                        << "2024-02-29"
+                                        << "检定日期 = #2024-02-29#" << 1 << false;
+        QTest::newRow("date, empty line") << tables::InUse << "检定日期"
+                                          << ""
+                                          << "检定日期 = null" << 0 << false;
+        QTest::newRow("number") << tables::Stock << "库存数量"
+                                << "5"
+                                << "库存数量 = 5" << 2 << false;
         // The empty line of a number column makes a statement the engine
         // refuses: the user is told, and the whole table comes back.
-        QTest::newRow("number, empty line") << tables::Stock << "库存数量" << "" << "库存数量 = " << 3 << true;
-        QTest::newRow("time") << tables::Environment << "时间" << "08:30:00" << "时间 = #08:30:00#" << 1 << false;
+        QTest::newRow("number, empty line") << tables::Stock << "库存数量"
+                                            << ""
+                                            << "库存数量 = " << 3 << true;
+        QTest::newRow("time") << tables::Environment << "时间"
+                              << "08:30:00"
+                              << "时间 = #08:30:00#" << 1 << false;
     }
     void quickSearch()
     {
@@ -169,10 +194,12 @@ private slots:
         QFETCH(int, rows);
         QFETCH(bool, refused);
         MainRun run;
-        run.prepare(sampleInUse()
-                    + QStringList{inUseRow("L-006", "O'Brien卡尺", "三车间"),
-                                  "INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('游标卡尺', 5), ('温度计', 5), ('压力表', NULL)",
-                                  "INSERT INTO 环境状况记录库 (日期, 时间, 环境温度) VALUES ('2026-03-01', '08:30:00', '20'), ('2026-03-01', '14:00:00', '21')"});
+        run.prepare(
+            sampleInUse()
+            + QStringList{
+                inUseRow("L-006", "O'Brien卡尺", "三车间"),
+                "INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES ('游标卡尺', 5), ('温度计', 5), ('压力表', NULL)",
+                "INSERT INTO 环境状况记录库 (日期, 时间, 环境温度) VALUES ('2026-03-01', '08:30:00', '20'), ('2026-03-01', '14:00:00', '21')"});
         QVERIFY(run.open());
         run.chooseTable(table);
         const int whole = run.window->resultCount();
@@ -201,7 +228,8 @@ private slots:
             QCOMPARE(run.window->resultCount(), rows);
         }
         QCOMPARE(run.count(tables::SearchResult), run.window->resultCount());
-        QCOMPARE(run.window->panelText(1), QStringLiteral("共从数据库中检索到 %1 条记录").arg(run.window->resultCount()));
+        QCOMPARE(run.window->panelText(1),
+                 QStringLiteral("共从数据库中检索到 %1 条记录").arg(run.window->resultCount()));
         // The value list still offers the whole table's values.
         QCOMPARE(values->rowCount() > 0, true);
         // "全部" shows the whole table again and empties the value list.
@@ -234,8 +262,9 @@ private slots:
         QTest::newRow("flag not set") << false << QString() << 4 << all << false;
         QTest::newRow("whole table") << true << QString() << 5 << all << false;
         QTest::newRow("wizard statement")
-            << true << "select 计量器具编号,使用部门 into MSys检索临时表 from 计量器具在用库 where 使用部门 = \"一车间\""
-            << 3 << 2 << false;
+            << true
+            << "select 计量器具编号,使用部门 into MSys检索临时表 from 计量器具在用库 where 使用部门 = \"一车间\"" << 3
+            << 2 << false;
         QTest::newRow("statement the engine refuses")
             << true << "select * into MSys检索临时表 from 计量器具在用库 where 没有这个字段 = 1" << 5 << all << true;
         QTest::newRow("statement into another table")
@@ -360,7 +389,7 @@ private slots:
     // greeting, the date and the time give way first.
     void counterReadWhole_data()
     {
-        QTest::addColumn<int>("widthTw");   // 0: no stored placement
+        QTest::addColumn<int>("widthTw"); // 0: no stored placement
         QTest::addColumn<bool>("allWhole");
         QTest::newRow("default placement, 6500 twips") << 0 << false;
         QTest::newRow("9000 twips") << 9000 << false;
@@ -380,10 +409,13 @@ private slots:
             auto* panel = w.sbStatusBar->findChild<QLabel*>(QStringLiteral("sbStatusBar.Panels(%1)").arg(i));
             QVERIFY(panel);
             const bool whole = panel->isVisible() && panel->width() >= panel->sizeHint().width()
-                               && panel->mapTo(w.sbStatusBar, QPoint(panel->width(), 0)).x() <= w.sbStatusBar->width();
+                && panel->mapTo(w.sbStatusBar, QPoint(panel->width(), 0)).x() <= w.sbStatusBar->width();
             if (i == 1 || allWhole)
-                QVERIFY2(whole, qPrintable(QStringLiteral("panel %1: %2 of %3 px").arg(i).arg(panel->width())
-                                               .arg(panel->sizeHint().width())));
+                QVERIFY2(whole,
+                         qPrintable(QStringLiteral("panel %1: %2 of %3 px")
+                                        .arg(i)
+                                        .arg(panel->width())
+                                        .arg(panel->sizeHint().width())));
         }
     }
 
@@ -393,9 +425,9 @@ private slots:
         QVERIFY(run.open());
         frmMain& w = *run.window;
         w.SizeControls(2400);
-        w.activate();   // docked
+        w.activate(); // docked
         QVERIFY(!w.NavHidden);
-        w.MoveNav(1000);   // "Nav" is off: nothing moves
+        w.MoveNav(1000); // "Nav" is off: nothing moves
         QVERIFY(!w.NavHidden);
 
         run.state.options.Nav = true;
@@ -416,7 +448,7 @@ private slots:
         QVERIFY(!w.NavHidden);
         QCOMPARE(w.dblSort->x(), 0);
         QCOMPARE(leftTw(w.DBGridListBook), widthTw(w.dblSort) + 60);
-        QVERIFY(w.imgSplitter->x() < 0);   // no dragging while it floats
+        QVERIFY(w.imgSplitter->x() < 0); // no dragging while it floats
         // The pointer over the grid once more.
         w.MoveNav(3000);
         QVERIFY(w.NavHidden);
@@ -455,7 +487,8 @@ private slots:
         QCOMPARE(oldUser, confirmed ? QStringLiteral("1") : QString());
         if (!confirmed)
             return;
-        QCOMPARE(run.state.settings.read(SettingsStore::MainApp, "WindowsSettings", "MainWidth"), QStringLiteral("15000"));
+        QCOMPARE(run.state.settings.read(SettingsStore::MainApp, "WindowsSettings", "MainWidth"),
+                 QStringLiteral("15000"));
         Database after;
         QVERIFY(!after.open(run.sandbox.databasePath()));
         QVERIFY(after.tableExists(tables::SearchResult));
@@ -487,7 +520,8 @@ private slots:
         MainRun run;
         QVERIFY(run.open());
         const int n = DistinctValuesModel::EagerLimit + 300;
-        QVERIFY(run.db().executeNative(
+        QVERIFY(run.db()
+                    .executeNative(
                         QStringLiteral("WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < %1) "
                                        "INSERT INTO 计量器具在用库 (计量器具编号) SELECT printf('N%06d', i) FROM k")
                             .arg(n))

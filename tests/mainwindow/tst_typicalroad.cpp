@@ -17,8 +17,9 @@ private slots:
     void scrapFromTheGrid()
     {
         MainRun run;
-        run.prepare({QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 配套设备) VALUES "
-                                    "('A-001', '游标卡尺', '测量爪'), ('A-002', '千分尺', NULL), ('A-003', '百分表', NULL)")});
+        run.prepare(
+            {QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 配套设备) VALUES "
+                            "('A-001', '游标卡尺', '测量爪'), ('A-002', '千分尺', NULL), ('A-003', '百分表', NULL)")});
         QVERIFY(run.open());
         run.window->commands->setOpensWindows(true);
         QCOMPARE(run.window->resultCount(), 3);
@@ -34,7 +35,7 @@ private slots:
             QVERIFY(editor);
             editorSeen = true;
             positionedOn = editor->Data1->recordset().value(QStringLiteral("计量器具编号")).toString();
-            editor->scrap();   // the question is answered OK by the prompter
+            editor->scrap(); // the question is answered OK by the prompter
             editor->save();
         });
         run.window->commands->mnuEditEquipment->trigger();

@@ -56,8 +56,14 @@ struct Fixture {
     bool addSpread()
     {
         const QDate t = QDate::currentDate();
-        return addInstruments({{"G", t.addDays(31)}, {"A", t.addDays(-10)}, {"F", t.addDays(30)}, {"B", t},
-                               {"H", QDate()}, {"E", t.addDays(15)}, {"C", t.addDays(1)}, {"D", t.addDays(14)}});
+        return addInstruments({{"G", t.addDays(31)},
+                               {"A", t.addDays(-10)},
+                               {"F", t.addDays(30)},
+                               {"B", t},
+                               {"H", QDate()},
+                               {"E", t.addDays(15)},
+                               {"C", t.addDays(1)},
+                               {"D", t.addDays(14)}});
     }
     bool makeResult(const QString& statement = QStringLiteral("select * into MSys检索临时表 from 计量器具在用库"))
     {
@@ -169,7 +175,8 @@ void TestPlanning::staleDueTableReplaced()
     Fixture f;
     QVERIFY(f.open && f.addSpread());
     // Left by an interrupted run: another shape, a row of no instrument.
-    QVERIFY(f.db().executeNative(QStringLiteral("CREATE TABLE MSys待检或到期设备表 (计量器具编号 TEXT, 旧列 TEXT)")).ok());
+    QVERIFY(
+        f.db().executeNative(QStringLiteral("CREATE TABLE MSys待检或到期设备表 (计量器具编号 TEXT, 旧列 TEXT)")).ok());
     QVERIFY(f.db().executeNative(QStringLiteral("INSERT INTO MSys待检或到期设备表 VALUES ('old', 'x')")).ok());
 
     frmOverDate w(f.state);
@@ -201,8 +208,12 @@ void TestPlanning::planMonthBothEnds()
 {
     Fixture f;
     QVERIFY(f.open);
-    QVERIFY(f.addInstruments({{"E", QDate(2003, 3, 3)}, {"B", QDate(2003, 1, 31)}, {"A", QDate(2003, 1, 30)},
-                              {"D", QDate(2003, 3, 2)}, {"N", QDate()}, {"C", QDate(2003, 2, 15)}}));
+    QVERIFY(f.addInstruments({{"E", QDate(2003, 3, 3)},
+                              {"B", QDate(2003, 1, 31)},
+                              {"A", QDate(2003, 1, 30)},
+                              {"D", QDate(2003, 3, 2)},
+                              {"N", QDate()},
+                              {"C", QDate(2003, 2, 15)}}));
     // A stale plan table is replaced as the due table is.
     QVERIFY(f.db().executeNative(QStringLiteral("CREATE TABLE MSys计划检定设备表 (计量器具编号 TEXT)")).ok());
     frmPlanSetup s(f.state);
@@ -280,11 +291,14 @@ void TestPlanning::setupShowsStoredRange()
 void TestPlanning::setupStoredKind_data()
 {
     QTest::addColumn<int>("stored");
-    QTest::addColumn<QString>("selected");   // empty: none
+    QTest::addColumn<QString>("selected"); // empty: none
     QTest::addColumn<QString>("confirmed");
-    QTest::newRow("1 week") << 1 << "optWeek" << "1";
-    QTest::newRow("3 year") << 3 << "optYear" << "3";
-    QTest::newRow("9 selects none, confirmed as a range") << 9 << "" << "4";
+    QTest::newRow("1 week") << 1 << "optWeek"
+                            << "1";
+    QTest::newRow("3 year") << 3 << "optYear"
+                            << "3";
+    QTest::newRow("9 selects none, confirmed as a range") << 9 << ""
+                                                          << "4";
 }
 
 void TestPlanning::setupStoredKind()
@@ -310,18 +324,36 @@ void TestPlanning::typedDateTakenAsTyped_data()
 {
     QTest::addColumn<QString>("picker");
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("confirm");   // "leave", "Enter" or "OK"
-    QTest::addColumn<QDate>("taken");       // invalid: refused
+    QTest::addColumn<QString>("confirm"); // "leave", "Enter" or "OK"
+    QTest::addColumn<QDate>("taken");     // invalid: refused
 
-    QTest::newRow("start, Enter") << "DTPStr" << "2026-12-31" << "Enter" << QDate(2026, 12, 31);
-    QTest::newRow("end, leaving the box") << "DTPEnd" << "2026-12-31" << "leave" << QDate(2026, 12, 31);
-    QTest::newRow("end, OK at once") << "DTPEnd" << "2026-12-31" << "OK" << QDate(2026, 12, 31);
-    QTest::newRow("leap day after a month end") << "DTPStr" << "2004-2-29" << "leave" << QDate(2004, 2, 29);
-    QTest::newRow("slashes") << "DTPEnd" << "2026/1/5" << "Enter" << QDate(2026, 1, 5);
-    QTest::newRow("compact") << "DTPStr" << "20261231" << "OK" << QDate(2026, 12, 31);
-    QTest::newRow("no such day, Enter") << "DTPStr" << "2003-2-30" << "Enter" << QDate();
-    QTest::newRow("no such day, leaving the box") << "DTPEnd" << "2003-2-30" << "leave" << QDate();
-    QTest::newRow("not a date") << "DTPEnd" << "12-31" << "OK" << QDate();
+    QTest::newRow("start, Enter") << "DTPStr"
+                                  << "2026-12-31"
+                                  << "Enter" << QDate(2026, 12, 31);
+    QTest::newRow("end, leaving the box") << "DTPEnd"
+                                          << "2026-12-31"
+                                          << "leave" << QDate(2026, 12, 31);
+    QTest::newRow("end, OK at once") << "DTPEnd"
+                                     << "2026-12-31"
+                                     << "OK" << QDate(2026, 12, 31);
+    QTest::newRow("leap day after a month end") << "DTPStr"
+                                                << "2004-2-29"
+                                                << "leave" << QDate(2004, 2, 29);
+    QTest::newRow("slashes") << "DTPEnd"
+                             << "2026/1/5"
+                             << "Enter" << QDate(2026, 1, 5);
+    QTest::newRow("compact") << "DTPStr"
+                             << "20261231"
+                             << "OK" << QDate(2026, 12, 31);
+    QTest::newRow("no such day, Enter") << "DTPStr"
+                                        << "2003-2-30"
+                                        << "Enter" << QDate();
+    QTest::newRow("no such day, leaving the box") << "DTPEnd"
+                                                  << "2003-2-30"
+                                                  << "leave" << QDate();
+    QTest::newRow("not a date") << "DTPEnd"
+                                << "12-31"
+                                << "OK" << QDate();
 }
 
 void TestPlanning::typedDateTakenAsTyped()
@@ -342,7 +374,7 @@ void TestPlanning::typedDateTakenAsTyped()
     QVERIFY(QTest::qWaitForWindowActive(&s));
     auto* box = s.findChild<QDateEdit*>(picker);
     QVERIFY(box);
-    QTest::mouseClick(box->findChild<QLineEdit*>(), Qt::LeftButton);   // the cursor somewhere in the date
+    QTest::mouseClick(box->findChild<QLineEdit*>(), Qt::LeftButton); // the cursor somewhere in the date
     QVERIFY(box->hasFocus());
     QTest::keyClicks(box, typed);
     if (confirm == "Enter")
@@ -365,18 +397,21 @@ void TestPlanning::typedDateTakenAsTyped()
     QCOMPARE(f.prompt.messages[0].text, dateErrorMessage(label, typed));
     QVERIFY(s.isVisible());
     QVERIFY(box->hasFocus());
-    QCOMPARE(box->text(), typed);   // nothing typed is lost
+    QCOMPARE(box->text(), typed); // nothing typed is lost
     QCOMPARE(f.stored(k::PDC, key), QStringLiteral("<absent>"));
 }
 
 void TestPlanning::optionsWritten_data()
 {
-    QTest::addColumn<bool>("on");   // every box ticked, or none
+    QTest::addColumn<bool>("on"); // every box ticked, or none
     QTest::addColumn<QString>("lead");
     QTest::addColumn<QString>("advance");
-    QTest::newRow("all ticked, weeks") << true << "optWeek" << "3";
-    QTest::newRow("none ticked, days") << false << "optDate" << "2";
-    QTest::newRow("no lead") << true << "optNoAhead" << "1";
+    QTest::newRow("all ticked, weeks") << true << "optWeek"
+                                       << "3";
+    QTest::newRow("none ticked, days") << false << "optDate"
+                                       << "2";
+    QTest::newRow("no lead") << true << "optNoAhead"
+                             << "1";
 }
 
 void TestPlanning::optionsWritten()
@@ -495,12 +530,22 @@ void TestPlanning::numberBoxChecked_data()
 {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("named");   // empty: the text is accepted
-    QTest::newRow("days emptied") << "txtDate" << "" << "提前提醒天数";
-    QTest::newRow("weeks too many") << "txtWeek" << "99999" << "提前提醒周数";
-    QTest::newRow("offset letters") << "txt3X" << "12a" << "检定结果通知书(小) 横向";
-    QTest::newRow("offset too small") << "txt1Y" << "-32769" << "检定证书(小) 纵向";
-    QTest::newRow("smallest offset, blanks") << "txt5Y" << " -32768 " << "";
+    QTest::addColumn<QString>("named"); // empty: the text is accepted
+    QTest::newRow("days emptied") << "txtDate"
+                                  << ""
+                                  << "提前提醒天数";
+    QTest::newRow("weeks too many") << "txtWeek"
+                                    << "99999"
+                                    << "提前提醒周数";
+    QTest::newRow("offset letters") << "txt3X"
+                                    << "12a"
+                                    << "检定结果通知书(小) 横向";
+    QTest::newRow("offset too small") << "txt1Y"
+                                      << "-32769"
+                                      << "检定证书(小) 纵向";
+    QTest::newRow("smallest offset, blanks") << "txt5Y"
+                                             << " -32768 "
+                                             << "";
 }
 
 void TestPlanning::numberBoxChecked()
@@ -524,7 +569,8 @@ void TestPlanning::numberBoxChecked()
     if (named.isEmpty())
         return;
     QCOMPARE(f.prompt.messages.size(), 1);
-    QVERIFY2(f.prompt.messages[0].text.contains(QStringLiteral("“%1”").arg(named)), qPrintable(f.prompt.messages[0].text));
+    QVERIFY2(f.prompt.messages[0].text.contains(QStringLiteral("“%1”").arg(named)),
+             qPrintable(f.prompt.messages[0].text));
     QCOMPARE(f.prompt.messages[0].icon, Prompter::Icon::Critical);
     // Still open, on the box's tab, with the text as typed.
     QVERIFY(d.isVisible());

@@ -72,8 +72,7 @@ class PrintQueryTest : public QObject {
     }
 
     // Prints through PrintQuery with the title typed, straight to a PDF.
-    bool print(const std::optional<QString>& typed = DefaultTitle, bool landscape = true,
-               const QString& table = Result)
+    bool print(const std::optional<QString>& typed = DefaultTitle, bool landscape = true, const QString& table = Result)
     {
         prompt->inputs << typed;
         auto printer = test::pdfPrinter(pdf(), landscape);
@@ -160,7 +159,8 @@ private slots:
             // Title and header on page 1 only; later pages start with a row.
             if (p == 0) {
                 QCOMPARE(lines[0].trimmed(), DefaultTitle);
-                QVERIFY2(lines[1].contains(QRegularExpression(QStringLiteral("列1\\s+列2\\s+列3\\s+列4\\s+列5\\s+列6\\s+列7"))),
+                QVERIFY2(lines[1].contains(
+                             QRegularExpression(QStringLiteral("列1\\s+列2\\s+列3\\s+列4\\s+列5\\s+列6\\s+列7"))),
                          qPrintable(lines[1]));
             } else {
                 QVERIFY(!pages[p].contains(DefaultTitle));
@@ -172,7 +172,8 @@ private slots:
         QCOMPARE(next, rows + 1);
 
         // The count closes the last page, after its last row.
-        const QRegularExpression count(nfkc(CountLabel).trimmed() + QStringLiteral("\\s+") + QString::number(rows) + "$");
+        const QRegularExpression count(nfkc(CountLabel).trimmed() + QStringLiteral("\\s+") + QString::number(rows)
+                                       + "$");
         const QStringList last = test::textLines(pages.last());
         QVERIFY2(last.last().trimmed().contains(count), qPrintable(last.last()));
         for (int p = 0; p + 1 < pages.size(); ++p)
@@ -204,7 +205,8 @@ private slots:
             }
             QVERIFY(head);
             QVERIFY(value);
-            QVERIFY2(qAbs(head->xMin - x[c - 1]) < 0.5, qPrintable(QStringLiteral("%1 at %2, edge %3").arg(c).arg(head->xMin).arg(x[c - 1])));
+            QVERIFY2(qAbs(head->xMin - x[c - 1]) < 0.5,
+                     qPrintable(QStringLiteral("%1 at %2, edge %3").arg(c).arg(head->xMin).arg(x[c - 1])));
             QVERIFY(qAbs(value->xMin - x[c - 1]) < 0.5);
             QVERIFY(value->yMin > head->yMin);
         }
@@ -212,20 +214,25 @@ private slots:
 
     void inUseLedgerPrintsItsFirstSevenColumns()
     {
-        QVERIFY(state->LedgerDatabase.executeNative(
-            QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称) VALUES ('JL-001', '游标卡尺')")).ok());
+        QVERIFY(state->LedgerDatabase
+                    .executeNative(QStringLiteral(
+                        "INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称) VALUES ('JL-001', '游标卡尺')"))
+                    .ok());
         QVERIFY(print(DefaultTitle, true, tables::InUse));
         const QStringList lines = test::textLines(test::pdfPages(pdf()).value(0));
         const QStringList header = lines.value(1).simplified().split(QLatin1Char(' '));
-        QCOMPARE(header, (QStringList{"计量器具编号", "计量器具类别", "计量器具种别", "计量器具名称", "规格型号", "准确度", "准确度等级"}));
+        QCOMPARE(header,
+                 (QStringList{"计量器具编号", "计量器具类别", "计量器具种别", "计量器具名称", "规格型号", "准确度",
+                              "准确度等级"}));
         QVERIFY(lines.value(2).contains(QRegularExpression(QStringLiteral("JL-001\\s+游标卡尺"))));
     }
 
     void emptyAndOddValuesKeepTheirColumns()
     {
         makeResult(4, 1);
-        QVERIFY(state->LedgerDatabase.executeNative(
-            QStringLiteral("UPDATE \"%1\" SET 列2 = NULL, 列3 = '甲\n乙'").arg(Result)).ok());
+        QVERIFY(state->LedgerDatabase
+                    .executeNative(QStringLiteral("UPDATE \"%1\" SET 列2 = NULL, 列3 = '甲\n乙'").arg(Result))
+                    .ok());
         QVERIFY(print());
         const QVector<test::PdfWord> words = test::pdfWords(pdf());
         const QVector<double> x = edges();
@@ -303,13 +310,13 @@ private slots:
         makeResult(7, 200);
         auto printer = test::pdfPrinter(pdf());
         QList<int> seen;
-        const PrintResult r = printDirect(*printer, *prompt,
-                                          queryPrintRequest(state->LedgerDatabase.connection(), Result, DefaultTitle),
-                                          [&](PrintStage s, int done, int) {
-                                              if (int(s) == stage)
-                                                  seen << done;
-                                              return !(int(s) == stage && done == 2);
-                                          });
+        const PrintResult r =
+            printDirect(*printer, *prompt, queryPrintRequest(state->LedgerDatabase.connection(), Result, DefaultTitle),
+                        [&](PrintStage s, int done, int) {
+                            if (int(s) == stage)
+                                seen << done;
+                            return !(int(s) == stage && done == 2);
+                        });
         QCOMPARE(r.outcome, PrintOutcome::Cancelled);
         QCOMPARE(seen, (QList<int>{1, 2}));
         QVERIFY(prompt->messages.isEmpty());

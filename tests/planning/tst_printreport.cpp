@@ -50,11 +50,12 @@ class PrintReportTest : public QObject {
         Database& db = state->LedgerDatabase;
         Transaction t(db);
         for (int i : numbers)
-            QVERIFY(db.executeNative(QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 规格型号, 测量范围, "
-                                                    "准确度等级, 使用部门, 状态, 检定日期, 有效日期) "
-                                                    "VALUES (?, ?, 'YB-150', '0~1.6MPa', '0.4级', '计量室', '在用', "
-                                                    "'2024-03-01', '2025-02-28')"),
-                                     {number(i), name})
+            QVERIFY(db.executeNative(
+                          QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 规格型号, 测量范围, "
+                                         "准确度等级, 使用部门, 状态, 检定日期, 有效日期) "
+                                         "VALUES (?, ?, 'YB-150', '0~1.6MPa', '0.4级', '计量室', '在用', "
+                                         "'2024-03-01', '2025-02-28')"),
+                          {number(i), name})
                         .ok());
         QVERIFY(!t.commit());
     }
@@ -75,9 +76,9 @@ class PrintReportTest : public QObject {
         addInstruments(many);
         auto printer = test::pdfPrinter(pdf(), true, QMarginsF(12, 10, 12, 10));
         LinePrinter lp(*printer);
-        const PrintResult r = layoutLedgerReport(
-            lp, state->LedgerDatabase.connection(),
-            {state->options.RepCaption, state->options.GroupName, QDate(2024, 5, 6)});
+        const PrintResult r =
+            layoutLedgerReport(lp, state->LedgerDatabase.connection(),
+                               {state->options.RepCaption, state->options.GroupName, QDate(2024, 5, 6)});
         int rows = 0;
         for (const QString& t : lp.pages().texts(0))
             rows += t.startsWith(QStringLiteral("JL-")) ? 1 : 0;
@@ -140,8 +141,10 @@ private slots:
         QCOMPARE(dlg.exec(), int(QDialog::Accepted));
         QVERIFY(!dlg.isVisible());
         QCOMPARE(state->options.RepCaption, typed);
-        QVERIFY(state->settings.contains(SettingsStore::MainApp, QStringLiteral("Report"), QStringLiteral("RepCaption")));
-        QCOMPARE(state->settings.read(SettingsStore::MainApp, QStringLiteral("Report"), QStringLiteral("RepCaption")), typed);
+        QVERIFY(
+            state->settings.contains(SettingsStore::MainApp, QStringLiteral("Report"), QStringLiteral("RepCaption")));
+        QCOMPARE(state->settings.read(SettingsStore::MainApp, QStringLiteral("Report"), QStringLiteral("RepCaption")),
+                 typed);
     }
 
     void cancelStoresNothing()
@@ -153,7 +156,8 @@ private slots:
         QVERIFY(!dlg.isVisible());
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
         QCOMPARE(state->options.RepCaption, DefaultReportTitle);
-        QVERIFY(!state->settings.contains(SettingsStore::MainApp, QStringLiteral("Report"), QStringLiteral("RepCaption")));
+        QVERIFY(
+            !state->settings.contains(SettingsStore::MainApp, QStringLiteral("Report"), QStringLiteral("RepCaption")));
         dlg.show();
         QCOMPARE(dlg.txtReportCaption->text(), DefaultReportTitle);
     }
@@ -180,7 +184,7 @@ private slots:
 
     void pagesAndTheirNumbers_data()
     {
-        QTest::addColumn<int>("extra");      // instruments beyond whole pages
+        QTest::addColumn<int>("extra"); // instruments beyond whole pages
         QTest::addColumn<int>("fullPages");
         QTest::newRow("one instrument") << 1 << 0;
         QTest::newRow("exactly one page") << 0 << 1;
@@ -231,7 +235,8 @@ private slots:
         const QStringList lines = test::textLines(test::pdfPages(pdf()).value(0));
         const QString row = *std::find_if(lines.begin(), lines.end(),
                                           [](const QString& l) { return l.contains(QStringLiteral("JL-00007")); });
-        QVERIFY2(row.simplified() == QStringLiteral("JL-00007 数字压力计 YB-150 0~1.6MPa 0.4级 计量室 在用 2024-03-01 2025-02-28"),
+        QVERIFY2(row.simplified()
+                     == QStringLiteral("JL-00007 数字压力计 YB-150 0~1.6MPa 0.4级 计量室 在用 2024-03-01 2025-02-28"),
                  qPrintable(row));
     }
 
@@ -245,7 +250,8 @@ private slots:
             if (w.text.startsWith(QStringLiteral("多功能")))
                 name = &w;
         QVERIFY(name);
-        QVERIFY2(name->text.endsWith(QStringLiteral("…")) || name->text.endsWith(QStringLiteral("...")), qPrintable(name->text));
+        QVERIFY2(name->text.endsWith(QStringLiteral("…")) || name->text.endsWith(QStringLiteral("...")),
+                 qPrintable(name->text));
         const test::PdfWord* model = test::findWord(words, QStringLiteral("YB-150"));
         QVERIFY(model);
         QVERIFY(name->xMax < model->xMin);
@@ -261,7 +267,6 @@ private slots:
         QCOMPARE(prompt->messages[0].icon, Prompter::Icon::Critical);
         QVERIFY(!QFileInfo::exists(pdf()));
     }
-
 };
 
 QTEST_MAIN(PrintReportTest)

@@ -55,9 +55,10 @@ private slots:
     void everyWindowHasItsSection_data()
     {
         QTest::addColumn<QString>("window");
-        for (const char* w : {"frmMain", "frmOperation", "frmWaitProvide", "frmClose", "frmReject", "frmCertificate",
-                              "frmRepair", "frmCondition", "frmQuery", "frmOverDate", "frmPlanSetup", "frmProgram",
-                              "frmOptions", "frmUser", "frmLogin", "frmPassword", "frmAbout", "frmTip", "ReportCaption"})
+        for (const char* w :
+             {"frmMain", "frmOperation", "frmWaitProvide", "frmClose", "frmReject", "frmCertificate", "frmRepair",
+              "frmCondition", "frmQuery", "frmOverDate", "frmPlanSetup", "frmProgram", "frmOptions", "frmUser",
+              "frmLogin", "frmPassword", "frmAbout", "frmTip", "ReportCaption"})
             QTest::newRow(w) << QString::fromLatin1(w);
     }
     void everyWindowHasItsSection()
@@ -85,10 +86,18 @@ private slots:
         QTest::addColumn<QString>("window");
         QTest::addColumn<QString>("child"); // a window of its own above it, or empty
         QTest::addColumn<QString>("section");
-        QTest::newRow("user management") << "frmUser" << "" << "usermanage";
-        QTest::newRow("tip of the day") << "frmTip" << "" << "tip";
-        QTest::newRow("a message box over the sign-in") << "frmLogin" << "qt_msgbox" << "login";
-        QTest::newRow("a window without a section") << "somethingElse" << "" << "";
+        QTest::newRow("user management") << "frmUser"
+                                         << ""
+                                         << "usermanage";
+        QTest::newRow("tip of the day") << "frmTip"
+                                        << ""
+                                        << "tip";
+        QTest::newRow("a message box over the sign-in") << "frmLogin"
+                                                        << "qt_msgbox"
+                                                        << "login";
+        QTest::newRow("a window without a section") << "somethingElse"
+                                                    << ""
+                                                    << "";
     }
     void f1()
     {

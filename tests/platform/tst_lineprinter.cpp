@@ -154,7 +154,10 @@ private slots:
         }
         QList<int> seen;
         const PrintResult r = lp.endDoc([&](PrintStage stage, int done, int total) {
-            [&] { QCOMPARE(stage, PrintStage::Output); QCOMPARE(total, 5); }();
+            [&] {
+                QCOMPARE(stage, PrintStage::Output);
+                QCOMPARE(total, 5);
+            }();
             seen << done;
             return done < cancelAt;
         });
@@ -221,8 +224,7 @@ private slots:
         auto printer = test::pdfPrinter(pdf());
         PrintPreviewSession session(nullptr, prompt, request);
         QPrintPreviewWidget preview(printer.get());
-        connect(&preview, &QPrintPreviewWidget::paintRequested, &preview,
-                [&](QPrinter* p) { session.paint(*p); });
+        connect(&preview, &QPrintPreviewWidget::paintRequested, &preview, [&](QPrinter* p) { session.paint(*p); });
 
         preview.updatePreview();
         QCOMPARE(layouts, 1);
@@ -248,7 +250,6 @@ private slots:
         QCOMPARE(layouts, 1);
         QCOMPARE(test::pdfPages(pdf()).value(0).trimmed(), QStringLiteral("横向内容"));
     }
-
 };
 
 QTEST_MAIN(LinePrinterTest)

@@ -29,7 +29,7 @@ struct QueryFixture {
     ScriptedPrompter prompt;
     ProgramState state{box.appDir(), prompt};
     QWidget mainWindow;
-    QPointer<frmQuery> wizard;   // kept as the main window keeps it
+    QPointer<frmQuery> wizard; // kept as the main window keeps it
     bool ready = box.isValid() && !state.LedgerDatabase.open(box.databasePath());
 
     // Shows the wizard for a table, as the main window's command does.

@@ -14,8 +14,9 @@ using namespace ravo::test;
 namespace t = ravo::querytexts;
 
 namespace {
-const QString Head = QStringLiteral("select 计量器具在用库.计量器具编号,计量器具在用库.计量器具名称 into MSys检索临时表 "
-                                    "from 计量器具在用库 where ");
+const QString Head =
+    QStringLiteral("select 计量器具在用库.计量器具编号,计量器具在用库.计量器具名称 into MSys检索临时表 "
+                   "from 计量器具在用库 where ");
 const QString EnvHead = QStringLiteral("select 环境状况记录库.ID into MSys检索临时表 from 环境状况记录库 where ");
 const QString Up = t::Ascending;
 const QString Down = t::Descending;
@@ -24,7 +25,11 @@ const QString Down = t::Descending;
 class tst_frmQuery : public QObject {
     Q_OBJECT
 private slots:
-    void init() { f = std::make_unique<QueryFixture>(); QVERIFY(f->ready); }
+    void init()
+    {
+        f = std::make_unique<QueryFixture>();
+        QVERIFY(f->ready);
+    }
     void cleanup() { f.reset(); }
 
     void switchesMode();
@@ -96,30 +101,32 @@ void tst_frmQuery::composesStatement_data()
     const QString order = QStringLiteral("ORDER BY 计量器具在用库.计量器具编号 ,计量器具在用库.计量器具名称 desc;");
     const QStringList none;
 
-    QTest::newRow("worked example: date") << InUse << keys << QStringList{Up, Down} << "检定日期" << "2003-1-1"
-                                          << false << Head + "检定日期 = #2003-1-1# " + order;
-    QTest::newRow("worked example: containment") << InUse << keys << QStringList{Up, Down} << "使用部门" << "计量"
-                                                 << true << Head + "使用部门 like \"*计量*\" " + order;
-    QTest::newRow("empty direction sorts descending") << InUse << keys << QStringList{Up, ""} << "使用部门" << "计量"
-                                                      << false << Head + "使用部门 = \"计量\" " + order;
+    QTest::newRow("worked example: date") << InUse << keys << QStringList{Up, Down} << "检定日期"
+                                          << "2003-1-1" << false << Head + "检定日期 = #2003-1-1# " + order;
+    QTest::newRow("worked example: containment") << InUse << keys << QStringList{Up, Down} << "使用部门"
+                                                 << "计量" << true << Head + "使用部门 like \"*计量*\" " + order;
+    QTest::newRow("empty direction sorts descending") << InUse << keys << QStringList{Up, ""} << "使用部门"
+                                                      << "计量" << false << Head + "使用部门 = \"计量\" " + order;
     QTest::newRow("no sort key, no ORDER BY")
         << InUse << none << none << Name << "卡尺\"A\"" << false << Head + "计量器具名称 = \"卡尺\"\"A\"\"\" ;";
-    QTest::newRow("empty first key skipped") << InUse << QStringList{"", Name} << QStringList{Up, Down} << Name << ""
-                                             << false
-                                             << Head + "计量器具名称 = \"\" ORDER BY 计量器具在用库.计量器具名称 desc;";
-    QTest::newRow("last key ascending") << InUse << QStringList{Name, "", "", Number}
-                                        << QStringList{Down, Up, Up, Up} << Name << "2\"" << true
-                                        << Head + "计量器具名称 like \"*2\"\"*\" ORDER BY 计量器具在用库.计量器具名称 "
-                                                  "desc,计量器具在用库.计量器具编号;";
-    QTest::newRow("date field ignores containment")
-        << InUse << none << none << "检定日期" << "2003-1-1" << true << Head + "检定日期 = #2003-1-1# ;";
+    QTest::newRow("empty first key skipped")
+        << InUse << QStringList{"", Name} << QStringList{Up, Down} << Name << "" << false
+        << Head + "计量器具名称 = \"\" ORDER BY 计量器具在用库.计量器具名称 desc;";
+    QTest::newRow("last key ascending") << InUse << QStringList{Name, "", "", Number} << QStringList{Down, Up, Up, Up}
+                                        << Name << "2\"" << true
+                                        << Head
+            + "计量器具名称 like \"*2\"\"*\" ORDER BY 计量器具在用库.计量器具名称 "
+              "desc,计量器具在用库.计量器具编号;";
+    QTest::newRow("date field ignores containment") << InUse << none << none << "检定日期"
+                                                    << "2003-1-1" << true << Head + "检定日期 = #2003-1-1# ;";
     QTest::newRow("date as month/day/year, written as typed")
-        << InUse << none << none << "检定日期" << "1/15/2003" << false << Head + "检定日期 = #1/15/2003# ;";
-    QTest::newRow("时间 written as a date, ignores containment")
-        << Environment << none << none << "时间" << "10:05" << true << EnvHead + "时间 = #10:05# ;";
-    QTest::newRow("ID bare, ignores containment") << Environment << QStringList{"日期"} << QStringList{Down} << "ID"
-                                                  << "2" << true
-                                                  << EnvHead + "ID = 2 ORDER BY 环境状况记录库.日期 desc;";
+        << InUse << none << none << "检定日期"
+        << "1/15/2003" << false << Head + "检定日期 = #1/15/2003# ;";
+    QTest::newRow("时间 written as a date, ignores containment") << Environment << none << none << "时间"
+                                                                 << "10:05" << true << EnvHead + "时间 = #10:05# ;";
+    QTest::newRow("ID bare, ignores containment")
+        << Environment << QStringList{"日期"} << QStringList{Down} << "ID"
+        << "2" << true << EnvHead + "ID = 2 ORDER BY 环境状况记录库.日期 desc;";
 }
 
 void tst_frmQuery::composesStatement()
@@ -198,9 +205,10 @@ void tst_frmQuery::addingRefusesBadValue_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<Prompter::Icon>("icon");
 
-    QTest::newRow("empty value") << "检定日期" << "" << t::NoConditionValue << Prompter::Icon::None;
-    QTest::newRow("not a date") << "检定日期" << "2003-2-30" << dateErrorMessage("检定日期", "2003-2-30")
-                                << Prompter::Icon::Critical;
+    QTest::newRow("empty value") << "检定日期"
+                                 << "" << t::NoConditionValue << Prompter::Icon::None;
+    QTest::newRow("not a date") << "检定日期"
+                                << "2003-2-30" << dateErrorMessage("检定日期", "2003-2-30") << Prompter::Icon::Critical;
 }
 
 void tst_frmQuery::addingRefusesBadValue()
@@ -239,15 +247,16 @@ void tst_frmQuery::moveButtons_data()
 
     const QString all = QStringLiteral("ID 日期 时间 环境温度 环境湿度 大气压力");
     QTest::newRow("at first") << QStringList() << "" << all << -1 << 0 << "0011";
-    QTest::newRow("one from the middle") << QStringList{"d2", "<"} << "时间" << "ID 日期 环境温度 环境湿度 大气压力"
-                                         << 0 << 2 << "1111";
-    QTest::newRow("the last one: new last selected")
-        << QStringList{"d5", "<"} << "大气压力" << "ID 日期 时间 环境温度 环境湿度" << 0 << 4 << "1111";
+    QTest::newRow("one from the middle") << QStringList{"d2", "<"} << "时间"
+                                         << "ID 日期 环境温度 环境湿度 大气压力" << 0 << 2 << "1111";
+    QTest::newRow("the last one: new last selected") << QStringList{"d5", "<"} << "大气压力"
+                                                     << "ID 日期 时间 环境温度 环境湿度" << 0 << 4 << "1111";
     QTest::newRow("all back") << QStringList{"<<"} << all << "" << 0 << -1 << "1100";
     QTest::newRow("appended at the end, in the order moved")
-        << QStringList{"<<", "s5", ">", "s0", ">"} << "日期 时间 环境温度 环境湿度" << "大气压力 ID" << 0 << 1 << "1111";
-    QTest::newRow("emptied one at a time") << QStringList{"<<", ">", ">", ">", ">", ">", ">"} << "" << all << -1 << 5
-                                           << "0011";
+        << QStringList{"<<", "s5", ">", "s0", ">"} << "日期 时间 环境温度 环境湿度"
+        << "大气压力 ID" << 0 << 1 << "1111";
+    QTest::newRow("emptied one at a time")
+        << QStringList{"<<", ">", ">", ">", ">", ">", ">"} << "" << all << -1 << 5 << "0011";
 }
 
 void tst_frmQuery::moveButtons()
@@ -328,8 +337,7 @@ void tst_frmQuery::reopeningOtherTableRebuildsLists()
     QCOMPARE(w.lstSource->count(), 0);
     QCOMPARE(w.cboFields->count(), columns.size());
     QCOMPARE(w.Combo1[3]->count(), columns.size());
-    QCOMPARE(w.cboQueryFields->currentText() + w.Combo1[0]->currentText() + w.Combo2[0]->currentText(),
-             "IDID" + Up);
+    QCOMPARE(w.cboQueryFields->currentText() + w.Combo1[0]->currentText() + w.Combo2[0]->currentText(), "IDID" + Up);
     QCOMPARE(w.Combo1[1]->currentText(), QString());
     QVERIFY(w.cmdDel->isEnabled() && !w.cmdAddField->isEnabled());
     // The condition texts and the mode stay.
@@ -340,12 +348,15 @@ void tst_frmQuery::reopeningOtherTableRebuildsLists()
 void tst_frmQuery::savedPick_data()
 {
     QTest::addColumn<QString>("pick");
-    QTest::addColumn<QString>("expected");   // empty: the statement of the tabs
+    QTest::addColumn<QString>("expected"); // empty: the statement of the tabs
 
     QTest::newRow("seeded query") << "常用查询1" << seededQuery().sql;
-    QTest::newRow("first of two with one name") << "周检" << "select 1 first";
-    QTest::newRow("unknown name ignored") << "没有这个查询" << "";
-    QTest::newRow("only the exact name") << " 常用查询1" << "";
+    QTest::newRow("first of two with one name") << "周检"
+                                                << "select 1 first";
+    QTest::newRow("unknown name ignored") << "没有这个查询"
+                                          << "";
+    QTest::newRow("only the exact name") << " 常用查询1"
+                                         << "";
 }
 
 void tst_frmQuery::savedPick()
@@ -363,8 +374,9 @@ void tst_frmQuery::savedPick()
     w.cboQuerySave->setEditText(pick);
     w.cmdQuery->click();
 
-    const QString composed = QStringLiteral("select 计量器具在用库.计量器具编号 into MSys检索临时表 from 计量器具在用库 "
-                                            "where 计量器具编号 = \"N-1\" ;");
+    const QString composed =
+        QStringLiteral("select 计量器具在用库.计量器具编号 into MSys检索临时表 from 计量器具在用库 "
+                       "where 计量器具编号 = \"N-1\" ;");
     QCOMPARE(f->state.QuerySQL, expected.isEmpty() ? composed : expected);
     QVERIFY(f->state.RequeryOnActivate);
 }
@@ -409,11 +421,14 @@ void tst_frmQuery::refusesBadSimpleValue_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message");
 
-    QTest::newRow("empty date") << InUse << "有效日期" << "" << dateErrorMessage("有效日期", "");
-    QTest::newRow("month/day/year, no such day") << InUse << "检定日期" << "2/30/2003"
-                                                 << dateErrorMessage("检定日期", "2/30/2003");
-    QTest::newRow("not a time") << Environment << "时间" << "25:00" << t::NotATime.arg("时间", "25:00");
-    QTest::newRow("not a number") << Environment << "ID" << "1 or 1=1" << t::NotANumber.arg("ID", "1 or 1=1");
+    QTest::newRow("empty date") << InUse << "有效日期"
+                                << "" << dateErrorMessage("有效日期", "");
+    QTest::newRow("month/day/year, no such day") << InUse << "检定日期"
+                                                 << "2/30/2003" << dateErrorMessage("检定日期", "2/30/2003");
+    QTest::newRow("not a time") << Environment << "时间"
+                                << "25:00" << t::NotATime.arg("时间", "25:00");
+    QTest::newRow("not a number") << Environment << "ID"
+                                  << "1 or 1=1" << t::NotANumber.arg("ID", "1 or 1=1");
 }
 
 void tst_frmQuery::refusesBadSimpleValue()
@@ -471,7 +486,7 @@ void tst_frmQuery::closeBoxUnloads()
     QVERIFY(!f->state.RequeryOnActivate);
 
     frmQuery& again = f->open(InUse);
-    QVERIFY(w.isNull());   // the unloaded wizard was thrown away
+    QVERIFY(w.isNull()); // the unloaded wizard was thrown away
     QVERIFY(!again.chkHigh->isChecked() && again.optAND->isChecked());
     QCOMPARE(again.txtSQL->toPlainText(), QString());
     QCOMPARE(listEntries(again.lstDest), f->state.LedgerDatabase.columns(InUse));

@@ -70,7 +70,7 @@ void tst_SavedQueries::savesAndRunsAfterRestart()
     setSortKeys(w, {"ID"}, {t::Descending});
     w.chkHigh->setChecked(true);
     w.txtSQL->setPlainText(QStringLiteral(" 时间 = #10:05# AND 环境温度 = \"20\"\"\""));
-    w.cboQuerySave->setCurrentIndex(1);   // a pick plays no part in saving
+    w.cboQuerySave->setCurrentIndex(1); // a pick plays no part in saving
     f->prompt.inputs << QStringLiteral("  上午读数 ");
     w.cmdSaveQuery->click();
 
@@ -160,7 +160,8 @@ void tst_SavedQueries::runsOnLedger_data()
     QTest::newRow("value with a double quote") << Name << "卡尺\"150\"" << false << "" << QStringList{"N-2"};
     QTest::newRow("containment with a double quote") << Name << "\"150" << true << "" << QStringList{"N-2"};
     QTest::newRow("a percent sign is no wildcard") << Name << "50%" << true << "" << QStringList{"N-3"};
-    QTest::newRow("advanced range") << "" << "" << false << " 检定日期 >= #2002-1-1# AND 检定日期 < #2003-1-1#"
+    QTest::newRow("advanced range") << ""
+                                    << "" << false << " 检定日期 >= #2002-1-1# AND 检定日期 < #2003-1-1#"
                                     << QStringList{"N-3", "N-2"};
 }
 
@@ -208,7 +209,8 @@ void tst_SavedQueries::seededQueryRunsAsStored()
     Database& db = f->state.LedgerDatabase;
     const DbResult r = db.runScratch(f->state.QuerySQL);
     QVERIFY2(r.ok(), qPrintable(r.error.text()));
-    QCOMPARE(db.columns(QStringLiteral("MSys检索临时表")), QStringList({Number, Name, "规格型号", "法制管理类别", Dept}));
+    QCOMPARE(db.columns(QStringLiteral("MSys检索临时表")),
+             QStringList({Number, Name, "规格型号", "法制管理类别", Dept}));
     QCOMPARE(resultColumn(db, Number), QStringList({"A-1", "B-2"}));
     QCOMPARE(resultColumn(db, Dept), QStringList({"计量科", ""}));
 }

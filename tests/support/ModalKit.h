@@ -10,8 +10,7 @@ namespace ravo::test {
 
 // Runs `action` inside the next modal event loop; a dialog still open after
 // five seconds is closed with -1 rather than hanging the test.
-template <class Dialog>
-void whenModal(QObject* context, std::function<void(Dialog*)> action)
+template <class Dialog> void whenModal(QObject* context, std::function<void(Dialog*)> action)
 {
     QTimer::singleShot(0, context, [action] {
         auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());

@@ -57,8 +57,7 @@ inline QString runPdfToText(const QStringList& args)
 // The text of each page, laid out as on paper.
 inline QStringList pdfPages(const QString& path)
 {
-    QStringList pages = runPdfToText({QStringLiteral("-layout"), path, QStringLiteral("-")})
-                            .split(QLatin1Char('\f'));
+    QStringList pages = runPdfToText({QStringLiteral("-layout"), path, QStringLiteral("-")}).split(QLatin1Char('\f'));
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();
     return pages;
@@ -75,8 +74,8 @@ inline QStringList textLines(const QString& page)
 }
 
 struct PdfWord {
-    int page = 0;   // 0-based
-    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;   // points from the page's top-left
+    int page = 0;                                  // 0-based
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0; // points from the page's top-left
     QString text;
 };
 
@@ -84,8 +83,8 @@ struct PdfWord {
 inline QVector<PdfWord> pdfWords(const QString& path)
 {
     const QString html = runPdfToText({QStringLiteral("-bbox"), path, QStringLiteral("-")});
-    static const QRegularExpression token(
-        QStringLiteral(R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
+    static const QRegularExpression token(QStringLiteral(
+        R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re"));
     QVector<PdfWord> words;
     int page = -1;
     for (auto it = token.globalMatch(html); it.hasNext();) {

@@ -13,8 +13,7 @@ Prompter::Answer ScriptedPrompter::message(const QString& text, const QString& t
     return m.answer;
 }
 
-std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QString& title,
-                                               const QString& defaultText)
+std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QString& title, const QString& defaultText)
 {
     Input in{prompt, title, defaultText, std::nullopt};
     if (!inputs.isEmpty())

@@ -60,19 +60,31 @@ private slots:
         QCOMPARE(counts.repairs, (instruments + 9) / 10);
         QVERIFY(counts.readings > 200);
         // An instrument lives in exactly one of in-use, sealed and scrapped.
-        QCOMPARE(scalar(db, "SELECT count(DISTINCT 计量器具编号) FROM (SELECT 计量器具编号 FROM 计量器具在用库 "
-                            "UNION ALL SELECT 计量器具编号 FROM 计量器具封存库 UNION ALL SELECT 计量器具编号 FROM 计量器具报废库)"),
-                 instruments + 2 * (instruments / 20));
+        QCOMPARE(
+            scalar(
+                db,
+                "SELECT count(DISTINCT 计量器具编号) FROM (SELECT 计量器具编号 FROM 计量器具在用库 "
+                "UNION ALL SELECT 计量器具编号 FROM 计量器具封存库 UNION ALL SELECT 计量器具编号 FROM 计量器具报废库)"),
+            instruments + 2 * (instruments / 20));
         // Every confirmation record names an instrument in use.
-        QCOMPARE(scalar(db, "SELECT count(*) FROM 计量器具确认记录库 WHERE 计量器具编号 NOT IN (SELECT 计量器具编号 FROM 计量器具在用库)"), 0);
+        QCOMPARE(
+            scalar(
+                db,
+                "SELECT count(*) FROM 计量器具确认记录库 WHERE 计量器具编号 NOT IN (SELECT 计量器具编号 FROM 计量器具在用库)"),
+            0);
         QVERIFY(scalar(db, "SELECT count(*) FROM 计量器具在用库 WHERE 检定日期 > 有效日期") == 0);
         if (instruments >= 500) {
             const int overdue = scalar(db, "SELECT count(*) FROM 计量器具在用库 WHERE 有效日期 < '2026-12-07'");
-            const int soon = scalar(db, "SELECT count(*) FROM 计量器具在用库 WHERE 有效日期 BETWEEN '2026-12-07' AND '2027-01-06'");
+            const int soon =
+                scalar(db, "SELECT count(*) FROM 计量器具在用库 WHERE 有效日期 BETWEEN '2026-12-07' AND '2027-01-06'");
             QVERIFY(overdue > 0 && overdue < instruments / 10);
             QVERIFY(soon > 0 && soon < instruments / 5);
             // Numbers read like L-S-000123: category letter, kind letter, serial.
-            QCOMPARE(scalar(db, "SELECT count(*) FROM 计量器具在用库 WHERE 计量器具编号 NOT GLOB '[A-Z]-[A-Za-zΨδ]-[0-9][0-9][0-9][0-9][0-9][0-9]'"), 0);
+            QCOMPARE(
+                scalar(
+                    db,
+                    "SELECT count(*) FROM 计量器具在用库 WHERE 计量器具编号 NOT GLOB '[A-Z]-[A-Za-zΨδ]-[0-9][0-9][0-9][0-9][0-9][0-9]'"),
+                0);
         }
     }
 

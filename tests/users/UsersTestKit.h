@@ -19,7 +19,10 @@ namespace ravo::test {
 // Passwords are hashed at the lowest cost, to keep the tests quick.
 struct AccountsRun : Run {
     AccountsRun() { setPasswordHashCost(PasswordHashCost::Minimum); }
-    QString stored(int account) { return state.settings.read(SettingsStore::MainApp, QString::number(account), "Password"); }
+    QString stored(int account)
+    {
+        return state.settings.read(SettingsStore::MainApp, QString::number(account), "Password");
+    }
 };
 
 // Level-0 accounts (name, password as typed); a password starting with '!'

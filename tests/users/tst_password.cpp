@@ -14,17 +14,26 @@ class TestPassword : public QObject {
     std::unique_ptr<AccountsRun> run;
 
 private slots:
-    void init() { run = std::make_unique<AccountsRun>(); QVERIFY(run->sandbox.isValid()); }
+    void init()
+    {
+        run = std::make_unique<AccountsRun>();
+        QVERIFY(run->sandbox.isValid());
+    }
 
     void confirming_data()
     {
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
-        QTest::newRow("equal") << "新密码1" << "新密码1";
-        QTest::newRow("both empty") << "" << "";
-        QTest::newRow("other case") << "abc" << "ABC";
-        QTest::newRow("trailing space") << "abc" << "abc ";
-        QTest::newRow("second empty") << "abc" << "";
+        QTest::newRow("equal") << "新密码1"
+                               << "新密码1";
+        QTest::newRow("both empty") << ""
+                                    << "";
+        QTest::newRow("other case") << "abc"
+                                    << "ABC";
+        QTest::newRow("trailing space") << "abc"
+                                        << "abc ";
+        QTest::newRow("second empty") << "abc"
+                                      << "";
     }
     void confirming()
     {
@@ -58,8 +67,9 @@ private slots:
         QTest::addColumn<QString>("password");  // what lets 张三 in afterwards
         QTest::newRow("new password") << QStringList{"新 密码 Pass|新 密码 Pass"} << "新 密码 Pass";
         QTest::newRow("INI separators") << QStringList{"p=a;s,s\"w\\|p=a;s,s\"w\\"} << "p=a;s,s\"w\\";
-        QTest::newRow("looks like a hash") << QStringList{"$argon2id$v=19$m=8,t=1,p=1$YQ$YQ|$argon2id$v=19$m=8,t=1,p=1$YQ$YQ"}
-                                           << "$argon2id$v=19$m=8,t=1,p=1$YQ$YQ";
+        QTest::newRow("looks like a hash")
+            << QStringList{"$argon2id$v=19$m=8,t=1,p=1$YQ$YQ|$argon2id$v=19$m=8,t=1,p=1$YQ$YQ"}
+            << "$argon2id$v=19$m=8,t=1,p=1$YQ$YQ";
         QTest::newRow("password removed") << QStringList{"|"} << "";
         QTest::newRow("取消") << QStringList{"cancel"} << "z";
         QTest::newRow("Esc") << QStringList{"esc"} << "z";
@@ -116,14 +126,12 @@ private slots:
     // password change afterwards still acts on the signed-in account.
     void changePasswordAfterUserManagement_data()
     {
-        QTest::addColumn<QString>("signedIn");   // its password is its name's first letter
-        QTest::addColumn<QStringList>("edits");  // "del:ROW", "add:NAME" (password "w")
-        QTest::addColumn<bool>("confirmed");     // 确定, else 取消
-        QTest::addColumn<int>("account");        // CurrentUser afterwards, 0: deleted
-        QTest::newRow("one before it deleted, one added")
-            << "Li" << QStringList{"del:1", "add:Wang"} << true << 2;
-        QTest::newRow("one added, one before it deleted")
-            << "Li" << QStringList{"add:Wang", "del:1"} << true << 2;
+        QTest::addColumn<QString>("signedIn");  // its password is its name's first letter
+        QTest::addColumn<QStringList>("edits"); // "del:ROW", "add:NAME" (password "w")
+        QTest::addColumn<bool>("confirmed");    // 确定, else 取消
+        QTest::addColumn<int>("account");       // CurrentUser afterwards, 0: deleted
+        QTest::newRow("one before it deleted, one added") << "Li" << QStringList{"del:1", "add:Wang"} << true << 2;
+        QTest::newRow("one added, one before it deleted") << "Li" << QStringList{"add:Wang", "del:1"} << true << 2;
         QTest::newRow("one after it deleted") << "Zhang" << QStringList{"del:2", "add:Wang"} << true << 2;
         QTest::newRow("edits cancelled") << "Li" << QStringList{"del:1", "add:Wang"} << false << 3;
         QTest::newRow("itself deleted") << "Li" << QStringList{"del:2", "add:Wang"} << true << 0;
@@ -182,7 +190,7 @@ private slots:
         ProgramState next(run->sandbox.appDir(), run->prompt);
         QCOMPARE(signIn(next, signedIn, "neu"), account);
         QCOMPARE(signIn(next, signedIn, signedIn.left(1)), 0);
-        const QVector<UserAccount> accounts = next.UserList;   // each sign-in reads the list afresh
+        const QVector<UserAccount> accounts = next.UserList; // each sign-in reads the list afresh
         for (const UserAccount& a : accounts)
             if (a.Name != signedIn)
                 QVERIFY2(signIn(next, a.Name, a.Name == "Wang" ? "w" : a.Name.left(1)) != 0, qPrintable(a.Name));

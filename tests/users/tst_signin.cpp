@@ -13,12 +13,17 @@ class TestSignIn : public QObject {
     std::unique_ptr<AccountsRun> run;
 
 private slots:
-    void init() { run = std::make_unique<AccountsRun>(); QVERIFY(run->sandbox.isValid()); }
+    void init()
+    {
+        run = std::make_unique<AccountsRun>();
+        QVERIFY(run->sandbox.isValid());
+    }
 
     void seeding_data()
     {
         QTest::addColumn<Entries>("entries");
-        const Entries zhang = {{"register", "ok", "True"}, {"1", "Name", "张三"}, {"1", "Level", "2"}, {"1", "History", "0"}};
+        const Entries zhang = {
+            {"register", "ok", "True"}, {"1", "Name", "张三"}, {"1", "Level", "2"}, {"1", "History", "0"}};
         QTest::newRow("empty store") << Entries{};
         QTest::newRow("count 0") << zhang + Entries{{"User", "Count", "0"}};
         QTest::newRow("count x") << zhang + Entries{{"User", "Count", "x"}};
@@ -46,28 +51,43 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("password");
         QTest::addColumn<int>("account"); // 0: refused
-        QTest::newRow("exact") << "Admin" << "root" << 1;
-        QTest::newRow("name in other case") << "admin" << "root" << 0;
-        QTest::newRow("name with trailing space") << "Admin " << "root" << 0;
-        QTest::newRow("password in other case") << "Admin" << "ROOT" << 0;
-        QTest::newRow("password with trailing space") << "Admin" << "root " << 0;
-        QTest::newRow("another account's password") << "Admin" << "z1" << 0;
-        QTest::newRow("the stored hash typed") << "Admin" << "<stored>" << 0;
-        QTest::newRow("same name, first password") << "张三" << "z1" << 2;
-        QTest::newRow("same name, second password") << "张三" << "z2" << 3;
-        QTest::newRow("no password") << "李四" << "" << 4;
-        QTest::newRow("no password, space typed") << "李四" << " " << 0;
-        QTest::newRow("empty name") << "" << "e" << 5;
-        QTest::newRow("old clear text") << "老用户" << "Old Pass" << 6;
-        QTest::newRow("old clear text, other case") << "老用户" << "old pass" << 0;
+        QTest::newRow("exact") << "Admin"
+                               << "root" << 1;
+        QTest::newRow("name in other case") << "admin"
+                                            << "root" << 0;
+        QTest::newRow("name with trailing space") << "Admin "
+                                                  << "root" << 0;
+        QTest::newRow("password in other case") << "Admin"
+                                                << "ROOT" << 0;
+        QTest::newRow("password with trailing space") << "Admin"
+                                                      << "root " << 0;
+        QTest::newRow("another account's password") << "Admin"
+                                                    << "z1" << 0;
+        QTest::newRow("the stored hash typed") << "Admin"
+                                               << "<stored>" << 0;
+        QTest::newRow("same name, first password") << "张三"
+                                                   << "z1" << 2;
+        QTest::newRow("same name, second password") << "张三"
+                                                    << "z2" << 3;
+        QTest::newRow("no password") << "李四"
+                                     << "" << 4;
+        QTest::newRow("no password, space typed") << "李四"
+                                                  << " " << 0;
+        QTest::newRow("empty name") << ""
+                                    << "e" << 5;
+        QTest::newRow("old clear text") << "老用户"
+                                        << "Old Pass" << 6;
+        QTest::newRow("old clear text, other case") << "老用户"
+                                                    << "old pass" << 0;
     }
     void matching()
     {
         QFETCH(QString, name);
         QFETCH(QString, password);
         QFETCH(int, account);
-        writeAccounts(run->state.settings,
-                      {{"Admin", "root"}, {"张三", "z1"}, {"张三", "z2"}, {"李四", ""}, {"", "e"}, {"老用户", "!Old Pass"}});
+        writeAccounts(
+            run->state.settings,
+            {{"Admin", "root"}, {"张三", "z1"}, {"张三", "z2"}, {"李四", ""}, {"", "e"}, {"老用户", "!Old Pass"}});
         if (password == "<stored>")
             password = run->stored(1);
         frmLogin dialog(run->state);
@@ -105,14 +125,22 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<bool>("enter"); // Enter in the name box, else 确定
         QTest::addColumn<int>("account");
-        QTest::newRow("as listed") << "Admin" << "pw" << true << 1;
-        QTest::newRow("lower case") << "admin" << "pw" << true << 0;
-        QTest::newRow("upper case") << "ADMIN" << "pw" << true << 0;
-        QTest::newRow("prefix of another, Enter") << "Ad" << "ad" << true << 2;
-        QTest::newRow("prefix of another, 确定") << "Ad" << "ad" << false << 2;
-        QTest::newRow("prefix with the longer one's password") << "Ad" << "pw" << true << 0;
-        QTest::newRow("prefix with the longer one's password, 确定") << "Ad" << "pw" << false << 0;
-        QTest::newRow("prefix of no account") << "A" << "pw" << true << 0;
+        QTest::newRow("as listed") << "Admin"
+                                   << "pw" << true << 1;
+        QTest::newRow("lower case") << "admin"
+                                    << "pw" << true << 0;
+        QTest::newRow("upper case") << "ADMIN"
+                                    << "pw" << true << 0;
+        QTest::newRow("prefix of another, Enter") << "Ad"
+                                                  << "ad" << true << 2;
+        QTest::newRow("prefix of another, 确定") << "Ad"
+                                                 << "ad" << false << 2;
+        QTest::newRow("prefix with the longer one's password") << "Ad"
+                                                               << "pw" << true << 0;
+        QTest::newRow("prefix with the longer one's password, 确定") << "Ad"
+                                                                     << "pw" << false << 0;
+        QTest::newRow("prefix of no account") << "A"
+                                              << "pw" << true << 0;
     }
     void typedNameIsKept()
     {
@@ -142,10 +170,14 @@ private slots:
         QTest::addColumn<QString>("oldUser"); // null: absent
         QTest::addColumn<QString>("selected");
         QTest::newRow("absent") << QString() << "Admin";
-        QTest::newRow("NO") << "NO" << "Admin";
-        QTest::newRow("abc") << "abc" << "Admin";
-        QTest::newRow("past the last entry") << "2" << "Admin";
-        QTest::newRow("second entry") << "1" << "张三";
+        QTest::newRow("NO") << "NO"
+                            << "Admin";
+        QTest::newRow("abc") << "abc"
+                             << "Admin";
+        QTest::newRow("past the last entry") << "2"
+                                             << "Admin";
+        QTest::newRow("second entry") << "1"
+                                      << "张三";
     }
     void preselect()
     {

@@ -62,7 +62,11 @@ class TestUserManage : public QObject {
     }
 
 private slots:
-    void init() { run = std::make_unique<AccountsRun>(); QVERIFY(run->sandbox.isValid()); }
+    void init()
+    {
+        run = std::make_unique<AccountsRun>();
+        QVERIFY(run->sandbox.isValid());
+    }
 
     void freshStore()
     {
@@ -84,34 +88,34 @@ private slots:
 
     void adding_data()
     {
-        QTest::addColumn<QStringList>("accounts");  // in the store before
-        QTest::addColumn<QStringList>("typed");     // answers to the name box
-        QTest::addColumn<QStringList>("answers");   // to "此用户名已经存在！…" and the like
-        QTest::addColumn<QString>("password");      // typed twice; "cancel" cancels the dialog
+        QTest::addColumn<QStringList>("accounts");   // in the store before
+        QTest::addColumn<QStringList>("typed");      // answers to the name box
+        QTest::addColumn<QStringList>("answers");    // to "此用户名已经存在！…" and the like
+        QTest::addColumn<QString>("password");       // typed twice; "cancel" cancels the dialog
         QTest::addColumn<QStringList>("afterwards"); // the names stored after 确定
         QTest::addColumn<QStringList>("messages");
 
         const QStringList none;
         const QString exists = QStringLiteral("此用户名已经存在！请另取一个新的用户名！");
-        QTest::newRow("张三 to a fresh store") << none << QStringList{"张三"} << none << "张三的密码"
-                                              << QStringList{Admin, "张三"} << none;
+        QTest::newRow("张三 to a fresh store")
+            << none << QStringList{"张三"} << none << "张三的密码" << QStringList{Admin, "张三"} << none;
         QTest::newRow("a leading space passes and is trimmed")
             << QStringList{Admin, "张三"} << QStringList{" 张三 "} << none << "pw" << QStringList{Admin, "张三", "张三"}
             << none;
-        QTest::newRow("existing name, tried again") << QStringList{Admin, "张三"} << QStringList{"张三", "李四"}
-                                                    << QStringList{"ok"} << "pw" << QStringList{Admin, "张三", "李四"}
-                                                    << QStringList{exists};
-        QTest::newRow("existing name, given up") << QStringList{Admin, "张三"} << QStringList{"张三"}
-                                                 << QStringList{"cancel"} << "" << QStringList{Admin, "张三"}
-                                                 << QStringList{exists};
-        QTest::newRow("the administrator's name") << none << QStringList{Admin} << QStringList{"cancel"} << ""
-                                                  << QStringList{Admin} << QStringList{exists};
+        QTest::newRow("existing name, tried again")
+            << QStringList{Admin, "张三"} << QStringList{"张三", "李四"} << QStringList{"ok"} << "pw"
+            << QStringList{Admin, "张三", "李四"} << QStringList{exists};
+        QTest::newRow("existing name, given up")
+            << QStringList{Admin, "张三"} << QStringList{"张三"} << QStringList{"cancel"} << ""
+            << QStringList{Admin, "张三"} << QStringList{exists};
+        QTest::newRow("the administrator's name")
+            << none << QStringList{Admin} << QStringList{"cancel"} << "" << QStringList{Admin} << QStringList{exists};
         QTest::newRow("spaces only") << none << QStringList{"   "} << QStringList{"cancel"} << "" << QStringList{Admin}
                                      << QStringList{"用户名不能只由空格组成！请另取一个新的用户名！"};
         QTest::newRow("name box cancelled") << none << none << none << "" << QStringList{Admin} << none;
         QTest::newRow("name box empty") << none << QStringList{""} << none << "" << QStringList{Admin} << none;
-        QTest::newRow("password dialog cancelled") << none << QStringList{"王五"} << none << "cancel"
-                                                   << QStringList{Admin} << none;
+        QTest::newRow("password dialog cancelled")
+            << none << QStringList{"王五"} << none << "cancel" << QStringList{Admin} << none;
         QTest::newRow("no password") << none << QStringList{"赵六"} << none << "" << QStringList{Admin, "赵六"} << none;
     }
     void adding()
@@ -196,8 +200,8 @@ private slots:
         QTest::addColumn<bool>("confirmed");
         QTest::addColumn<QStringList>("listedAfter");
         QTest::addColumn<QStringList>("storedAfter");
-        QTest::newRow("account 2 of 3") << QStringList{Admin, "张三", "李四"} << 1 << true
-                                        << QStringList{Admin, "李四"} << QStringList{Admin, "李四"};
+        QTest::newRow("account 2 of 3") << QStringList{Admin, "张三", "李四"} << 1 << true << QStringList{Admin, "李四"}
+                                        << QStringList{Admin, "李四"};
         QTest::newRow("the last account") << QStringList{Admin, "张三", "李四"} << 2 << true
                                           << QStringList{Admin, "张三"} << QStringList{Admin, "张三"};
         QTest::newRow("answered Cancel") << QStringList{Admin, "张三", "李四"} << 1 << false
@@ -239,10 +243,10 @@ private slots:
 
     void levels_data()
     {
-        QTest::addColumn<QString>("account");  // account 2, "name:level"
-        QTest::addColumn<int>("clicked");      // the level button clicked, −1 none
-        QTest::addColumn<int>("shown");        // the level button checked after
-        QTest::addColumn<QString>("stored");   // its "Level" after 确定
+        QTest::addColumn<QString>("account"); // account 2, "name:level"
+        QTest::addColumn<int>("clicked");     // the level button clicked, −1 none
+        QTest::addColumn<int>("shown");       // the level button checked after
+        QTest::addColumn<QString>("stored");  // its "Level" after 确定
         QTest::newRow("level 2 shown") << "张三:2" << -1 << 2 << "2";
         QTest::newRow("raised to 0") << "张三:2" << 0 << 0 << "0";
         QTest::newRow("an unknown level shows as 2, kept") << "张三:7" << -1 << 2 << "7";

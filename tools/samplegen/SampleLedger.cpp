@@ -14,7 +14,7 @@ namespace {
 // and library version.
 class Random {
 public:
-    explicit Random(quint32 seed) : m_state(seed ? seed : 1) {}
+    explicit Random(quint32 seed) : m_state(seed ? seed : 1) { }
     quint32 next()
     {
         m_state ^= m_state << 13;
@@ -30,15 +30,15 @@ private:
     quint32 m_state;
 };
 
-const QStringList kDepartments = {"计量室", "质检部", "一车间", "二车间", "三车间", "装配车间", "研发中心",
-                                  "热处理车间", "理化实验室", "动力部", "设备部", "仓储部"};
-const QStringList kPeople = {"王建国", "李秀英", "张伟", "刘洋", "陈静", "杨帆", "赵磊", "黄丽", "周敏",
-                             "吴强", "徐娟", "孙浩", "马超", "朱琳", "胡军", "郭晓燕", "何平", "林涛"};
-const QStringList kMakers = {"上海量具刃具厂", "哈尔滨量具刃具集团", "成都工具研究所", "桂林广陆数字测控",
-                             "北京无线电仪器厂", "西安仪表厂", "天津精密仪器厂", "青海量具厂",
-                             "福禄克（中国）", "安捷伦科技", "梅特勒-托利多", "横河电机"};
-const QStringList kPlaces = {"计量室一号柜", "计量室二号柜", "车间工具室", "质检台", "实验室恒温间",
-                             "装配线旁", "仓库A区", "仓库B区"};
+const QStringList kDepartments = {"计量室",   "质检部",     "一车间",     "二车间", "三车间", "装配车间",
+                                  "研发中心", "热处理车间", "理化实验室", "动力部", "设备部", "仓储部"};
+const QStringList kPeople = {"王建国", "李秀英", "张伟", "刘洋", "陈静", "杨帆", "赵磊",   "黄丽", "周敏",
+                             "吴强",   "徐娟",   "孙浩", "马超", "朱琳", "胡军", "郭晓燕", "何平", "林涛"};
+const QStringList kMakers = {"上海量具刃具厂",   "哈尔滨量具刃具集团", "成都工具研究所", "桂林广陆数字测控",
+                             "北京无线电仪器厂", "西安仪表厂",         "天津精密仪器厂", "青海量具厂",
+                             "福禄克（中国）",   "安捷伦科技",         "梅特勒-托利多",  "横河电机"};
+const QStringList kPlaces = {"计量室一号柜", "计量室二号柜", "车间工具室", "质检台",
+                             "实验室恒温间", "装配线旁",     "仓库A区",    "仓库B区"};
 const QStringList kCalibrators = {"本厂计量室", "市计量测试所", "省计量科学研究院", "国家计量院"};
 const QStringList kStatuses = {"合格", "合格", "合格", "合格", "准用", "限用", "测量标准"};
 const QStringList kReports = {"检定证书(小)", "检定证书(大)", "测试报告(大)", "检定结果通知书(小)",
@@ -64,9 +64,11 @@ const std::vector<NameSet> kNames = {
      {"FLUKE 17B", "ZC25-3", "ZC29B-2", "MS2108A", "ZX21"},
      {"0～1000V", "0～500MΩ", "0～1000Ω", "0～1000A"}},
     {{"照度计", "色差仪", "光泽度计"}, {"TES-1330A", "CR-10", "WGG60"}, {"0～20000lx", "ΔE 0～100"}},
-    {{"示波器", "信号发生器", "频谱分析仪", "射频功率计"}, {"DS1102E", "AFG3022", "N9320B", "NRP-Z21"},
+    {{"示波器", "信号发生器", "频谱分析仪", "射频功率计"},
+     {"DS1102E", "AFG3022", "N9320B", "NRP-Z21"},
      {"0～100MHz", "1μHz～25MHz", "9kHz～3GHz"}},
-    {{"酸度计", "电导率仪", "分光光度计", "粘度计"}, {"PHS-3C", "DDS-307", "722N", "NDJ-1"},
+    {{"酸度计", "电导率仪", "分光光度计", "粘度计"},
+     {"PHS-3C", "DDS-307", "722N", "NDJ-1"},
      {"0～14pH", "0～2×10⁵μS/cm", "340～1000nm"}},
     {{"声级计", "声校准器"}, {"AWA5688", "AWA6221A"}, {"28～133dB", "94dB/114dB"}},
     {{"辐射剂量率仪", "表面污染仪"}, {"FJ-347A", "CoMo-170"}, {"0.1μSv/h～10mSv/h"}},
@@ -89,7 +91,7 @@ QString letter(const QString& name)
 
 class Writer {
 public:
-    explicit Writer(sqlite3* db) : m_db(db) {}
+    explicit Writer(sqlite3* db) : m_db(db) { }
     ~Writer() { sqlite3_finalize(m_st); }
     bool prepare(const QString& table, const QStringList& cols)
     {
@@ -126,7 +128,7 @@ private:
 };
 
 struct Instrument {
-    QVariantList values;   // the 29 common columns
+    QVariantList values; // the 29 common columns
 };
 
 } // namespace
@@ -151,8 +153,8 @@ QString fillSampleLedger(const QString& path, const SampleSize& size, const QDat
         const InstrumentClass& cls = classes.at(c);
         const QString kind = rnd.pick(cls.kinds);
         const NameSet& names = kNames.at(size_t(c));
-        const QString number = QStringLiteral("%1-%2-%3").arg(letter(cls.name), letter(kind))
-                                   .arg(++serial, 6, 10, QLatin1Char('0'));
+        const QString number =
+            QStringLiteral("%1-%2-%3").arg(letter(cls.name), letter(kind)).arg(++serial, 6, 10, QLatin1Char('0'));
         const QDate bought = today.addDays(-rnd.between(30, 3650));
         const QString cycle = rnd.below(4) == 0 ? QStringLiteral("6") : QStringLiteral("12");
         const int months = cycle.toInt();
@@ -168,18 +170,34 @@ QString fillSampleLedger(const QString& path, const SampleSize& size, const QDat
         const QDate validUntil = today.addDays(dueIn);
         const QDate calibrated = validUntil.addDays(1).addMonths(-months);
         Instrument in;
-        in.values = {number, cls.name, kind, rnd.pick(names.names), rnd.pick(names.models),
+        in.values = {number,
+                     cls.name,
+                     kind,
+                     rnd.pick(names.names),
+                     rnd.pick(names.models),
                      rnd.below(2) ? QStringLiteral("±0.02mm") : QStringLiteral("0.5%FS"),
-                     rnd.pick(QStringList{"0级", "1级", "2级", "0.5级", "1.0级", "A级"}), rnd.pick(names.ranges),
+                     rnd.pick(QStringList{"0级", "1级", "2级", "0.5级", "1.0级", "A级"}),
+                     rnd.pick(names.ranges),
                      rnd.pick(QStringList{"0.01mm", "0.001mm", "0.1℃", "0.01MPa", "1mg", "0.1V"}),
-                     rnd.pick(QStringList{"A", "B", "B", "C"}), rnd.pick(QStringList{"强检", "送检", "自检", "抽检"}),
-                     rnd.pick(kMakers), QStringLiteral("%1").arg(rnd.between(100000, 999999)),
+                     rnd.pick(QStringList{"A", "B", "B", "C"}),
+                     rnd.pick(QStringList{"强检", "送检", "自检", "抽检"}),
+                     rnd.pick(kMakers),
+                     QStringLiteral("%1").arg(rnd.between(100000, 999999)),
                      iso(bought.addDays(-rnd.between(30, 400))),
                      rnd.below(5) == 0 ? QStringLiteral("说明书、合格证、仪器箱") : QString(),
-                     rnd.pick(kStatuses), iso(bought.addDays(rnd.between(1, 30))), iso(calibrated), cycle,
-                     iso(validUntil), rnd.pick(kCalibrators), rnd.pick(kDepartments), rnd.pick(kPlaces),
-                     rnd.pick(kPeople), QStringLiteral("0571-8%1").arg(rnd.between(1000000, 9999999)),
-                     iso(bought), rnd.pick(kPeople), QStringLiteral("%1.00").arg(rnd.between(80, 48000)),
+                     rnd.pick(kStatuses),
+                     iso(bought.addDays(rnd.between(1, 30))),
+                     iso(calibrated),
+                     cycle,
+                     iso(validUntil),
+                     rnd.pick(kCalibrators),
+                     rnd.pick(kDepartments),
+                     rnd.pick(kPlaces),
+                     rnd.pick(kPeople),
+                     QStringLiteral("0571-8%1").arg(rnd.between(1000000, 9999999)),
+                     iso(bought),
+                     rnd.pick(kPeople),
+                     QStringLiteral("%1.00").arg(rnd.between(80, 48000)),
                      rnd.below(8) == 0 ? QStringLiteral("使用前请先校零。\n轻拿轻放，用后擦净入盒。") : QString()};
         return in;
     };
@@ -218,31 +236,33 @@ QString fillSampleLedger(const QString& path, const SampleSize& size, const QDat
     for (int i = 0; i < size.scrapped() && failure.isEmpty(); ++i) {
         Instrument in = makeInstrument();
         in.values[15] = QStringLiteral("报废");
-        if (!w.insert(in.values + QVariantList{iso(today.addDays(-rnd.between(1, 2500))),
-                                                rnd.pick(QStringList{"示值超差，无法修复", "零部件损坏，修理费用过高",
-                                                                     "型号淘汰", "检定不合格"})}))
+        if (!w.insert(in.values
+                      + QVariantList{iso(today.addDays(-rnd.between(1, 2500))),
+                                     rnd.pick(QStringList{"示值超差，无法修复", "零部件损坏，修理费用过高", "型号淘汰",
+                                                          "检定不合格"})}))
             fail(tables::Scrapped);
         ++made.scrapped;
     }
 
-    const QStringList stockCols = QStringLiteral("计量器具类别,计量器具种别,计量器具名称,规格型号,准确度,准确度等级,"
-                                                 "测量范围,分度值,出厂日期,制造厂家,配套设备,购买日期,购买价格,采购员,库存数量")
-                                      .split(QLatin1Char(','));
+    const QStringList stockCols =
+        QStringLiteral("计量器具类别,计量器具种别,计量器具名称,规格型号,准确度,准确度等级,"
+                       "测量范围,分度值,出厂日期,制造厂家,配套设备,购买日期,购买价格,采购员,库存数量")
+            .split(QLatin1Char(','));
     if (failure.isEmpty() && !w.prepare(tables::Stock, stockCols))
         fail(tables::Stock);
     for (int i = 0; i < size.stock() && failure.isEmpty(); ++i) {
         const QVariantList v = makeInstrument().values;
-        --serial;   // stock items carry no number
-        if (!w.insert({v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[13], v[11],
-                       QStringLiteral("合格证、说明书"), iso(today.addDays(-rnd.between(1, 200))), v[27], v[26],
-                       rnd.between(1, 12)}))
+        --serial; // stock items carry no number
+        if (!w.insert({v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[13], v[11], QStringLiteral("合格证、说明书"),
+                       iso(today.addDays(-rnd.between(1, 200))), v[27], v[26], rnd.between(1, 12)}))
             fail(tables::Stock);
         ++made.stock;
     }
 
-    const QStringList certCols = QStringLiteral("报告编号,报告类型,计量器具名称,计量器具编号,送检单位,制造厂家,规格型号,"
-                                                "出厂编号,结论,批准人,核验员,检定员,检定日期,有效日期,温度,湿度,检测数据,检定单位")
-                                     .split(QLatin1Char(','));
+    const QStringList certCols =
+        QStringLiteral("报告编号,报告类型,计量器具名称,计量器具编号,送检单位,制造厂家,规格型号,"
+                       "出厂编号,结论,批准人,核验员,检定员,检定日期,有效日期,温度,湿度,检测数据,检定单位")
+            .split(QLatin1Char(','));
     if (failure.isEmpty() && !w.prepare(tables::Confirmation, certCols))
         fail(tables::Confirmation);
     int report = 0;
@@ -253,21 +273,23 @@ QString fillSampleLedger(const QString& path, const SampleSize& size, const QDat
         const QDate last = QDate::fromString(in.values[17].toString(), Qt::ISODate);
         for (int k = size.confirmationsPerInstrument - 1; k >= 0; --k) {
             const QDate on = last.addMonths(-months * k);
-            if (!w.insert({QStringLiteral("JD%1-%2").arg(on.year()).arg(++report, 6, 10, QLatin1Char('0')),
-                           rnd.pick(kReports), in.values[3], in.values[0], in.values[21], in.values[11], in.values[4],
-                           in.values[12], QStringLiteral("合格"), rnd.pick(kPeople), rnd.pick(kPeople),
-                           rnd.pick(kPeople), iso(on), iso(on.addMonths(months).addDays(-1)),
-                           QStringLiteral("%1").arg(rnd.between(18, 24)), QStringLiteral("%1%").arg(rnd.between(40, 65)),
-                           QStringLiteral("示值误差：+0.0%1\n回程误差：0.00%2").arg(rnd.between(0, 9)).arg(rnd.between(0, 9)),
-                           in.values[20]}))
+            if (!w.insert(
+                    {QStringLiteral("JD%1-%2").arg(on.year()).arg(++report, 6, 10, QLatin1Char('0')),
+                     rnd.pick(kReports), in.values[3], in.values[0], in.values[21], in.values[11], in.values[4],
+                     in.values[12], QStringLiteral("合格"), rnd.pick(kPeople), rnd.pick(kPeople), rnd.pick(kPeople),
+                     iso(on), iso(on.addMonths(months).addDays(-1)), QStringLiteral("%1").arg(rnd.between(18, 24)),
+                     QStringLiteral("%1%").arg(rnd.between(40, 65)),
+                     QStringLiteral("示值误差：+0.0%1\n回程误差：0.00%2").arg(rnd.between(0, 9)).arg(rnd.between(0, 9)),
+                     in.values[20]}))
                 fail(tables::Confirmation);
             ++made.confirmations;
         }
     }
 
-    const QStringList repairCols = QStringLiteral("计量器具编号,计量器具类别,计量器具种别,计量器具名称,规格型号,修理日期,"
-                                                  "修理人员,修理前状态,修理后状态,修理内容")
-                                       .split(QLatin1Char(','));
+    const QStringList repairCols =
+        QStringLiteral("计量器具编号,计量器具类别,计量器具种别,计量器具名称,规格型号,修理日期,"
+                       "修理人员,修理前状态,修理后状态,修理内容")
+            .split(QLatin1Char(','));
     if (failure.isEmpty() && !w.prepare(tables::Repair, repairCols))
         fail(tables::Repair);
     for (int i = 0; i < inUse.size() && failure.isEmpty(); i += std::max(1, size.repairsEvery)) {
@@ -279,15 +301,19 @@ QString fillSampleLedger(const QString& path, const SampleSize& size, const QDat
         ++made.repairs;
     }
 
-    if (failure.isEmpty() && !w.prepare(tables::Environment, QStringLiteral("日期,时间,环境温度,环境湿度,大气压力").split(QLatin1Char(','))))
+    if (failure.isEmpty()
+        && !w.prepare(tables::Environment,
+                      QStringLiteral("日期,时间,环境温度,环境湿度,大气压力").split(QLatin1Char(','))))
         fail(tables::Environment);
     for (int d = 365; d >= 1 && failure.isEmpty(); --d) {
         const QDate day = today.addDays(-d);
         if (day.dayOfWeek() > 5)
             continue;
         for (const char* at : {"08:30:00", "14:30:00"}) {
-            if (!w.insert({iso(day), QString::fromLatin1(at), QStringLiteral("%1.%2").arg(rnd.between(19, 22)).arg(rnd.below(10)),
-                           QStringLiteral("%1").arg(rnd.between(40, 65)), QStringLiteral("101.%1").arg(rnd.between(0, 9))}))
+            if (!w.insert({iso(day), QString::fromLatin1(at),
+                           QStringLiteral("%1.%2").arg(rnd.between(19, 22)).arg(rnd.below(10)),
+                           QStringLiteral("%1").arg(rnd.between(40, 65)),
+                           QStringLiteral("101.%1").arg(rnd.between(0, 9))}))
                 fail(tables::Environment);
             ++made.readings;
         }

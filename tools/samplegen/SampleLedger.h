@@ -13,7 +13,7 @@ struct SampleSize {
     int scrapped() const { return inUse / 20; }
     int stock() const { return std::max(1, inUse / 50); }
     int confirmationsPerInstrument = 3;
-    int repairsEvery = 10;   // one repair record per this many instruments
+    int repairsEvery = 10; // one repair record per this many instruments
 };
 
 struct SampleCounts {
@@ -25,7 +25,7 @@ struct SampleCounts {
 // spread so that a few instruments are overdue on the reference date, some
 // fall due within 30 days and most later. Returns an empty error text on
 // success.
-QString fillSampleLedger(const QString& path, const SampleSize& size, const QDate& today,
-                         quint32 seed = 20261207, SampleCounts* counts = nullptr);
+QString fillSampleLedger(const QString& path, const SampleSize& size, const QDate& today, quint32 seed = 20261207,
+                         SampleCounts* counts = nullptr);
 
 } // namespace ravo::sample
