@@ -5,12 +5,16 @@
 //   ravo_bench [--sizes 1000,10000,100000] [--runs 5] [--out bench/results.md]
 //
 // Each size runs in a child process of its own, so its peak resident memory
-// is its own. Ledgers are generated once into build/bench-ledgers/.
+// is its own; the Excel import and export run in a second one, so that their
+// peak is measured apart from the windows'. Ledgers are generated once into
+// build/bench-ledgers/.
 #include "SampleLedger.h"
 #include "core/Database.h"
 #include "core/Ledger.h"
 #include "core/ProgramState.h"
 #include "editors/frmOperation.h"
+#include "exchange/Export.h"
+#include "exchange/ImportCommand.h"
 #include "mainwindow/frmMain.h"
 #include "planning/frmOverDate.h"
 #include "planning/frmProgram.h"
@@ -31,6 +35,7 @@
 #include <functional>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <vector>
 
 using namespace ravo;
 
@@ -105,6 +110,107 @@ public:
             v = sqlite3_column_int64(st, 0);
         sqlite3_finalize(st);
         return v;
+    }
+    // Steps through every row of a query and reads every column in its own
+    // type; the number of rows.
+    qint64 readAll(const QString& sql) const
+    {
+        sqlite3_stmt* st = nullptr;
+        qint64 rows = 0;
+        qint64 bytes = 0;
+        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            qWarning("floor query failed: %s", sqlite3_errmsg(m_db));
+        while (st && sqlite3_step(st) == SQLITE_ROW) {
+            for (int c = 0, n = sqlite3_column_count(st); c < n; ++c) {
+                switch (sqlite3_column_type(st, c)) {
+                case SQLITE_INTEGER:
+                    bytes += sqlite3_column_int64(st, c) & 1;
+                    break;
+                case SQLITE_FLOAT:
+                    bytes += sqlite3_column_double(st, c) > 0;
+                    break;
+                case SQLITE_NULL:
+                    break;
+                default:
+                    if (const unsigned char* t = sqlite3_column_text(st, c))
+                        bytes += t[0] + sqlite3_column_bytes(st, c);
+                }
+            }
+            ++rows;
+        }
+        sqlite3_finalize(st);
+        return bytes >= 0 ? rows : -1; // bytes is only there so that the reads are not dropped
+    }
+
+    // The rows of a table held in memory, each value in the type SQLite
+    // stores it with, ready to be bound.
+    struct Value {
+        int type = SQLITE_NULL;
+        qint64 integer = 0;
+        double real = 0;
+        QByteArray text;
+    };
+    struct Rows {
+        QStringList columns;
+        std::vector<std::vector<Value>> values;
+    };
+    Rows load(const QString& table) const
+    {
+        Rows rows;
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(m_db, QStringLiteral("SELECT * FROM %1").arg(table).toUtf8().constData(), -1, &st, nullptr);
+        const int n = sqlite3_column_count(st);
+        for (int c = 0; c < n; ++c)
+            rows.columns << QString::fromUtf8(sqlite3_column_name(st, c));
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            std::vector<Value> row(n);
+            for (int c = 0; c < n; ++c) {
+                Value& v = row[c];
+                v.type = sqlite3_column_type(st, c);
+                if (v.type == SQLITE_INTEGER)
+                    v.integer = sqlite3_column_int64(st, c);
+                else if (v.type == SQLITE_FLOAT)
+                    v.real = sqlite3_column_double(st, c);
+                else if (v.type != SQLITE_NULL)
+                    v.text = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
+                                        sqlite3_column_bytes(st, c));
+            }
+            rows.values.push_back(std::move(row));
+        }
+        sqlite3_finalize(st);
+        return rows;
+    }
+    // Inserts rows held in memory in one transaction with one prepared
+    // statement.
+    void insertAll(const QString& table, const Rows& rows) const
+    {
+        QStringList marks;
+        for (int c = 0; c < rows.columns.size(); ++c)
+            marks << QStringLiteral("?");
+        const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(table, rows.columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        exec(QStringLiteral("BEGIN;"));
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            qWarning("floor insert failed: %s", sqlite3_errmsg(m_db));
+        for (const std::vector<Value>& row : rows.values) {
+            for (int c = 0; c < int(row.size()); ++c) {
+                const Value& v = row[c];
+                if (v.type == SQLITE_INTEGER)
+                    sqlite3_bind_int64(st, c + 1, v.integer);
+                else if (v.type == SQLITE_FLOAT)
+                    sqlite3_bind_double(st, c + 1, v.real);
+                else if (v.type == SQLITE_NULL)
+                    sqlite3_bind_null(st, c + 1);
+                else
+                    sqlite3_bind_text(st, c + 1, v.text.constData(), int(v.text.size()), SQLITE_STATIC);
+            }
+            if (sqlite3_step(st) != SQLITE_DONE)
+                qWarning("floor insert failed: %s", sqlite3_errmsg(m_db));
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+        exec(QStringLiteral("COMMIT;"));
     }
 
 private:
@@ -327,6 +433,90 @@ int runOneSize(const QString& ledger, int runs)
     return 0;
 }
 
+// The Excel export and import of the whole in-use ledger, in a process of
+// their own so that their peak resident memory is not the windows'.
+int runExchange(const QString& ledger, int runs)
+{
+    QTemporaryDir app;
+    const QString db = app.path() + QStringLiteral("/ravo.mdb");
+    QFile::copy(ledger, db);
+    QFile(db).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    Raw raw(db);
+    const qint64 n = raw.scalar(QStringLiteral("SELECT count(*) FROM 计量器具在用库"));
+    QVector<Row> rows;
+
+    // The file to import is the program's own export of the ledger, made
+    // once before anything is timed.
+    const QString source = app.path() + QStringLiteral("/在用台帐.xlsx");
+    const QString exported = app.path() + QStringLiteral("/导出.xlsx");
+    Row out{QStringLiteral("导出 Excel 文件（全部在用台帐）")};
+    {
+        Database ledgerDb;
+        if (const DbError e = ledgerDb.open(db))
+            qFatal("%s", qPrintable(e.text()));
+        const exchange::ExportResult prepared = exchange::exportTable(ledgerDb, tables::InUse, source, tables::InUse);
+        if (!prepared.ok() || prepared.rows != n)
+            qFatal("the file to import was not made: %s", qPrintable(prepared.error));
+        out.ms = timeIt(
+            runs, [&] { QFile::remove(exported); },
+            [&] {
+                const exchange::ExportResult r =
+                    exchange::exportTable(ledgerDb, tables::InUse, exported, tables::InUse);
+                if (!r.ok() || r.rows != n)
+                    qWarning("export wrote %lld of %lld rows: %s", r.rows, n, qPrintable(r.error));
+            });
+    }
+
+    // The whole import job as the command line runs it: reading the file,
+    // finding the header row, mapping, checking every row and the write in
+    // one transaction, into an emptied in-use ledger.
+    Row in{QStringLiteral("导入 Excel 文件到空的在用台帐（含读文件、校验）")};
+    const auto emptyInUse = [&] { raw.exec(QStringLiteral("DELETE FROM 计量器具在用库;")); };
+    const auto imported = [&] {
+        const qint64 count = raw.scalar(QStringLiteral("SELECT count(*) FROM 计量器具在用库"));
+        if (count != n)
+            qWarning("import left %lld of %lld rows", count, n);
+    };
+    bool first = true;
+    in.ms = timeIt(
+        runs,
+        [&] {
+            if (!first)
+                imported();
+            first = false;
+            emptyInUse();
+        },
+        [&] {
+            QString said, complaints;
+            QTextStream o(&said), e(&complaints);
+            if (exchange::runImportJob(app.path(), source, tables::InUse, false, {}, o, e) != exchange::ImportDone)
+                qWarning("import failed: %s", qPrintable(complaints.left(500)));
+        });
+    imported();
+
+    // The peak of the program's own work, before the floor's rows are loaded.
+    struct rusage usage { };
+    getrusage(RUSAGE_SELF, &usage);
+    const double peakMb = usage.ru_maxrss / 1024.0;
+
+    // The floors: the same rows read (export) and the same rows, already in
+    // memory as the program stored them, inserted (import).
+    out.floorMs = timeIt(runs, {}, [&] {
+        if (raw.readAll(QStringLiteral("SELECT * FROM 计量器具在用库")) != n)
+            qWarning("floor read fewer rows");
+    });
+    const Raw::Rows stored = raw.load(tables::InUse);
+    in.floorMs = timeIt(runs, emptyInUse, [&] { raw.insertAll(tables::InUse, stored); });
+    imported();
+    rows << in << out;
+
+    QTextStream stdOut(stdout);
+    for (const Row& r : std::as_const(rows))
+        stdOut << "ROW\t" << r.operation << '\t' << r.ms << '\t' << r.floorMs << '\n';
+    stdOut << "RSSX\t" << peakMb << '\n';
+    return 0;
+}
+
 QString fmt(double ms)
 {
     return ms < 10 ? QString::number(ms, 'f', 2) : QString::number(ms, 'f', 0);
@@ -346,6 +536,8 @@ int main(int argc, char* argv[])
     const int runs = arg(QStringLiteral("--runs"), QStringLiteral("5")).toInt();
     if (args.contains(QStringLiteral("--child")))
         return runOneSize(arg(QStringLiteral("--ledger"), {}), runs);
+    if (args.contains(QStringLiteral("--exchange")))
+        return runExchange(arg(QStringLiteral("--ledger"), {}), runs);
 
     const QString root = QDir(QApplication::applicationDirPath()).absolutePath();
     const QString schema = QStringLiteral(RAVO_SCHEMA_FILE);
@@ -369,6 +561,11 @@ int main(int argc, char* argv[])
        << ", SQLite " << sqlite3_libversion() << ", Qt " << qVersion() << ".  \n"
        << "Median of " << runs << " runs (navigator step and find: " << runs * 10 << " runs), milliseconds. "
        << "Floor: the same statements run straight on SQLite in the same process. "
+       << "Excel import: RAVO's time is the whole import job as the command line runs it (reading the .xlsx file, "
+       << "finding the header row, mapping, checking every row, writing in one transaction) into an emptied in-use "
+       << "ledger; its floor is the same rows, already in memory, inserted with one prepared INSERT in one "
+       << "transaction. Excel export: the floor only reads the same rows (every column of every row); writing the "
+       << ".xlsx file has no counterpart in SQLite, so that ratio is the cost of the file. "
        << "Run `scripts/bench` to measure again.\n\n";
 
     for (const QString& s : sizes) {
@@ -389,13 +586,17 @@ int main(int argc, char* argv[])
                 return 1;
             }
         }
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QApplication::applicationFilePath(),
-                    {QStringLiteral("--child"), QStringLiteral("--ledger"), ledger, QStringLiteral("--runs"),
-                     QString::number(n >= 100000 ? std::max(3, runs - 2) : runs)});
-        child.waitForFinished(-1);
-        const QStringList lines = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'));
+        QStringList lines;
+        for (const QString& mode : {QStringLiteral("--child"), QStringLiteral("--exchange")}) {
+            QProcess child;
+            child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            child.start(QApplication::applicationFilePath(),
+                        {mode, QStringLiteral("--ledger"), ledger, QStringLiteral("--runs"),
+                         QString::number(n >= 100000 ? std::max(3, runs - 2) : runs)});
+            child.waitForFinished(-1);
+            lines << QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'));
+        }
+        QString memory;
         md << "## " << n << " instruments in use\n\n"
            << "| operation | RAVO | floor | ratio |\n|---|---:|---:|---:|\n";
         for (const QString& line : lines) {
@@ -411,9 +612,14 @@ int main(int argc, char* argv[])
                     md << "| " << f.value(1) << " | " << fmt(ms) << " | " << fmt(floor) << " | "
                        << QString::number(floor > 0 ? ms / floor : 0, 'f', 2) << "× |\n";
             } else if (f.value(0) == QLatin1String("RSS")) {
-                md << "\nPeak resident memory: " << QString::number(f.value(1).toDouble(), 'f', 0) << " MB\n\n";
+                memory += QStringLiteral("Peak resident memory: %1 MB  \n").arg(f.value(1).toDouble(), 0, 'f', 0);
+            } else if (f.value(0) == QLatin1String("RSSX")) {
+                memory += QStringLiteral("Peak resident memory of the Excel export and import (a process of their "
+                                         "own, floors left out): %1 MB  \n")
+                              .arg(f.value(1).toDouble(), 0, 'f', 0);
             }
         }
+        md << '\n' << memory << '\n';
         QTextStream(stdout) << "measured " << n << "\n";
     }
     md.flush();
