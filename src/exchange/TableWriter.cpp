@@ -64,6 +64,17 @@ QString rowLongerThanHeaderMessage(int rowNumber, int cells, int columns)
     return QStringLiteral("第 %1 行有 %2 个值，多于 %3 列标题。").arg(rowNumber).arg(cells).arg(columns);
 }
 
+// Why a row cannot be added (the export not begun or already finished, more
+// cells than the header has columns), or empty text; both writers ask it.
+QString rowProblem(bool begun, const QString& target, int nextRow, qsizetype cells, int columns)
+{
+    if (!begun)
+        return cannotWriteMessage(target, QStringLiteral("导出没有开始或已经结束。"));
+    if (cells > columns)
+        return cannotWriteMessage(target, rowLongerThanHeaderMessage(nextRow + 1, int(cells), columns));
+    return {};
+}
+
 } // namespace
 
 std::unique_ptr<TableWriter> createTableWriter(const QString& path, QString* error)
@@ -305,12 +316,9 @@ bool XlsxTableWriter::begin(const QString& path, const QStringList& headers, QSt
 
 bool XlsxTableWriter::addRow(const QVector<Cell>& row, QString* error)
 {
-    if (!d->worksheet)
-        return d->fail(error, cannotWriteMessage(d->target, QStringLiteral("导出没有开始或已经结束。")));
-    if (row.size() > d->columns)
-        return d->fail(
-            error,
-            cannotWriteMessage(d->target, rowLongerThanHeaderMessage(d->nextRow + 1, int(row.size()), d->columns)));
+    if (const QString problem = rowProblem(d->worksheet != nullptr, d->target, d->nextRow, row.size(), d->columns);
+        !problem.isEmpty())
+        return d->fail(error, problem);
     if (d->nextRow >= MaxRows)
         return d->fail(
             error, cannotWriteMessage(d->target, QStringLiteral("行数超过 Excel 工作表的上限 %1 行。").arg(MaxRows)));
@@ -446,12 +454,9 @@ bool CsvTableWriter::begin(const QString& path, const QStringList& headers, QStr
 
 bool CsvTableWriter::addRow(const QVector<Cell>& row, QString* error)
 {
-    if (!d->file)
-        return d->fail(error, cannotWriteMessage(d->target, QStringLiteral("导出没有开始或已经结束。")));
-    if (row.size() > d->columns)
-        return d->fail(
-            error,
-            cannotWriteMessage(d->target, rowLongerThanHeaderMessage(d->nextRow + 1, int(row.size()), d->columns)));
+    if (const QString problem = rowProblem(d->file != nullptr, d->target, d->nextRow, row.size(), d->columns);
+        !problem.isEmpty())
+        return d->fail(error, problem);
     QStringList fields;
     fields.reserve(d->columns);
     for (const Cell& cell : row) {
