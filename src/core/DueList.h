@@ -31,7 +31,7 @@ inline const QString DepartmentField = QStringLiteral("使用部门");
 inline const QString ValidField = QStringLiteral("有效日期");
 inline const QString DaysHeading = QStringLiteral("距到期天数");
 // The heading of the instruments whose department is not filled in.
-inline const QString NoDepartment = QStringLiteral("（未填使用部门）");
+inline const QString NoDepartment = QStringLiteral("未填写");
 inline const QString OverdueMark = QStringLiteral("已过期");
 inline const QString DueSoonMark = QStringLiteral("即将到期");
 // The heading of the mark column of the due list and plan windows.

@@ -94,7 +94,8 @@ QVariant DueListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount())
         return {};
     const bool mark = index.column() == 0;
-    if (role != Qt::BackgroundRole && !(mark && role == Qt::DisplayRole))
+    const bool markRole = role == Qt::DisplayRole || role == Qt::ForegroundRole || role == Qt::ToolTipRole;
+    if (role != Qt::BackgroundRole && !(mark && markRole))
         return mark ? QVariant() : sourceModel()->data(mapToSource(index), role);
 
     const int field = m_rs.fieldIndex(duelist::ValidField);
@@ -102,9 +103,23 @@ QVariant DueListModel::data(const QModelIndex& index, int role) const
     if (field < 0 || row < 0)
         return {};
     const QString valid = m_rs.rowAt(row).value(field).toString();
-    const duelist::DueState state = duelist::dueState(duelist::daysLeft(valid, m_today), m_lead);
-    if (role == Qt::DisplayRole)
+    const std::optional<int> days = duelist::daysLeft(valid, m_today);
+    const duelist::DueState state = duelist::dueState(days, m_lead);
+    switch (role) {
+    case Qt::DisplayRole:
         return duelist::dueMark(state);
+    case Qt::ToolTipRole:
+        if (!days)
+            return {};
+        return *days < 0 ? QStringLiteral("有效日期 %1，已过期 %2 天").arg(valid).arg(-*days)
+                         : QStringLiteral("有效日期 %1，还有 %2 天到期").arg(valid).arg(*days);
+    case Qt::ForegroundRole:
+        return state == duelist::DueState::Overdue ? QColor(0x9C, 0x00, 0x06)
+            : state == duelist::DueState::DueSoon  ? QColor(0x7A, 0x4A, 0x00)
+                                                   : QVariant();
+    default:
+        break;
+    }
     switch (state) {
     case duelist::DueState::Overdue:
         return overdueTint();
@@ -114,6 +129,14 @@ QVariant DueListModel::data(const QModelIndex& index, int role) const
         break;
     }
     return {};
+}
+
+Qt::ItemFlags DueListModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    // The mark has no cell behind it but reads like the others.
+    return index.column() == 0 ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : QAbstractProxyModel::flags(index);
 }
 
 QVariant DueListModel::headerData(int section, Qt::Orientation orientation, int role) const
