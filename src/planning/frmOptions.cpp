@@ -228,7 +228,7 @@ QWidget* frmOptions::createCertificateTab()
     chkUpdateLedger->setObjectName(QStringLiteral("chkUpdateLedger"));
     chkValidByPeriod = new QCheckBox(QStringLiteral("新确认记录的有效日期按器具的检定周期计算"), frame);
     chkValidByPeriod->setObjectName(QStringLiteral("chkValidByPeriod"));
-    auto* hint = new QLabel(QStringLiteral("  只有结论为“合格”或“准用”的新记录或修改过的记录才更新台帐；"
+    auto* hint = new QLabel(QStringLiteral("  保存时只有结论为“合格”或“准用”的新记录或修改过的记录才更新台帐；"
                                            "检定周期为空或不是整数月时按一年计算。"),
                             frame);
     hint->setObjectName(QStringLiteral("Label12"));
