@@ -526,8 +526,12 @@ void TestPlanning::optionsWritten()
     Fixture f;
     f.state.options.PrintClassX[4] = -50;
     f.state.RequeryOnActivate = true;
+    f.state.options.ValidUntilByPeriod = !on;
     frmOptions d(f.state);
-    for (QCheckBox* c : {d.chkAwoke, d.chkDBBackup, d.chkDBCompact, d.chkTipShow, d.chkNav})
+    QVERIFY(!d.chkUpdateLedger->isChecked()); // off by default
+    QCOMPARE(d.chkValidByPeriod->isChecked(), !on);
+    for (QCheckBox* c :
+         {d.chkAwoke, d.chkDBBackup, d.chkDBCompact, d.chkTipShow, d.chkNav, d.chkUpdateLedger, d.chkValidByPeriod})
         c->setChecked(on);
     d.findChild<QRadioButton*>(lead)->click();
     d.txtWeek->setText(QStringLiteral("2"));
@@ -536,6 +540,9 @@ void TestPlanning::optionsWritten()
 
     for (const QString& key : {k::Awoke, k::DBBackup, k::DBCompact, k::Nav})
         QCOMPARE(f.stored(k::SysOptions, key), on ? QStringLiteral("True") : QStringLiteral("False"));
+    for (const QString& key : {k::UpdateLedger, k::ValidByPeriod})
+        QCOMPARE(f.stored(k::Certificate, key), on ? QStringLiteral("True") : QStringLiteral("False"));
+    QCOMPARE(f.state.options.CertificateUpdatesLedger, on);
     QCOMPARE(f.stored(k::TipsSection, k::ShowTipsAtStartup), on ? QStringLiteral("1") : QStringLiteral("0"));
     QCOMPARE(f.stored(k::SysOptions, k::Advance), advance);
     QCOMPARE(f.stored(k::SysOptions, k::AdvanceDay), QStringLiteral("0"));
