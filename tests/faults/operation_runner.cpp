@@ -7,6 +7,10 @@
 // Operations:
 //   commit:TABLE   replaces TABLE by its working copy MSysTABLE (the OK of
 //                  an editor)
+//   ok:TABLE       the OK of an editor that writes only what changed: makes
+//                  the working copy of TABLE with its books, changes its
+//                  first row, deletes its second and adds one (before the
+//                  hook is armed), then commits
 //   confirmations  replaces the confirmation records by their working copy
 //                  and carries the new records of a passed calibration into
 //                  the in-use ledger (the confirmation editor's OK with the
@@ -34,6 +38,7 @@
 #include "core/InstanceLock.h"
 #include "core/Ledger.h"
 #include "core/Maintenance.h"
+#include "core/WorkingCopy.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -119,6 +124,27 @@ int main(int argc, char* argv[])
         const QString table = operation.mid(7);
         faultinjection::arm(plan);
         e = commitWorkingTable(db, deleteAllStatement(table), insertAllStatement(table, tables::working(table)));
+    } else if (operation.startsWith(QLatin1String("ok:"))) {
+        const QString table = operation.mid(3);
+        const QString working = tables::working(table);
+        const bool stock = table == tables::Stock;
+        const QString order = stock ? QStringLiteral("购买日期,计量器具名称") : NumberColumn;
+        e = createTrackedWorkingTable(
+            db, table, working, order,
+            QStringLiteral("select * into %1 from %2 order by %3;").arg(working, table, order));
+        const QStringList edits = {
+            QStringLiteral("UPDATE %1 SET 计量器具名称 = '改过的' WHERE rowid = 1").arg(working),
+            QStringLiteral("DELETE FROM %1 WHERE rowid = 2").arg(working),
+            stock ? QStringLiteral("INSERT INTO %1 (计量器具名称, 库存数量) VALUES ('新的', 1)").arg(working)
+                  : QStringLiteral("INSERT INTO %1 (计量器具编号, 计量器具名称) VALUES ('NEW-1', '新的')").arg(working),
+        };
+        for (const QString& sql : edits)
+            if (!e)
+                e = db.executeNative(sql).error;
+        if (e)
+            return fail(e.text());
+        faultinjection::arm(plan);
+        e = commitTrackedWorkingTable(db, table, working, insertAllStatement(table, working));
     } else if (operation == QLatin1String("confirmations")) {
         faultinjection::arm(plan);
         e = commitConfirmationRecords(db, deleteAllStatement(tables::Confirmation),
