@@ -3,6 +3,7 @@
 
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace ravo::exchange {
@@ -283,13 +284,110 @@ QStringList sheetNames(const QString& path, QString* error)
     return {};
 }
 
+namespace {
+
+// The rows of a sheet in memory, or of one read whole first (then owned).
+class MemoryRows : public SheetRows {
+public:
+    explicit MemoryRows(const Sheet& sheet) : m_sheet(sheet) { m_expectedRows = sheet.rowCount(); }
+    explicit MemoryRows(Sheet&& sheet) : m_owned(std::move(sheet)), m_sheet(*m_owned)
+    {
+        m_expectedRows = m_sheet.rowCount();
+    }
+
+    bool next(SheetRow* row) override
+    {
+        while (m_next < m_sheet.rowCount()) {
+            const int r = m_next++;
+            const QVector<Cell>& cells = m_sheet.rows.at(r);
+            if (std::all_of(cells.cbegin(), cells.cend(), [](const Cell& c) { return c.isEmpty(); }))
+                continue;
+            row->index = r;
+            row->cells = cells;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::optional<Sheet> m_owned;
+    const Sheet& m_sheet;
+    int m_next = 0;
+};
+
+// Reads at most `limit` rows (all when negative) into a sheet.
+std::optional<Sheet> collect(const QString& path, int sheetIndex, int limit, QString* error)
+{
+    const std::unique_ptr<SheetRows> rows = openSheetRows(path, sheetIndex, error);
+    if (!rows)
+        return std::nullopt;
+    Sheet sheet;
+    sheet.name = sheetNames(path, error).value(sheetIndex);
+    SheetRow row;
+    while (rows->next(&row)) {
+        if (limit >= 0 && row.index >= limit)
+            return sheet;
+        if (sheet.rows.size() <= row.index)
+            sheet.rows.resize(row.index + 1);
+        QVector<Cell>& cells = sheet.rows[row.index];
+        if (cells.isEmpty()) {
+            cells = std::move(row.cells);
+            continue;
+        }
+        // The same row once more further on: its cells are added.
+        if (cells.size() < row.cells.size())
+            cells.resize(row.cells.size());
+        for (int c = 0; c < row.cells.size(); ++c)
+            if (!row.cells.at(c).isEmpty())
+                cells[c] = row.cells.at(c);
+    }
+    if (!rows->error().isEmpty()) {
+        detail::setError(error, rows->error());
+        return std::nullopt;
+    }
+    return sheet;
+}
+
+} // namespace
+
+std::unique_ptr<SheetRows> openSheetRows(const QString& path, int sheetIndex, QString* error)
+{
+    if (!checkReadable(path, error))
+        return nullptr;
+    std::optional<Sheet> whole;
+    switch (fileType(path)) {
+    case FileType::Xlsx:
+        return detail::openXlsxRows(path, sheetIndex, error);
+    case FileType::Xls:
+        whole = detail::readXls(path, sheetIndex, error);
+        break;
+    case FileType::Csv:
+        if (sheetIndex != 0) {
+            detail::setError(error, detail::noSuchSheetMessage(path, sheetIndex));
+            return nullptr;
+        }
+        whole = detail::readCsv(path, error);
+        break;
+    case FileType::Other:
+        break;
+    }
+    if (!whole)
+        return nullptr;
+    return std::make_unique<MemoryRows>(std::move(*whole));
+}
+
+std::unique_ptr<SheetRows> rowsOf(const Sheet& sheet)
+{
+    return std::make_unique<MemoryRows>(sheet);
+}
+
 std::optional<Sheet> readSpreadsheet(const QString& path, int sheetIndex, QString* error)
 {
     if (!checkReadable(path, error))
         return std::nullopt;
     switch (fileType(path)) {
     case FileType::Xlsx:
-        return detail::readXlsx(path, sheetIndex, error);
+        return collect(path, sheetIndex, -1, error);
     case FileType::Xls:
         return detail::readXls(path, sheetIndex, error);
     case FileType::Csv:
@@ -302,6 +400,11 @@ std::optional<Sheet> readSpreadsheet(const QString& path, int sheetIndex, QStrin
         break;
     }
     return std::nullopt;
+}
+
+std::optional<Sheet> readSpreadsheetHead(const QString& path, int sheetIndex, int rowCount, QString* error)
+{
+    return collect(path, sheetIndex, rowCount, error);
 }
 
 } // namespace ravo::exchange

@@ -16,6 +16,7 @@
 #include <QXmlStreamReader>
 #include <cmath>
 #include <functional>
+#include <memory>
 #include <zip.h>
 
 namespace ravo::exchange::detail {
@@ -221,16 +222,14 @@ public:
 
     bool has(const QString& part) { return zip_name_locate(zip_, part.toUtf8().constData(), ZIP_FL_NOCASE) >= 0; }
 
-    // Runs `parse` over the part's XML. A missing part is an error only when
-    // `required`.
-    bool parse(const QString& part, bool required, QString* error,
-               const std::function<bool(QXmlStreamReader&, QString*)>& parse)
+    // The part as a device to parse; nullptr, with *error set, when it is
+    // missing or cannot be inflated.
+    std::unique_ptr<ZipEntry> openPart(const QString& part, QString* error)
     {
         const zip_int64_t index = zip_name_locate(zip_, part.toUtf8().constData(), ZIP_FL_NOCASE);
         if (index < 0) {
-            if (required)
-                setError(error, notExcelMessage(path_, QStringLiteral("文件中缺少“%1”。").arg(part)));
-            return !required;
+            setError(error, notExcelMessage(path_, QStringLiteral("文件中缺少“%1”。").arg(part)));
+            return nullptr;
         }
         zip_stat_t stat;
         zip_stat_init(&stat);
@@ -239,13 +238,28 @@ public:
             : nullptr;
         if (!opened) {
             setError(error, notExcelMessage(path_, QStringLiteral("无法解压“%1”。").arg(part)));
-            return false;
+            return nullptr;
         }
-        ZipEntry file(opened, (stat.valid & ZIP_STAT_SIZE) ? qint64(stat.size) : 0);
-        QXmlStreamReader xml(&file);
+        return std::make_unique<ZipEntry>(opened, (stat.valid & ZIP_STAT_SIZE) ? qint64(stat.size) : 0);
+    }
+
+    // Runs `parse` over the part's XML. A missing part is an error only when
+    // `required`.
+    bool parse(const QString& part, bool required, QString* error,
+               const std::function<bool(QXmlStreamReader&, QString*)>& parse)
+    {
+        if (!has(part)) {
+            if (required)
+                setError(error, notExcelMessage(path_, QStringLiteral("文件中缺少“%1”。").arg(part)));
+            return !required;
+        }
+        const std::unique_ptr<ZipEntry> file = openPart(part, error);
+        if (!file)
+            return false;
+        QXmlStreamReader xml(file.get());
         if (!parse(xml, error))
             return false;
-        if (file.failed()) {
+        if (file->failed()) {
             setError(error, notExcelMessage(path_, QStringLiteral("文件已损坏（“%1”解压出错）。").arg(part)));
             return false;
         }
@@ -443,114 +457,245 @@ Cell numberCell(double value, Shown shown, bool date1904)
     return Cell::ofNumber(value);
 }
 
-bool readCells(Package& package, const QString& part, const Workbook& book, const QStringList& strings,
-               const QVector<Shown>& formats, Sheet* sheet, QString* error)
+// The digits of `text` as a number, from 0; -1 for anything else.
+int digitsValue(QStringView text)
 {
-    auto damaged = [&](const QString& what) {
-        setError(error, notExcelMessage(package.path(), QStringLiteral("文件已损坏（%1）。").arg(what)));
-        return false;
-    };
-    return package.parse(part, true, error, [&](QXmlStreamReader& xml, QString*) {
-        int rowIndex = -1;
-        int nextColumn = 0;
-        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
-            if (!xml.isStartElement())
-                continue;
-            if (xml.name() == u"row") {
-                const auto r = xml.attributes().value(QLatin1String("r"));
-                bool ok = true;
-                rowIndex = r.isEmpty() ? rowIndex + 1 : r.toInt(&ok) - 1;
-                if (!ok || rowIndex < 0 || rowIndex >= MaxRows)
-                    return damaged(QStringLiteral("行号“%1”无效").arg(r.toString()));
-                nextColumn = 0;
-                continue;
-            }
-            if (xml.name() != u"c")
-                continue;
-
-            const auto attributes = xml.attributes();
-            const QString ref = attributes.value(QLatin1String("r")).toString();
-            int column = nextColumn;
-            int row = std::max(rowIndex, 0);
-            if (!ref.isEmpty() && !parseCellReference(ref, &column, &row))
-                return damaged(QStringLiteral("单元格位置“%1”无效").arg(ref));
-            if (column >= MaxColumns)
-                return damaged(QStringLiteral("第 %1 行的单元格太多").arg(row + 1));
-            const QString type = attributes.value(QLatin1String("t")).toString();
-            const int style = attributes.value(QLatin1String("s")).toInt();
-            const QString where = ref.isEmpty() ? QStringLiteral("第 %1 行第 %2 列").arg(row + 1).arg(column + 1)
-                                                : QStringLiteral("单元格 %1").arg(ref);
-
-            QString value;
-            bool hasValue = false;
-            QString inlineText;
-            while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
-                if (xml.isStartElement()) {
-                    if (xml.name() == u"v") {
-                        value = xml.readElementText();
-                        hasValue = true;
-                    } else if (xml.name() == u"is") {
-                        inlineText = readStringItem(xml);
-                    } else {
-                        xml.skipCurrentElement(); // formulas, extensions
-                    }
-                } else if (xml.isEndElement() && xml.name() == u"c") {
-                    break;
-                }
-            }
-            if (xml.hasError())
-                return true; // reported by the caller of the parse
-
-            Cell cell;
-            if (type == u"inlineStr") {
-                cell = Cell::ofText(inlineText);
-            } else if (!hasValue) {
-                // A formatted blank cell.
-            } else if (type == u"s") {
-                bool ok = false;
-                const int index = value.toInt(&ok);
-                if (!ok || index < 0 || index >= strings.size())
-                    return damaged(QStringLiteral("%1 引用的共享文字不存在").arg(where));
-                cell = Cell::ofText(strings[index]);
-            } else if (type == u"str") {
-                cell = Cell::ofText(unescapeText(value));
-            } else if (type == u"b") {
-                cell = Cell::ofBoolean(value.trimmed() == u"1" || value.trimmed() == u"true");
-            } else if (type == u"e") {
-                cell = Cell::ofError(value);
-            } else if (type == u"d") {
-                const QDateTime dt = QDateTime::fromString(value, Qt::ISODateWithMs);
-                if (dt.isValid())
-                    cell = dt.time() == QTime(0, 0) ? Cell::ofDate(dt.date()) : Cell::ofDateTime(dt.date(), dt.time());
-                else if (const QDate d = QDate::fromString(value, Qt::ISODate); d.isValid())
-                    cell = Cell::ofDate(d);
-                else
-                    return damaged(QStringLiteral("%1 的日期“%2”无效").arg(where, value));
-            } else if (type.isEmpty() || type == u"n") {
-                bool ok = false;
-                const double number = value.trimmed().toDouble(&ok);
-                if (!ok)
-                    return damaged(QStringLiteral("%1 的数值“%2”无效").arg(where, value));
-                const Shown shown = style >= 0 && style < formats.size() ? formats[style] : Shown::Number;
-                cell = numberCell(number, shown, book.date1904);
-            } else {
-                return damaged(QStringLiteral("%1 的类型“%2”未知").arg(where, type));
-            }
-
-            nextColumn = column + 1;
-            rowIndex = row;
-            if (cell.isEmpty())
-                continue;
-            if (sheet->rows.size() <= row)
-                sheet->rows.resize(row + 1);
-            auto& cells = sheet->rows[row];
-            if (cells.size() <= column)
-                cells.resize(column + 1);
-            cells[column] = cell;
-        }
-        return true;
-    });
+    if (text.isEmpty() || text.size() > 9)
+        return -1;
+    int n = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        n = n * 10 + (c.unicode() - '0');
+    }
+    return n;
 }
+
+// A worksheet part parsed as it is inflated: each call of next() reads up to
+// the end of one row and hands over its cells. Only the row at hand, the
+// shared strings and the formats are held.
+class XlsxRows : public SheetRows {
+public:
+    XlsxRows(const QString& path, Workbook book) : m_package(path), m_book(std::move(book)) { }
+
+    bool open(int sheetIndex, QString* error)
+    {
+        if (!m_package.open(error))
+            return false;
+        const QString part = m_book.sheetParts[sheetIndex];
+        if (part.isEmpty() || !m_package.has(part)) {
+            setError(error, notExcelMessage(m_package.path(),
+                                            QStringLiteral("找不到工作表“%1”的内容。").arg(m_book.names[sheetIndex])));
+            return false;
+        }
+        if (!readSharedStrings(m_package, m_book, &m_strings, error)
+            || !readStyles(m_package, m_book, &m_formats, error))
+            return false;
+        m_part = part;
+        m_file = m_package.openPart(part, error);
+        if (!m_file)
+            return false;
+        m_xml.setDevice(m_file.get());
+        return true;
+    }
+
+    bool next(SheetRow* out) override
+    {
+        while (!m_hasReady && !m_done) {
+            const QXmlStreamReader::TokenType token = m_xml.readNext();
+            if (token == QXmlStreamReader::Invalid || m_xml.atEnd()) {
+                finish();
+                break;
+            }
+            if (token == QXmlStreamReader::EndElement) {
+                if (m_xml.name() == u"row")
+                    completeRow();
+                continue;
+            }
+            if (token != QXmlStreamReader::StartElement)
+                continue;
+            const QStringView name = m_xml.name();
+            if (name == u"c") {
+                if (!readCell()) {
+                    finish();
+                    return false;
+                }
+            } else if (name == u"row") {
+                completeRow(); // a row left open ends here
+                const QStringView r = m_xml.attributes().value(QLatin1String("r"));
+                const int number = r.isEmpty() ? m_rowIndex + 2 : digitsValue(r);
+                if (number < 1 || number > MaxRows) {
+                    damaged(QStringLiteral("行号“%1”无效").arg(r.toString()));
+                    return false;
+                }
+                m_rowIndex = number - 1;
+                m_nextColumn = 0;
+            } else if (name == u"dimension") {
+                // "A1:AD1001": the last row the sheet uses.
+                const QStringView ref = m_xml.attributes().value(QLatin1String("ref"));
+                int column = 0, row = 0;
+                if (parseCellReference(ref.mid(ref.indexOf(u':') + 1), &column, &row))
+                    m_expectedRows = row + 1;
+            }
+        }
+        if (!m_hasReady || !m_error.isEmpty())
+            return false;
+        std::swap(*out, m_ready);
+        m_hasReady = false;
+        return true;
+    }
+
+private:
+    // The row at hand is whole: it is handed over by the next call of next().
+    void completeRow()
+    {
+        if (m_pending.cells.isEmpty())
+            return;
+        std::swap(m_ready, m_pending);
+        m_hasReady = true;
+        m_pending.cells.clear();
+    }
+
+    // At the end of the part, or where it could not be read on: the last
+    // row is handed over, unless the part turns out damaged.
+    void finish()
+    {
+        m_done = true;
+        if (!m_error.isEmpty())
+            return;
+        if (m_file->failed())
+            m_error = notExcelMessage(m_package.path(), QStringLiteral("文件已损坏（“%1”解压出错）。").arg(m_part));
+        else if (m_xml.hasError())
+            m_error = notExcelMessage(
+                m_package.path(),
+                QStringLiteral("文件已损坏（“%1”第 %2 行的 XML 有错误）。").arg(m_part).arg(m_xml.lineNumber()));
+        else if (!m_hasReady)
+            completeRow();
+    }
+
+    bool damaged(const QString& what)
+    {
+        m_error = notExcelMessage(m_package.path(), QStringLiteral("文件已损坏（%1）。").arg(what));
+        m_done = true;
+        return false;
+    }
+
+    QString where(QStringView ref, int row, int column) const
+    {
+        return ref.isEmpty() ? QStringLiteral("第 %1 行第 %2 列").arg(row + 1).arg(column + 1)
+                             : QStringLiteral("单元格 %1").arg(ref.toString());
+    }
+
+    // Reads one <c> element, the reader on its start, into the row at hand.
+    // False when the cell is damaged (m_error says why) or the XML ends.
+    bool readCell()
+    {
+        const QXmlStreamAttributes attributes = m_xml.attributes();
+        const QStringView ref = attributes.value(QLatin1String("r"));
+        int column = m_nextColumn;
+        int row = std::max(m_rowIndex, 0);
+        if (!ref.isEmpty() && !parseCellReference(ref, &column, &row))
+            return damaged(QStringLiteral("单元格位置“%1”无效").arg(ref.toString()));
+        if (column >= MaxColumns)
+            return damaged(QStringLiteral("第 %1 行的单元格太多").arg(row + 1));
+        const QStringView type = attributes.value(QLatin1String("t"));
+        const int style = digitsValue(attributes.value(QLatin1String("s")));
+
+        m_value.resize(0);
+        bool hasValue = false;
+        QString inlineText;
+        while (true) {
+            const QXmlStreamReader::TokenType token = m_xml.readNext();
+            if (token == QXmlStreamReader::Invalid || m_xml.atEnd())
+                return false;
+            if (token == QXmlStreamReader::StartElement) {
+                const QStringView name = m_xml.name();
+                if (name == u"v") {
+                    hasValue = true;
+                    // The value's text, which the reader may hand over in pieces.
+                    while (m_xml.readNext() == QXmlStreamReader::Characters)
+                        m_value += m_xml.text();
+                    if (m_xml.tokenType() != QXmlStreamReader::EndElement)
+                        return false;
+                } else if (name == u"is") {
+                    inlineText = readStringItem(m_xml);
+                } else {
+                    m_xml.skipCurrentElement(); // formulas, extensions
+                }
+            } else if (token == QXmlStreamReader::EndElement && m_xml.name() == u"c") {
+                break;
+            }
+        }
+        if (m_xml.hasError())
+            return false;
+
+        Cell cell;
+        if (type == u"inlineStr") {
+            cell = Cell::ofText(inlineText);
+        } else if (!hasValue) {
+            // A formatted blank cell.
+        } else if (type == u"s") {
+            const int index = digitsValue(QStringView(m_value).trimmed());
+            if (index < 0 || index >= m_strings.size())
+                return damaged(QStringLiteral("%1 引用的共享文字不存在").arg(where(ref, row, column)));
+            cell = Cell::ofText(m_strings.at(index));
+        } else if (type == u"str") {
+            cell = Cell::ofText(unescapeText(m_value));
+        } else if (type == u"b") {
+            const QStringView v = QStringView(m_value).trimmed();
+            cell = Cell::ofBoolean(v == u"1" || v == u"true");
+        } else if (type == u"e") {
+            cell = Cell::ofError(m_value);
+        } else if (type == u"d") {
+            const QDateTime dt = QDateTime::fromString(m_value, Qt::ISODateWithMs);
+            if (dt.isValid())
+                cell = dt.time() == QTime(0, 0) ? Cell::ofDate(dt.date()) : Cell::ofDateTime(dt.date(), dt.time());
+            else if (const QDate d = QDate::fromString(m_value, Qt::ISODate); d.isValid())
+                cell = Cell::ofDate(d);
+            else
+                return damaged(QStringLiteral("%1 的日期“%2”无效").arg(where(ref, row, column), m_value));
+        } else if (type.isEmpty() || type == u"n") {
+            bool ok = false;
+            const double number = QStringView(m_value).trimmed().toDouble(&ok);
+            if (!ok)
+                return damaged(QStringLiteral("%1 的数值“%2”无效").arg(where(ref, row, column), m_value));
+            const Shown shown = style >= 0 && style < m_formats.size() ? m_formats.at(style) : Shown::Number;
+            cell = numberCell(number, shown, m_book.date1904);
+        } else {
+            return damaged(QStringLiteral("%1 的类型“%2”未知").arg(where(ref, row, column), type.toString()));
+        }
+
+        m_nextColumn = column + 1;
+        m_rowIndex = row;
+        if (row != m_pending.index) {
+            // A cell of another row than the one at hand (a row without its
+            // <row> element, or a misplaced cell): the row at hand is done.
+            completeRow();
+            m_pending.index = row;
+        }
+        if (cell.isEmpty())
+            return true;
+        if (m_pending.cells.size() <= column)
+            m_pending.cells.resize(column + 1);
+        m_pending.cells[column] = std::move(cell);
+        return true;
+    }
+
+    Package m_package;
+    Workbook m_book;
+    QString m_part;
+    QStringList m_strings;
+    QVector<Shown> m_formats;
+    std::unique_ptr<ZipEntry> m_file;
+    QXmlStreamReader m_xml;
+    QString m_value;
+    SheetRow m_pending; // the row being read
+    SheetRow m_ready;   // a whole row, not yet handed over
+    bool m_hasReady = false;
+    int m_rowIndex = -1;
+    int m_nextColumn = 0;
+    bool m_done = false;
+};
 
 } // namespace
 
@@ -563,32 +708,25 @@ QStringList xlsxSheetNames(const QString& path, QString* error)
     return book ? book->names : QStringList();
 }
 
-std::optional<Sheet> readXlsx(const QString& path, int sheetIndex, QString* error)
+std::unique_ptr<SheetRows> openXlsxRows(const QString& path, int sheetIndex, QString* error)
 {
-    Package package(path);
-    if (!package.open(error))
-        return std::nullopt;
-    const auto book = readWorkbook(package, error);
-    if (!book)
-        return std::nullopt;
+    std::optional<Workbook> book;
+    {
+        Package package(path);
+        if (!package.open(error))
+            return nullptr;
+        book = readWorkbook(package, error);
+        if (!book)
+            return nullptr;
+    }
     if (sheetIndex < 0 || sheetIndex >= book->names.size()) {
         setError(error, noSuchSheetMessage(path, sheetIndex));
-        return std::nullopt;
+        return nullptr;
     }
-    const QString part = book->sheetParts[sheetIndex];
-    if (part.isEmpty() || !package.has(part)) {
-        setError(error, notExcelMessage(path, QStringLiteral("找不到工作表“%1”的内容。").arg(book->names[sheetIndex])));
-        return std::nullopt;
-    }
-    QStringList strings;
-    QVector<Shown> formats;
-    if (!readSharedStrings(package, *book, &strings, error) || !readStyles(package, *book, &formats, error))
-        return std::nullopt;
-    Sheet sheet;
-    sheet.name = book->names[sheetIndex];
-    if (!readCells(package, part, *book, strings, formats, &sheet, error))
-        return std::nullopt;
-    return sheet;
+    auto rows = std::make_unique<XlsxRows>(path, std::move(*book));
+    if (!rows->open(sheetIndex, error))
+        return nullptr;
+    return rows;
 }
 
 } // namespace ravo::exchange::detail
