@@ -542,8 +542,7 @@ private:
 
 // ----------------------------------------------------------------- importer
 
-Importer::Importer(Database& db, const Sheet& sheet, const ImportPlan& plan)
-    : m_db(db), m_sheet(&sheet), m_plan(plan)
+Importer::Importer(Database& db, const Sheet& sheet, const ImportPlan& plan) : m_db(db), m_sheet(&sheet), m_plan(plan)
 {
 }
 
@@ -742,8 +741,7 @@ ImportOutcome Importer::run(const ImportOptions& options)
 
 // ------------------------------------------------------------------- report
 
-bool writeRefusalReport(const QString& path, const ImportPlan& plan, const QVector<Refusal>& refusals,
-                        QString* error)
+bool writeRefusalReport(const QString& path, const ImportPlan& plan, const QVector<Refusal>& refusals, QString* error)
 {
     int columns = int(plan.headers.size());
     for (const Refusal& r : refusals)

@@ -155,7 +155,6 @@ private:
 
 // Writes the refused rows to an .xlsx file: file row, reason, then the row's
 // cells (Refusal::cells) under the file's own headers.
-bool writeRefusalReport(const QString& path, const ImportPlan& plan, const QVector<Refusal>& refusals,
-                        QString* error);
+bool writeRefusalReport(const QString& path, const ImportPlan& plan, const QVector<Refusal>& refusals, QString* error);
 
 } // namespace ravo::exchange

@@ -76,8 +76,9 @@ int runImportJob(const QString& appDir, const QString& file, const QString& tabl
     if (!sheetName.isEmpty()) {
         first = last = sheetNamed(sheets, sheetName);
         if (first < 0)
-            return usage(err, QStringLiteral("文件“%1”中没有工作表“%2”；文件中的工作表：%3。")
-                                  .arg(QFileInfo(file).fileName(), sheetName, sheets.join(QStringLiteral("、"))));
+            return usage(err,
+                         QStringLiteral("文件“%1”中没有工作表“%2”；文件中的工作表：%3。")
+                             .arg(QFileInfo(file).fileName(), sheetName, sheets.join(QStringLiteral("、"))));
     }
     // The sheet named, or the first that holds a list for the table. Only
     // the top of each sheet is read to find its header row.

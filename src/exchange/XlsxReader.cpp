@@ -15,6 +15,8 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <cmath>
+#include <cstring>
+#include <expat.h>
 #include <functional>
 #include <memory>
 #include <zip.h>
@@ -457,26 +459,60 @@ Cell numberCell(double value, Shown shown, bool date1904)
     return Cell::ofNumber(value);
 }
 
-// The digits of `text` as a number, from 0; -1 for anything else.
-int digitsValue(QStringView text)
+// The attribute `name` of an element as expat hands them over (name, value,
+// name, value, …, null); null when absent.
+const char* attribute(const char** attributes, const char* name)
 {
-    if (text.isEmpty() || text.size() > 9)
+    for (int i = 0; attributes[i]; i += 2) {
+        const char* local = std::strrchr(attributes[i], ':');
+        if (std::strcmp(local ? local + 1 : attributes[i], name) == 0)
+            return attributes[i + 1];
+    }
+    return nullptr;
+}
+
+// An element's name without its prefix ("x:c" → "c").
+const char* localName(const char* name)
+{
+    const char* colon = std::strrchr(name, ':');
+    return colon ? colon + 1 : name;
+}
+
+// Digits of an attribute as a number, from 0; -1 for anything else.
+int digitsValue(const char* text)
+{
+    if (!text || !*text)
         return -1;
     int n = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
+    for (int i = 0; text[i]; ++i) {
+        if (text[i] < '0' || text[i] > '9' || i >= 9)
             return -1;
-        n = n * 10 + (c.unicode() - '0');
+        n = n * 10 + (text[i] - '0');
     }
     return n;
 }
 
-// A worksheet part parsed as it is inflated: each call of next() reads up to
-// the end of one row and hands over its cells. Only the row at hand, the
-// shared strings and the formats are held.
+QByteArray trimmedBytes(const QByteArray& bytes)
+{
+    return bytes.trimmed();
+}
+
+// A worksheet part parsed as it is inflated: the sheet of a large ledger
+// holds millions of cells, so its XML goes through expat, several times
+// faster than QXmlStreamReader here; the small parts (workbook, styles,
+// shared strings) are read with the latter. Each call of next() parses on
+// until a row is whole and hands over its cells. Only the rows of one chunk
+// of the file, the shared strings and the formats are held.
 class XlsxRows : public SheetRows {
 public:
     XlsxRows(const QString& path, Workbook book) : m_package(path), m_book(std::move(book)) { }
+    ~XlsxRows() override
+    {
+        if (m_parser)
+            XML_ParserFree(m_parser);
+    }
+    XlsxRows(const XlsxRows&) = delete;
+    XlsxRows& operator=(const XlsxRows&) = delete;
 
     bool open(int sheetIndex, QString* error)
     {
@@ -484,8 +520,9 @@ public:
             return false;
         const QString part = m_book.sheetParts[sheetIndex];
         if (part.isEmpty() || !m_package.has(part)) {
-            setError(error, notExcelMessage(m_package.path(),
-                                            QStringLiteral("找不到工作表“%1”的内容。").arg(m_book.names[sheetIndex])));
+            setError(error,
+                     notExcelMessage(m_package.path(),
+                                     QStringLiteral("找不到工作表“%1”的内容。").arg(m_book.names[sheetIndex])));
             return false;
         }
         if (!readSharedStrings(m_package, m_book, &m_strings, error)
@@ -495,174 +532,203 @@ public:
         m_file = m_package.openPart(part, error);
         if (!m_file)
             return false;
-        m_xml.setDevice(m_file.get());
+        m_parser = XML_ParserCreate("UTF-8");
+        if (!m_parser) {
+            setError(error, cannotReadMessage(path(), QStringLiteral("内存不足。")));
+            return false;
+        }
+        XML_SetUserData(m_parser, this);
+        XML_SetElementHandler(m_parser, &XlsxRows::started, &XlsxRows::ended);
+        XML_SetCharacterDataHandler(m_parser, &XlsxRows::characters);
         return true;
     }
 
     bool next(SheetRow* out) override
     {
-        while (!m_hasReady && !m_done) {
-            const QXmlStreamReader::TokenType token = m_xml.readNext();
-            if (token == QXmlStreamReader::Invalid || m_xml.atEnd()) {
-                finish();
-                break;
-            }
-            if (token == QXmlStreamReader::EndElement) {
-                if (m_xml.name() == u"row")
-                    completeRow();
-                continue;
-            }
-            if (token != QXmlStreamReader::StartElement)
-                continue;
-            const QStringView name = m_xml.name();
-            if (name == u"c") {
-                if (!readCell()) {
-                    finish();
-                    return false;
-                }
-            } else if (name == u"row") {
-                completeRow(); // a row left open ends here
-                const QStringView r = m_xml.attributes().value(QLatin1String("r"));
-                const int number = r.isEmpty() ? m_rowIndex + 2 : digitsValue(r);
-                if (number < 1 || number > MaxRows) {
-                    damaged(QStringLiteral("行号“%1”无效").arg(r.toString()));
-                    return false;
-                }
-                m_rowIndex = number - 1;
-                m_nextColumn = 0;
-            } else if (name == u"dimension") {
-                // "A1:AD1001": the last row the sheet uses.
-                const QStringView ref = m_xml.attributes().value(QLatin1String("ref"));
-                int column = 0, row = 0;
-                if (parseCellReference(ref.mid(ref.indexOf(u':') + 1), &column, &row))
-                    m_expectedRows = row + 1;
-            }
+        while (m_nextReady >= m_ready.size()) {
+            if (m_done)
+                return false;
+            m_ready.clear();
+            m_nextReady = 0;
+            parseChunk();
         }
-        if (!m_hasReady || !m_error.isEmpty())
-            return false;
-        std::swap(*out, m_ready);
-        m_hasReady = false;
+        std::swap(*out, m_ready[m_nextReady++]);
         return true;
     }
 
 private:
-    // The row at hand is whole: it is handed over by the next call of next().
-    void completeRow()
-    {
-        if (m_pending.cells.isEmpty())
-            return;
-        std::swap(m_ready, m_pending);
-        m_hasReady = true;
-        m_pending.cells.clear();
-    }
+    static constexpr int ChunkBytes = 256 * 1024;
 
-    // At the end of the part, or where it could not be read on: the last
-    // row is handed over, unless the part turns out damaged.
-    void finish()
+    const QString& path() const { return m_package.path(); }
+
+    // Inflates and parses the next piece of the part; at its end, or when
+    // it turns out damaged, the reading is done.
+    void parseChunk()
     {
-        m_done = true;
-        if (!m_error.isEmpty())
+        void* buffer = XML_GetBuffer(m_parser, ChunkBytes);
+        if (!buffer) {
+            m_error = cannotReadMessage(path(), QStringLiteral("内存不足。"));
+            m_done = true;
             return;
-        if (m_file->failed())
-            m_error = notExcelMessage(m_package.path(), QStringLiteral("文件已损坏（“%1”解压出错）。").arg(m_part));
-        else if (m_xml.hasError())
-            m_error = notExcelMessage(
-                m_package.path(),
-                QStringLiteral("文件已损坏（“%1”第 %2 行的 XML 有错误）。").arg(m_part).arg(m_xml.lineNumber()));
-        else if (!m_hasReady)
+        }
+        const qint64 got = m_file->read(static_cast<char*>(buffer), ChunkBytes);
+        if (got < 0 || m_file->failed()) {
+            m_error = notExcelMessage(path(), QStringLiteral("文件已损坏（“%1”解压出错）。").arg(m_part));
+            m_done = true;
+            return;
+        }
+        const bool last = got == 0;
+        if (XML_ParseBuffer(m_parser, int(got), last) != XML_STATUS_OK) {
+            if (m_error.isEmpty()) // not a damaged cell, which says so itself
+                m_error = notExcelMessage(path(),
+                                          QStringLiteral("文件已损坏（“%1”第 %2 行的 XML 有错误）。")
+                                              .arg(m_part)
+                                              .arg(XML_GetCurrentLineNumber(m_parser)));
+            m_done = true;
+            m_ready.clear();
+            return;
+        }
+        if (last) {
             completeRow();
+            m_done = true;
+        }
     }
 
-    bool damaged(const QString& what)
+    static void XMLCALL started(void* data, const char* name, const char** attributes)
     {
-        m_error = notExcelMessage(m_package.path(), QStringLiteral("文件已损坏（%1）。").arg(what));
-        m_done = true;
-        return false;
+        static_cast<XlsxRows*>(data)->start(localName(name), attributes);
+    }
+    static void XMLCALL ended(void* data, const char* name) { static_cast<XlsxRows*>(data)->end(localName(name)); }
+    static void XMLCALL characters(void* data, const char* text, int length)
+    {
+        auto* self = static_cast<XlsxRows*>(data);
+        if (self->m_inValue || (self->m_inText && self->m_phonetic == 0))
+            self->m_value.append(text, length);
     }
 
-    QString where(QStringView ref, int row, int column) const
+    void start(const char* name, const char** attributes)
     {
-        return ref.isEmpty() ? QStringLiteral("第 %1 行第 %2 列").arg(row + 1).arg(column + 1)
-                             : QStringLiteral("单元格 %1").arg(ref.toString());
+        if (m_inCell) {
+            if (std::strcmp(name, "v") == 0) {
+                m_inValue = true;
+                m_hasValue = true;
+            } else if (std::strcmp(name, "is") == 0) {
+                m_inInline = true;
+            } else if (m_inInline && std::strcmp(name, "t") == 0) {
+                m_inText = true;
+            } else if (std::strcmp(name, "rPh") == 0) {
+                ++m_phonetic;
+            }
+            return;
+        }
+        if (std::strcmp(name, "c") == 0) {
+            m_inCell = true;
+            m_hasValue = false;
+            m_value.resize(0);
+            const char* ref = attribute(attributes, "r");
+            m_ref = ref ? QByteArray(ref) : QByteArray();
+            const char* type = attribute(attributes, "t");
+            m_type = type ? QByteArray(type) : QByteArray();
+            m_style = digitsValue(attribute(attributes, "s"));
+        } else if (std::strcmp(name, "row") == 0) {
+            completeRow(); // a row left open ends here
+            const char* r = attribute(attributes, "r");
+            const int number = r ? digitsValue(r) : m_rowIndex + 2;
+            if (number < 1 || number > MaxRows) {
+                damaged(QStringLiteral("行号“%1”无效").arg(QString::fromUtf8(r)));
+                return;
+            }
+            m_rowIndex = number - 1;
+            m_nextColumn = 0;
+        } else if (std::strcmp(name, "dimension") == 0) {
+            // "A1:AD1001": the last row the sheet uses.
+            const QString ref = QString::fromUtf8(attribute(attributes, "ref"));
+            int column = 0, row = 0;
+            if (parseCellReference(QStringView(ref).mid(ref.indexOf(u':') + 1), &column, &row))
+                m_expectedRows = row + 1;
+        }
     }
 
-    // Reads one <c> element, the reader on its start, into the row at hand.
-    // False when the cell is damaged (m_error says why) or the XML ends.
-    bool readCell()
+    void end(const char* name)
     {
-        const QXmlStreamAttributes attributes = m_xml.attributes();
-        const QStringView ref = attributes.value(QLatin1String("r"));
+        if (!m_inCell) {
+            if (std::strcmp(name, "row") == 0)
+                completeRow();
+            return;
+        }
+        if (std::strcmp(name, "c") == 0) {
+            m_inCell = m_inValue = m_inInline = m_inText = false;
+            m_phonetic = 0;
+            finishCell();
+        } else if (std::strcmp(name, "v") == 0) {
+            m_inValue = false;
+        } else if (std::strcmp(name, "t") == 0) {
+            m_inText = false;
+        } else if (std::strcmp(name, "is") == 0) {
+            m_inInline = false;
+        } else if (std::strcmp(name, "rPh") == 0) {
+            --m_phonetic;
+        }
+    }
+
+    void damaged(const QString& what)
+    {
+        if (m_error.isEmpty())
+            m_error = notExcelMessage(path(), QStringLiteral("文件已损坏（%1）。").arg(what));
+        XML_StopParser(m_parser, XML_FALSE);
+    }
+
+    QString where(int row, int column) const
+    {
+        return m_ref.isEmpty() ? QStringLiteral("第 %1 行第 %2 列").arg(row + 1).arg(column + 1)
+                               : QStringLiteral("单元格 %1").arg(QString::fromUtf8(m_ref));
+    }
+
+    // The cell just read, into the row at hand.
+    void finishCell()
+    {
         int column = m_nextColumn;
         int row = std::max(m_rowIndex, 0);
-        if (!ref.isEmpty() && !parseCellReference(ref, &column, &row))
-            return damaged(QStringLiteral("单元格位置“%1”无效").arg(ref.toString()));
+        if (!m_ref.isEmpty() && !parseCellReference(QString::fromLatin1(m_ref), &column, &row))
+            return damaged(QStringLiteral("单元格位置“%1”无效").arg(QString::fromUtf8(m_ref)));
         if (column >= MaxColumns)
             return damaged(QStringLiteral("第 %1 行的单元格太多").arg(row + 1));
-        const QStringView type = attributes.value(QLatin1String("t"));
-        const int style = digitsValue(attributes.value(QLatin1String("s")));
-
-        m_value.resize(0);
-        bool hasValue = false;
-        QString inlineText;
-        while (true) {
-            const QXmlStreamReader::TokenType token = m_xml.readNext();
-            if (token == QXmlStreamReader::Invalid || m_xml.atEnd())
-                return false;
-            if (token == QXmlStreamReader::StartElement) {
-                const QStringView name = m_xml.name();
-                if (name == u"v") {
-                    hasValue = true;
-                    // The value's text, which the reader may hand over in pieces.
-                    while (m_xml.readNext() == QXmlStreamReader::Characters)
-                        m_value += m_xml.text();
-                    if (m_xml.tokenType() != QXmlStreamReader::EndElement)
-                        return false;
-                } else if (name == u"is") {
-                    inlineText = readStringItem(m_xml);
-                } else {
-                    m_xml.skipCurrentElement(); // formulas, extensions
-                }
-            } else if (token == QXmlStreamReader::EndElement && m_xml.name() == u"c") {
-                break;
-            }
-        }
-        if (m_xml.hasError())
-            return false;
 
         Cell cell;
-        if (type == u"inlineStr") {
-            cell = Cell::ofText(inlineText);
-        } else if (!hasValue) {
+        if (m_type == "inlineStr") {
+            cell = Cell::ofText(unescapeText(QString::fromUtf8(m_value)));
+        } else if (!m_hasValue) {
             // A formatted blank cell.
-        } else if (type == u"s") {
-            const int index = digitsValue(QStringView(m_value).trimmed());
+        } else if (m_type == "s") {
+            const int index = digitsValue(trimmedBytes(m_value).constData());
             if (index < 0 || index >= m_strings.size())
-                return damaged(QStringLiteral("%1 引用的共享文字不存在").arg(where(ref, row, column)));
+                return damaged(QStringLiteral("%1 引用的共享文字不存在").arg(where(row, column)));
             cell = Cell::ofText(m_strings.at(index));
-        } else if (type == u"str") {
-            cell = Cell::ofText(unescapeText(m_value));
-        } else if (type == u"b") {
-            const QStringView v = QStringView(m_value).trimmed();
-            cell = Cell::ofBoolean(v == u"1" || v == u"true");
-        } else if (type == u"e") {
-            cell = Cell::ofError(m_value);
-        } else if (type == u"d") {
-            const QDateTime dt = QDateTime::fromString(m_value, Qt::ISODateWithMs);
+        } else if (m_type == "str") {
+            cell = Cell::ofText(unescapeText(QString::fromUtf8(m_value)));
+        } else if (m_type == "b") {
+            const QByteArray v = trimmedBytes(m_value);
+            cell = Cell::ofBoolean(v == "1" || v == "true");
+        } else if (m_type == "e") {
+            cell = Cell::ofError(QString::fromUtf8(m_value));
+        } else if (m_type == "d") {
+            const QString value = QString::fromUtf8(m_value);
+            const QDateTime dt = QDateTime::fromString(value, Qt::ISODateWithMs);
             if (dt.isValid())
                 cell = dt.time() == QTime(0, 0) ? Cell::ofDate(dt.date()) : Cell::ofDateTime(dt.date(), dt.time());
-            else if (const QDate d = QDate::fromString(m_value, Qt::ISODate); d.isValid())
+            else if (const QDate d = QDate::fromString(value, Qt::ISODate); d.isValid())
                 cell = Cell::ofDate(d);
             else
-                return damaged(QStringLiteral("%1 的日期“%2”无效").arg(where(ref, row, column), m_value));
-        } else if (type.isEmpty() || type == u"n") {
+                return damaged(QStringLiteral("%1 的日期“%2”无效").arg(where(row, column), value));
+        } else if (m_type.isEmpty() || m_type == "n") {
             bool ok = false;
-            const double number = QStringView(m_value).trimmed().toDouble(&ok);
+            const double number = m_value.trimmed().toDouble(&ok);
             if (!ok)
-                return damaged(QStringLiteral("%1 的数值“%2”无效").arg(where(ref, row, column), m_value));
-            const Shown shown = style >= 0 && style < m_formats.size() ? m_formats.at(style) : Shown::Number;
+                return damaged(QStringLiteral("%1 的数值“%2”无效").arg(where(row, column), QString::fromUtf8(m_value)));
+            const Shown shown = m_style >= 0 && m_style < m_formats.size() ? m_formats.at(m_style) : Shown::Number;
             cell = numberCell(number, shown, m_book.date1904);
         } else {
-            return damaged(QStringLiteral("%1 的类型“%2”未知").arg(where(ref, row, column), type.toString()));
+            return damaged(QStringLiteral("%1 的类型“%2”未知").arg(where(row, column), QString::fromUtf8(m_type)));
         }
 
         m_nextColumn = column + 1;
@@ -674,11 +740,19 @@ private:
             m_pending.index = row;
         }
         if (cell.isEmpty())
-            return true;
+            return;
         if (m_pending.cells.size() <= column)
             m_pending.cells.resize(column + 1);
         m_pending.cells[column] = std::move(cell);
-        return true;
+    }
+
+    // The row at hand is whole: it waits to be handed over.
+    void completeRow()
+    {
+        if (m_pending.cells.isEmpty())
+            return;
+        m_ready.append(std::move(m_pending));
+        m_pending.cells = QVector<Cell>();
     }
 
     Package m_package;
@@ -687,11 +761,17 @@ private:
     QStringList m_strings;
     QVector<Shown> m_formats;
     std::unique_ptr<ZipEntry> m_file;
-    QXmlStreamReader m_xml;
-    QString m_value;
-    SheetRow m_pending; // the row being read
-    SheetRow m_ready;   // a whole row, not yet handed over
-    bool m_hasReady = false;
+    XML_Parser m_parser = nullptr;
+
+    // The cell being read.
+    bool m_inCell = false, m_inValue = false, m_inInline = false, m_inText = false, m_hasValue = false;
+    int m_phonetic = 0;
+    QByteArray m_ref, m_type, m_value;
+    int m_style = -1;
+
+    SheetRow m_pending;        // the row being read
+    QVector<SheetRow> m_ready; // whole rows, not yet handed over
+    int m_nextReady = 0;
     int m_rowIndex = -1;
     int m_nextColumn = 0;
     bool m_done = false;
