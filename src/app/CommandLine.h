@@ -2,7 +2,7 @@
 // Jobs run from the command line, without a window and without signing in:
 //
 //   ravo --appdir DIR --export TABLE --to FILE.xlsx|FILE.csv
-//   ravo --appdir DIR --import FILE --into TABLE [--skip-bad [--report R.xlsx]]
+//   ravo --appdir DIR --import FILE [--sheet NAME|N] --into TABLE [--skip-bad [--report R.xlsx]]
 //
 // writes one of the seven ledger tables of the ledger in DIR (without
 // --appdir: the folder the program itself would use) to a file. The job takes

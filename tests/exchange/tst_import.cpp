@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QtTest>
+#include <xlsxwriter.h>
 
 using namespace ravo;
 using namespace ravo::exchange;
@@ -603,7 +604,7 @@ void TestImport::failureLeavesLedger()
 
 void TestImport::commandLine_data()
 {
-    QTest::addColumn<QStringList>("arguments"); // %APP, %GOOD, %BAD, %REPORT replaced
+    QTest::addColumn<QStringList>("arguments"); // %APP, %GOOD, %BAD, %REPORT, %SHEETS replaced
     QTest::addColumn<bool>("holdFolder");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<int>("rowsAfter");
@@ -628,6 +629,17 @@ void TestImport::commandLine_data()
         << 2 << 0 << u("--skip-bad");
     QTest::newRow("folder held") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库")} << true << 1
                                  << 0 << InstanceLock::busyMessage();
+    // %SHEETS: 说明 (no list), 在用 (two instruments), 封存 (one).
+    const QStringList sheets = base + QStringList{u("--import"), u("%SHEETS"), u("--into"), u("在用库")};
+    QTest::newRow("first sheet with a list") << sheets << false << 0 << 2 << QString();
+    QTest::newRow("sheet by name") << sheets + QStringList{u("--sheet"), u("封存")} << false << 0 << 1 << QString();
+    QTest::newRow("sheet by number") << sheets + QStringList{u("--sheet"), u("3")} << false << 0 << 1 << QString();
+    QTest::newRow("sheet without a list") << sheets + QStringList{u("--sheet"), u("说明")} << false << 1 << 0
+                                          << u("在工作表“说明”的前 50 行中找不到标题行");
+    QTest::newRow("no such sheet") << sheets + QStringList{u("--sheet"), u("4")} << false << 2 << 0
+                                   << u("文件“多表.xlsx”中没有工作表“4”；文件中的工作表：说明、在用、封存。");
+    QTest::newRow("sheet without a name")
+        << sheets + QStringList{u("--sheet")} << false << 2 << 0 << u("“--sheet”后面缺少值");
 }
 
 void TestImport::commandLine()
@@ -641,10 +653,29 @@ void TestImport::commandLine()
     const QString bad = file(u("坏.csv"));
     QVERIFY(writeBytes(good, u("编号,名称\nG-1,卡尺\nG-2,千分尺\n").toUtf8()));
     QVERIFY(writeBytes(bad, u("编号,名称\nB-1,卡尺\nB-1,千分尺\n,无编号\nB-2,表\n").toUtf8()));
+    const QString sheets = file(u("多表.xlsx"));
+    {
+        lxw_workbook* book = workbook_new(QFile::encodeName(sheets).constData());
+        QVERIFY(book);
+        const QList<QPair<const char*, QList<QStringList>>> content = {
+            {"说明", {{u("本文件有两个台帐。")}}},
+            {"在用", {{u("编号"), u("名称")}, {u("S-1"), u("卡尺")}, {u("S-2"), u("千分尺")}}},
+            {"封存", {{u("编号"), u("名称")}, {u("T-1"), u("压力表")}}},
+        };
+        for (const auto& [name, rows] : content) {
+            lxw_worksheet* sheet = workbook_add_worksheet(book, name);
+            for (int r = 0; r < rows.size(); ++r)
+                for (int c = 0; c < rows.at(r).size(); ++c)
+                    worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), rows.at(r).at(c).toUtf8().constData(),
+                                           nullptr);
+        }
+        QCOMPARE(workbook_close(book), LXW_NO_ERROR);
+    }
     for (QString& a : arguments)
         a.replace(u("%APP"), m_box->appDir())
             .replace(u("%GOOD"), good)
             .replace(u("%BAD"), bad)
+            .replace(u("%SHEETS"), sheets)
             .replace(u("%REPORT"), file(u("报告.xlsx")));
 
     std::optional<InstanceLock> other;
