@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <sqlite3.h>
@@ -227,7 +228,10 @@ bool isNoteLine(const QVector<Cell>& row)
     for (const Cell& cell : row) {
         if (cell.isEmpty())
             continue;
-        if (cell.kind != Cell::Kind::Text || !note.match(cell.text).hasMatch())
+        // The colon is looked for first: the regular expression costs more
+        // than the rows of a large file can afford.
+        if (cell.kind != Cell::Kind::Text || cell.text.size() > 200
+            || (!cell.text.contains(u':') && !cell.text.contains(u'：')) || !note.match(cell.text).hasMatch())
             return false;
         any = true;
     }
@@ -471,7 +475,9 @@ public:
         for (int i = 0; i < m_mapped.size(); ++i) {
             const int column = m_mapped.at(i).first;
             const Cell& cell = column < row.cells.size() ? row.cells.at(column) : empty;
-            if (!cell.isEmpty() && !(cell.kind == Cell::Kind::Text && cell.text.trimmed().isEmpty()))
+            if (!any && !cell.isEmpty()
+                && !(cell.kind == Cell::Kind::Text
+                     && std::all_of(cell.text.cbegin(), cell.text.cend(), [](QChar c) { return c.isSpace(); })))
                 any = true;
             QString why;
             if (const auto v = value(cell, i, &why)) {
@@ -518,6 +524,16 @@ private:
 
     std::optional<QVariant> value(const Cell& cell, int i, QString* reason)
     {
+        if (m_kinds.at(i) == ColumnKind::Date && cell.kind == Cell::Kind::Date) {
+            // A date cell: its day, written once.
+            auto it = m_days.constFind(cell.date.toJulianDay());
+            if (it == m_days.cend()) {
+                if (m_days.size() >= RememberedDates)
+                    return normaliseAs(cell, m_mapped.at(i).second, m_kinds.at(i), reason);
+                it = m_days.insert(cell.date.toJulianDay(), QVariant(formatShortDate(cell.date)));
+            }
+            return it.value();
+        }
         if (m_kinds.at(i) != ColumnKind::Date || cell.kind != Cell::Kind::Text)
             return normaliseAs(cell, m_mapped.at(i).second, m_kinds.at(i), reason);
         if (const auto it = m_dates.constFind(cell.text); it != m_dates.cend())
@@ -531,6 +547,7 @@ private:
     QVector<QPair<int, QString>> m_mapped;
     QVector<ColumnKind> m_kinds;
     QHash<QString, QVariant> m_dates;  // date text → stored date
+    QHash<qint64, QVariant> m_days;    // date cell's day → stored date
     QHash<QString, QString> m_classes; // category as written → as listed
     int m_number = -1;
     int m_class = -1;

@@ -5,6 +5,10 @@
 #include <QLocale>
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace ravo::exchange {
 
@@ -315,6 +319,89 @@ private:
     int m_next = 0;
 };
 
+// The rows of another reader, read ahead on a thread of their own: a large
+// workbook is inflated and parsed on one core while the caller checks and
+// writes the rows before on another. A few batches of rows wait at most, so
+// memory stays small.
+class ReadAheadRows : public SheetRows {
+public:
+    explicit ReadAheadRows(std::unique_ptr<SheetRows> source) : m_source(std::move(source))
+    {
+        m_expectedRows = m_source->expectedRows();
+        m_thread = std::thread([this] { produce(); });
+    }
+    ~ReadAheadRows() override
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    ReadAheadRows(const ReadAheadRows&) = delete;
+    ReadAheadRows& operator=(const ReadAheadRows&) = delete;
+
+    bool next(SheetRow* row) override
+    {
+        if (m_next >= m_batch.size()) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_batches.empty() || m_finished; });
+            if (m_batches.empty()) {
+                m_error = m_source->error();
+                return false;
+            }
+            m_batch = std::move(m_batches.front());
+            m_batches.pop_front();
+            m_next = 0;
+            lock.unlock();
+            m_changed.notify_all();
+        }
+        std::swap(*row, m_batch[m_next++]);
+        return true;
+    }
+
+private:
+    static constexpr int BatchRows = 256;
+    static constexpr size_t WaitingBatches = 8;
+
+    void produce()
+    {
+        QVector<SheetRow> batch;
+        batch.reserve(BatchRows);
+        SheetRow row;
+        bool more = true;
+        while (more) {
+            more = m_source->next(&row);
+            if (more)
+                batch.append(std::move(row));
+            if (batch.size() < BatchRows && more)
+                continue;
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_batches.size() < WaitingBatches || m_stop; });
+            if (m_stop)
+                return;
+            if (!batch.isEmpty())
+                m_batches.push_back(std::move(batch));
+            batch = QVector<SheetRow>();
+            batch.reserve(BatchRows);
+            m_finished = !more;
+            lock.unlock();
+            m_changed.notify_all();
+        }
+    }
+
+    std::unique_ptr<SheetRows> m_source;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QVector<SheetRow>> m_batches; // read, waiting for the caller
+    bool m_finished = false;                 // the source has no more rows
+    bool m_stop = false;                     // the caller reads no more
+    QVector<SheetRow> m_batch;               // the caller's batch
+    int m_next = 0;
+};
+
 // Reads at most `limit` rows (all when negative) into a sheet.
 std::optional<Sheet> collect(const QString& path, int sheetIndex, int limit, QString* error)
 {
@@ -357,7 +444,9 @@ std::unique_ptr<SheetRows> openSheetRows(const QString& path, int sheetIndex, QS
     std::optional<Sheet> whole;
     switch (fileType(path)) {
     case FileType::Xlsx:
-        return detail::openXlsxRows(path, sheetIndex, error);
+        if (auto rows = detail::openXlsxRows(path, sheetIndex, error))
+            return std::make_unique<ReadAheadRows>(std::move(rows));
+        return nullptr;
     case FileType::Xls:
         whole = detail::readXls(path, sheetIndex, error);
         break;

@@ -497,6 +497,38 @@ QByteArray trimmedBytes(const QByteArray& bytes)
     return bytes.trimmed();
 }
 
+// "C12" → column 2, row 11 (both from 0), as parseCellReference() does for
+// the reference as the sheet's XML has it.
+bool parseCellReference(const QByteArray& ref, int* column, int* row)
+{
+    qsizetype i = 0;
+    qint64 col = 0;
+    for (; i < ref.size(); ++i) {
+        const char c = ref[i];
+        if (c >= 'A' && c <= 'Z')
+            col = col * 26 + (c - 'A' + 1);
+        else if (c >= 'a' && c <= 'z')
+            col = col * 26 + (c - 'a' + 1);
+        else
+            break;
+        if (col > MaxColumns)
+            return false;
+    }
+    if (i == 0 || i == ref.size() || ref.size() - i > 7)
+        return false;
+    qint64 r = 0;
+    for (; i < ref.size(); ++i) {
+        if (ref[i] < '0' || ref[i] > '9')
+            return false;
+        r = r * 10 + (ref[i] - '0');
+    }
+    if (r < 1 || r > MaxRows)
+        return false;
+    *column = int(col - 1);
+    *row = int(r - 1);
+    return true;
+}
+
 // A worksheet part parsed as it is inflated: the sheet of a large ledger
 // holds millions of cells, so its XML goes through expat, several times
 // faster than QXmlStreamReader here; the small parts (workbook, styles,
@@ -626,9 +658,14 @@ private:
             m_hasValue = false;
             m_value.resize(0);
             const char* ref = attribute(attributes, "r");
-            m_ref = ref ? QByteArray(ref) : QByteArray();
+            // Kept in place: a sheet has millions of cells.
+            m_ref.resize(0);
+            if (ref)
+                m_ref.append(ref);
             const char* type = attribute(attributes, "t");
-            m_type = type ? QByteArray(type) : QByteArray();
+            m_type.resize(0);
+            if (type)
+                m_type.append(type);
             m_style = digitsValue(attribute(attributes, "s"));
         } else if (std::strcmp(name, "row") == 0) {
             completeRow(); // a row left open ends here
@@ -689,7 +726,7 @@ private:
     {
         int column = m_nextColumn;
         int row = std::max(m_rowIndex, 0);
-        if (!m_ref.isEmpty() && !parseCellReference(QString::fromLatin1(m_ref), &column, &row))
+        if (!m_ref.isEmpty() && !parseCellReference(m_ref, &column, &row))
             return damaged(QStringLiteral("单元格位置“%1”无效").arg(QString::fromUtf8(m_ref)));
         if (column >= MaxColumns)
             return damaged(QStringLiteral("第 %1 行的单元格太多").arg(row + 1));
@@ -751,8 +788,10 @@ private:
     {
         if (m_pending.cells.isEmpty())
             return;
+        m_width = std::max(m_width, int(m_pending.cells.size()));
         m_ready.append(std::move(m_pending));
         m_pending.cells = QVector<Cell>();
+        m_pending.cells.reserve(m_width); // rows of a list are as wide as the one before
     }
 
     Package m_package;
@@ -772,6 +811,7 @@ private:
     SheetRow m_pending;        // the row being read
     QVector<SheetRow> m_ready; // whole rows, not yet handed over
     int m_nextReady = 0;
+    int m_width = 0; // the widest row so far
     int m_rowIndex = -1;
     int m_nextColumn = 0;
     bool m_done = false;
