@@ -20,6 +20,7 @@
 #include <QTextStream>
 #include <QtTest>
 #include <xlsxwriter.h>
+#include <zip.h>
 
 using namespace ravo;
 using namespace ravo::exchange;
@@ -552,19 +553,24 @@ void TestImport::roundTrip()
 
 void TestImport::failureLeavesLedger_data()
 {
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("the ledger refuses row 500") << false;
-    QTest::newRow("cancelled halfway") << true;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("the ledger refuses row 500") << u("refused");
+    QTest::newRow("cancelled halfway") << u("cancel");
+    // Read from the file row by row, the damage shows only after 700 rows
+    // were written.
+    QTest::newRow("file damaged further on") << u("damaged");
 }
 
 void TestImport::failureLeavesLedger()
 {
-    QFETCH(bool, cancel);
+    QFETCH(QString, how);
+    const bool cancel = how == u("cancel");
     QVERIFY(test::insertRow(*m_db, tables::InUse, {{NumberColumn, u("OLD-1")}, {u("备注"), u("原有")}}));
     const QList<QStringList> before = tableRows(*m_db, tables::InUse);
-    QVERIFY(m_db->executeNative(u("CREATE TRIGGER 第五百行 BEFORE INSERT ON 计量器具在用库 "
-                                  "WHEN NEW.计量器具编号 = 'N-0500' BEGIN SELECT RAISE(ABORT, '第五百行'); END"))
-                .ok());
+    if (how == u("refused"))
+        QVERIFY(m_db->executeNative(u("CREATE TRIGGER 第五百行 BEFORE INSERT ON 计量器具在用库 "
+                                      "WHEN NEW.计量器具编号 = 'N-0500' BEGIN SELECT RAISE(ABORT, '第五百行'); END"))
+                    .ok());
 
     QVector<QVector<Cell>> rows = {{text("计量器具编号"), text("计量器具名称"), text("检定日期")}};
     for (int i = 1; i <= 1000; ++i)
@@ -574,8 +580,26 @@ void TestImport::failureLeavesLedger()
     QVERIFY(writeXlsx(path, rows));
     const Loaded l = load(*m_db, path, tables::InUse);
     QVERIFY2(l.plan, qPrintable(l.error));
+    if (how == u("damaged")) {
+        // The sheet's XML cut off after row 700.
+        zip_t* zip = zip_open(QFile::encodeName(path).constData(), 0, nullptr);
+        QVERIFY(zip);
+        const zip_int64_t index = zip_name_locate(zip, "xl/worksheets/sheet1.xml", 0);
+        QVERIFY(index >= 0);
+        QByteArray xml;
+        zip_file_t* part = zip_fopen_index(zip, zip_uint64_t(index), 0);
+        QVERIFY(part);
+        char buffer[65536];
+        for (zip_int64_t got; (got = zip_fread(part, buffer, sizeof buffer)) > 0;)
+            xml.append(buffer, qsizetype(got));
+        zip_fclose(part);
+        xml.truncate(xml.indexOf("<row r=\"702\"") + 20);
+        zip_source_t* source = zip_source_buffer(zip, xml.constData(), zip_uint64_t(xml.size()), 0);
+        QVERIFY(zip_file_replace(zip, zip_uint64_t(index), source, 0) == 0);
+        QCOMPARE(zip_close(zip), 0);
+    }
 
-    Importer importer(*m_db, *l.sheet, *l.plan);
+    Importer importer(*m_db, path, 0, *l.plan);
     ImportOptions options;
     options.skipBad = true;
     options.reportPath = file(u("报告.xlsx"));
@@ -591,7 +615,8 @@ void TestImport::failureLeavesLedger()
         QCOMPARE(calls, 2);
     } else {
         QCOMPARE(outcome.result, ImportOutcome::Result::Failed);
-        QVERIFY2(outcome.error.contains(u("第 501 行")), qPrintable(outcome.error));
+        const QString expected = how == u("damaged") ? u("XML 有错误）。没有导入任何数据。") : u("第 501 行");
+        QVERIFY2(outcome.error.contains(expected), qPrintable(outcome.error));
     }
     QCOMPARE(outcome.accepted, 0);
     QCOMPARE(tableRows(*m_db, tables::InUse), before);
