@@ -354,6 +354,7 @@ public:
             m_batch = std::move(m_batches.front());
             m_batches.pop_front();
             m_next = 0;
+            m_expectedRows = m_sourceExpected;
             lock.unlock();
             m_changed.notify_all();
         }
@@ -383,6 +384,7 @@ private:
                 return;
             if (!batch.isEmpty())
                 m_batches.push_back(std::move(batch));
+            m_sourceExpected = m_source->expectedRows(); // known once the sheet's head is read
             batch = QVector<SheetRow>();
             batch.reserve(BatchRows);
             m_finished = !more;
@@ -398,6 +400,7 @@ private:
     std::deque<QVector<SheetRow>> m_batches; // read, waiting for the caller
     bool m_finished = false;                 // the source has no more rows
     bool m_stop = false;                     // the caller reads no more
+    int m_sourceExpected = 0;                // the source's expectedRows(), passed on
     QVector<SheetRow> m_batch;               // the caller's batch
     int m_next = 0;
 };
