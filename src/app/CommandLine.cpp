@@ -3,6 +3,7 @@
 #include "core/DataFolder.h"
 #include "core/Database.h"
 #include "core/InstanceLock.h"
+#include "core/Ledger.h"
 #include "exchange/Export.h"
 #include "exchange/ImportCommand.h"
 
@@ -28,7 +29,8 @@ const QVector<Option>& options()
     static const QVector<Option> list = {
         {QStringLiteral("--appdir"), Job::Windows},
         {QStringLiteral("--export"), Job::Export},
-        {QStringLiteral("--to"), Job::Export},
+        {QStringLiteral("--due"), Job::Due},
+        {QStringLiteral("--to"), Job::Export}, // the target of --export and of --due
     };
     return list;
 }
@@ -103,6 +105,34 @@ int runExport(const CommandLine& line)
     return 0;
 }
 
+int runDue(const CommandLine& line)
+{
+    QString problem;
+    const QString appDir = jobFolder(line, &problem);
+    if (!problem.isEmpty())
+        return refuse(problem);
+    const QString ledger = QDir(appDir).filePath(QStringLiteral("ravo.mdb"));
+    if (!QFileInfo(ledger).isFile())
+        return refuse(QStringLiteral("找不到台帐数据库文件：%1").arg(QDir::toNativeSeparators(ledger)));
+    // No single-copy lock: the list reads only the in-use ledger, in one
+    // statement, never a working table.
+    Database db;
+    if (const DbError e = db.open(ledger))
+        return refuse(e.text());
+    const QDate today = QDate::currentDate();
+    const exchange::ExportResult r = exchange::exportDueList(db, tables::InUse, today.addDays(line.dueDays), today,
+                                                             line.target, QStringLiteral("到期设备"));
+    if (!r.ok())
+        return refuse(QStringLiteral("到期设备清单没有写成，没有写入文件“%1”。\n%2")
+                          .arg(QDir::toNativeSeparators(line.target), r.error));
+    print(stdout,
+          QStringLiteral("已写入 %1 台已经到期或 %2 天内到期的计量器具到“%3”。")
+              .arg(r.rows)
+              .arg(line.dueDays)
+              .arg(QDir::toNativeSeparators(line.target)));
+    return 0;
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -110,6 +140,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     CommandLine line;
     QStringList seen;
     QStringList strays;
+    QString jobOption; // --export or --due
+    QString dueValue;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
         const Option* option = findOption(arg);
@@ -117,8 +149,16 @@ CommandLine parseCommandLine(const QStringList& arguments)
             strays << arg;
             continue;
         }
-        if (option->job != Job::Windows)
+        // --to names the target of whichever job the line asks for.
+        if (arg == QStringLiteral("--to")) {
+            if (line.job == Job::Windows)
+                line.job = option->job;
+        } else if (option->job != Job::Windows) {
+            if (!jobOption.isEmpty() && jobOption != arg && line.problem.isEmpty())
+                line.problem = QStringLiteral("选项 %1 和 %2 不能同时给。").arg(jobOption, arg);
+            jobOption = arg;
             line.job = option->job;
+        }
         if (seen.contains(arg) && line.problem.isEmpty())
             line.problem = QStringLiteral("选项 %1 只能给一次。").arg(arg);
         seen << arg;
@@ -134,6 +174,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
             line.table = value;
         else if (arg == QStringLiteral("--to"))
             line.target = value;
+        else if (arg == QStringLiteral("--due"))
+            dueValue = value;
     }
     // Without a job the rest of the line is the program's (and Qt's).
     if (line.job == Job::Windows) {
@@ -146,14 +188,25 @@ CommandLine parseCommandLine(const QStringList& arguments)
         line.problem = QStringLiteral("不认识的参数：%1").arg(strays.join(QLatin1Char(' ')));
         return line;
     }
+    const QString suffix = QFileInfo(line.target).suffix().toLower();
+    const bool spreadsheet = suffix == QStringLiteral("xlsx") || suffix == QStringLiteral("csv");
     if (line.job == Job::Export) {
-        const QString suffix = QFileInfo(line.target).suffix().toLower();
         if (!seen.contains(QStringLiteral("--export")))
             line.problem = QStringLiteral("缺少 --export：要导出哪一个数据表？");
         else if (!seen.contains(QStringLiteral("--to")))
             line.problem = QStringLiteral("缺少 --to：要导出到哪一个文件？");
-        else if (suffix != QStringLiteral("xlsx") && suffix != QStringLiteral("csv"))
+        else if (!spreadsheet)
             line.problem = QStringLiteral("只能导出为 .xlsx 或 .csv 文件：%1").arg(line.target);
+    } else if (line.job == Job::Due) {
+        bool number = false;
+        line.dueDays = dueValue.toInt(&number);
+        if (!number || line.dueDays < 0 || line.dueDays > MaxDueDays)
+            line.problem =
+                QStringLiteral("--due 后面应是 0 到 %1 之间的天数，而不是“%2”。").arg(MaxDueDays).arg(dueValue);
+        else if (!seen.contains(QStringLiteral("--to")))
+            line.problem = QStringLiteral("缺少 --to：到期设备清单要写到哪一个文件？");
+        else if (!spreadsheet)
+            line.problem = QStringLiteral("到期设备清单只能写成 .xlsx 或 .csv 文件：%1").arg(line.target);
     }
     return line;
 }
@@ -170,8 +223,12 @@ QString usageText()
                           "       [--skip-bad [--report 报告.xlsx]]\n"
                           "      不开窗口、不登录，把 .xlsx、.xls 或 .csv 文件导入数据表。--sheet 指定工作表\n"
                           "      （名称或从 1 起的序号），默认为第一个含有标题行的工作表。\n"
+                          "  ravo [--appdir 台帐文件夹] --due 天数 --to 文件.xlsx|文件.csv\n"
+                          "      不开窗口、不登录，把在用库中有效日期在今天加上天数之内（含已经过期）的计量器具\n"
+                          "      按使用部门和有效日期写到文件，供每周提醒之用。天数为 0 到 %2。\n"
                           "退出状态：0 完成；1 被拒绝（原因见上）；2 命令行有误。")
-        .arg(exchange::ledgerTables().join(QStringLiteral("、")));
+        .arg(exchange::ledgerTables().join(QStringLiteral("、")))
+        .arg(MaxDueDays);
 }
 
 bool asksForJob(int argc, char* argv[])
@@ -205,6 +262,8 @@ int runJob(int argc, char* argv[])
     switch (line.job) {
     case Job::Export:
         return runExport(line);
+    case Job::Due:
+        return runDue(line);
     case Job::Windows:
         break;
     }

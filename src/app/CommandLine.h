@@ -3,11 +3,18 @@
 //
 //   ravo --appdir DIR --export TABLE --to FILE.xlsx|FILE.csv
 //   ravo --appdir DIR --import FILE [--sheet NAME|N] --into TABLE [--skip-bad [--report R.xlsx]]
+//   ravo --appdir DIR --due DAYS --to FILE.xlsx|FILE.csv
 //
-// writes one of the seven ledger tables of the ledger in DIR (without
-// --appdir: the folder the program itself would use) to a file. The job takes
-// the same single-copy lock as the program and is refused while another copy
-// holds the ledger folder.
+// --export writes one of the seven ledger tables of the ledger in DIR
+// (without --appdir: the folder the program itself would use) to a file. The
+// job takes the same single-copy lock as the program and is refused while
+// another copy holds the ledger folder.
+//
+// --due writes the reminder list: the in-use instruments whose validity date
+// is today + DAYS or earlier (overdue ones included), by department and date,
+// with the days left. It only reads the in-use ledger, in one statement, so
+// it runs also while a copy of the program has the folder open: a weekly
+// reminder does not fail because someone left the program running.
 //
 // Exit status: 0 done; 1 refused (unknown table, ledger missing or damaged,
 // the folder held by another copy, the file cannot be written), with the
@@ -24,13 +31,18 @@ namespace ravo::cli {
 enum class Job {
     Windows, // no job asked for: the program starts as usual
     Export,  // --export TABLE --to FILE
+    Due,     // --due DAYS --to FILE
 };
+
+// The longest lead --due accepts, in days (ten years).
+inline constexpr int MaxDueDays = 3650;
 
 struct CommandLine {
     Job job = Job::Windows;
     QString appDir;  // --appdir, absolute; empty when not given
     QString table;   // --export
     QString target;  // --to
+    int dueDays = 0; // --due
     QString problem; // a usage error, in Chinese; empty when the line is fine
 };
 

@@ -110,6 +110,24 @@ QDate validUntilDefault(const QDate& calibrated)
     return QDate(calibrated.year() + 1, calibrated.month(), 1).addDays(calibrated.day() - 1).addDays(-1);
 }
 
+int calibrationPeriodMonths(const QString& period)
+{
+    constexpr int Default = 12;
+    bool ok = false;
+    const int months = period.normalized(QString::NormalizationForm_KC).trimmed().toInt(&ok);
+    return ok && months >= 1 && months <= 600 ? months : Default;
+}
+
+QDate validUntilAfterMonths(const QDate& calibrated, int months)
+{
+    if (!calibrated.isValid() || months < 1)
+        return {};
+    const QDate month = QDate(calibrated.year(), calibrated.month(), 1).addMonths(months);
+    if (calibrated.day() > month.daysInMonth())
+        return QDate(month.year(), month.month(), month.daysInMonth());
+    return QDate(month.year(), month.month(), calibrated.day()).addDays(-1);
+}
+
 QString dateErrorMessage(const QString& fieldLabel, const QString& typed)
 {
     return QStringLiteral(u"“%1”不是有效的日期：“%2”。请按 2003-3-28 的格式输入。").arg(fieldLabel, typed);

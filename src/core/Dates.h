@@ -40,6 +40,18 @@ QString formatJetMonthDate(const QDate& date);
 // 28 February of the next year. An invalid date gives an invalid date.
 QDate validUntilDefault(const QDate& calibrated);
 
+// The whole months of a calibration period as the ledger's 检定周期 holds
+// it ("6", " 24 ", full-width digits too); 12 when the text is blank, not a
+// whole number or not between 1 and 600.
+int calibrationPeriodMonths(const QString& period);
+
+// The "valid until" date of a calibration with a period of whole months: the
+// day before the same date that many months later. When that month has no
+// such day (31 August + 6 months, 29 February + 12), the last day of the
+// month. Twelve months give validUntilDefault(); an invalid date or a period
+// below one month gives an invalid date.
+QDate validUntilAfterMonths(const QDate& calibrated, int months);
+
 // The message shown when the text typed into a date field is not a date.
 QString dateErrorMessage(const QString& fieldLabel, const QString& typed);
 

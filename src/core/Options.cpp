@@ -36,6 +36,11 @@ OptionKey row(const QString& section, const QString& key, T byDefault, OnReseed 
     return {section, key, OptionField<T>{&member<Member>, std::move(byDefault)}, onReseed};
 }
 
+template <auto Member> OptionKey optionalRow(const QString& section, const QString& key, bool byDefault)
+{
+    return {section, key, OptionField<bool>{&member<Member>, byDefault}, OnReseed::Keep, true};
+}
+
 template <auto Member> OptionKey dateRow(const QString& section, const QString& key, int daysAfterToday)
 {
     return {section, key, OptionDateField{&member<Member>, daysAfterToday}};
@@ -143,6 +148,8 @@ const std::vector<OptionKey>& optionTable()
         offsetRow<&Options::PrintClassY, 3>(k::printClassY(4)),
         offsetRow<&Options::PrintClassX, 4>(k::printClassX(5)),
         offsetRow<&Options::PrintClassY, 4>(k::printClassY(5)),
+        optionalRow<&Options::CertificateUpdatesLedger>(k::Certificate, k::UpdateLedger, false),
+        optionalRow<&Options::ValidUntilByPeriod>(k::Certificate, k::ValidByPeriod, false),
     };
     return table;
 }
@@ -218,7 +225,7 @@ Failure readAll(const SettingsStore& store, Options& o, QVector<SavedQuery>& que
     }
 
     for (const OptionKey& option : optionTable()) {
-        if (!readOption(store, option, o) && fail(Failure::Other))
+        if (!readOption(store, option, o) && !option.optional && fail(Failure::Other))
             return first;
     }
     return first;
@@ -232,11 +239,11 @@ void writeDefaultSet(SettingsStore& store, const Options& kept, const QDate& tod
     Options from = kept;
     Options defaults = Options::defaults(today);
     for (const OptionKey& option : optionTable()) {
-        if (option.onReseed == OnReseed::Keep)
+        if (option.onReseed == OnReseed::Keep && !option.optional)
             saveOption(store, option, from);
     }
     for (const OptionKey& option : optionTable()) {
-        if (option.onReseed == OnReseed::Default)
+        if (option.onReseed == OnReseed::Default && !option.optional)
             saveOption(store, option, defaults);
     }
 }

@@ -40,6 +40,10 @@ inline const QString GroupName = QStringLiteral("GroupName");
 // "PrintClass1X" … "PrintClass5Y"; n is 1 … 5.
 QString printClassX(int n);
 QString printClassY(int n);
+// The confirmation records and the in-use ledger.
+inline const QString Certificate = QStringLiteral("Certificate");
+inline const QString UpdateLedger = QStringLiteral("UpdateLedger");
+inline const QString ValidByPeriod = QStringLiteral("ValidByPeriod");
 inline const QString QuerySqlSave = QStringLiteral("QuerySqlSave");
 inline const QString Count = QStringLiteral("Count");
 // Keys of one saved query, section "1" … "N" of application "RAVOsql".
@@ -97,6 +101,12 @@ struct Options {
     // PrintClassX[0] is "PrintClass1X", … PrintClassY[4] is "PrintClass5Y".
     std::array<qint16, 5> PrintClassX;
     std::array<qint16, 5> PrintClassY;
+    // "Certificate"/"UpdateLedger": the OK of the confirmation editor carries
+    // new and changed records of a passed calibration into the in-use ledger.
+    bool CertificateUpdatesLedger;
+    // "Certificate"/"ValidByPeriod": Add counts 有效日期 by the instrument's
+    // 检定周期 instead of one year.
+    bool ValidUntilByPeriod;
 
     // The default set, with the plan period starting today.
     static Options defaults(const QDate& today);
@@ -133,6 +143,10 @@ struct OptionKey {
     QString key;
     std::variant<OptionField<bool>, OptionField<qint16>, OptionDateField, OptionField<QString>> field;
     OnReseed onReseed = OnReseed::Default;
+    // An option that stores written before it existed do not hold: absent
+    // or unreadable it takes its default without the default set being
+    // written, and the default set leaves it as it is.
+    bool optional = false;
 };
 
 // Every option, in the order the options pass reads them.

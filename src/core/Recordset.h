@@ -81,6 +81,10 @@ public:
     // again; falls back to that when the row is in fact still there.
     void forgetRow(qint64 rowid);
     qint64 currentRowid() const;
+    // Rows written behind the recordset's back (another window changed
+    // their values): the values read so far are read again when next asked
+    // for. The cursor and the rows stay as they are.
+    void forgetValues() { invalidateCache(); }
 
     // Read access by position, for grids.
     qint64 rowidAt(int position) const { return m_ids.value(position, -1); }

@@ -163,6 +163,19 @@ void DataControl::reloadFields()
     }
 }
 
+void DataControl::rowsChangedBehind(const QStringList& currentRowColumns)
+{
+    m_rs.forgetValues();
+    if (!m_rs.hasCurrent() || m_rs.isAdding())
+        return;
+    for (Binding& b : m_bindings) {
+        if (!currentRowColumns.contains(b.column, Qt::CaseInsensitive))
+            continue;
+        setFieldText(b.field, valueText(m_rs.value(m_rs.fieldIndex(b.column))));
+        b.shown = fieldText(b.field);
+    }
+}
+
 void DataControl::onRecordsetRepositioned()
 {
     reloadFields();

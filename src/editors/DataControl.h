@@ -54,6 +54,10 @@ public:
     bool fieldsEdited() const;
     // Shows the current row's values again, dropping what was typed.
     void reloadFields();
+    // Rows of the table were written behind the control's back, among them
+    // these columns of the current row: the fields of those columns show the
+    // new values, and what was typed into the other fields stays as typed.
+    void rowsChangedBehind(const QStringList& currentRowColumns);
 
     // Cursor moves that first write the pending edits. When the edits are
     // refused the reason is shown, the cursor stays and false is returned.

@@ -437,6 +437,15 @@ void LedgerEditor::moveToFirstNumber(const QString& number)
         Data1->findFirst(NumberColumn, number);
 }
 
+QList<qint64> LedgerEditor::workingRowsOf(const QString& ledgerNumber) const
+{
+    QList<qint64> rows;
+    for (auto it = m_ledgerNumbers.cbegin(); it != m_ledgerNumbers.cend(); ++it)
+        if (it.value() == ledgerNumber)
+            rows << it.key();
+    return rows;
+}
+
 void LedgerEditor::refreshAfterMove(qint64 movedRowid)
 {
     m_ledgerNumbers.remove(movedRowid);

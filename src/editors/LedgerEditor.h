@@ -165,6 +165,10 @@ protected:
     // the cursor stays when none does.
     void moveToFirstNumber(const QString& number);
 
+    // The rows of the working copy that were copied from the ledger's row
+    // with this number (as the ledger holds it); none for a row added here.
+    QList<qint64> workingRowsOf(const QString& ledgerNumber) const;
+
     // After a move took the row with this rowid out of the working copy:
     // reads the rows again and shows the row that followed it, or the last.
     void refreshAfterMove(qint64 movedRowid);

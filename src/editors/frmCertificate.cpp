@@ -12,12 +12,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlQuery>
 
 namespace ravo {
 
 namespace {
 
 const QString ReportType = QStringLiteral("报告类型");
+const QString UpdateTitle = QStringLiteral("更新台帐");
+const QString PeriodColumn = QStringLiteral("检定周期");
 
 EditorSpec confirmationSpec()
 {
@@ -102,6 +105,9 @@ frmCertificate::frmCertificate(ProgramState& state, QWidget* parent)
 {
     cmdCopy = addCommandButton(QStringLiteral("cmdCopy"), texts::CopyCaption);
     connect(cmdCopy, &QPushButton::clicked, this, &frmCertificate::copyRecord);
+    cmdUpdate = addCommandButton(QStringLiteral("cmdUpdate"), QStringLiteral("更新台帐(&U)"));
+    cmdUpdate->setToolTip(QStringLiteral("用当前确认记录的检定日期、有效日期和结论更新在用台帐"));
+    connect(cmdUpdate, &QPushButton::clicked, this, &frmCertificate::updateLedger);
     createFields();
     createLayout();
     setNumberField(Text1[Number]);
@@ -168,7 +174,7 @@ void frmCertificate::createLayout()
     for (const auto& pair : std::as_const(pairs))
         tabOrder << pair.second;
     tabOrder << Text1[Data];
-    layOutBody(Frame1, tabOrder, {cmdAdd, cmdCopy, cmdDelete, cmdFind, cmdPrint, cmdOK, cmdCancle});
+    layOutBody(Frame1, tabOrder, {cmdAdd, cmdCopy, cmdDelete, cmdFind, cmdPrint, cmdUpdate, cmdOK, cmdCancle});
     resize(820, 600);
 }
 
@@ -186,8 +192,114 @@ void frmCertificate::addRecord()
     setFieldText(FactoryNo, handedOver(QStringLiteral("出厂编号")));
     setFieldText(Conclusion, QStringLiteral("合格"));
     setFieldText(CalibrationDate, formatShortDate(today()));
-    setFieldText(ValidUntil, formatShortDate(validUntilDefault(today())));
+    setFieldText(ValidUntil, formatShortDate(proposedValidUntil(today())));
     Combo1[0]->setFocus(Qt::OtherFocusReason);
+}
+
+QDate frmCertificate::proposedValidUntil(const QDate& calibrated) const
+{
+    if (!state().options.ValidUntilByPeriod)
+        return validUntilDefault(calibrated);
+    const int months = calibrationPeriodMonths(calibrationPeriod(fieldText(Number).trimmed()));
+    return validUntilAfterMonths(calibrated, months);
+}
+
+QString frmCertificate::calibrationPeriod(const QString& number) const
+{
+    if (number.isEmpty())
+        return {};
+    const QHash<QString, QString>& handed = state().TargetInstrument;
+    if (handed.contains(PeriodColumn) && handed.value(NumberColumn).compare(number, Qt::CaseInsensitive) == 0)
+        return handed.value(PeriodColumn);
+    QSqlQuery q(db().connection());
+    q.prepare(
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ?")
+            .arg(quotedIdentifier(PeriodColumn), quotedIdentifier(tables::InUse), quotedIdentifier(NumberColumn)));
+    q.addBindValue(number);
+    return q.exec() && q.next() ? q.value(0).toString() : QString();
+}
+
+CalibrationResult frmCertificate::currentResult() const
+{
+    const Recordset& rs = Data1->recordset();
+    auto value = [&rs](const QString& column) {
+        const QVariant v = rs.value(column);
+        return v.isNull() ? QString() : v.toString();
+    };
+    return {value(NumberColumn), value(QStringLiteral("检定日期")), value(QStringLiteral("有效日期")),
+            value(QStringLiteral("结论")), value(QStringLiteral("检定单位"))};
+}
+
+void frmCertificate::updateLedger()
+{
+    Recordset& rs = Data1->recordset();
+    // The record as shown: what was typed goes into the working copy first,
+    // checked like any edit (a date that is none stops here, nothing lost).
+    if (rs.hasCurrent()) {
+        if (const DbError e = Data1->writePending()) {
+            Data1->reportRefusal(e);
+            return;
+        }
+    }
+    if (!rs.hasCurrent()) {
+        prompt().message(QStringLiteral("没有可以用来更新台帐的确认记录！请先添加或选择一条记录。"), UpdateTitle,
+                         Prompter::Icon::Information);
+        return;
+    }
+    const CalibrationResult record = currentResult();
+    LedgerUpdate planned;
+    if (const DbError e = planCalibrationUpdate(db(), record, planned)) {
+        prompt().error(e.text(), UpdateTitle);
+        return;
+    }
+    if (planned.changes.isEmpty()) {
+        prompt().message(
+            QStringLiteral("在用台帐中编号为“%1”的计量器具已经与这条确认记录一致，不需要更新。").arg(planned.number),
+            UpdateTitle, Prompter::Icon::Information);
+        return;
+    }
+    QString question = QStringLiteral("将按这条确认记录更新在用台帐中编号为“%1”的计量器具：\n\n").arg(planned.number)
+        + planned.lines().join(QLatin1Char('\n'));
+    if (statusForConclusion(record.conclusion).isEmpty())
+        question += QStringLiteral("\n\n结论不是“合格”或“准用”，状态不变。");
+    question += QStringLiteral("\n\n台帐立即更新，取消本窗口也不会撤销。确定要更新吗？");
+    if (!prompt().confirm(question, UpdateTitle))
+        return;
+    LedgerUpdate applied;
+    if (const DbError e = applyCalibrationUpdate(db(), record, &applied)) {
+        prompt().error(e.text(), UpdateTitle);
+        return;
+    }
+    m_ledgerUpdates.append(applied);
+    // The main window shows the new dates when it is next activated.
+    state().RequeryOnActivate = true;
+}
+
+DbError frmCertificate::commitWorkingCopy()
+{
+    m_saveReport = {};
+    const bool update = state().options.CertificateUpdatesLedger;
+    return commitConfirmationRecords(db(), commitDeleteStatement(), commitInsertStatement(),
+                                     editorSpec().commitInsertDirect, update, &m_saveReport);
+}
+
+void frmCertificate::afterSave()
+{
+    const CalibrationSaveReport& r = m_saveReport;
+    m_ledgerUpdates += r.updated;
+    if (r.candidates > 0) {
+        QString text =
+            QStringLiteral("已按确认记录更新了 %1 台在用计量器具的检定日期和有效日期。").arg(r.updated.size());
+        if (!r.passedOver.isEmpty()) {
+            constexpr int Shown = 10;
+            QStringList lines = r.passedOver.mid(0, Shown);
+            if (r.passedOver.size() > Shown)
+                lines << QStringLiteral("……（还有 %1 条）").arg(r.passedOver.size() - Shown);
+            text += QStringLiteral("\n\n以下记录没有更新台帐：\n") + lines.join(QLatin1Char('\n'));
+        }
+        prompt().message(text, UpdateTitle, Prompter::Icon::Information);
+    }
+    InstrumentRecordEditor::afterSave();
 }
 
 void frmCertificate::copyRecord()

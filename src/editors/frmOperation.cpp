@@ -67,6 +67,9 @@ frmOperation::frmOperation(ProgramState& state, QWidget* parent) : LedgerEditor(
     createLayout();
     setNumberField(Text1[0]);
     setEnterOrder(tabSequence(), cmdOK);
+    for (int i : {11, 12})
+        connect(static_cast<QLineEdit*>(Text1[i]), &QLineEdit::editingFinished, this,
+                &frmOperation::calibrationChanged);
 }
 
 void frmOperation::createFields()
@@ -177,11 +180,27 @@ void frmOperation::fillKindList(const QString& category)
     kind->setEditText(text);
 }
 
-void frmOperation::proposeValidUntil()
+void frmOperation::proposeValidUntil(bool byPeriod)
 {
+    m_proposedValidUntil.clear();
     const std::optional<QDate> calibrated = parseUserDate(fieldText(11));
-    if (calibrated)
-        setFieldText(13, formatShortDate(validUntilDefault(*calibrated)));
+    if (!calibrated)
+        return;
+    const QString until =
+        formatShortDate(byPeriod ? validUntilAfterMonths(*calibrated, calibrationPeriodMonths(fieldText(12)))
+                                 : validUntilDefault(*calibrated));
+    setFieldText(13, until);
+    if (byPeriod)
+        m_proposedValidUntil = until;
+}
+
+void frmOperation::calibrationChanged()
+{
+    // Only on the row Add proposed a date for, and only while the user has
+    // not typed a 有效日期 of his own.
+    if (m_proposedValidUntil.isEmpty() || !Data1->recordset().isAdding() || fieldText(13) != m_proposedValidUntil)
+        return;
+    proposeValidUntil(true);
 }
 
 void frmOperation::setNewRowDefaults()
@@ -191,7 +210,7 @@ void frmOperation::setNewRowDefaults()
     Combo1[4]->setEditText(QStringLiteral("准用"));
     setFieldText(11, formatShortDate(today()));
     setFieldText(12, QStringLiteral("12"));
-    proposeValidUntil();
+    proposeValidUntil(state().options.ValidUntilByPeriod);
 }
 
 void frmOperation::addRecord()
@@ -214,6 +233,7 @@ void frmOperation::copyRecord()
     if (!Data1->addNew())
         return;
     unlockFields();
+    m_proposedValidUntil.clear();
     for (int i = 0; i < Combo1.size(); ++i)
         Combo1[i]->setEditText(combos.at(i));
     for (int i = 0; i < Text1.size(); ++i)
@@ -258,7 +278,7 @@ void frmOperation::issueFromStock()
     setFieldText(19, dateOrToday(cols.at(19)));
     setFieldText(21, stock(cols.at(21)));
     setFieldText(20, stock(cols.at(20)));
-    proposeValidUntil();
+    proposeValidUntil(false);
     // The accessories are not shown here but belong to the instrument.
     if (!stock(Accessories).isEmpty())
         Data1->recordset().setValue(Accessories, stock(Accessories));
@@ -295,6 +315,9 @@ bool frmOperation::handOverInstrument(bool forRepair)
         target.insert(cols.at(8), fieldText(8));
         target.insert(cols.at(7), fieldText(7));
     }
+    // The period goes along in both cases, so that it always belongs to the
+    // number handed over: a new confirmation record may count its validity by it.
+    target.insert(cols.at(12), fieldText(12));
     state().EditorMode = ActiveWindow::InUseEditor;
     return true;
 }
@@ -303,7 +326,39 @@ bool frmOperation::openConfirmationEditor()
 {
     frmCertificate records(state(), this);
     records.exec();
+    takeOverLedgerUpdates(records.ledgerUpdates());
     return true;
+}
+
+void frmOperation::takeOverLedgerUpdates(const QVector<LedgerUpdate>& updates)
+{
+    if (updates.isEmpty() || !isLoaded())
+        return;
+    Recordset& rs = Data1->recordset();
+    const qint64 current = rs.isAdding() ? -1 : rs.currentRowid();
+    QStringList currentColumns;
+    for (const LedgerUpdate& u : updates) {
+        if (u.changes.isEmpty())
+            continue;
+        QStringList sets;
+        QVariantList values;
+        for (const FieldChange& c : u.changes) {
+            sets << quotedIdentifier(c.column) + QStringLiteral(" = ?");
+            values << c.after;
+        }
+        const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                .arg(quotedIdentifier(editorSpec().workingTable), sets.join(QStringLiteral(", ")));
+        for (const qint64 row : workingRowsOf(u.number)) {
+            if (const DbResult r = db().executeNative(sql, values + QVariantList{row}); !r.ok()) {
+                showEngineError(r.error);
+                continue;
+            }
+            if (row == current)
+                for (const FieldChange& c : u.changes)
+                    currentColumns << c.column;
+        }
+    }
+    Data1->rowsChangedBehind(currentColumns);
 }
 
 bool frmOperation::openRepairEditor()

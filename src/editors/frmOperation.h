@@ -4,6 +4,7 @@
 // the current instrument at once, and opens the instrument's confirmation and
 // repair records.
 #include "LedgerEditor.h"
+#include "core/Calibration.h"
 
 class QGroupBox;
 
@@ -49,6 +50,10 @@ protected:
     // activated again as it becomes active.
     virtual bool openConfirmationEditor();
     virtual bool openRepairEditor();
+    // The confirmation editor opened from here changed the in-use ledger:
+    // the working copy takes the same values, so that OK writes them back
+    // as they are, and the fields of the current row show them.
+    void takeOverLedgerUpdates(const QVector<LedgerUpdate>& updates);
 
 private:
     void createFields();
@@ -56,10 +61,18 @@ private:
     void createLayout();
     QList<QWidget*> tabSequence() const;
     void fillKindList(const QString& category);
-    void proposeValidUntil();
+    // 有效日期 from 检定日期: a year, or with byPeriod 检定周期 months.
+    void proposeValidUntil(bool byPeriod);
+    // With the options' period rule: a row added here that still shows the
+    // proposed 有效日期 gets it counted again when its 检定日期 or 检定周期
+    // is changed.
+    void calibrationChanged();
     void setNewRowDefaults();
     void issueFromStock();
     bool handOverInstrument(bool forRepair);
+
+    // What Add last proposed by the period rule; empty when it did not.
+    QString m_proposedValidUntil;
 };
 
 } // namespace ravo

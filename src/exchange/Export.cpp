@@ -2,6 +2,7 @@
 
 #include "TableWriter.h"
 
+#include "core/DueList.h"
 #include "core/Ledger.h"
 
 #include <QFileInfo>
@@ -132,6 +133,49 @@ const QStringList& ledgerTables()
     static const QStringList names = {tables::Stock,        tables::InUse,  tables::Sealed,     tables::Scrapped,
                                       tables::Confirmation, tables::Repair, tables::Environment};
     return names;
+}
+
+ExportResult exportDueList(Database& db, const QString& table, const QDate& cutOff, const QDate& today,
+                           const QString& path, const QString& sheetName)
+{
+    ExportResult result;
+    QVector<duelist::Group> groups;
+    if (const DbError e = duelist::read(db, table, cutOff, today, &groups)) {
+        result.error = QStringLiteral("无法读取数据表《%1》：%2").arg(table, e.text());
+        return result;
+    }
+    std::unique_ptr<TableWriter> writer;
+    if (QFileInfo(path).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) == 0)
+        writer = std::make_unique<XlsxTableWriter>(sheetName);
+    else
+        writer = createTableWriter(path, &result.error);
+    const QStringList headers =
+        QStringList{duelist::DepartmentField} + duelist::fields() + QStringList{duelist::DaysHeading};
+    if (!writer || !writer->begin(path, headers, &result.error))
+        return result;
+    const int validColumn = int(duelist::fields().indexOf(duelist::ValidField));
+    QVector<Cell> row;
+    for (const duelist::Group& group : groups) {
+        for (const duelist::Row& r : group.rows) {
+            row.clear();
+            row << Cell::ofText(group.department);
+            for (int c = 0; c < r.cells.size(); ++c) {
+                const QString& text = r.cells.at(c);
+                if (text.isEmpty())
+                    row << Cell{};
+                else if (const auto d = c == validColumn ? storedDate(text) : std::nullopt)
+                    row << Cell::ofDate(*d);
+                else
+                    row << Cell::ofText(text);
+            }
+            row << (r.daysLeft ? Cell::ofNumber(*r.daysLeft) : Cell{});
+            if (!writer->addRow(row, &result.error))
+                return result;
+            ++result.rows;
+        }
+    }
+    writer->finish(&result.error);
+    return result;
 }
 
 QStringList exportFileTypes()

@@ -24,6 +24,7 @@
 
 #include "core/Database.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -49,6 +50,14 @@ struct ExportResult {
 // `sheetName` names the worksheet of an .xlsx file.
 ExportResult exportTable(Database& db, const QString& table, const QString& path, const QString& sheetName,
                          const ExportProgress& progress = {});
+
+// Writes the instruments of `table` whose validity date is cutOff or earlier
+// (duelist::read: by department, then validity date) to `path`: 使用部门,
+// the columns of duelist::fields() and 距到期天数 counted from today. An
+// empty list still gives a file with its header row. `sheetName` names the
+// worksheet of an .xlsx file.
+ExportResult exportDueList(Database& db, const QString& table, const QDate& cutOff, const QDate& today,
+                           const QString& path, const QString& sheetName);
 
 // The file types the export offers, for the file question: .xlsx first.
 QStringList exportFileTypes();

@@ -1,7 +1,9 @@
 #include "WorkingTableWindow.h"
 
+#include "DepartmentPrint.h"
 #include "PlanningTexts.h"
 #include "ResultPrint.h"
+#include "core/DueList.h"
 #include "platform/ExportToFile.h"
 
 #include <QHBoxLayout>
@@ -16,7 +18,8 @@ namespace ravo {
 
 WorkingTableWindow::WorkingTableWindow(ProgramState& state, const QString& workingTable, const QString& okName,
                                        QWidget* parent)
-    : QDialog(parent), Data1(state.LedgerDatabase), m_state(state), m_model(Data1), m_table(workingTable)
+    : QDialog(parent), Data1(state.LedgerDatabase), m_state(state), m_model(Data1),
+      m_dueModel(state.LedgerDatabase, Data1, m_model), m_table(workingTable)
 {
     createLayout(okName);
 }
@@ -36,7 +39,7 @@ void WorkingTableWindow::createLayout(const QString& okName)
 
     DBGrid1 = new QTableView(this);
     DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
-    DBGrid1->setModel(&m_model);
+    DBGrid1->setModel(&m_dueModel);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->setAlternatingRowColors(true);
     DBGrid1->setWordWrap(false);
@@ -53,6 +56,11 @@ void WorkingTableWindow::createLayout(const QString& okName)
     cmdPrint->setAutoDefault(false);
     connect(cmdPrint, &QPushButton::clicked, this, &WorkingTableWindow::cmdPrint_Click);
 
+    cmdPrintByDepartment = new QPushButton(departmentprint::ButtonCaption, this);
+    cmdPrintByDepartment->setObjectName(QStringLiteral("cmdPrintByDepartment"));
+    cmdPrintByDepartment->setAutoDefault(false);
+    connect(cmdPrintByDepartment, &QPushButton::clicked, this, &WorkingTableWindow::cmdPrintByDepartment_Click);
+
     cmdExport = new QPushButton(planningtexts::ExportCaption, this);
     cmdExport->setObjectName(QStringLiteral("cmdExport"));
     cmdExport->setAutoDefault(false);
@@ -66,6 +74,7 @@ void WorkingTableWindow::createLayout(const QString& okName)
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(Label2, 1);
     buttons->addWidget(cmdPrint);
+    buttons->addWidget(cmdPrintByDepartment);
     buttons->addWidget(cmdExport);
     buttons->addWidget(m_ok);
 
@@ -73,7 +82,7 @@ void WorkingTableWindow::createLayout(const QString& okName)
     layout->addWidget(Label1);
     layout->addWidget(DBGrid1, 1);
     layout->addLayout(buttons);
-    resize(780, 440);
+    resize(860, 440);
 }
 
 DbError WorkingTableWindow::build()
@@ -100,6 +109,10 @@ bool WorkingTableWindow::load()
         return false;
     }
     m_loaded = true;
+    // The grid opens sorted by validity date, the soonest first.
+    m_dueModel.setDueRule(today(), duelist::leadDays(m_state.options));
+    DBGrid1->setSortingEnabled(true);
+    DBGrid1->sortByColumn(m_dueModel.validColumn(), Qt::AscendingOrder);
     return true;
 }
 
@@ -124,6 +137,7 @@ void WorkingTableWindow::activate()
 {
     // A refresh that fails keeps the rows the grid had; the count says so.
     (void)Data1.refresh();
+    m_dueModel.setDueRule(today(), duelist::leadDays(m_state.options));
     Label2->setText(planningtexts::recordCountText(Data1.recordCount()));
 }
 
@@ -148,6 +162,11 @@ void WorkingTableWindow::cmdPrint_Click()
     // The title box offers the list's own title; the printout is the one
     // of the main window's results.
     PrintQuery(m_state, m_table, printTitle(), this);
+}
+
+void WorkingTableWindow::cmdPrintByDepartment_Click()
+{
+    PrintByDepartment(m_state, m_table, printTitle(), today(), this);
 }
 
 void WorkingTableWindow::cmdExport_Click()

@@ -3,8 +3,13 @@
 // life: when the window loads, a working table is made from the search
 // result MSys检索临时表 with a select … into statement run through the
 // scratch query; the grid DBGrid1 shows it through the data source Data1,
-// Label2 counts its rows, "打印|预览(&P)" prints it, "导出(&X)..." writes it
-// to an .xlsx or .csv file, and closing the window drops the table.
+// Label2 counts its rows, "打印|预览(&P)" prints it, "按部门打印(&D)..."
+// prints it grouped by department, "导出(&X)..." writes it to an .xlsx or
+// .csv file, and closing the window drops the table.
+//
+// The grid opens sorted by 有效日期 and sorts by any column whose header is
+// clicked; a leading column and a red or amber tint mark the instruments
+// overdue or due within the lead time (DueListModel).
 //
 // A copy of the working table left behind by an interrupted run makes the
 // statement fail with "table already exists" (3010): the copy is dropped and
@@ -16,6 +21,9 @@
 #include "core/ProgramState.h"
 #include "core/Recordset.h"
 #include "core/RecordsetModel.h"
+#include "planning/DueListModel.h"
+
+#include <QDate>
 
 #include <QDialog>
 
@@ -48,7 +56,13 @@ public:
     QTableView* DBGrid1 = nullptr;
     QPushButton* cmdPrint = nullptr;
     QPushButton* cmdExport = nullptr;
+    QPushButton* cmdPrintByDepartment = nullptr;
     Recordset Data1;
+
+    // The day the marks and the days left count from; the current date
+    // unless set.
+    void setToday(const QDate& today) { m_today = today; }
+    QDate today() const { return m_today.isValid() ? m_today : QDate::currentDate(); }
 
 public slots:
     // Closing by the OK button, Escape or the close box unloads the window:
@@ -57,7 +71,10 @@ public slots:
     // Prints the rows as the main window prints its result; the title box
     // offers printTitle().
     void cmdPrint_Click();
-    // Writes the rows, in the grid's order, to a file the user chooses.
+    // Prints the instruments grouped by department under printTitle().
+    void cmdPrintByDepartment_Click();
+    // Writes the rows, in the list's own order (by number), to a file the
+    // user chooses.
     void cmdExport_Click();
 
 protected:
@@ -80,7 +97,9 @@ private:
     void unload();
 
     RecordsetModel m_model;
+    DueListModel m_dueModel;
     QString m_table;
+    QDate m_today;
     bool m_loaded = false;
     bool m_touched = false; // load() ran since the last unload
 };

@@ -22,7 +22,7 @@ namespace k = optionkeys;
 
 namespace {
 
-enum Tab { ReminderTab, EnvironmentTab, PrintTab };
+enum Tab { ReminderTab, EnvironmentTab, PrintTab, CertificateTab };
 
 // The captions of the five print offset pairs, kind 1 … 5.
 const std::array<QString, 5> PrintClassCaptions = {
@@ -66,6 +66,7 @@ void frmOptions::createLayout()
     SSTab1->addTab(createReminderTab(), QStringLiteral("检定提醒"));
     SSTab1->addTab(createEnvironmentTab(), QStringLiteral("环境设置"));
     SSTab1->addTab(createPrintTab(), QStringLiteral("打印设置"));
+    SSTab1->addTab(createCertificateTab(), QStringLiteral("确认记录"));
 
     cmdOK = new QPushButton(planningtexts::OkCaption, this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -218,6 +219,32 @@ QWidget* frmOptions::createPrintTab()
     return page;
 }
 
+QWidget* frmOptions::createCertificateTab()
+{
+    auto* page = new QWidget;
+    auto* frame = new QGroupBox(QStringLiteral("确认记录与在用台帐："), page);
+    frame->setObjectName(QStringLiteral("Frame5"));
+    chkUpdateLedger = new QCheckBox(QStringLiteral("保存确认记录时自动更新在用台帐的检定日期和有效日期"), frame);
+    chkUpdateLedger->setObjectName(QStringLiteral("chkUpdateLedger"));
+    chkValidByPeriod = new QCheckBox(QStringLiteral("新确认记录的有效日期按器具的检定周期计算"), frame);
+    chkValidByPeriod->setObjectName(QStringLiteral("chkValidByPeriod"));
+    auto* hint = new QLabel(QStringLiteral("  保存时只有结论为“合格”或“准用”的新记录或修改过的记录才更新台帐；"
+                                           "检定周期为空或不是整数月时按一年计算。"),
+                            frame);
+    hint->setObjectName(QStringLiteral("Label12"));
+    hint->setWordWrap(true);
+    auto* frameLayout = new QVBoxLayout(frame);
+    frameLayout->addWidget(chkUpdateLedger);
+    frameLayout->addWidget(chkValidByPeriod);
+    frameLayout->addSpacing(6);
+    frameLayout->addWidget(hint);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->addWidget(frame);
+    layout->addStretch(1);
+    return page;
+}
+
 // ------------------------------------------------------------------ loading
 
 void frmOptions::load()
@@ -239,6 +266,8 @@ void frmOptions::load()
         txtX[i]->setText(QString::number(o.PrintClassX[i]));
         txtY[i]->setText(QString::number(o.PrintClassY[i]));
     }
+    chkUpdateLedger->setChecked(o.CertificateUpdatesLedger);
+    chkValidByPeriod->setChecked(o.ValidUntilByPeriod);
 }
 
 void frmOptions::leadOptionChosen()
@@ -327,8 +356,10 @@ void frmOptions::cmdOK_Click()
         o.PrintClassX[i] = number(txtX[i]);
         o.PrintClassY[i] = number(txtY[i]);
     }
+    o.CertificateUpdatesLedger = chkUpdateLedger->isChecked();
+    o.ValidUntilByPeriod = chkValidByPeriod->isChecked();
 
-    saveOptions(m_state.settings, o, {k::SysOptions, k::TipsSection, k::Print});
+    saveOptions(m_state.settings, o, {k::SysOptions, k::TipsSection, k::Print, k::Certificate});
     m_state.settings.sync();
     accept();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The options dialog "系统选项": the calibration reminder, start-up
 // maintenance of the database, the tip of the day, the self-hiding
-// navigator and the print settings, on three tabs.
+// navigator and the print settings, on three tabs, and on a fourth what a
+// confirmation record does to the in-use ledger.
 //
 // The dialog is filled from the program-wide options when it is made and is
 // then kept for the run: 确定(&O) stores every value and hides it, 取消(&C)
@@ -56,6 +57,9 @@ public:
     // txtX[0] is txt1X, … txtY[4] is txt5Y.
     std::array<QLineEdit*, 5> txtX{};
     std::array<QLineEdit*, 5> txtY{};
+    // The tab "确认记录": what the confirmation records do to the in-use ledger.
+    QCheckBox* chkUpdateLedger = nullptr;
+    QCheckBox* chkValidByPeriod = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
@@ -80,6 +84,7 @@ private:
     QWidget* createReminderTab();
     QWidget* createEnvironmentTab();
     QWidget* createPrintTab();
+    QWidget* createCertificateTab();
     void load();
     void leadOptionChosen();
     QList<NumberBox> numberBoxes() const;

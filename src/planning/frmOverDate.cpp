@@ -2,6 +2,7 @@
 
 #include "PlanningTexts.h"
 #include "core/Dates.h"
+#include "core/DueList.h"
 
 #include <QLabel>
 
@@ -14,8 +15,8 @@ QString dueListStatement(const Options& options, const QDate& today)
     const QString tail = QStringLiteral(" order by 计量器具编号;");
     if (options.leadMode() == LeadMode::None)
         return head + QStringLiteral("now") + tail;
-    const int days = options.leadMode() == LeadMode::Days ? options.AdvanceDay : 7 * options.AdvanceWeek;
-    return head + QLatin1Char('#') + formatJetMonthDate(today.addDays(days)) + QLatin1Char('#') + tail;
+    return head + QLatin1Char('#') + formatJetMonthDate(today.addDays(duelist::leadDays(options))) + QLatin1Char('#')
+        + tail;
 }
 
 frmOverDate::frmOverDate(ProgramState& state, QWidget* parent)
@@ -29,7 +30,7 @@ frmOverDate::frmOverDate(ProgramState& state, QWidget* parent)
 
 QString frmOverDate::statement() const
 {
-    return dueListStatement(m_state.options, m_today.isValid() ? m_today : QDate::currentDate());
+    return dueListStatement(m_state.options, today());
 }
 
 QString frmOverDate::printTitle() const

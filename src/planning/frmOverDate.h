@@ -32,17 +32,12 @@ public:
     explicit frmOverDate(ProgramState& state, QWidget* parent = nullptr);
 
     QString statement() const override;
-    // The day the lead time is counted from; the current date unless set.
-    void setToday(const QDate& today) { m_today = today; }
 
     QPushButton* cmdOK = nullptr;
 
 protected:
     QString printTitle() const override;
     QString exportTitle() const override;
-
-private:
-    QDate m_today;
 };
 
 } // namespace ravo

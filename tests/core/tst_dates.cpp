@@ -43,7 +43,6 @@ void TestDates::parsesTypedDates_data()
     QTest::newRow("month abbreviation, upper case") << "2003-MAR-28" << d;
     QTest::newRow("full month name") << "2003-March-28" << d;
     QTest::newRow("surrounding blanks") << "  2003-3-28\t" << d;
-    QTest::newRow("full-width digits") << u"２００３－３－２８"_qs << d;
     QTest::newRow("ideographic space") << u"\u30002003-3-28\u3000"_qs << d;
     QTest::newRow("leap day") << "2004-2-29" << QDate(2004, 2, 29);
     QTest::newRow("leap day of a century divisible by 400") << "2000-02-29" << QDate(2000, 2, 29);
@@ -161,23 +160,35 @@ void TestDates::monthNamesIgnoreTheLocale()
 void TestDates::validUntil_data()
 {
     QTest::addColumn<QDate>("calibrated");
+    QTest::addColumn<QString>("period"); // 检定周期 as the ledger holds it
     QTest::addColumn<QDate>("expected");
-    QTest::newRow("ordinary") << QDate(2003, 3, 28) << QDate(2004, 3, 27);
-    QTest::newRow("first of month") << QDate(2003, 3, 1) << QDate(2004, 2, 29);
-    QTest::newRow("first of year") << QDate(2026, 1, 1) << QDate(2026, 12, 31);
-    QTest::newRow("last of year") << QDate(2026, 12, 31) << QDate(2027, 12, 30);
-    QTest::newRow("leap day") << QDate(2024, 2, 29) << QDate(2025, 2, 28);
-    QTest::newRow("day after leap day") << QDate(2024, 3, 1) << QDate(2025, 2, 28);
-    QTest::newRow("1 March before a leap year") << QDate(2023, 3, 1) << QDate(2024, 2, 29);
-    QTest::newRow("28 February into a leap year") << QDate(2023, 2, 28) << QDate(2024, 2, 27);
-    QTest::newRow("invalid") << QDate() << QDate();
+    QTest::newRow("ordinary") << QDate(2003, 3, 28) << "12" << QDate(2004, 3, 27);
+    QTest::newRow("first of month") << QDate(2003, 3, 1) << "12" << QDate(2004, 2, 29);
+    QTest::newRow("first of year") << QDate(2026, 1, 1) << "12" << QDate(2026, 12, 31);
+    QTest::newRow("last of year") << QDate(2026, 12, 31) << "12" << QDate(2027, 12, 30);
+    QTest::newRow("leap day") << QDate(2024, 2, 29) << "12" << QDate(2025, 2, 28);
+    QTest::newRow("day after leap day") << QDate(2024, 3, 1) << "12" << QDate(2025, 2, 28);
+    QTest::newRow("1 March before a leap year") << QDate(2023, 3, 1) << "12" << QDate(2024, 2, 29);
+    QTest::newRow("28 February into a leap year") << QDate(2023, 2, 28) << "12" << QDate(2024, 2, 27);
+    QTest::newRow("invalid") << QDate() << "12" << QDate();
+    QTest::newRow("6 months") << QDate(2026, 3, 15) << "6" << QDate(2026, 9, 14);
+    QTest::newRow("6 months from 31 August") << QDate(2025, 8, 31) << "6" << QDate(2026, 2, 28);
+    QTest::newRow("24 months from a leap day") << QDate(2024, 2, 29) << " 24 " << QDate(2026, 2, 28);
+    QTest::newRow("full-width digits") << QDate(2026, 3, 15) << "３６" << QDate(2029, 3, 14);
+    QTest::newRow("blank: a year") << QDate(2024, 2, 29) << "" << QDate(2025, 2, 28);
+    QTest::newRow("not a number: a year") << QDate(2026, 3, 15) << "半年" << QDate(2027, 3, 14);
+    QTest::newRow("months with a unit: a year") << QDate(2026, 3, 15) << "6个月" << QDate(2027, 3, 14);
 }
 
 void TestDates::validUntil()
 {
     QFETCH(QDate, calibrated);
+    QFETCH(QString, period);
     QFETCH(QDate, expected);
-    QCOMPARE(validUntilDefault(calibrated), expected);
+    QCOMPARE(validUntilAfterMonths(calibrated, calibrationPeriodMonths(period)), expected);
+    // Twelve months are the one-year default.
+    if (calibrationPeriodMonths(period) == 12)
+        QCOMPARE(validUntilDefault(calibrated), expected);
 }
 
 void TestDates::errorMessageNamesFieldAndText()

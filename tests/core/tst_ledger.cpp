@@ -1,6 +1,8 @@
 // The ledger database as the windows rely on it: the catalogue, working
-// tables, the all-or-nothing commit and the moves between ledgers.
+// tables, the all-or-nothing commit, the moves between ledgers and a
+// calibration carried into the in-use ledger.
 #include "TestSupport.h"
+#include "core/Calibration.h"
 #include "core/Database.h"
 #include "core/Ledger.h"
 
@@ -47,7 +49,162 @@ private:
         QVERIFY2(!e, qPrintable(e.text()));
     }
 
+    // "number|检定日期|有效日期|状态|检定单位" of every in-use instrument.
+    QStringList inUseDates()
+    {
+        QStringList out;
+        QSqlQuery q(db->connection());
+        q.exec(QStringLiteral("SELECT 计量器具编号, 检定日期, 有效日期, 状态, 检定单位 FROM 计量器具在用库 "
+                              "ORDER BY 计量器具编号"));
+        while (q.next())
+            out << QStringList{q.value(0).toString(), q.value(1).toString(), q.value(2).toString(),
+                               q.value(3).toString(), q.value(4).toString()}
+                       .join(QLatin1Char('|'));
+        return out;
+    }
+    // In use: A-1 and B-2 (限用, calibrated 2025-03-01 by 市计量所); S-1
+    // sealed, X-1 scrapped.
+    void addCalibrationLedger()
+    {
+        for (const QString& n : {QStringLiteral("A-1"), QStringLiteral("B-2")})
+            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 检定日期, 有效日期, "
+                                                     "状态, 检定单位) VALUES (?, '2025-03-01', '2026-02-28', "
+                                                     "'限用', '市计量所')"),
+                                      {n})
+                        .ok());
+        QVERIFY(
+            db->executeNative(QStringLiteral("INSERT INTO 计量器具封存库 (计量器具编号, 状态) VALUES ('S-1', '封存')"))
+                .ok());
+        QVERIFY(
+            db->executeNative(QStringLiteral("INSERT INTO 计量器具报废库 (计量器具编号, 状态) VALUES ('X-1', '报废')"))
+                .ok());
+    }
+
 private slots:
+    // One record applied at once: dates always, 状态 only for a passed
+    // calibration, 检定单位 when the record names one; refused for an
+    // instrument not in use, and all or nothing.
+    void calibrationUpdate_data()
+    {
+        QTest::addColumn<QStringList>("record"); // number, 检定日期, 有效日期, 结论, 检定单位
+        QTest::addColumn<QString>("refusal");    // a word of the message; empty: applied
+        QTest::addColumn<QString>("a1After");    // A-1 afterwards
+        const QString untouched = "A-1|2025-03-01|2026-02-28|限用|市计量所";
+        QTest::newRow("passed, number in other case")
+            << QStringList{" a-1 ", "2026-03-01", "2027-02-28", " 合格 ", "省计量院"} << QString()
+            << "A-1|2026-03-01|2027-02-28|合格|省计量院";
+        QTest::newRow("passed with restriction") << QStringList{"A-1", "2026-03-01", "2027-02-28", "准用", ""}
+                                                 << QString() << "A-1|2026-03-01|2027-02-28|准用|市计量所";
+        QTest::newRow("failed: status untouched") << QStringList{"A-1", "2026-03-01", "2027-02-28", "不合格", ""}
+                                                  << QString() << "A-1|2026-03-01|2027-02-28|限用|市计量所";
+        QTest::newRow("sealed") << QStringList{"s-1", "2026-03-01", "2027-02-28", "合格", ""} << "封存" << untouched;
+        QTest::newRow("scrapped") << QStringList{"X-1", "2026-03-01", "2027-02-28", "合格", ""} << "报废" << untouched;
+        QTest::newRow("unknown number") << QStringList{"Z-9", "2026-03-01", "2027-02-28", "合格", ""} << "找不到"
+                                        << untouched;
+        QTest::newRow("no valid-until date")
+            << QStringList{"A-1", "2026-03-01", "", "合格", ""} << "有效日期" << untouched;
+        QTest::newRow("date the ledger refuses")
+            << QStringList{"A-1", "2026-03-01", "2027-02-30", "合格", "省计量院"} << "有效日期" << untouched;
+    }
+    void calibrationUpdate()
+    {
+        QFETCH(QStringList, record);
+        QFETCH(QString, refusal);
+        QFETCH(QString, a1After);
+        addCalibrationLedger();
+        const CalibrationResult r{record[0], record[1], record[2], record[3], record[4]};
+        LedgerUpdate planned;
+        const DbError p = planCalibrationUpdate(*db, r, planned);
+        LedgerUpdate applied;
+        const DbError e = applyCalibrationUpdate(*db, r, &applied);
+        QCOMPARE(e.isError(), !refusal.isEmpty());
+        if (e)
+            QVERIFY2(e.text().contains(refusal), qPrintable(e.text()));
+        else
+            QCOMPARE(applied.lines(), planned.lines());
+        if (p) // the plan refuses what cannot be applied, with the same words
+            QCOMPARE(p.text(), e.text());
+        QCOMPARE(inUseDates(), (QStringList{a1After, "B-2|2025-03-01|2026-02-28|限用|市计量所"}));
+    }
+
+    // The save of the confirmation records, with or without the ledger
+    // update, and both in one transaction.
+    void confirmationSave_data()
+    {
+        QTest::addColumn<QStringList>("edits"); // on the working copy
+        QTest::addColumn<bool>("updateLedger");
+        QTest::addColumn<int>("recordsAfter"); // -1: the save fails
+        QTest::addColumn<QStringList>("inUseAfter");
+        QTest::addColumn<int>("updated");
+        QTest::addColumn<QString>("passedOver"); // a word of the report
+        const QString add =
+            QStringLiteral("INSERT INTO MSys计量器具确认记录库 (计量器具编号, 检定日期, 有效日期, 结论) "
+                           "VALUES ('%1', '%2', '%3', '%4')");
+        const QStringList before = {"A-1|2025-03-01|2026-02-28|限用|市计量所",
+                                    "B-2|2025-03-01|2026-02-28|限用|市计量所"};
+        const QStringList a1Moved = {"A-1|2026-03-01|2027-02-28|合格|市计量所", before[1]};
+        QTest::newRow("new passed record") << QStringList{add.arg("A-1", "2026-03-01", "2027-02-28", "合格")} << true
+                                           << 3 << a1Moved << 1 << QString();
+        QTest::newRow("option off") << QStringList{add.arg("A-1", "2026-03-01", "2027-02-28", "合格")} << false << 3
+                                    << before << 0 << QString();
+        QTest::newRow("failed record") << QStringList{add.arg("A-1", "2026-03-01", "2027-02-28", "不合格")} << true << 3
+                                       << before << 0 << QString();
+        QTest::newRow("nothing new") << QStringList{} << true << 2 << before << 0 << QString();
+        QTest::newRow("changed record")
+            << QStringList{"UPDATE MSys计量器具确认记录库 SET 检定日期 = '2026-03-01', 有效日期 = '2027-02-28' "
+                           "WHERE 计量器具编号 = 'B-2'"}
+            << true << 2 << QStringList{before[0], "B-2|2026-03-01|2027-02-28|合格|市计量所"} << 1 << QString();
+        QTest::newRow("latest of two records counts")
+            << QStringList{add.arg("A-1", "2026-09-01", "2027-08-31", "合格"),
+                           add.arg("a-1", "2026-03-01", "2027-02-28", "合格")}
+            << true << 4 << QStringList{"A-1|2026-09-01|2027-08-31|合格|市计量所", before[1]} << 1 << QString();
+        QTest::newRow("older record does not set dates back")
+            << QStringList{add.arg("A-1", "2024-03-01", "2025-02-28", "合格")} << true << 3 << before << 0 << "晚于";
+        QTest::newRow("sealed instrument")
+            << QStringList{add.arg("S-1", "2026-03-01", "2027-02-28", "合格")} << true << 3 << before << 0 << "封存";
+        QTest::newRow("save fails: ledger untouched")
+            << QStringList{add.arg("A-1", "2026-03-01", "2027-02-28", "合格"), "PRAGMA ignore_check_constraints = 1",
+                           add.arg("B-2", "2026-02-30", "2027-02-28", "合格"), "PRAGMA ignore_check_constraints = 0"}
+            << true << -1 << before << 0 << QString();
+        QTest::newRow("ledger update fails: records untouched")
+            << QStringList{add.arg("A-1", "2026-03-01", "2027-02-28", "合格"),
+                           "CREATE TRIGGER t BEFORE UPDATE ON 计量器具在用库 BEGIN SELECT RAISE(ABORT, 'no'); END"}
+            << true << -1 << before << 0 << QString();
+    }
+    void confirmationSave()
+    {
+        QFETCH(QStringList, edits);
+        QFETCH(bool, updateLedger);
+        QFETCH(int, recordsAfter);
+        QFETCH(QString, passedOver);
+        addCalibrationLedger();
+        for (const QString& n : {QStringLiteral("A-1"), QStringLiteral("B-2")})
+            QVERIFY(
+                db->executeNative(QStringLiteral("INSERT INTO 计量器具确认记录库 (计量器具编号, 检定日期, 有效日期, "
+                                                 "结论) VALUES (?, '2025-03-01', '2026-02-28', '合格')"),
+                                  {n})
+                    .ok());
+        const QString working = tables::working(tables::Confirmation);
+        QVERIFY(
+            !createWorkingTable(*db, working,
+                                QStringLiteral("select 报告编号,报告类型,计量器具名称,计量器具编号,送检单位,制造厂家,"
+                                               "规格型号,出厂编号,结论,批准人,核验员,检定员,检定日期,有效日期,温度,"
+                                               "湿度,检测数据,检定单位 into %1 from %2 order by 检定日期;")
+                                    .arg(working, tables::Confirmation)));
+        for (const QString& edit : edits)
+            QVERIFY2(db->executeNative(edit).ok(), qPrintable(edit));
+        CalibrationSaveReport report;
+        const DbError e =
+            commitConfirmationRecords(*db, deleteAllStatement(tables::Confirmation),
+                                      insertAllStatement(tables::Confirmation, working), true, updateLedger, &report);
+        QCOMPARE(e.isError(), recordsAfter < 0);
+        QCOMPARE(count(tables::Confirmation), recordsAfter < 0 ? 2 : recordsAfter);
+        QTEST(inUseDates(), "inUseAfter");
+        QTEST(int(report.updated.size()), "updated");
+        QCOMPARE(report.passedOver.join(QLatin1Char('\n')).contains(passedOver), true);
+        QCOMPARE(report.passedOver.isEmpty(), passedOver.isEmpty());
+    }
+
     void init()
     {
         box = std::make_unique<test::Sandbox>();

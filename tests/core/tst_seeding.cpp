@@ -73,6 +73,8 @@ void writeCustomised(SettingsStore& store)
         store.save(kApp, o.section, o.key, o.customised);
     store.save(kApp, "QuerySqlSave", "Count", "2");
     writeQueries(store, kUserQueries);
+    // An option added later, which older stores do not hold.
+    store.save(kApp, "Certificate", "UpdateLedger", "True");
 }
 
 bool sameQueries(const QVector<SavedQuery>& a, const QList<SavedQuery>& b)
@@ -176,7 +178,10 @@ void TestSeeding::differentlyCasedStoreIsRead()
     writeQueries(store, kUserQueries);
 
     const OptionsPassResult r = seedOptions(store, kToday);
+    // Options added since are absent from such a store: they take their
+    // defaults without the default set being written.
     QVERIFY(!r.reseeded);
+    QVERIFY(!r.options.CertificateUpdatesLedger && !r.options.ValidUntilByPeriod);
     QCOMPARE(r.options.ShowTipsAtStartup, qint16(0));
     QCOMPARE(r.options.ProgramDateEnd, QDate(2023, 6, 30));
     QCOMPARE(r.options.GroupName, QString("某某计量所"));
@@ -256,6 +261,10 @@ void TestSeeding::failedReadWritesDefaultSet()
     QCOMPARE(o.ProgramDateStar, kToday);
     QCOMPARE(o.RC, DefaultPlanTitle);
     QCOMPARE(o.PrintClassY[4], qint16(0));
+    // The default set leaves an option added later as the user set it.
+    QVERIFY(o.CertificateUpdatesLedger);
+    QCOMPARE(store.read(kApp, "Certificate", "UpdateLedger"), QString("True"));
+    QVERIFY(!store.contains(kApp, "Certificate", "ValidByPeriod"));
 
     if (queriesReseeded) {
         QCOMPARE(store.read(kApp, "QuerySqlSave", "Count"), QString("1"));

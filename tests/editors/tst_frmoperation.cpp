@@ -114,15 +114,27 @@ private slots:
     void addDefaults_data()
     {
         QTest::addColumn<QDate>("today");
+        QTest::addColumn<bool>("byPeriod");     // the option: 有效日期 by the period
+        QTest::addColumn<QStringList>("typed"); // "field index=text", typed after Add, in order
         QTest::addColumn<QString>("validUntil");
-        QTest::newRow("ordinary day") << QDate(2003, 3, 28) << "2004-03-27";
-        QTest::newRow("29 February") << QDate(2004, 2, 29) << "2005-02-28";
-        QTest::newRow("1 March after a leap day") << QDate(2004, 3, 1) << "2005-02-28";
-        QTest::newRow("new year's eve") << QDate(2003, 12, 31) << "2004-12-30";
+        QTest::newRow("ordinary day") << QDate(2003, 3, 28) << false << QStringList() << "2004-03-27";
+        QTest::newRow("29 February") << QDate(2004, 2, 29) << false << QStringList() << "2005-02-28";
+        QTest::newRow("1 March after a leap day") << QDate(2004, 3, 1) << false << QStringList() << "2005-02-28";
+        QTest::newRow("new year's eve") << QDate(2003, 12, 31) << false << QStringList() << "2004-12-30";
+        QTest::newRow("period typed, one year kept")
+            << QDate(2003, 3, 28) << false << QStringList{"12=6"} << "2004-03-27";
+        QTest::newRow("by period, 6 typed") << QDate(2003, 3, 28) << true << QStringList{"12=6"} << "2003-09-27";
+        QTest::newRow("by period, date and period typed")
+            << QDate(2003, 3, 28) << true << QStringList{"11=2003-08-31", "12=6"} << "2004-02-29";
+        QTest::newRow("by period, own 有效日期 kept")
+            << QDate(2003, 3, 28) << true << QStringList{"13=2003-12-31", "12=6"} << "2003-12-31";
     }
     void addDefaults()
     {
         QFETCH(QDate, today);
+        QFETCH(bool, byPeriod);
+        QFETCH(QStringList, typed);
+        f->state.options.ValidUntilByPeriod = byPeriod;
         QVERIFY(f->fillInUse(2));
         auto w = open(today);
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -132,10 +144,16 @@ private slots:
         QCOMPARE(w->Combo1[4]->currentText(), QStringLiteral("准用"));
         QCOMPARE(w->line(11), today.toString(Qt::ISODate));
         QCOMPARE(w->line(12), QStringLiteral("12"));
-        QTEST(w->line(13), "validUntil");
         QCOMPARE(w->line(10), QString());
         QCOMPARE(w->line(0), QString());
         QCOMPARE(QApplication::focusWidget(), w->Text1[0]);
+        for (const QString& t : std::as_const(typed)) {
+            auto* field = static_cast<QLineEdit*>(w->Text1[t.section('=', 0, 0).toInt()]);
+            field->setFocus();
+            field->setText(t.section('=', 1));
+            w->Text1[0]->setFocus(); // leaving the field
+        }
+        QTEST(w->line(13), "validUntil");
 
         static_cast<QLineEdit*>(w->Text1[0])->setText(QStringLiteral("N-100"));
         w->save();
@@ -329,6 +347,7 @@ private slots:
         const auto& t = f->state.TargetInstrument;
         QCOMPARE(t.value("计量器具编号"), QStringLiteral("N-002"));
         QCOMPARE(t.value("检定单位"), QStringLiteral("检定单位值"));
+        QCOMPARE(t.value("检定周期"), QStringLiteral("检定周期值"));
         QVERIFY(!t.contains("计量器具类别"));
         // Closing the record window activates this one again: back on the selected row.
         QCOMPARE(w->line(0), QStringLiteral("N-001"));

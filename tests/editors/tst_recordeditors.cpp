@@ -1,9 +1,11 @@
 // The confirmation and repair record editors: one instrument's records or all
 // of them (listed, saved and replaced), the defaults of Add, Copy without the
-// ambient conditions, the Enter walks, the opening from the in-use editor and
-// the printouts read back from PDF.
+// ambient conditions, the Enter walks, the opening from the in-use editor,
+// the calibration carried into the in-use ledger and the printouts read back
+// from PDF.
 #include "EditorFixture.h"
 #include "PdfText.h"
+#include "core/Dates.h"
 #include "editors/MemoEdit.h"
 #include "editors/RecordPrints.h"
 #include "editors/frmCertificate.h"
@@ -79,12 +81,15 @@ class RecordEditorsTest : public QObject {
             list << QVariantHash{{Number, number}, {k.tagColumn, number + "@" + d}, {k.dateColumn, d}};
         QVERIFY(f->insert(k.table, list));
     }
-    void handOver(const QString& number)
+    // A null period is not handed over.
+    void handOver(const QString& number, const QString& period = QString())
     {
         f->state.EditorMode = ActiveWindow::InUseEditor;
         f->state.TargetInstrument = {
             {Number, number},     {"计量器具名称", "压力表"}, {"规格型号", "Y-100"},     {"检定单位", "市计量所"},
             {"出厂编号", "F-77"}, {"制造厂家", "红旗仪表厂"}, {"计量器具类别", "力学F"}, {"计量器具种别", "压力仪器P"}};
+        if (!period.isNull())
+            f->state.TargetInstrument.insert("检定周期", period);
     }
 
 private slots:
@@ -198,18 +203,31 @@ private slots:
     {
         QTest::addColumn<bool>("certificate");
         QTest::addColumn<QDate>("today");
-        QTest::addColumn<QStringList>("shown"); // Text1(0), Text1(1), …
-        QTest::addColumn<int>("focus");         // Text1 index; -1 the report type
+        QTest::addColumn<QStringList>("shown");    // Text1(0), Text1(1), …
+        QTest::addColumn<int>("focus");            // Text1 index; -1 the report type
+        QTest::addColumn<bool>("byPeriod");        // the option: 有效日期 by the period
+        QTest::addColumn<QString>("handedPeriod"); // null: none handed over
+        QTest::addColumn<QString>("ledgerPeriod"); // null: N-1 not in use
         const QStringList cert = {"市计量所",   "",     "",     "压力表", "N-1", "Y-100",
                                   "红旗仪表厂", "F-77", "合格", "",       "",    ""};
+        const QString none;
         QTest::newRow("confirmation, 6 March")
-            << true << QDate(2024, 3, 6) << cert + QStringList{"2024-03-06", "2025-03-05"} << -1;
+            << true << QDate(2024, 3, 6) << cert + QStringList{"2024-03-06", "2025-03-05"} << -1 << false << "6"
+            << none;
         QTest::newRow("confirmation, 1 January")
-            << true << QDate(2003, 1, 1) << cert + QStringList{"2003-01-01", "2003-12-31"} << -1;
+            << true << QDate(2003, 1, 1) << cert + QStringList{"2003-01-01", "2003-12-31"} << -1 << false << none
+            << none;
         QTest::newRow("confirmation, 29 February")
-            << true << QDate(2024, 2, 29) << cert + QStringList{"2024-02-29", "2025-02-28"} << -1;
+            << true << QDate(2024, 2, 29) << cert + QStringList{"2024-02-29", "2025-02-28"} << -1 << false << none
+            << none;
+        QTest::newRow("by period, 6 months handed over")
+            << true << QDate(2024, 3, 6) << cert + QStringList{"2024-03-06", "2024-09-05"} << -1 << true << "6"
+            << "24";
+        QTest::newRow("by period, from the ledger")
+            << true << QDate(2024, 3, 6) << cert + QStringList{"2024-03-06", "2024-06-05"} << -1 << true << none << "3";
         QTest::newRow("repair") << false << QDate(2024, 3, 6)
-                                << QStringList{"N-1", "力学F", "压力仪器P", "压力表", "Y-100", "2024-03-06", ""} << 5;
+                                << QStringList{"N-1", "力学F", "压力仪器P", "压力表", "Y-100", "2024-03-06", ""} << 5
+                                << true << "6" << none;
     }
     void addDefaults()
     {
@@ -217,7 +235,13 @@ private slots:
         QFETCH(QDate, today);
         QFETCH(QStringList, shown);
         QFETCH(int, focus);
-        handOver(QStringLiteral("N-1"));
+        QFETCH(bool, byPeriod);
+        QFETCH(QString, handedPeriod);
+        QFETCH(QString, ledgerPeriod);
+        handOver(QStringLiteral("N-1"), handedPeriod);
+        f->state.options.ValidUntilByPeriod = byPeriod;
+        if (!ledgerPeriod.isNull())
+            QVERIFY(f->insert(tables::InUse, {{{Number, "n-1"}, {"检定周期", ledgerPeriod}}}));
         auto w = makeEditor(certificate, f->state, today);
         w->show();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -333,6 +357,151 @@ private slots:
         QCOMPARE(seen, caption + " 记录:2/2 N-002@2002-01-01");
         QCOMPARE(f->state.EditorMode, ActiveWindow::InUseEditor);
         QCOMPARE(text(editor.Text1[0]), QStringLiteral("N-002"));
+    }
+
+    // 更新台帐(&U): the current record, as typed, moves its instrument's
+    // dates (and its status when it passed) after an old → new question;
+    // an instrument not in use is refused and nothing changes.
+    void updateLedgerButton_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("conclusion");
+        QTest::addColumn<QString>("validUntil"); // typed into the record
+        QTest::addColumn<int>("answer");         // Prompter::Answer to the question
+        QTest::addColumn<QStringList>("boxes");  // words of each box shown, in order
+        QTest::addColumn<QString>("after");      // 检定日期|有效日期|状态|检定单位 of A-1
+        const QString untouched = "2025-03-01|2026-02-28|限用|市计量所";
+        const int ok = int(Prompter::Answer::Ok);
+        QTest::newRow("passed") << "A-1"
+                                << "合格"
+                                << "2027-03-05" << ok
+                                << QStringList{"检定日期：2025-03-01 → 2026-03-06\n有效日期：2026-02-28 → 2027-03-05\n"
+                                               "状态：限用 → 合格\n检定单位：市计量所 → 省计量院"}
+                                << "2026-03-06|2027-03-05|合格|省计量院";
+        QTest::newRow("question declined") << "A-1"
+                                           << "合格"
+                                           << "2027-03-05" << int(Prompter::Answer::Cancel)
+                                           << QStringList{"检定日期：2025-03-01 → 2026-03-06"} << untouched;
+        QTest::newRow("sealed") << "S-1"
+                                << "合格"
+                                << "2027-03-05" << ok << QStringList{"编号为“S-1”的计量器具已经封存"} << untouched;
+        QTest::newRow("typed date is none") << "A-1"
+                                            << "合格"
+                                            << "2027-02-30" << ok << QStringList{"有效日期"} << untouched;
+    }
+    void updateLedgerButton()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, conclusion);
+        QFETCH(QString, validUntil);
+        QFETCH(int, answer);
+        QFETCH(QStringList, boxes);
+        QFETCH(QString, after);
+        QVERIFY(f->insert(tables::InUse,
+                          {{{Number, "A-1"},
+                            {"检定日期", "2025-03-01"},
+                            {"有效日期", "2026-02-28"},
+                            {"状态", "限用"},
+                            {"检定单位", "市计量所"}}}));
+        QVERIFY(f->insert(tables::Sealed, {{{Number, "S-1"}}}));
+        QVERIFY(f->insert(tables::Scrapped, {{{Number, "X-1"}}}));
+        f->state.EditorMode = ActiveWindow::Main;
+        frmCertificate w(f->state);
+        w.setClock([] { return QDate(2026, 3, 6); });
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.cmdUpdate->text(), QStringLiteral("更新台帐(&U)"));
+        w.cmdAdd->click();
+        static_cast<QLineEdit*>(w.Text1[0])->setText(QStringLiteral("省计量院"));
+        static_cast<QLineEdit*>(w.Text1[4])->setText(number);
+        static_cast<QLineEdit*>(w.Text1[8])->setText(conclusion);
+        static_cast<QLineEdit*>(w.Text1[13])->setText(validUntil);
+        f->prompt.answers << Prompter::Answer(answer);
+        w.cmdUpdate->click();
+        QCOMPARE(f->prompt.messages.size(), boxes.size());
+        for (int i = 0; i < boxes.size(); ++i)
+            QVERIFY2(f->prompt.messages[i].text.contains(boxes[i]), qPrintable(f->prompt.messages[i].text));
+        const QVariantHash row = f->row(tables::InUse, "A-1");
+        QCOMPARE(QStringList({row.value("检定日期").toString(), row.value("有效日期").toString(),
+                              row.value("状态").toString(), row.value("检定单位").toString()})
+                     .join('|'),
+                 after);
+        // The update acts at once, like a move: Cancel of the window keeps it.
+        w.cmdCancle->click();
+        QCOMPARE(f->row(tables::InUse, "A-1").value("有效日期").toString(), after.section('|', 1, 1));
+        QCOMPARE(f->column(tables::Confirmation, Number), QStringList());
+    }
+
+    // Opened from the in-use editor, the confirmation editor updates the
+    // ledger (by its button, or with its OK when the options ask); the in-use
+    // editor's working copy takes the same values, so that its own OK or
+    // Cancel afterwards keeps them, and what was typed there stays.
+    void inUseEditorKeepsTheUpdate_data()
+    {
+        QTest::addColumn<bool>("automatic");
+        QTest::addColumn<QString>("remark");  // typed into the in-use editor first
+        QTest::addColumn<bool>("inUseOk");    // the in-use editor's 确定, or 取消
+        QTest::addColumn<QString>("message"); // a word of the box after the save
+        QTest::newRow("button, then 取消") << false << QString() << false << QString();
+        QTest::newRow("button, typed remark kept") << false << "新备注" << true << QString();
+        QTest::newRow("automatic, then 确定") << true << QString() << true << "已按确认记录更新了 1 台";
+    }
+    void inUseEditorKeepsTheUpdate()
+    {
+        QFETCH(bool, automatic);
+        QFETCH(QString, remark);
+        QFETCH(bool, inUseOk);
+        QFETCH(QString, message);
+        for (const QString& n : {QStringLiteral("N-001"), QStringLiteral("N-002")})
+            QVERIFY(f->insert(tables::InUse,
+                              {{{Number, n},
+                                {"检定日期", "2020-03-01"},
+                                {"有效日期", "2021-02-28"},
+                                {"状态", "限用"},
+                                {"检定周期", "6"}}}));
+        f->state.options.CertificateUpdatesLedger = automatic;
+        f->state.options.ValidUntilByPeriod = true;
+        const QDate today = QDate::currentDate();
+        const QString calibrated = today.toString(Qt::ISODate);
+        const QString validUntil = validUntilAfterMonths(today, 6).toString(Qt::ISODate);
+
+        frmOperation editor(f->state);
+        editor.show(); // on the last instrument, N-002
+        QVERIFY(QTest::qWaitForWindowActive(&editor));
+        if (!remark.isEmpty())
+            static_cast<MemoEdit*>(editor.Text1[22])->setPlainText(remark);
+        bool driven = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* w = qobject_cast<frmCertificate*>(QApplication::activeModalWidget());
+            if (!w)
+                return;
+            w->cmdAdd->click(); // 合格, today, valid for the instrument's 6 months
+            driven = text(w->Text1[13]) == validUntil;
+            if (automatic) {
+                w->cmdOK->click();
+            } else {
+                w->cmdUpdate->click();
+                w->cmdCancle->click(); // the record goes, the update stays
+            }
+        });
+        editor.cmdValidate->click();
+        QVERIFY(driven);
+        QVERIFY2(message.isEmpty() || f->prompt.messages.last().text.contains(message),
+                 qPrintable(f->prompt.messages.last().text));
+        QCOMPARE(text(editor.Text1[0]), QStringLiteral("N-002"));
+        QCOMPARE(text(editor.Text1[11]), calibrated);
+        QCOMPARE(text(editor.Text1[13]), validUntil);
+        QCOMPARE(editor.Combo1[4]->currentText(), QStringLiteral("合格"));
+        QCOMPARE(text(editor.Text1[22]), remark);
+
+        (inUseOk ? editor.cmdOK : editor.cmdCancle)->click();
+        QVERIFY(!editor.isVisible());
+        const QVariantHash row = f->row(tables::InUse, "N-002");
+        QCOMPARE(row.value("检定日期").toString(), calibrated);
+        QCOMPARE(row.value("有效日期").toString(), validUntil);
+        QCOMPARE(row.value("状态").toString(), QStringLiteral("合格"));
+        QCOMPARE(row.value("备注").toString(), inUseOk ? remark : QString());
+        QCOMPARE(f->row(tables::InUse, "N-001").value("有效日期").toString(), QStringLiteral("2021-02-28"));
     }
 
     void confirmationSheet_data()

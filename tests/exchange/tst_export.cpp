@@ -246,33 +246,62 @@ private slots:
     // The command line's job, run as the program, without a display.
     void commandLine_data()
     {
-        QTest::addColumn<QString>("ledger");   // "filled", "none", "damaged", "held"
+        QTest::addColumn<QString>("ledger");   // "filled", "none", "damaged", "held", "due"
         QTest::addColumn<QStringList>("args"); // %OUT% is the output folder
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("says"); // part of what it prints
+        // The rows of a due list's file: 使用部门|计量器具编号|距到期天数.
+        QTest::addColumn<QStringList>("listed");
         const QString inUse = tables::InUse;
+        const QStringList none;
         QTest::newRow("export") << "filled" << QStringList{"--export", inUse, "--to", "%OUT%/在用.xlsx"} << 0
-                                << "已导出 3 条记录到“%OUT%/在用.xlsx”。";
+                                << "已导出 3 条记录到“%OUT%/在用.xlsx”。" << none;
         QTest::newRow("export csv") << "filled" << QStringList{"--to", "%OUT%/e.CSV", "--export", tables::Environment}
-                                    << 0 << "已导出 2 条记录";
+                                    << 0 << "已导出 2 条记录" << none;
         QTest::newRow("unknown table") << "filled" << QStringList{"--export", "MSys检索临时表", "--to", "%OUT%/x.xlsx"}
-                                       << 1 << "没有可以导出的数据表《MSys检索临时表》";
+                                       << 1 << "没有可以导出的数据表《MSys检索临时表》" << none;
         QTest::newRow("no ledger") << "none" << QStringList{"--export", inUse, "--to", "%OUT%/x.xlsx"} << 1
-                                   << "找不到台帐数据库文件";
+                                   << "找不到台帐数据库文件" << none;
         QTest::newRow("damaged ledger") << "damaged" << QStringList{"--export", inUse, "--to", "%OUT%/x.csv"} << 1
-                                        << "数据库文件已损坏";
-        QTest::newRow("held by another copy")
-            << "held" << QStringList{"--export", inUse, "--to", "%OUT%/x.xlsx"} << 1 << InstanceLock::busyMessage();
+                                        << "数据库文件已损坏" << none;
+        QTest::newRow("held by another copy") << "held" << QStringList{"--export", inUse, "--to", "%OUT%/x.xlsx"} << 1
+                                              << InstanceLock::busyMessage() << none;
         QTest::newRow("unwritable file") << "filled"
                                          << QStringList{"--export", inUse, "--to", "%OUT%/无此文件夹/x.xlsx"} << 1
-                                         << "导出没有完成";
-        QTest::newRow("no --to") << "filled" << QStringList{"--export", inUse} << 2 << "缺少 --to";
+                                         << "导出没有完成" << none;
+        QTest::newRow("no --to") << "filled" << QStringList{"--export", inUse} << 2 << "缺少 --to" << none;
         QTest::newRow("value missing") << "filled" << QStringList{"--export", "--to", "%OUT%/x.xlsx"} << 2
-                                       << "选项 --export 后面缺少它的值";
+                                       << "选项 --export 后面缺少它的值" << none;
         QTest::newRow("other file type") << "filled" << QStringList{"--export", inUse, "--to", "%OUT%/x.txt"} << 2
-                                         << "只能导出为 .xlsx 或 .csv 文件";
+                                         << "只能导出为 .xlsx 或 .csv 文件" << none;
         QTest::newRow("stray argument") << "filled" << QStringList{"--export", inUse, "--to", "%OUT%/x.csv", "-v"} << 2
-                                        << "不认识的参数：-v";
+                                        << "不认识的参数：-v" << none;
+        // The reminder list: in-use instruments due within the days, by
+        // department (the blank one last), then date.
+        const QStringList week{"一车间|D-7|-1", "一车间|D-1|0", "计量室|D-3|-3", "计量室|D-2|7", "|D-5|1"};
+        QTest::newRow("due within 7 days, the 7th included")
+            << "due" << QStringList{"--due", "7", "--to", "%OUT%/到期.xlsx"} << 0
+            << "已写入 5 台已经到期或 7 天内到期的计量器具到“%OUT%/到期.xlsx”。" << week;
+        QTest::newRow("due today or earlier, csv")
+            << "due" << QStringList{"--to", "%OUT%/d.csv", "--due", "0"} << 0 << "已写入 3 台" << week.mid(0, 3);
+        QTest::newRow("due while another copy holds the folder")
+            << "held" << QStringList{"--due", "0", "--to", "%OUT%/d.csv"} << 0 << "已写入 3 台" << none;
+        QTest::newRow("due, no ledger") << "none" << QStringList{"--due", "7", "--to", "%OUT%/d.csv"} << 1
+                                        << "找不到台帐数据库文件" << none;
+        QTest::newRow("due, damaged ledger")
+            << "damaged" << QStringList{"--due", "7", "--to", "%OUT%/d.csv"} << 1 << "数据库文件已损坏" << none;
+        QTest::newRow("due, unwritable file") << "due" << QStringList{"--due", "7", "--to", "%OUT%/无此文件夹/d.xlsx"}
+                                              << 1 << "到期设备清单没有写成" << none;
+        QTest::newRow("due, days not a number") << "due" << QStringList{"--due", "一周", "--to", "%OUT%/d.csv"} << 2
+                                                << "--due 后面应是 0 到 3650 之间的天数，而不是“一周”" << none;
+        QTest::newRow("due, negative days")
+            << "due" << QStringList{"--due", "-1", "--to", "%OUT%/d.csv"} << 2 << "而不是“-1”" << none;
+        QTest::newRow("due without --to") << "due" << QStringList{"--due", "7"} << 2 << "缺少 --to" << none;
+        QTest::newRow("due, other file type")
+            << "due" << QStringList{"--due", "7", "--to", "%OUT%/d.txt"} << 2 << "只能写成 .xlsx 或 .csv 文件" << none;
+        QTest::newRow("due and export together")
+            << "due" << QStringList{"--due", "7", "--export", inUse, "--to", "%OUT%/d.csv"} << 2
+            << "选项 --due 和 --export 不能同时给" << none;
     }
     void commandLine()
     {
@@ -280,7 +309,24 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(int, status);
         QFETCH(QString, says);
+        QFETCH(QStringList, listed);
         Ledger filled;
+        if (ledger == "due") {
+            // Validity dates counted from today; one without, never listed.
+            const QDate t = QDate::currentDate();
+            const auto day = [&t](int days) { return t.addDays(days).toString("yyyy-MM-dd"); };
+            QVERIFY(filled.db.executeNative("DELETE FROM 计量器具在用库").ok());
+            const QList<QStringList> rows = {{"D-3", "计量室", day(-3)}, {"D-1", "一车间", day(0)},
+                                             {"D-2", "计量室", day(7)},  {"D-4", "计量室", day(8)},
+                                             {"D-5", "", day(1)},        {"D-6", "一车间", ""},
+                                             {"D-7", " 一车间", day(-1)}};
+            for (const QStringList& r : rows)
+                QVERIFY(filled.db
+                            .executeNative("INSERT INTO 计量器具在用库 (计量器具编号, 使用部门, 有效日期) VALUES (?, "
+                                           "nullif(?, ''), nullif(?, ''))",
+                                           {r[0], r[1], r[2]})
+                            .ok());
+        }
         filled.db.close();
         QTemporaryDir empty;
         QString appDir = filled.sandbox.appDir();
@@ -317,7 +363,18 @@ private slots:
         if (status == 2)
             QVERIFY(stdErr.contains("用法："));
         // Only a finished export leaves a file.
-        QCOMPARE(QDir(out.path()).entryList(QDir::Files).size(), status == 0 ? 1 : 0);
+        const QStringList files = QDir(out.path()).entryList(QDir::Files);
+        QCOMPARE(files.size(), status == 0 ? 1 : 0);
+        if (!listed.isEmpty()) {
+            QStringList headers;
+            QStringList written;
+            for (const QStringList& row : readBack(out.filePath(files.value(0)), &headers))
+                written << row.value(0) + '|' + row.value(1) + '|' + row.value(8);
+            QCOMPARE(headers,
+                     (QStringList{"使用部门", "计量器具编号", "计量器具名称", "规格型号", "出厂编号", "保管员",
+                                  "存放地点", "有效日期", "距到期天数"}));
+            QCOMPARE(written, listed);
+        }
     }
 };
 

@@ -7,6 +7,10 @@
 // Operations:
 //   commit:TABLE   replaces TABLE by its working copy MSysTABLE (the OK of
 //                  an editor)
+//   confirmations  replaces the confirmation records by their working copy
+//                  and carries the new records of a passed calibration into
+//                  the in-use ledger (the confirmation editor's OK with the
+//                  ledger update on)
 //   move:N         the move numbered N (0 in use → scrapped, 1 in use →
 //                  sealed, 2 sealed → in use, 3 sealed → scrapped,
 //                  4 scrapped → in use) of --number, dated --date
@@ -27,6 +31,7 @@
 //
 // Exit status: 0 done, 1 the operation failed (reason on stderr), 2 wrong
 // use, 3 another copy holds the ledger, 86 ended by the hook.
+#include "core/Calibration.h"
 #include "core/Database.h"
 #include "core/FaultInjection.h"
 #include "core/InstanceLock.h"
@@ -122,6 +127,11 @@ int main(int argc, char* argv[])
         const QString table = operation.mid(7);
         faultinjection::arm(plan);
         e = commitWorkingTable(db, deleteAllStatement(table), insertAllStatement(table, tables::working(table)));
+    } else if (operation == QLatin1String("confirmations")) {
+        faultinjection::arm(plan);
+        e = commitConfirmationRecords(db, deleteAllStatement(tables::Confirmation),
+                                      insertAllStatement(tables::Confirmation, tables::working(tables::Confirmation)),
+                                      true, true);
     } else if (operation.startsWith(QLatin1String("move:"))) {
         const int which = operation.mid(5).toInt();
         if (which < 0 || which > 4)

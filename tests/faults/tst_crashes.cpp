@@ -1,7 +1,8 @@
 // The program cut off in the middle of its operations that change the
-// ledger file: the commit of an editor's working copy, each of the five
-// moves between ledgers, the start-up backup, the compaction and the import
-// of a spreadsheet. A runner
+// ledger file: the commit of an editor's working copy (the confirmation
+// records' with the in-use ledger's update), each of the five moves between
+// ledgers, the start-up backup, the compaction and the import of a
+// spreadsheet. A runner
 // process built with the fault-injection hook performs the operation and is
 // ended abruptly after each of its statements in turn (or at each step of
 // the file operations). The next start then has to find the ledger whole,
@@ -255,6 +256,29 @@ private slots:
                     : QStringLiteral("INSERT INTO %1 (计量器具编号, 计量器具名称) VALUES ('NEW-1', '新的')").arg(w)));
         }
         cutAfterEveryStatement(box.appDir(), {QStringLiteral("commit:") + table}, {}, only);
+    }
+
+    // The confirmation editor's OK with the ledger update on: the records
+    // and the in-use ledger change together or not at all.
+    void confirmationSaveCutAfterEveryStatement()
+    {
+        Sandbox box;
+        QVERIFY(box.isValid());
+        {
+            Database db;
+            QVERIFY(!db.open(box.databasePath()));
+            QVERIFY(fillLedgers(db, 4, 10));
+            const QString add =
+                QStringLiteral("INSERT INTO %1 (计量器具编号, 检定日期, 有效日期, 结论) VALUES (?, ?, ?, '合格')");
+            QVERIFY(exec(db, add.arg(tables::Confirmation), {"N-00001", "2025-03-01", "2026-02-28"}));
+            const QString working = tables::working(tables::Confirmation);
+            QVERIFY(
+                !createWorkingTable(db, working, workingStatement(tables::Confirmation, QStringLiteral("检定日期"))));
+            // Two new calibrations recorded, not yet saved.
+            QVERIFY(exec(db, add.arg(working), {"N-00002", Today, "2027-01-04"}));
+            QVERIFY(exec(db, add.arg(working), {"N-00003", Today, "2027-01-04"}));
+        }
+        cutAfterEveryStatement(box.appDir(), {QStringLiteral("confirmations")});
     }
 
     void moveCutAfterEveryStatement_data()

@@ -2,7 +2,8 @@
 // ledger whose search result MSys检索临时表 is made as the main window makes
 // it: what each lead mode and each period lists, a table left behind by an
 // earlier run, a result that cannot be filtered, what the dialogs store and
-// show again, and the refusal of a number box without a number.
+// show again, and the refusal of a number box without a number; the grid's
+// overdue and due-soon marks and tints, and its order by header clicks.
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "core/Dates.h"
@@ -14,9 +15,12 @@
 #include "platform/DatePicker.h"
 #include "platform/KeptWindow.h"
 
+#include "planning/DueListModel.h"
+
 #include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -106,6 +110,8 @@ class TestPlanning : public QObject {
 private slots:
     void dueLeadModes_data();
     void dueLeadModes();
+    void gridMarksAndOrder_data();
+    void gridMarksAndOrder();
     void staleDueTableReplaced();
     void resultWithoutValidityDate();
     void planMonthBothEnds();
@@ -168,6 +174,103 @@ void TestPlanning::dueLeadModes()
     QCOMPARE(count, QStringLiteral("共 %1 条记录").arg(listed.size()));
     QVERIFY(f.prompt.messages.isEmpty());
     QVERIFY(!f.db().tableExists(tables::DueList));
+}
+
+void TestPlanning::gridMarksAndOrder_data()
+{
+    QTest::addColumn<bool>("plan");          // the plan (period: long ago … 100 days ahead), else the due list
+    QTest::addColumn<int>("advance");        // the lead mode; its days 14, its weeks 1
+    QTest::addColumn<QStringList>("clicks"); // column headers clicked in turn
+    QTest::addColumn<QStringList>("grid");   // "number|mark" top to bottom
+    const QStringList dueByDate{"N7|已过期", "N2|已过期", "N3|即将到期", "N5|即将到期", "N1|即将到期"};
+    QTest::newRow("due list opens by validity date") << false << 2 << QStringList{} << dueByDate;
+    QTest::newRow("no lead: due today is due soon")
+        << false << 1 << QStringList{} << QStringList{"N7|已过期", "N2|已过期", "N3|即将到期"};
+    QTest::newRow("plan: beyond the lead unmarked")
+        << true << 3 << QStringList{}
+        << QStringList{"N7|已过期", "N2|已过期", "N3|即将到期", "N5|即将到期", "N1|", "N4|", "N6|"};
+    QTest::newRow("number, then number again descending")
+        << false << 2 << QStringList{"计量器具编号", "计量器具编号"}
+        << QStringList{"N7|已过期", "N5|即将到期", "N3|即将到期", "N2|已过期", "N1|即将到期"};
+    QTest::newRow("validity date clicked turns the opening order round")
+        << false << 2 << QStringList{"有效日期"}
+        << QStringList{"N1|即将到期", "N5|即将到期", "N3|即将到期", "N2|已过期", "N7|已过期"};
+    QTest::newRow("the mark sorts as the validity date")
+        << true << 2 << QStringList{"计量器具编号", "到期情况", "到期情况"}
+        << QStringList{"N6|", "N4|", "N1|即将到期", "N5|即将到期", "N3|即将到期", "N2|已过期", "N7|已过期"};
+}
+
+void TestPlanning::gridMarksAndOrder()
+{
+    QFETCH(bool, plan);
+    QFETCH(int, advance);
+    QFETCH(QStringList, clicks);
+    QFETCH(QStringList, grid);
+
+    Fixture f;
+    const QDate t = QDate::currentDate();
+    // Number order is not date order.
+    QVERIFY(f.open
+            && f.addInstruments({{"N1", t.addDays(14)},
+                                 {"N2", t.addDays(-10)},
+                                 {"N3", t},
+                                 {"N4", t.addDays(31)},
+                                 {"N5", t.addDays(1)},
+                                 {"N6", t.addDays(60)},
+                                 {"N7", t.addDays(-400)},
+                                 {"N8", QDate()}}));
+    f.state.options.Advance = qint16(advance);
+    f.state.options.AdvanceDay = 14;
+    f.state.options.AdvanceWeek = 1;
+    f.state.options.ProgramDateStar = t.addDays(-500);
+    f.state.options.ProgramDateEnd = t.addDays(100);
+    std::unique_ptr<WorkingTableWindow> w;
+    if (plan)
+        w = std::make_unique<frmProgram>(f.state);
+    else
+        w = std::make_unique<frmOverDate>(f.state);
+
+    QStringList shown;
+    QStringList wrongTint;
+    QStringList tableOrder;
+    whenModal(w->objectName(), [&](QWidget*) {
+        QAbstractItemModel* model = w->DBGrid1->model();
+        QHeaderView* header = w->DBGrid1->horizontalHeader();
+        const auto columnOf = [&](const QString& name) {
+            for (int c = 0; c < model->columnCount(); ++c)
+                if (model->headerData(c, Qt::Horizontal).toString() == name)
+                    return c;
+            return -1;
+        };
+        for (const QString& name : clicks) {
+            const int c = columnOf(name);
+            w->DBGrid1->scrollTo(model->index(0, c));
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(c) + 5, header->height() / 2));
+        }
+        const int number = columnOf(QStringLiteral("计量器具编号"));
+        for (int r = 0; r < model->rowCount(); ++r) {
+            const QString mark = model->index(r, 0).data().toString();
+            shown << model->index(r, number).data().toString() + '|' + mark;
+            // The whole row carries the mark's tint.
+            const QVariant tint = mark == "已过期" ? QVariant(DueListModel::overdueTint())
+                : mark == "即将到期"               ? QVariant(DueListModel::dueSoonTint())
+                                                   : QVariant();
+            if (model->index(r, 0).data(Qt::BackgroundRole) != tint
+                || model->index(r, number).data(Qt::BackgroundRole) != tint)
+                wrongTint << shown.last();
+        }
+        tableOrder = f.numbers(w->workingTable());
+        w->reject();
+    });
+    w->exec();
+    QCOMPARE(shown, grid);
+    QCOMPARE(wrongTint, QStringList{});
+    // The list itself, which "打印|预览" and the export follow, stays by number.
+    QStringList byNumber = tableOrder;
+    byNumber.sort();
+    QCOMPARE(tableOrder, byNumber);
+    QCOMPARE(tableOrder.size(), grid.size());
 }
 
 void TestPlanning::staleDueTableReplaced()
@@ -423,8 +526,12 @@ void TestPlanning::optionsWritten()
     Fixture f;
     f.state.options.PrintClassX[4] = -50;
     f.state.RequeryOnActivate = true;
+    f.state.options.ValidUntilByPeriod = !on;
     frmOptions d(f.state);
-    for (QCheckBox* c : {d.chkAwoke, d.chkDBBackup, d.chkDBCompact, d.chkTipShow, d.chkNav})
+    QVERIFY(!d.chkUpdateLedger->isChecked()); // off by default
+    QCOMPARE(d.chkValidByPeriod->isChecked(), !on);
+    for (QCheckBox* c :
+         {d.chkAwoke, d.chkDBBackup, d.chkDBCompact, d.chkTipShow, d.chkNav, d.chkUpdateLedger, d.chkValidByPeriod})
         c->setChecked(on);
     d.findChild<QRadioButton*>(lead)->click();
     d.txtWeek->setText(QStringLiteral("2"));
@@ -433,6 +540,9 @@ void TestPlanning::optionsWritten()
 
     for (const QString& key : {k::Awoke, k::DBBackup, k::DBCompact, k::Nav})
         QCOMPARE(f.stored(k::SysOptions, key), on ? QStringLiteral("True") : QStringLiteral("False"));
+    for (const QString& key : {k::UpdateLedger, k::ValidByPeriod})
+        QCOMPARE(f.stored(k::Certificate, key), on ? QStringLiteral("True") : QStringLiteral("False"));
+    QCOMPARE(f.state.options.CertificateUpdatesLedger, on);
     QCOMPARE(f.stored(k::TipsSection, k::ShowTipsAtStartup), on ? QStringLiteral("1") : QStringLiteral("0"));
     QCOMPARE(f.stored(k::SysOptions, k::Advance), advance);
     QCOMPARE(f.stored(k::SysOptions, k::AdvanceDay), QStringLiteral("0"));

@@ -6,6 +6,7 @@
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "core/ProgramState.h"
+#include "planning/DepartmentPrint.h"
 #include "planning/LedgerReport.h"
 #include "planning/ReportCaption.h"
 
@@ -35,7 +36,25 @@ QList<int> numbersOn(const QString& page)
     return out;
 }
 
+// A department and how many instruments it has. Instruments are numbered in
+// the order they are entered; within a department each is due three days
+// before the one entered before it, the last one ten days ago, so that the
+// printout's date order is the reverse of the entry order.
+struct DepartmentSpec {
+    QString department;
+    int count;
+};
+
+// "使用部门：计量室（共 5 台）" or "…（共 5 台，续）"
+const QRegularExpression& headingPattern()
+{
+    static const QRegularExpression re(QStringLiteral("使用部门:(.+)\\(共(\\d+)台(,续)?\\)"));
+    return re;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(QList<DepartmentSpec>)
 
 class PrintReportTest : public QObject {
     Q_OBJECT
@@ -84,6 +103,22 @@ class PrintReportTest : public QObject {
             rows += t.startsWith(QStringLiteral("JL-")) ? 1 : 0;
         const bool emptied = state->LedgerDatabase.executeNative(QStringLiteral("DELETE FROM 计量器具在用库")).ok();
         return emptied && r.ok() && lp.pageCount() > 1 ? rows : -1;
+    }
+
+    // Lines (headings and instruments) a page of the department printout
+    // holds, from a layout of more instruments than fit.
+    int departmentLinesPerPage()
+    {
+        duelist::Group group{QStringLiteral("计量室"), {}};
+        for (int i = 1; i <= 80; ++i)
+            group.rows.append({{number(i), "", "", "", "", "", "2025-01-01"}, 0});
+        auto printer = test::pdfPrinter(pdf(), true, QMarginsF(12, 10, 12, 10));
+        LinePrinter lp(*printer);
+        const PrintResult r = layoutDepartmentList(lp, {group}, {"t", "o", QDate(2024, 5, 6)});
+        int lines = 0;
+        for (const QString& t : lp.pages().texts(0))
+            lines += t.startsWith(QStringLiteral("JL-")) || t.startsWith(QStringLiteral("使用部门")) ? 1 : 0;
+        return r.ok() && lp.pageCount() > 1 ? lines : -1;
     }
 
 private slots:
@@ -255,6 +290,129 @@ private slots:
         const test::PdfWord* model = test::findWord(words, QStringLiteral("YB-150"));
         QVERIFY(model);
         QVERIFY(name->xMax < model->xMin);
+    }
+
+    // The groups as printed: each department once, under a heading with its
+    // count, the instruments by date with their days left; a heading never
+    // alone at a page's foot, and repeated with "续" when its group goes on.
+    void departmentPrintout_data()
+    {
+        // A count of -1 stands for a page's lines minus 2, -2 for a page's
+        // lines plus 3.
+        QTest::addColumn<QList<DepartmentSpec>>("specs");
+        QTest::addColumn<QStringList>("order"); // headings in printed order
+        QTest::addColumn<int>("pages");
+        QTest::newRow("three departments, the blank one last, spaces trimmed")
+            << QList<DepartmentSpec>{{"计量室", 2}, {"", 1}, {"一车间", 2}, {" 计量室 ", 1}}
+            << QStringList{"一车间", "计量室", "未填写"} << 1;
+        QTest::newRow("a group goes on over the page")
+            << QList<DepartmentSpec>{{"一车间", 1}, {"计量室", -2}} << QStringList{"一车间", "计量室"} << 2;
+        QTest::newRow("a heading is not left at the foot")
+            << QList<DepartmentSpec>{{"一车间", -1}, {"计量室", 2}} << QStringList{"一车间", "计量室"} << 2;
+        QTest::newRow("nothing to print") << QList<DepartmentSpec>{} << QStringList{} << 0;
+    }
+    void departmentPrintout()
+    {
+        QFETCH(QList<DepartmentSpec>, specs);
+        QFETCH(QStringList, order);
+        QFETCH(int, pages);
+        const int perPage = departmentLinesPerPage();
+        QVERIFY(perPage > 10);
+
+        // What each instrument must print as, and each department's size.
+        const QDate today(2024, 5, 6);
+        QHash<QString, QString> expectedLine;
+        QHash<QString, int> sizes;
+        QHash<QString, QStringList> byDate; // numbers in date order
+        int id = 0;
+        for (const DepartmentSpec& spec : specs) {
+            const int count = spec.count == -1 ? perPage - 2 : spec.count == -2 ? perPage + 3 : spec.count;
+            // As pdftotext reads it back: full-width brackets as ASCII.
+            const QString heading =
+                (spec.department.trimmed().isEmpty() ? QStringLiteral("未填写") : spec.department.trimmed())
+                    .normalized(QString::NormalizationForm_KC);
+            for (int k = 0; k < count; ++k) {
+                const QString no = number(++id);
+                const int days = 3 * (count - 1 - k) - 10;
+                const QString valid = today.addDays(days).toString(QStringLiteral("yyyy-MM-dd"));
+                QVERIFY(state->LedgerDatabase
+                            .executeNative(QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, "
+                                                          "规格型号, 出厂编号, 保管员, 使用部门, 存放地点, 有效日期) "
+                                                          "VALUES (?, '压力表', 'Y-100', ?, '王工', ?, '库房', ?)"),
+                                           {no, QStringLiteral("S%1").arg(id), spec.department, valid})
+                            .ok());
+                expectedLine[no] =
+                    QStringLiteral("%1 压力表 Y-100 S%2 王工 库房 %3 %4").arg(no).arg(id).arg(valid).arg(days);
+                byDate[heading] << no;
+            }
+            sizes[heading] += count;
+        }
+        // Without a department the instrument has no heading of its own; a
+        // department entered twice (once with spaces) is one group.
+        for (auto it = byDate.begin(); it != byDate.end(); ++it)
+            std::sort(it->begin(), it->end(), [&](const QString& a, const QString& b) {
+                return std::make_pair(expectedLine[a].section(' ', 6, 6), a)
+                    < std::make_pair(expectedLine[b].section(' ', 6, 6), b);
+            });
+
+        auto printer = test::pdfPrinter(pdf(), true, QMarginsF(12, 10, 12, 10));
+        const bool printed =
+            PrintByDepartment(*state, tables::InUse, QStringLiteral("到期设备清单"), today, nullptr, printer.get());
+        QCOMPARE(printed, pages > 0);
+        if (pages == 0) {
+            QCOMPARE(prompt->messages.size(), 1);
+            QCOMPARE(prompt->messages[0].text, departmentprint::EmptyMessage);
+            QVERIFY(!QFileInfo::exists(pdf()));
+            return;
+        }
+
+        const QStringList printedPages = test::pdfPages(pdf());
+        QCOMPARE(printedPages.size(), pages);
+        QStringList headingsSeen;
+        QHash<QString, QStringList> rowsSeen;
+        QString current;
+        for (int p = 0; p < printedPages.size(); ++p) {
+            const QStringList lines = test::textLines(printedPages[p]);
+            QVERIFY(printedPages[p].contains(QStringLiteral("华东计量检测中心")));
+            QVERIFY(printedPages[p].contains(QStringLiteral("到期设备清单")));
+            QVERIFY(printedPages[p].contains(QStringLiteral("打印日期:2024-05-06")));
+            QVERIFY(printedPages[p].contains(QRegularExpression(QStringLiteral(
+                "计量器具编号\\s+计量器具名称\\s+规格型号\\s+出厂编号\\s+保管员\\s+存放地点\\s+有效日期\\s+距到期天数"))));
+            QCOMPARE(QString(lines.last()).remove(QLatin1Char(' ')),
+                     QStringLiteral("第%1页共%2页").arg(p + 1).arg(pages));
+            bool first = true;
+            for (const QString& line : lines) {
+                const QString flat = QString(line).remove(QLatin1Char(' '));
+                const auto heading = headingPattern().match(flat);
+                if (heading.hasMatch()) {
+                    const QString name = heading.captured(1);
+                    QCOMPARE(heading.captured(2).toInt(), sizes.value(name));
+                    // A heading seen before comes again only at a page's top.
+                    const bool continued = !heading.captured(3).isEmpty();
+                    QCOMPARE(continued, headingsSeen.contains(name));
+                    QVERIFY2(!continued || first, qPrintable(line));
+                    if (!continued)
+                        headingsSeen << name;
+                    current = name;
+                    first = false;
+                    continue;
+                }
+                const QString no = line.simplified().section(' ', 0, 0);
+                if (!expectedLine.contains(no))
+                    continue;
+                QVERIFY2(!first, "a page starts with its group's heading");
+                QCOMPARE(line.simplified(), expectedLine[no]);
+                rowsSeen[current] << no;
+            }
+            // The last line before the footer is an instrument, not a heading.
+            QVERIFY2(!headingPattern().match(QString(lines.value(lines.size() - 2)).remove(' ')).hasMatch(),
+                     qPrintable(lines.value(lines.size() - 2)));
+        }
+        for (QString& name : order)
+            name = name.normalized(QString::NormalizationForm_KC);
+        QCOMPARE(headingsSeen, order);
+        for (const QString& name : order)
+            QCOMPARE(rowsSeen[name], byDate[name]);
     }
 
     void emptyLedgerIsReported()
