@@ -19,6 +19,7 @@
 #include <expat.h>
 #include <functional>
 #include <memory>
+#include <type_traits>
 #include <zip.h>
 
 namespace ravo::exchange::detail {
@@ -370,42 +371,6 @@ std::optional<Workbook> readWorkbook(Package& package, QString* error)
     return book;
 }
 
-// The text of an <si> or <is> element: its <t>, or the <t> of its rich-text
-// runs <r>, without the phonetic guides <rPh>. Leaves the reader on the
-// element's end.
-QString readStringItem(QXmlStreamReader& xml)
-{
-    const QString element = xml.name().toString();
-    QString text;
-    int phonetic = 0;
-    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
-        if (xml.isStartElement()) {
-            if (xml.name() == u"rPh")
-                ++phonetic;
-            else if (xml.name() == u"t" && phonetic == 0)
-                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
-        } else if (xml.isEndElement()) {
-            if (xml.name() == u"rPh")
-                --phonetic;
-            else if (xml.name() == element)
-                break;
-        }
-    }
-    return unescapeText(text);
-}
-
-bool readSharedStrings(Package& package, const Workbook& book, QStringList* strings, QString* error)
-{
-    if (book.sharedStringsPart.isEmpty())
-        return true;
-    return package.parse(book.sharedStringsPart, false, error, [&](QXmlStreamReader& xml, QString*) {
-        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd())
-            if (xml.isStartElement() && xml.name() == u"si")
-                *strings << readStringItem(xml);
-        return true;
-    });
-}
-
 // How each cell format (the s attribute of a cell, an index into cellXfs)
 // shows numbers.
 bool readStyles(Package& package, const Workbook& book, QVector<Shown>* formats, QString* error)
@@ -527,6 +492,96 @@ bool parseCellReference(const QByteArray& ref, int* column, int* row)
     *column = int(col - 1);
     *row = int(r - 1);
     return true;
+}
+
+// The shared string table: the text of each <si>, its <t> or the <t> of its
+// rich-text runs <r>, without the phonetic guides <rPh>. A workbook of a
+// large ledger holds hundreds of thousands of them, so expat reads them too.
+class SharedStrings {
+public:
+    explicit SharedStrings(QStringList* strings) : m_strings(strings) { }
+
+    bool read(Package& package, const QString& part, QString* error)
+    {
+        const std::unique_ptr<ZipEntry> file = package.openPart(part, error);
+        if (!file)
+            return false;
+        const std::unique_ptr<std::remove_pointer_t<XML_Parser>, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"),
+                                                                                              XML_ParserFree);
+        if (!parser) {
+            setError(error, cannotReadMessage(package.path(), QStringLiteral("内存不足。")));
+            return false;
+        }
+        XML_SetUserData(parser.get(), this);
+        XML_SetElementHandler(parser.get(), &SharedStrings::started, &SharedStrings::ended);
+        XML_SetCharacterDataHandler(parser.get(), &SharedStrings::characters);
+        constexpr int ChunkBytes = 256 * 1024;
+        while (true) {
+            void* buffer = XML_GetBuffer(parser.get(), ChunkBytes);
+            const qint64 got = buffer ? file->read(static_cast<char*>(buffer), ChunkBytes) : -1;
+            if (got < 0 || file->failed()) {
+                setError(error,
+                         notExcelMessage(package.path(), QStringLiteral("文件已损坏（“%1”解压出错）。").arg(part)));
+                return false;
+            }
+            if (XML_ParseBuffer(parser.get(), int(got), got == 0) != XML_STATUS_OK) {
+                setError(error,
+                         notExcelMessage(package.path(),
+                                         QStringLiteral("文件已损坏（“%1”第 %2 行的 XML 有错误）。")
+                                             .arg(part)
+                                             .arg(XML_GetCurrentLineNumber(parser.get()))));
+                return false;
+            }
+            if (got == 0)
+                return true;
+        }
+    }
+
+private:
+    static void XMLCALL started(void* data, const char* name, const char**)
+    {
+        auto* self = static_cast<SharedStrings*>(data);
+        name = localName(name);
+        if (std::strcmp(name, "si") == 0) {
+            self->m_inItem = true;
+            self->m_text.resize(0);
+        } else if (std::strcmp(name, "rPh") == 0) {
+            ++self->m_phonetic;
+        } else if (std::strcmp(name, "t") == 0) {
+            self->m_inText = self->m_inItem && self->m_phonetic == 0;
+        }
+    }
+    static void XMLCALL ended(void* data, const char* name)
+    {
+        auto* self = static_cast<SharedStrings*>(data);
+        name = localName(name);
+        if (std::strcmp(name, "si") == 0) {
+            self->m_strings->append(unescapeText(QString::fromUtf8(self->m_text)));
+            self->m_inItem = false;
+        } else if (std::strcmp(name, "rPh") == 0) {
+            --self->m_phonetic;
+        } else if (std::strcmp(name, "t") == 0) {
+            self->m_inText = false;
+        }
+    }
+    static void XMLCALL characters(void* data, const char* text, int length)
+    {
+        auto* self = static_cast<SharedStrings*>(data);
+        if (self->m_inText)
+            self->m_text.append(text, length);
+    }
+
+    QStringList* m_strings;
+    QByteArray m_text;
+    bool m_inItem = false, m_inText = false;
+    int m_phonetic = 0;
+};
+
+bool readSharedStrings(Package& package, const Workbook& book, QStringList* strings, QString* error)
+{
+    if (book.sharedStringsPart.isEmpty() || !package.has(book.sharedStringsPart))
+        return true;
+    return SharedStrings(strings).read(package, book.sharedStringsPart, error);
 }
 
 // A worksheet part parsed as it is inflated: the sheet of a large ledger
