@@ -600,7 +600,8 @@ bool reportProgress(const std::function<bool(int, int)>& progress, const SheetRo
     if (!progress || (*counted)++ % ProgressEvery != 0)
         return true;
     const int done = std::max(0, index - first);
-    return progress(done, std::max(done, rows.expectedRows() - first));
+    // 0: the file does not say how many rows it has.
+    return progress(done, rows.expectedRows() > 0 ? std::max(done, rows.expectedRows() - first) : 0);
 }
 
 } // namespace

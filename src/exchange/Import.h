@@ -116,7 +116,8 @@ struct ImportOptions {
     // reasons; written before the import is committed. Empty: none.
     QString reportPath;
     // Called now and then with the rows done and the rows in all (as far
-    // as the file declares them; never fewer than done); false cancels.
+    // as the file declares them; never fewer than done, 0 when the file does
+    // not say); false cancels.
     std::function<bool(int done, int total)> progress;
 };
 

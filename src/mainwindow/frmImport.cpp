@@ -42,9 +42,9 @@ public:
     {
         return [this](int done, int total) {
             // The window shows only for a long file; the file says how long
-            // as the reading starts.
+            // as the reading starts or, when it does not, the rows read so far.
             if (!m_window) {
-                if (total < LongFile)
+                if (std::max(total, done) < LongFile)
                     return true;
                 m_window = std::make_unique<QProgressDialog>(m_label, QStringLiteral("取消"), 0, total, m_owner);
                 m_window->setWindowTitle(Title);
@@ -52,8 +52,8 @@ public:
                 m_window->setMinimumDuration(300);
                 m_window->setAutoReset(false);
             }
-            m_window->setMaximum(total);
-            m_window->setValue(done);
+            m_window->setMaximum(total); // 0: a busy bar, the length unknown
+            m_window->setValue(total > 0 ? done : 0);
             QCoreApplication::processEvents();
             return !m_window->wasCanceled();
         };
