@@ -230,8 +230,8 @@ bool isNoteLine(const QVector<Cell>& row)
             continue;
         // The colon is looked for first: the regular expression costs more
         // than the rows of a large file can afford.
-        if (cell.kind != Cell::Kind::Text || cell.text.size() > 200
-            || (!cell.text.contains(u':') && !cell.text.contains(u'：')) || !note.match(cell.text).hasMatch())
+        if (cell.kind != Cell::Kind::Text || (!cell.text.contains(u':') && !cell.text.contains(u'：'))
+            || !note.match(cell.text).hasMatch())
             return false;
         any = true;
     }
