@@ -66,9 +66,15 @@ DbError createTrackedWorkingTable(Database& db, const QString& table, const QStr
     const QStringList columns = db.columns(workingTable);
     if (columns.isEmpty())
         return DbError::make(DbError::General, QStringLiteral("找不到数据表“%1”。").arg(workingTable));
+    // Columns of the order, each maybe followed by its direction.
     QStringList orderBy;
-    for (const QString& c : order.split(QLatin1Char(','), Qt::SkipEmptyParts))
-        orderBy << q(c.trimmed());
+    for (const QString& item : order.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList words = item.simplified().split(QLatin1Char(' '));
+        const QString way = words.size() == 2 ? words.at(1).toLower() : QString();
+        orderBy << (way == QLatin1String("asc") || way == QLatin1String("desc")
+                        ? q(words.at(0)) + QLatin1Char(' ') + way
+                        : q(item.trimmed()));
+    }
     QStringList quotedColumns;
     QStringList fromLedger;
     for (const QString& c : columns) {

@@ -312,6 +312,42 @@ private slots:
         }
     }
 
+    // The copy with its books walks the rows in the window's order, and each
+    // working row knows the ledger row it came from.
+    void trackedCopyOrderAndOrigin_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QStringList>("numbers");
+        QTest::newRow("by number") << "计量器具编号" << QStringList{"A-1", "B-2", "C-3"};
+        QTest::newRow("descending") << "计量器具编号 desc" << QStringList{"C-3", "B-2", "A-1"};
+        QTest::newRow("by name, then number") << "计量器具名称, 计量器具编号" << QStringList{"A-1", "C-3", "B-2"};
+    }
+    void trackedCopyOrderAndOrigin()
+    {
+        QFETCH(QString, order);
+        addInUse(QStringLiteral("B-2"), QStringLiteral("卡尺"));
+        addInUse(QStringLiteral("C-3"), QStringLiteral("卡尺"));
+        addInUse(QStringLiteral("A-1"), QStringLiteral("卡尺"));
+        QVERIFY(db->executeNative(
+                      QStringLiteral("UPDATE 计量器具在用库 SET 计量器具名称 = '表' WHERE 计量器具编号 = 'B-2'"))
+                    .ok());
+        const QString w = tables::working(tables::InUse);
+        const DbError e = createTrackedWorkingTable(*db, tables::InUse, w, order, QStringLiteral("打开"));
+        QVERIFY2(!e, qPrintable(e.text()));
+        QStringList walked;
+        QSqlQuery q(db->connection());
+        q.exec(QStringLiteral("SELECT w.rowid, w.计量器具编号 FROM %1 AS w ORDER BY w.rowid").arg(w));
+        while (q.next()) {
+            walked << q.value(1).toString();
+            QSqlQuery l(db->connection());
+            l.exec(QStringLiteral("SELECT 计量器具编号 FROM 计量器具在用库 WHERE rowid = %1")
+                       .arg(ledgerRowOf(*db, w, q.value(0).toLongLong())));
+            QVERIFY(l.next());
+            QCOMPARE(l.value(0).toString(), walked.last());
+        }
+        QTEST(walked, "numbers");
+    }
+
     // Every column of every row of a table, one text a row, in number order.
     QStringList rowsOf(const QString& table)
     {
