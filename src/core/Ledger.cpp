@@ -78,21 +78,28 @@ QString quoted(const QString& value)
 namespace {
 
 // Lets the statements of its lifetime write rows that break the tables'
-// rules; used only while a working copy is filled from its table.
+// rules; used only while a working copy is filled from its table. A server
+// never lets such rows into its tables, so there is nothing to suspend.
 class RulesSuspended {
 public:
-    explicit RulesSuspended(Database& db) : m_db(db)
+    explicit RulesSuspended(Database& db) : m_db(db), m_file(db.engine() == Engine::Sqlite)
     {
         // Setting a connection flag cannot fail on an open connection; should
         // it, the copy is made with the rules on and refuses as before.
-        (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1"));
+        if (m_file)
+            (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1"));
     }
-    ~RulesSuspended() { (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0")); }
+    ~RulesSuspended()
+    {
+        if (m_file)
+            (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0"));
+    }
     RulesSuspended(const RulesSuspended&) = delete;
     RulesSuspended& operator=(const RulesSuspended&) = delete;
 
 private:
     Database& m_db;
+    const bool m_file;
 };
 
 } // namespace
