@@ -79,6 +79,17 @@ QString openFreshServerLedger(Database& db)
     return {};
 }
 
+QString openFreshLedger(Engine engine, Database& db, std::unique_ptr<Sandbox>& box)
+{
+    if (engine == Engine::Postgres)
+        return openFreshServerLedger(db);
+    box = std::make_unique<Sandbox>();
+    if (!box->isValid())
+        return QStringLiteral("no sandbox");
+    const DbError e = db.open(box->databasePath());
+    return e ? e.text() : QString();
+}
+
 QString openSecondSession(const Database& db, Database& other)
 {
     const QSqlDatabase c = db.connection();
