@@ -114,7 +114,14 @@ DbError DbError::fromPostgres(const QString& sqlState, const QString& engineText
 {
     const QString t = engineText.trimmed();
     auto out = [&](Kind kind, const QString& description) { return make(kind, description, t, statement); };
-    const QString state = sqlState.toUpper();
+    QString state = sqlState.toUpper();
+    // A refusal at sign-in comes without a code; its words tell which.
+    static const QRegularExpression noDatabase(QStringLiteral(R"re(database "((?:[^"]|"")+)" does not exist)re"));
+    const auto missing = noDatabase.match(t);
+    if (state.isEmpty() && missing.hasMatch())
+        state = QStringLiteral("3D000");
+    if (state.isEmpty() && t.contains(QLatin1String("password authentication failed")))
+        state = QStringLiteral("28P01");
     const QString cls = state.left(2);
     // The first line holds the message and its names; what follows
     // (DETAIL, HINT) only explains.
@@ -149,16 +156,19 @@ DbError DbError::fromPostgres(const QString& sqlState, const QString& engineText
         return out(Kind::Busy, QStringLiteral("数据库正被其他程序使用，请稍后再试。"));
     if (cls == QLatin1String("08") || state == QLatin1String("57P01") || state == QLatin1String("57P02")
         || state == QLatin1String("57P03")
-        || (state.isEmpty() && isConnectionFailure(t) && !t.contains(QLatin1String("password authentication failed"))))
+        || (state.isEmpty() && isConnectionFailure(t)))
         return out(Kind::LostConnection,
                    QStringLiteral("与数据库服务器的连接中断了：服务器没有运行或网络不通。已经保存的内容不会丢失，"
                                   "请检查后再试。"));
-    if (cls == QLatin1String("28") || t.contains(QLatin1String("password authentication failed")))
+    if (cls == QLatin1String("28"))
         return out(Kind::PermissionDenied, QStringLiteral("数据库服务器拒绝登录：用户名或密码不对。"));
     if (state == QLatin1String("42501"))
         return out(Kind::PermissionDenied, QStringLiteral("没有权限：数据库服务器不允许这个用户做这项操作。"));
     if (state == QLatin1String("3D000"))
-        return out(Kind::LostConnection, QStringLiteral("数据库服务器上没有数据库“%1”。").arg(first));
+        return out(Kind::LostConnection,
+                   QStringLiteral("数据库服务器上没有数据库“%1”。")
+                       .arg(missing.hasMatch() ? missing.captured(1).replace(QStringLiteral("\"\""), QStringLiteral("\""))
+                                               : first));
     if (state == QLatin1String("25006"))
         return out(Kind::ReadOnly, QStringLiteral("数据库文件是只读的，不能写入。"));
     if (cls == QLatin1String("53") || cls == QLatin1String("58"))

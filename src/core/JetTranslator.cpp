@@ -383,7 +383,11 @@ void quoteServerNames(Statement& st)
 {
     for (qsizetype k = 0; k < st.count(); ++k) {
         const Token& t = st.at(k);
-        if (t.kind != Kind::Word || t.value.front().isDigit() || st.isSymbolAt(k + 1, "(") || !hasCapitalLetter(t.value)
+        // A word before "(" is a function, unless it names the table of
+        // INSERT INTO T (…), CREATE TABLE T (…) and the like.
+        const bool call = st.isSymbolAt(k + 1, "(") && !st.isKeyword(k - 1, "into") && !st.isKeyword(k - 1, "table")
+            && !st.isKeyword(k - 1, "update") && !st.isKeyword(k - 1, "join") && !st.isKeyword(k - 1, "exists");
+        if (t.kind != Kind::Word || t.value.front().isDigit() || call || !hasCapitalLetter(t.value)
             || isKeywordWord(t.value))
             continue;
         st.tokenAt(k).text = quotedName(t.value, Engine::Postgres);

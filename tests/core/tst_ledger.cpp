@@ -483,6 +483,63 @@ private slots:
         QCOMPARE(e.number == DbError::TableExists, e.kind == DbError::Kind::TableExistsKind);
     }
 
+    // A ledger that cannot be opened is refused with its reason, and
+    // nothing is made in its place.
+    void openingFails_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("says");
+        using K = DbError::Kind;
+        if (engine == Engine::Sqlite) {
+            QTest::newRow("missing file") << "nothing.mdb" << int(K::Other) << "找不到台帐数据库文件";
+            return;
+        }
+        QTest::newRow("no server there") << "host" << int(K::LostConnection) << "与数据库服务器的连接中断了";
+        QTest::newRow("no such database")
+            << "dbname" << int(K::LostConnection) << "数据库服务器上没有数据库“ravo_no_such_ledger”";
+        QTest::newRow("wrong password") << "password" << int(K::PermissionDenied) << "用户名或密码不对";
+    }
+    void openingFails()
+    {
+        QFETCH(QString, change);
+        Database other;
+        DbError e;
+        if (engine == Engine::Sqlite) {
+            const QString path = box->appDir() + QLatin1Char('/') + change;
+            e = other.open(path);
+            QVERIFY(!QFile::exists(path));
+        } else {
+            ServerAddress a =
+                *ServerAddress::parse(QStringLiteral("host=%1 dbname=%2 user=ravo")
+                                          .arg(db->connection().hostName(), db->connection().databaseName()));
+            QTemporaryDir nowhere;
+            QString password;
+            if (change == QLatin1String("host")) {
+                a.host = nowhere.path();
+            } else if (change == QLatin1String("dbname")) {
+                a.database = QStringLiteral("ravo_no_such_ledger");
+            } else {
+                QVERIFY(db->executeNative(QStringLiteral("DO $$BEGIN CREATE ROLE ravo_test_login LOGIN PASSWORD "
+                                                         "'right'; EXCEPTION WHEN duplicate_object THEN NULL; END$$"))
+                            .ok());
+                a.user = QStringLiteral("ravo_test_login");
+                password = QStringLiteral("wrong");
+            }
+            e = other.openServer(a, password);
+            if (!password.isEmpty()) { // the account itself is sound
+                Database rightly;
+                const DbError fine = rightly.openServer(a, QStringLiteral("right"));
+                QVERIFY2(!fine, qPrintable(fine.text()));
+            }
+        }
+        QVERIFY(e.isError());
+        QTEST(int(e.kind), "kind");
+        QFETCH(QString, says);
+        QVERIFY2(e.description.contains(says), qPrintable(e.text()));
+        QVERIFY(!other.isOpen());
+    }
+
     void moveIntoLedgerHoldingTheNumberChangesNothing()
     {
         addInUse(QStringLiteral("X-9"));
@@ -583,12 +640,43 @@ private slots:
     void init() { openLedger(); }
     void cleanup() { closeLedger(); }
 
-    void openingAMissingFileFailsWithoutCreatingIt()
+    // The connection text of a server ledger: read, refused with its
+    // reason, and written back the same.
+    void serverAddress_data()
     {
-        Database other;
-        const QString path = box->appDir() + QStringLiteral("/nothing.mdb");
-        QVERIFY(other.open(path).isError());
-        QVERIFY(!QFile::exists(path));
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written"); // empty: refused
+        QTest::addColumn<QString>("reason");  // a word of the refusal
+        QTest::newRow("all parts") << "host=db.lab port=5433 dbname=ravo user=张三"
+                                   << "host=db.lab port=5433 dbname=ravo user=张三" << QString();
+        QTest::newRow("default port, any order, extra blanks") << "  user=u   dbname=d host=/run/pg "
+                                                               << "host=/run/pg port=5432 dbname=d user=u" << QString();
+        QTest::newRow("quoted value with blank and quote")
+            << R"(host='/tmp/a b' dbname='it\'s' user=u)"
+            << R"(host='/tmp/a b' port=5432 dbname='it\'s' user=u)" << QString();
+        QTest::newRow("further option kept") << "host=h dbname=d user=u sslmode=require"
+                                             << "host=h port=5432 dbname=d user=u sslmode=require" << QString();
+        QTest::newRow("no host") << "dbname=d user=u" << QString() << "host";
+        QTest::newRow("no user") << "host=h dbname=d" << QString() << "user";
+        QTest::newRow("password never in the text") << "host=h dbname=d user=u password=x" << QString() << "密码";
+        QTest::newRow("port out of range") << "host=h port=70000 dbname=d user=u" << QString() << "端口";
+        QTest::newRow("unclosed quote") << "host=h dbname='d user=u" << QString() << "单引号";
+        QTest::newRow("word without value") << "host=h dbname=d user=u sslmode" << QString() << "=";
+    }
+    void serverAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        QFETCH(QString, reason);
+        QString why;
+        const auto address = ServerAddress::parse(text, &why);
+        QCOMPARE(address.has_value(), !written.isEmpty());
+        if (!address) {
+            QVERIFY2(why.contains(reason), qPrintable(why));
+            return;
+        }
+        QCOMPARE(address->toString(), written);
+        QCOMPARE(ServerAddress::parse(written)->toString(), written);
     }
 
     // Rows another program wrote against the rules still make a working
