@@ -128,6 +128,9 @@ private slots:
     void dueListAndPlanPickTheRightRows();
     void likeFollowsJetWildcards_data();
     void likeFollowsJetWildcards();
+    void comparesWithoutRegardToCase_data();
+    void comparesWithoutRegardToCase();
+    void namesInTheEnginesOrder();
     void emptyConditionFailsInTheEngine();
 
 private:
@@ -738,6 +741,37 @@ void TestJetTranslatorOnLedger::likeFollowsJetWildcards()
              QString());
     QCOMPARE(strings(u"SELECT 计量器具编号 FROM \"MSys检索临时表\" ORDER BY rowid"_qs),
              expected.isEmpty() ? expected : sorted(expected));
+}
+
+void TestJetTranslatorOnLedger::comparesWithoutRegardToCase_data()
+{
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("equal") << u"计量器具编号 = \"a_1\""_qs << QStringList{"A_1"};
+    QTest::newRow("one of") << u"计量器具编号 in (\"ab1\", \"o'brien\")"_qs << QStringList{"AB1", u"O'Brien"_qs};
+    QTest::newRow("not equal") << u"使用部门 = \"车间\" and 计量器具编号 <> \"ab1\""_qs << QStringList{"1"};
+    QTest::newRow("between") << u"计量器具编号 between \"a\" and \"a\""_qs << QStringList{"A"};
+}
+
+void TestJetTranslatorOnLedger::comparesWithoutRegardToCase()
+{
+    QFETCH(QString, condition);
+    QFETCH(QStringList, expected);
+    QCOMPARE(
+        run(u"select * into MSys检索临时表 from 计量器具在用库 where "_qs + condition + u" order by 计量器具编号"_qs),
+        QString());
+    QCOMPARE(strings(u"SELECT 计量器具编号 FROM \"MSys检索临时表\" ORDER BY rowid"_qs), sorted(expected));
+}
+
+// The file orders text by its characters' codes; the server orders Chinese
+// names in pinyin, as people look them up.
+void TestJetTranslatorOnLedger::namesInTheEnginesOrder()
+{
+    QCOMPARE(run(u"select distinct 使用部门 into MSys检索临时表 from 计量器具在用库 order by 使用部门"_qs), QString());
+    QStringList departments = {u"车间"_qs, u"化验室"_qs, u"计量室"_qs, u"热工计量"_qs};
+    if (m_engine == Engine::Sqlite)
+        std::sort(departments.begin(), departments.end());
+    QCOMPARE(strings(u"SELECT 使用部门 FROM \"MSys检索临时表\" ORDER BY rowid"_qs), departments);
 }
 
 void TestJetTranslatorOnLedger::emptyConditionFailsInTheEngine()
