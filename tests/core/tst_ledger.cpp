@@ -7,6 +7,7 @@
 #include "core/Database.h"
 #include "core/Ledger.h"
 
+#include <QProcess>
 #include <QSqlQuery>
 #include <QtTest>
 
@@ -442,6 +443,15 @@ private slots:
             << "BEGIN ISOLATION LEVEL REPEATABLE READ\nSELECT count(*) FROM 计量器具在用库\n"
                "other: UPDATE 计量器具在用库 SET 状态 = '封存'\nUPDATE 计量器具在用库 SET 状态 = '限用'"
             << int(K::Busy) << "数据库正被其他程序使用，请稍后再试。";
+        // A colleague's psql waits for this session's row while holding the
+        // number this session then inserts: the server breaks the deadlock
+        // on this side, whose wait runs out first.
+        QTest::newRow("deadlock")
+            << "SET deadlock_timeout = '50ms'\nBEGIN\nUPDATE 计量器具在用库 SET 状态 = '限用'\n"
+               "colleague: SET deadlock_timeout = '60s'; BEGIN; INSERT INTO 计量器具在用库 (计量器具编号) "
+               "VALUES ('Z-1'); UPDATE 计量器具在用库 SET 状态 = '封存'; COMMIT;\n"
+               "INSERT INTO 计量器具在用库 (计量器具编号) VALUES ('Z-1')"
+            << int(K::Busy) << "数据库正被其他程序使用，请稍后再试。";
         QTest::newRow("session ended by the server")
             << "other: SELECT pg_terminate_backend(pid, 5000) FROM pg_stat_activity WHERE datname = "
                "current_database() AND pid <> pg_backend_pid()\nSELECT count(*) FROM 计量器具在用库"
@@ -462,8 +472,29 @@ private slots:
         addInUse(QStringLiteral("A-1"));
         const QStringList statements = sql.split(QLatin1Char('\n')); // set-up first
         Database other;
+        QProcess colleague;
         for (int i = 0; i + 1 < statements.size(); ++i) {
             const QString& statement = statements[i];
+            if (statement.startsWith(QLatin1String("colleague: "))) {
+                // Started and left waiting for this session's locks.
+                colleague.start(QStringLiteral("psql"),
+                                {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                                 QStringLiteral("ON_ERROR_STOP=1"), QStringLiteral("-h"), db->connection().hostName(),
+                                 QStringLiteral("-U"), QStringLiteral("ravo"), QStringLiteral("-d"),
+                                 db->connection().databaseName(), QStringLiteral("-c"),
+                                 statement.section(QLatin1String(": "), 1)});
+                QVERIFY2(colleague.waitForStarted(), qPrintable(colleague.errorString()));
+                Database watch;
+                QVERIFY(test::openSecondSession(*db, watch).isEmpty());
+                const auto waiting = [&watch] {
+                    QSqlQuery q(watch.connection());
+                    return q.exec(QStringLiteral("SELECT 1 FROM pg_stat_activity WHERE datname = current_database() "
+                                                 "AND wait_event_type = 'Lock'"))
+                        && q.next();
+                };
+                QTRY_VERIFY_WITH_TIMEOUT(waiting(), 20000);
+                continue;
+            }
             if (statement.startsWith(QLatin1String("other: "))) {
                 if (!other.isOpen()) {
                     const QString failure = test::openSecondSession(*db, other);
@@ -481,6 +512,13 @@ private slots:
         QTEST(int(e.kind), "kind");
         QTEST(e.description, "description");
         QCOMPARE(e.number == DbError::TableExists, e.kind == DbError::Kind::TableExistsKind);
+        if (colleague.state() != QProcess::NotRunning) {
+            // This session gives way; the colleague's work then goes through.
+            QVERIFY(db->executeNative(QStringLiteral("ROLLBACK")).ok());
+            QVERIFY(colleague.waitForFinished(20000));
+            QCOMPARE(colleague.exitCode(), 0);
+            QCOMPARE(count(tables::InUse, QStringLiteral("WHERE 计量器具编号 = 'Z-1'")), 1);
+        }
     }
 
     // A ledger that cannot be opened is refused with its reason, and
