@@ -14,6 +14,8 @@
 //   move:N         the move numbered N (0 in use → scrapped, 1 in use →
 //                  sealed, 2 sealed → in use, 3 sealed → scrapped,
 //                  4 scrapped → in use) of --number, dated --date
+//   import:TABLE   imports the first sheet of --file into TABLE, all rows
+//                  or none (the import window's default)
 //   backup         the start-up backup
 //   compact        the start-up compaction
 //   hold           takes the single-copy lock, says "held" and keeps it
@@ -21,9 +23,10 @@
 // Options:
 //   --after K                 end after the K-th statement
 //   --after-text TEXT         end after the first statement containing TEXT
+//   --occurrence N            … after the N-th such statement
 //   --at POINT                end at a named point of the file operations
-//   --end-on-progress K       end in the K-th progress report of a backup
-//                             or compaction
+//   --end-on-progress K       end in the K-th progress report of a backup,
+//                             compaction or import
 //   --trace FILE              append every statement and point to FILE
 //
 // Exit status: 0 done, 1 the operation failed (reason on stderr), 2 wrong
@@ -34,6 +37,7 @@
 #include "core/InstanceLock.h"
 #include "core/Ledger.h"
 #include "core/Maintenance.h"
+#include "exchange/Import.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -61,7 +65,7 @@ int main(int argc, char* argv[])
     const QString operation = args.at(2);
 
     faultinjection::Plan plan;
-    QString number;
+    QString number, file;
     QDate today = QDate::currentDate();
     int endOnProgress = 0;
     for (int i = 3; i + 1 < args.size(); i += 2) {
@@ -71,12 +75,16 @@ int main(int argc, char* argv[])
             plan.afterStatement = value.toInt();
         else if (option == QLatin1String("--after-text"))
             plan.afterStatementContaining = value;
+        else if (option == QLatin1String("--occurrence"))
+            plan.occurrence = value.toInt();
         else if (option == QLatin1String("--at"))
             plan.atPoint = value;
         else if (option == QLatin1String("--end-on-progress"))
             endOnProgress = value.toInt();
         else if (option == QLatin1String("--trace"))
             plan.traceFile = value;
+        else if (option == QLatin1String("--file"))
+            file = value;
         else if (option == QLatin1String("--number"))
             number = value;
         else if (option == QLatin1String("--date"))
@@ -130,6 +138,27 @@ int main(int argc, char* argv[])
             return fail(QStringLiteral("no such move"), 2);
         faultinjection::arm(plan);
         e = moveInstrument(db, Move(which), number, today);
+    } else if (operation.startsWith(QLatin1String("import:"))) {
+        const QString table = operation.mid(7);
+        QString error;
+        const auto head = exchange::readSpreadsheetHead(file, 0, exchange::HeaderSearchRows, &error);
+        const auto importPlan = head ? exchange::planImport(*head, table, db.columns(table), &error) : std::nullopt;
+        if (!importPlan)
+            return fail(error);
+        exchange::ImportOptions options;
+        options.progress = [&](int, int) {
+            if (endOnProgress > 0 && ++progressCalls == endOnProgress)
+                faultinjection::endNow();
+            return true;
+        };
+        exchange::Importer importer(db, file, 0, *importPlan);
+        faultinjection::arm(plan);
+        const exchange::ImportOutcome outcome = importer.run(options);
+        faultinjection::disarm();
+        if (outcome.result != exchange::ImportOutcome::Result::Done)
+            return fail(
+                QStringLiteral("import not done: %1 (%2 refused)").arg(outcome.error).arg(outcome.refusals.size()));
+        return 0;
     } else {
         return fail(QStringLiteral("unknown operation ") + operation, 2);
     }
