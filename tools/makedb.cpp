@@ -1,15 +1,53 @@
 // Writes the empty installed ledger from the schema: makedb SCHEMA.sql OUT.mdb
+// With --server, creates the ledger's tables in an empty database on a
+// PostgreSQL server instead (the server demo's ledger):
+//   makedb --server "host=H port=P dbname=D user=U"
+// The account must be let in without a password (the private cluster's
+// superuser on its own socket); a database that holds tables is refused
+// (exit code 3) and left as it is.
 #include "core/Database.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <cstdio>
 
+namespace {
+
+int makeServerLedger(const QString& connection)
+{
+    QString why;
+    const auto address = ravo::ServerAddress::parse(connection, &why);
+    if (!address) {
+        std::fprintf(stderr, "%s\n", qPrintable(why));
+        return 2;
+    }
+    ravo::Database db;
+    if (const ravo::DbError e = db.openServer(*address, {})) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.text()));
+        return 1;
+    }
+    if (!db.tables(true).isEmpty()) {
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QStringLiteral("数据库“%1”中已经有数据表，没有改动它。").arg(address->database)));
+        return 3;
+    }
+    if (const ravo::DbError e = db.createServerLedger()) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.text()));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--server") == 0)
+        return makeServerLedger(QString::fromLocal8Bit(argv[2]));
     if (argc != 3) {
-        std::fprintf(stderr, "usage: %s schema.sql ravo.mdb\n", argv[0]);
+        std::fprintf(stderr, "usage: %s schema.sql ravo.mdb\n       %s --server \"host=H port=P dbname=D user=U\"\n",
+                     argv[0], argv[0]);
         return 2;
     }
     QFile schema(QString::fromLocal8Bit(argv[1]));

@@ -126,10 +126,11 @@ DbError changedRecords(Database& db, const QString& table, QVector<CalibrationRe
     for (const QString& c : db.columns(working))
         columns << quotedIdentifier(c);
     const QString list = columns.join(QStringLiteral(", "));
-    const QString sql = QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM (SELECT %6 FROM %7 EXCEPT SELECT %6 FROM %8)")
-                            .arg(quotedIdentifier(NumberColumn), quotedIdentifier(Calibrated),
-                                 quotedIdentifier(ValidUntil), quotedIdentifier(Conclusion), quotedIdentifier(Body),
-                                 list, quotedIdentifier(working), quotedIdentifier(table));
+    const QString sql =
+        QStringLiteral("SELECT %1, %2, %3, %4, %5 FROM (SELECT %6 FROM %7 EXCEPT SELECT %6 FROM %8) AS changed")
+            .arg(quotedIdentifier(NumberColumn), quotedIdentifier(Calibrated), quotedIdentifier(ValidUntil),
+                 quotedIdentifier(Conclusion), quotedIdentifier(Body), list, quotedIdentifier(working),
+                 quotedIdentifier(table));
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     if (!q.exec(sql))

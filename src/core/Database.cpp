@@ -3,6 +3,7 @@
 #include "FaultInjection.h"
 
 #include <QCollator>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSqlDriver>
@@ -11,6 +12,12 @@
 #include <QUuid>
 #include <algorithm>
 #include <sqlite3.h>
+
+// The bundled resources of a static library are registered by hand.
+static void registerServerSchema()
+{
+    Q_INIT_RESOURCE(ServerSchema);
+}
 
 namespace ravo {
 
@@ -23,7 +30,115 @@ DbError queryError(const QSqlQuery& q, const QString& statement)
     return DbError::fromSqlError(q.lastError(), statement);
 }
 
+// The server's catalogue: the table a name means on this connection (the
+// session's temporary tables first, then the ledger's schema), as an oid;
+// NULL when there is none.
+const QString kServerTable = QStringLiteral("to_regclass(quote_ident(?))");
+
+// The ledger's tables for the server, bundled with the program.
+QString serverSchema()
+{
+    registerServerSchema();
+    QFile f(QStringLiteral(":/ravo/schema-postgresql.sql"));
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll());
+}
+
 } // namespace
+
+std::optional<ServerAddress> ServerAddress::parse(const QString& text, QString* why)
+{
+    auto refuse = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
+    ServerAddress a;
+    QStringList options;
+    const QString t = text.trimmed();
+    qsizetype i = 0;
+    while (i < t.size()) {
+        while (i < t.size() && t[i].isSpace())
+            ++i;
+        if (i >= t.size())
+            break;
+        const qsizetype eq = t.indexOf(QLatin1Char('='), i);
+        if (eq < 0)
+            return refuse(QStringLiteral("连接参数“%1”缺少“=”。").arg(t.mid(i).section(QLatin1Char(' '), 0, 0)));
+        const QString key = t.mid(i, eq - i).trimmed().toLower();
+        QString value;
+        i = eq + 1;
+        while (i < t.size() && t[i].isSpace())
+            ++i;
+        if (i < t.size() && t[i] == QLatin1Char('\'')) {
+            ++i;
+            bool closed = false;
+            while (i < t.size()) {
+                if (t[i] == QLatin1Char('\\') && i + 1 < t.size()) {
+                    value += t[i + 1];
+                    i += 2;
+                } else if (t[i] == QLatin1Char('\'')) {
+                    ++i;
+                    closed = true;
+                    break;
+                } else {
+                    value += t[i++];
+                }
+            }
+            if (!closed)
+                return refuse(QStringLiteral("连接参数“%1”的值缺少结尾的单引号。").arg(key));
+        } else {
+            while (i < t.size() && !t[i].isSpace())
+                value += t[i++];
+        }
+        if (key == QLatin1String("host"))
+            a.host = value;
+        else if (key == QLatin1String("port")) {
+            bool ok = false;
+            a.port = value.toInt(&ok);
+            if (!ok || a.port <= 0 || a.port > 65535)
+                return refuse(QStringLiteral("端口“%1”不是有效的端口号（1～65535）。").arg(value));
+        } else if (key == QLatin1String("dbname"))
+            a.database = value;
+        else if (key == QLatin1String("user"))
+            a.user = value;
+        else if (key == QLatin1String("password"))
+            return refuse(QStringLiteral("连接参数中不能写密码：密码在登录时输入，不会保存。"));
+        else if (key.isEmpty())
+            return refuse(QStringLiteral("连接参数“=%1”缺少名称。").arg(value));
+        else
+            options += key + QLatin1Char('=') + value;
+    }
+    if (a.host.isEmpty())
+        return refuse(QStringLiteral("连接参数中缺少服务器（host=…）。"));
+    if (a.database.isEmpty())
+        return refuse(QStringLiteral("连接参数中缺少数据库名（dbname=…）。"));
+    if (a.user.isEmpty())
+        return refuse(QStringLiteral("连接参数中缺少用户名（user=…）。"));
+    a.options = options.join(QLatin1Char(';'));
+    return a;
+}
+
+QString ServerAddress::toString() const
+{
+    auto value = [](const QString& v) {
+        if (!v.isEmpty() && !v.contains(QLatin1Char(' ')) && !v.contains(QLatin1Char('\''))
+            && !v.contains(QLatin1Char('\\')))
+            return v;
+        QString q = v;
+        q.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        return QLatin1Char('\'') + q + QLatin1Char('\'');
+    };
+    QString out = QStringLiteral("host=%1 port=%2 dbname=%3 user=%4")
+                      .arg(value(host))
+                      .arg(port)
+                      .arg(value(database), value(user));
+    for (const QString& o : options.split(QLatin1Char(';'), Qt::SkipEmptyParts))
+        out += QLatin1Char(' ') + o.section(QLatin1Char('='), 0, 0) + QLatin1Char('=')
+            + value(o.section(QLatin1Char('='), 1));
+    return out;
+}
 
 QString quotedIdentifier(const QString& name)
 {
@@ -71,6 +186,8 @@ DbError Database::open(const QString& path)
         }
     }
     m_path = path;
+    m_description = path;
+    m_engine = Engine::Sqlite;
     if (sqlite3* h = handle()) {
         // A double-quoted text that slipped past the translator must fail
         // loudly instead of silently becoming a column name.
@@ -108,6 +225,60 @@ DbError Database::open(const QString& path)
     return {};
 }
 
+DbError Database::openServer(const ServerAddress& address, const QString& password)
+{
+    close();
+    const QString where = QStringLiteral("%1@%2/%3").arg(address.user, address.host, address.database);
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL")))
+        return DbError::make(
+            DbError::Kind::LostConnection,
+            QStringLiteral("本机没有安装 PostgreSQL 数据库驱动（libqt6sql6-psql），不能连接数据库服务器。"));
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+        db.setHostName(address.host);
+        db.setPort(address.port);
+        db.setDatabaseName(address.database);
+        db.setUserName(address.user);
+        db.setConnectOptions(address.options);
+        if (!db.open(address.user, password)) {
+            DbError e = DbError::fromSqlError(db.lastError());
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_connectionName);
+            e.description += QStringLiteral("\n（数据库服务器：%1）").arg(where);
+            return e;
+        }
+    }
+    m_engine = Engine::Postgres;
+    m_description = where;
+    // Notices (an implicit index, a dropped table that was not there) are
+    // not the user's concern.
+    if (const DbResult r = executeNative(QStringLiteral("SET client_min_messages = warning")); !r.ok()) {
+        close();
+        return r.error;
+    }
+    return {};
+}
+
+QString Database::description() const
+{
+    return m_description;
+}
+
+DbError Database::createServerLedger()
+{
+    if (m_engine != Engine::Postgres)
+        return DbError::make(DbError::General, QStringLiteral("只能在数据库服务器上建立台帐数据表。"));
+    const QString schema = serverSchema();
+    if (schema.isEmpty())
+        return DbError::make(DbError::General, QStringLiteral("程序中缺少数据库服务器的台帐结构。"));
+    Transaction tx(*this);
+    if (tx.error())
+        return tx.error();
+    if (const DbResult r = executeNative(schema); !r.ok())
+        return r.error;
+    return tx.commit();
+}
+
 bool isWholeDatabaseFile(sqlite3* handle, const QString& path)
 {
     if (!handle)
@@ -136,7 +307,10 @@ void Database::close()
     }
     QSqlDatabase::removeDatabase(m_connectionName);
     m_path.clear();
+    m_description.clear();
+    m_engine = Engine::Sqlite;
     m_savepoints = 0;
+    m_depth = 0;
 }
 
 bool Database::isOpen() const
@@ -153,13 +327,16 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
     }
     QSqlQuery q(connection());
     q.setForwardOnly(true);
-    if (!q.prepare(sql)) {
+    // The server prepares only queries and changes of rows; a statement
+    // without values to bind (BEGIN, CREATE, SET, …) goes to it as it is.
+    const bool direct = m_engine == Engine::Postgres && binds.isEmpty();
+    if (!direct && !q.prepare(sql)) {
         r.error = queryError(q, sql);
         return r;
     }
     for (const QVariant& v : binds)
         q.addBindValue(v);
-    const bool ran = q.exec();
+    const bool ran = direct ? q.exec(sql) : q.exec();
     RAVO_FAULT_STATEMENT(sql);
     if (!ran) {
         r.error = queryError(q, sql);
@@ -216,20 +393,25 @@ DbResult Database::runScratch(const QString& jet)
 DbError Database::keepScratchText(const QString& jet)
 {
     // The scratch query lives in the file; an older file without it gets one
-    // the first time a statement is kept in it.
+    // the first time a statement is kept in it. On a server each session
+    // has its own.
+    const QString scratch = quotedIdentifier(kScratchTable);
     if (!tableExists(kScratchTable)) {
-        for (const QString& sql : {QStringLiteral("CREATE TABLE %1 (SQL TEXT NOT NULL DEFAULT '')").arg(kScratchTable),
-                                   QStringLiteral("INSERT INTO %1 (SQL) VALUES ('')").arg(kScratchTable)})
+        const QString create = m_engine == Engine::Postgres
+            ? QStringLiteral("CREATE TEMP TABLE %1 (SQL text NOT NULL DEFAULT '')")
+            : QStringLiteral("CREATE TABLE %1 (SQL TEXT NOT NULL DEFAULT '')");
+        for (const QString& sql :
+             {create.arg(scratch), QStringLiteral("INSERT INTO %1 (SQL) VALUES ('')").arg(scratch)})
             if (const DbResult made = executeNative(sql); !made.ok())
                 return made.error;
     }
-    return executeNative(QStringLiteral("UPDATE %1 SET SQL = ?").arg(kScratchTable), {jet}).error;
+    return executeNative(QStringLiteral("UPDATE %1 SET SQL = ?").arg(scratch), {jet}).error;
 }
 
 QString Database::scratchText() const
 {
     QSqlQuery q(connection());
-    if (q.exec(QStringLiteral("SELECT SQL FROM %1 LIMIT 1").arg(kScratchTable)) && q.next())
+    if (q.exec(QStringLiteral("SELECT SQL FROM %1 LIMIT 1").arg(quotedIdentifier(kScratchTable))) && q.next())
         return q.value(0).toString();
     return {};
 }
@@ -238,7 +420,14 @@ QStringList Database::tables(bool includeHidden) const
 {
     QStringList names;
     QSqlQuery q(connection());
-    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+    // On the server: the ledger's schema and this session's own working
+    // tables, in pinyin order (the ICU Chinese collation).
+    const QString list = m_engine == Engine::Postgres
+        ? QStringLiteral("SELECT c.relname FROM pg_class c WHERE c.relkind IN ('r', 'p') AND (c.relnamespace = "
+                         "current_schema()::regnamespace OR c.relnamespace = pg_my_temp_schema()) "
+                         "ORDER BY c.relname COLLATE \"zh-x-icu\"")
+        : QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'");
+    if (!q.exec(list))
         return names;
     while (q.next()) {
         const QString name = q.value(0).toString();
@@ -249,6 +438,8 @@ QStringList Database::tables(bool includeHidden) const
             continue;
         names << name;
     }
+    if (m_engine == Engine::Postgres)
+        return names;
     QCollator pinyin(QLocale(QLocale::Chinese, QLocale::China));
     std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return pinyin.compare(a, b) < 0; });
     return names;
@@ -265,7 +456,11 @@ QStringList Database::columns(const QString& table) const
     if (!isOpen())
         return cols;
     QSqlQuery q(connection());
-    q.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"));
+    q.prepare(m_engine == Engine::Postgres
+                  ? QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = %1 AND attnum > 0 "
+                                   "AND NOT attisdropped AND attname <> 'rowid' ORDER BY attnum")
+                        .arg(kServerTable)
+                  : QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"));
     q.addBindValue(table);
     if (q.exec())
         while (q.next())
@@ -278,6 +473,27 @@ QString Database::createSql(const QString& table) const
     if (!isOpen())
         return {};
     QSqlQuery q(connection());
+    if (m_engine == Engine::Postgres) {
+        // The server keeps no text of its own: one is written from its
+        // catalogue, the columns with their types and collations, then the
+        // table's rules.
+        q.prepare(QStringLiteral(
+                      "SELECT 'CREATE TABLE ' || quote_ident(c.relname) || ' (' || concat_ws(', ', "
+                      "(SELECT string_agg(quote_ident(a.attname) || ' ' || format_type(a.atttypid, a.atttypmod) || "
+                      "CASE WHEN a.attcollation <> 0 AND a.attcollation <> t.typcollation THEN ' COLLATE ' || "
+                      "(SELECT quote_ident(collname) FROM pg_collation WHERE oid = a.attcollation) ELSE '' END || "
+                      "CASE WHEN a.attnotnull THEN ' NOT NULL' ELSE '' END, ', ' ORDER BY a.attnum) "
+                      "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
+                      "WHERE a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped AND a.attname <> 'rowid'), "
+                      "(SELECT string_agg('CONSTRAINT ' || quote_ident(conname) || ' ' || pg_get_constraintdef(oid), "
+                      "', ' ORDER BY conname) FROM pg_constraint WHERE conrelid = c.oid)) || ')' "
+                      "FROM pg_class c WHERE c.oid = %1")
+                      .arg(kServerTable));
+        q.addBindValue(table);
+        if (q.exec() && q.next())
+            return q.value(0).toString();
+        return {};
+    }
     q.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"));
     q.addBindValue(table);
     if (q.exec() && q.next())
@@ -285,20 +501,35 @@ QString Database::createSql(const QString& table) const
     return {};
 }
 
+// SQLite begins a transaction with the first savepoint; the server takes
+// savepoints only inside one, so there the outermost is BEGIN … COMMIT.
 DbError Database::savepoint(const QString& name)
 {
-    return executeNative(QStringLiteral("SAVEPOINT ") + name).error;
+    const bool outermost = m_engine == Engine::Postgres && m_depth == 0;
+    DbError e = executeNative(outermost ? QStringLiteral("BEGIN") : QStringLiteral("SAVEPOINT ") + name).error;
+    if (!e)
+        ++m_depth;
+    return e;
 }
 
 DbError Database::release(const QString& name)
 {
-    return executeNative(QStringLiteral("RELEASE SAVEPOINT ") + name).error;
+    const bool outermost = m_engine == Engine::Postgres && m_depth == 1;
+    DbError e = executeNative(outermost ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE SAVEPOINT ") + name).error;
+    if (!e)
+        m_depth = std::max(0, m_depth - 1);
+    return e;
 }
 
 void Database::rollbackTo(const QString& name)
 {
     // Undoing what failed: should the engine refuse even that, there is
     // nothing further to undo with, and the caller reports the first failure.
+    m_depth = std::max(0, m_depth - 1);
+    if (m_engine == Engine::Postgres && m_depth == 0) {
+        (void)executeNative(QStringLiteral("ROLLBACK"));
+        return;
+    }
     (void)executeNative(QStringLiteral("ROLLBACK TO SAVEPOINT ") + name);
     (void)executeNative(QStringLiteral("RELEASE SAVEPOINT ") + name);
 }

@@ -1,18 +1,36 @@
 #pragma once
-// The ledger database: one SQLite file (ravo.mdb) reached through QtSql.
-// Statements are written in the old engine's dialect and pass through the
-// translator before SQLite runs them; every statement runs inside a savepoint
-// so that a failure leaves the database as it was.
+// The ledger database: one SQLite file (ravo.mdb) reached through QtSql, or
+// a ledger on a PostgreSQL server (QPSQL). Statements are written in the old
+// engine's dialect and pass through the translator before the engine runs
+// them; every statement runs inside a savepoint (on the server, inside a
+// transaction) so that a failure leaves the database as it was.
 #include "DbError.h"
 #include "JetTranslator.h"
 
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariantList>
+#include <optional>
 
 struct sqlite3;
 
 namespace ravo {
+
+// Where a ledger on a server is: the libpq-style connection text
+// "host=H port=P dbname=D user=U" (values may stand between single quotes).
+// The password never belongs to it: it is asked at sign-in and given apart.
+struct ServerAddress {
+    QString host;
+    int port = 5432;
+    QString database;
+    QString user;
+    QString options; // further libpq options (sslmode=…, connect_timeout=…)
+
+    // Reads the connection text; nothing when a part is missing or unknown,
+    // with the reason (Chinese) in *why.
+    static std::optional<ServerAddress> parse(const QString& text, QString* why = nullptr);
+    QString toString() const;
+};
 
 // A table or column name written for SQLite: between double quotes, a
 // double quote inside doubled.
@@ -35,11 +53,23 @@ public:
     // created silently). Refuses a file that is cut short or read-only;
     // writes nothing to the file.
     DbError open(const QString& path);
+    // Connects to a ledger on a PostgreSQL server. The password is handed to
+    // the driver for this connection only, never written anywhere.
+    DbError openServer(const ServerAddress& address, const QString& password);
     void close();
     bool isOpen() const;
+    Engine engine() const override { return m_engine; }
+    // The file's path; empty for a ledger on a server.
     QString path() const { return m_path; }
+    // Which ledger is open, for the user: the file's path, or user@host/database.
+    QString description() const;
     QSqlDatabase connection() const;
+    // The raw SQLite handle; null on a server.
     sqlite3* handle() const;
+
+    // Creates the ledger's tables in the empty server database this
+    // connection is on, in one transaction.
+    DbError createServerLedger();
 
     // Translates one statement of the old dialect and runs it.
     DbResult execute(const QString& jet);
@@ -63,7 +93,8 @@ public:
     QStringList columns(const QString& table) const override;
     QString createSql(const QString& table) const override;
 
-    // Savepoints, used by Transaction.
+    // Savepoints, used by Transaction. On the server the outermost one is
+    // the transaction itself (BEGIN … COMMIT).
     DbError savepoint(const QString& name);
     DbError release(const QString& name);
     void rollbackTo(const QString& name);
@@ -78,7 +109,10 @@ private:
 
     QString m_connectionName;
     QString m_path;
+    QString m_description;
+    Engine m_engine = Engine::Sqlite;
     int m_savepoints = 0;
+    int m_depth = 0; // open savepoints
 };
 
 // All-or-nothing work on the database: rolls back everything done since it

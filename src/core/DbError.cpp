@@ -64,12 +64,129 @@ QString DbError::ruleMessage(const QString& column)
     return QStringLiteral("数据不符合要求，不能保存。");
 }
 
+namespace {
+
+// What libpq says when there is no server to answer: the connection could
+// not be made or broke off. SQLite never words a failure so.
+bool isConnectionFailure(const QString& text)
+{
+    static const QRegularExpression re(
+        QStringLiteral("could not connect|connection to server|server closed the connection|no connection to the "
+                       "server|terminating connection|could not send data|could not receive data|connection refused|"
+                       "no such file or directory|password authentication failed|SSL SYSCALL"),
+        QRegularExpression::CaseInsensitiveOption);
+    return re.match(text).hasMatch();
+}
+
+// The names a server message quotes, in order: relation "T", column "C",
+// constraint "R".
+QStringList quotedNames(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral(R"re("((?:[^"]|"")+)")re"));
+    QStringList names;
+    for (auto it = re.globalMatch(text); it.hasNext();)
+        names << it.next().captured(1).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+    return names;
+}
+
+// The column of a duplicate key: "Key (计量器具编号)=(A) already exists."
+QString duplicateKeyColumn(const QString& text)
+{
+    static const QRegularExpression re(QStringLiteral(R"(\(([^()=]+)\)=\()"));
+    const auto m = re.match(text);
+    return m.hasMatch() ? m.captured(1).remove(QLatin1Char('"')).trimmed() : QString();
+}
+
+} // namespace
+
 DbError DbError::fromSqlError(const QSqlError& error, const QString& statement)
 {
-    bool numeric = false;
-    const int code = error.nativeErrorCode().toInt(&numeric);
+    const QString code = error.nativeErrorCode().trimmed();
     const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return fromSqlite(numeric ? code : 0, text, statement);
+    if (code.size() == 5 || (code.isEmpty() && isConnectionFailure(error.text())))
+        return fromPostgres(code, text.isEmpty() ? error.text() : text, statement);
+    bool numeric = false;
+    const int number = code.toInt(&numeric);
+    return fromSqlite(numeric ? number : 0, text, statement);
+}
+
+DbError DbError::fromPostgres(const QString& sqlState, const QString& engineText, const QString& statement)
+{
+    const QString t = engineText.trimmed();
+    auto out = [&](Kind kind, const QString& description) { return make(kind, description, t, statement); };
+    QString state = sqlState.toUpper();
+    // A refusal at sign-in comes without a code; its words tell which.
+    static const QRegularExpression noDatabase(QStringLiteral(R"re(database "((?:[^"]|"")+)" does not exist)re"));
+    const auto missing = noDatabase.match(t);
+    if (state.isEmpty() && missing.hasMatch())
+        state = QStringLiteral("3D000");
+    if (state.isEmpty() && t.contains(QLatin1String("password authentication failed")))
+        state = QStringLiteral("28P01");
+    const QString cls = state.left(2);
+    // The first line holds the message and its names; what follows
+    // (DETAIL, HINT) only explains.
+    const QStringList names = quotedNames(t.section(QLatin1Char('\n'), 0, 0));
+    const QString first = names.value(0);
+
+    if (state == QLatin1String("23505")) {
+        QString col = duplicateKeyColumn(t);
+        if (col.isEmpty() && !names.isEmpty()) // only the constraint: T_C_key
+            col = names.last().section(QLatin1Char('_'), 1, -2);
+        if (col == QStringLiteral("计量器具编号"))
+            return out(Kind::DuplicateNumber,
+                       QStringLiteral("计量器具编号重复：同一编号的计量器具已经存在，不能重复保存！"));
+        return out(Kind::InvalidValue, QStringLiteral("“%1”的值重复，不能保存！").arg(col));
+    }
+    if (state == QLatin1String("23502")) {
+        if (first == QStringLiteral("计量器具编号"))
+            return out(Kind::BlankNumber, QStringLiteral("计量器具编号不能为空！"));
+        return out(Kind::InvalidValue, QStringLiteral("“%1”不能为空！").arg(first));
+    }
+    if (state == QLatin1String("23514")) {
+        // The ledger's rules are named after their column; a rule named by
+        // the server (…_check) is one of the table as a whole.
+        QString col = names.value(1);
+        if (col.endsWith(QLatin1String("_check")))
+            col.clear();
+        return out(col == QStringLiteral("计量器具编号") ? Kind::BlankNumber : Kind::InvalidValue, ruleMessage(col));
+    }
+    if (cls == QLatin1String("22"))
+        return out(Kind::InvalidValue, QStringLiteral("数据类型不符，不能保存。"));
+    if (state == QLatin1String("40001") || state == QLatin1String("40P01") || state == QLatin1String("55P03"))
+        return out(Kind::Busy, QStringLiteral("数据库正被其他程序使用，请稍后再试。"));
+    if (cls == QLatin1String("08") || state == QLatin1String("57P01") || state == QLatin1String("57P02")
+        || state == QLatin1String("57P03")
+        || (state.isEmpty() && isConnectionFailure(t)))
+        return out(Kind::LostConnection,
+                   QStringLiteral("与数据库服务器的连接中断了：服务器没有运行或网络不通。已经保存的内容不会丢失，"
+                                  "请检查后再试。"));
+    if (cls == QLatin1String("28"))
+        return out(Kind::PermissionDenied, QStringLiteral("数据库服务器拒绝登录：用户名或密码不对。"));
+    if (state == QLatin1String("42501"))
+        return out(Kind::PermissionDenied, QStringLiteral("没有权限：数据库服务器不允许这个用户做这项操作。"));
+    if (state == QLatin1String("3D000"))
+        return out(Kind::LostConnection,
+                   QStringLiteral("数据库服务器上没有数据库“%1”。")
+                       .arg(missing.hasMatch() ? missing.captured(1).replace(QStringLiteral("\"\""), QStringLiteral("\""))
+                                               : first));
+    if (state == QLatin1String("25006"))
+        return out(Kind::ReadOnly, QStringLiteral("数据库文件是只读的，不能写入。"));
+    if (cls == QLatin1String("53") || cls == QLatin1String("58"))
+        return out(Kind::DiskFull, QStringLiteral("写入数据库文件失败：磁盘已满或无法访问。"));
+    if (cls == QLatin1String("XX"))
+        return out(Kind::Damaged, QStringLiteral("数据库文件已损坏或不是台帐数据库。"));
+    if (state == QLatin1String("42P07")) {
+        DbError e = out(Kind::TableExistsKind, QStringLiteral("数据表“%1”已经存在。").arg(first));
+        e.number = TableExists;
+        return e;
+    }
+    if (state == QLatin1String("42P01"))
+        return out(Kind::MissingTable, QStringLiteral("找不到数据表“%1”。").arg(first));
+    if (state == QLatin1String("42703"))
+        return out(Kind::MissingColumn, QStringLiteral("找不到字段“%1”。").arg(first));
+    if (state == QLatin1String("42601"))
+        return out(Kind::Syntax, QStringLiteral("SQL 语句语法错误。"));
+    return out(Kind::Other, QStringLiteral("数据库操作失败。"));
 }
 
 DbError DbError::fromSqlite(int resultCode, const QString& engineText, const QString& statement)

@@ -28,9 +28,11 @@ struct [[nodiscard]] DbError {
         Syntax,
         Busy, // another connection holds the ledger
         ReadOnly,
-        Damaged,         // a damaged file, or no ledger at all
-        DiskFull,        // the disk is full or cannot be written
-        TableExistsKind, // the table to make exists already
+        Damaged,          // a damaged file, or no ledger at all
+        DiskFull,         // the disk is full or cannot be written
+        TableExistsKind,  // the table to make exists already
+        LostConnection,   // the database server cannot be reached, or went away
+        PermissionDenied, // the server refuses this account the work (or the sign-in)
         Other,
     };
 
@@ -58,7 +60,14 @@ struct [[nodiscard]] DbError {
     // SQLite reports with one general code (a missing table or column, a
     // syntax error, a table that exists already).
     static DbError fromSqlite(int resultCode, const QString& engineText, const QString& statement = {});
-    // The same, from what the Qt driver reports of a failed query.
+    // A PostgreSQL server's failure: its SQLSTATE decides the kind, told with
+    // the same Chinese descriptions as SQLite's; the server's text names the
+    // column or table. Without a code (the connection broke before the
+    // server could answer) the text decides.
+    static DbError fromPostgres(const QString& sqlState, const QString& engineText, const QString& statement = {});
+    // The same, from what the Qt driver reports of a failed query: a
+    // five-character code is an SQLSTATE (SQLite's numbers have at most four
+    // digits), anything else SQLite's result code.
     static DbError fromSqlError(const QSqlError& error, const QString& statement = {});
     // What a value that breaks the rule of this column is told with (a
     // blank number, a date or time that is none, a number that is no

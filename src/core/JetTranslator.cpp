@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 #include <optional>
 #include <sqlite3.h>
 
@@ -105,8 +106,9 @@ qsizetype readEnclosed(const QString& s, qsizetype open, QChar close, bool doubl
     return -1;
 }
 
-Lexed lex(const QString& s)
+Lexed lex(const QString& s, Engine engine)
 {
+    const bool server = engine == Engine::Postgres;
     Lexed out;
     const qsizetype n = s.size();
     qsizetype i = 0;
@@ -125,6 +127,11 @@ Lexed lex(const QString& s)
                 out.error = (c == QLatin1Char('"') ? QStringLiteral(u"语句中的文本缺少结尾的双引号：%1")
                                                    : QStringLiteral(u"语句中的文本缺少结尾的单引号：%1"))
                                 .arg(excerpt(s, i));
+                return out;
+            }
+            if (server && t.value.contains(QChar(0))) {
+                out.error =
+                    QStringLiteral(u"语句中的文本含有空字符（NUL），数据库服务器不能保存：%1").arg(excerpt(s, i));
                 return out;
             }
             t.kind = Kind::Text;
@@ -154,7 +161,7 @@ Lexed lex(const QString& s)
                 return out;
             }
             t.kind = Kind::Identifier;
-            t.text = s.mid(i, next - i);
+            t.text = server ? quotedName(t.value, engine) : s.mid(i, next - i);
         } else if (isWordChar(c)) {
             while (next < n && isWordChar(s[next]) && !isSpace(s[next]))
                 ++next;
@@ -265,8 +272,12 @@ private:
 // escaped, and the pattern then gets an ESCAPE clause. Character lists such
 // as [a-c] and the digit wildcard # have no SQLite LIKE equivalent and stay
 // plain characters.
-QString likePattern(const QString& jet, bool mayEscape)
+//
+// The server's LIKE takes a backslash as its escape character by default, so
+// there every literal %, _ and \ is escaped and no ESCAPE clause is needed.
+QString likePattern(const QString& jet, bool mayEscape, Engine engine)
 {
+    const bool server = engine == Engine::Postgres;
     struct Item {
         QChar c;
         bool literal;
@@ -284,7 +295,7 @@ QString likePattern(const QString& jet, bool mayEscape)
         } else
             items.append({c, true});
     }
-    bool escape = false;
+    bool escape = server && mayEscape;
     if (mayEscape) {
         for (const Item& it : items)
             escape = escape || (it.literal && (it.c == QLatin1Char('%') || it.c == QLatin1Char('_')));
@@ -295,17 +306,28 @@ QString likePattern(const QString& jet, bool mayEscape)
             pattern += QLatin1Char('\\');
         pattern += it.c;
     }
-    return sqliteTextLiteral(pattern) + (escape ? QStringLiteral(" ESCAPE '\\'") : QString());
+    return sqliteTextLiteral(pattern) + (escape && !server ? QStringLiteral(" ESCAPE '\\'") : QString());
 }
 
-void translateLikePatterns(Statement& st)
+// On the server the text columns compare without regard to case through a
+// collation that LIKE cannot use; the comparison is made in the "C"
+// collation instead, with ILIKE ignoring the case of ASCII letters as
+// SQLite's LIKE does.
+void translateLikePatterns(Statement& st, Engine engine)
 {
+    const bool server = engine == Engine::Postgres;
     for (qsizetype k = 1; k < st.count(); ++k) {
+        if (server && st.isKeyword(k, "like")) {
+            const bool negated = st.isKeyword(k - 1, "not");
+            if (negated)
+                st.tokenAt(k - 1).text = QStringLiteral("COLLATE \"C\" NOT");
+            st.tokenAt(k).text = negated ? QStringLiteral("ILIKE") : QStringLiteral("COLLATE \"C\" ILIKE");
+        }
         const Token& t = st.at(k);
         if (t.kind != Kind::Text || t.isDate || !st.isKeyword(k - 1, "like"))
             continue;
         const bool hasEscape = st.isKeyword(k + 1, "escape");
-        st.tokenAt(k).text = likePattern(t.value, !hasEscape);
+        st.tokenAt(k).text = likePattern(t.value, !hasEscape, engine);
     }
 }
 
@@ -340,20 +362,36 @@ void translateClockWords(Statement& st, const QDateTime& now)
 // ---------------------------------------------------------------------------
 // Names.
 
-QString quotedName(const QString& name)
+bool hasCapitalLetter(const QString& name)
 {
-    bool plain = !name.isEmpty() && !name.front().isDigit();
-    for (const QChar c : name)
-        plain = plain && isWordChar(c);
-    if (plain) {
-        const QByteArray utf8 = name.toUtf8();
-        plain = sqlite3_keyword_check(utf8.constData(), int(utf8.size())) == 0;
+    return std::any_of(name.cbegin(), name.cend(), [](QChar c) { return c.unicode() >= 'A' && c.unicode() <= 'Z'; });
+}
+
+bool isKeywordWord(const QString& word)
+{
+    // A few words the server treats as keywords that SQLite takes for names.
+    static const QSet<QString> serverWords = {QStringLiteral("TRUE"), QStringLiteral("FALSE"), QStringLiteral("ILIKE"),
+                                              QStringLiteral("SIMILAR")};
+    const QByteArray utf8 = word.toUtf8();
+    return sqlite3_keyword_check(utf8.constData(), int(utf8.size())) != 0 || serverWords.contains(word.toUpper());
+}
+
+// The server folds bare names to lower case; names the program spells with
+// capitals (MSys…, ID) keep their spelling between double quotes, as they
+// were created. Function names, keywords and numbers stay as written.
+void quoteServerNames(Statement& st)
+{
+    for (qsizetype k = 0; k < st.count(); ++k) {
+        const Token& t = st.at(k);
+        // A word before "(" is a function, unless it names the table of
+        // INSERT INTO T (…), CREATE TABLE T (…) and the like.
+        const bool call = st.isSymbolAt(k + 1, "(") && !st.isKeyword(k - 1, "into") && !st.isKeyword(k - 1, "table")
+            && !st.isKeyword(k - 1, "update") && !st.isKeyword(k - 1, "join") && !st.isKeyword(k - 1, "exists");
+        if (t.kind != Kind::Word || t.value.front().isDigit() || call || !hasCapitalLetter(t.value)
+            || isKeywordWord(t.value))
+            continue;
+        st.tokenAt(k).text = quotedName(t.value, Engine::Postgres);
     }
-    if (plain)
-        return name;
-    QString q = name;
-    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
 // The index in `names` of `name`, compared without regard to case.
@@ -399,6 +437,126 @@ struct Rewrite {
     QString error;
 };
 
+// One item of a select list: *, S.*, col or S.col.
+struct SelectItem {
+    QString text; // as written (translated)
+    bool all = false;
+    QString column; // the column a plain item names
+};
+
+// The items of the select list before `into`; empty when an item is more
+// than *, S.*, a column or S.column of the table `source`, in which case
+// `plain` is false and only the texts are given.
+QList<SelectItem> selectItems(const Statement& st, qsizetype into, const QString& source, bool* plain)
+{
+    QList<SelectItem> items;
+    *plain = true;
+    qsizetype k = 1;
+    while (k < into) {
+        qsizetype end = k;
+        while (end < into && !st.isSymbolAt(end, ","))
+            ++end;
+        const qsizetype length = end - k;
+        SelectItem item;
+        item.text = st.text(k, end).trimmed();
+        const bool qualified = length == 3 && st.isName(k) && sameName(st.at(k), source) && st.isSymbolAt(k + 1, ".");
+        if (length == 1 && st.isSymbolAt(k, "*"))
+            item.all = true;
+        else if (qualified && st.isSymbolAt(k + 2, "*"))
+            item.all = true;
+        else if (length == 1 && st.isName(k))
+            item.column = st.at(k).value;
+        else if (qualified && st.isName(k + 2))
+            item.column = st.at(k + 2).value;
+        else
+            *plain = false;
+        items.append(item);
+        k = end + 1;
+        if (end < into && k >= into)
+            *plain = false; // a trailing comma
+    }
+    return items;
+}
+
+// select … into on the server. The new table gets the row address rowid in
+// the order of the select; a working copy of a ledger table (MSys + its
+// name) is made LIKE that table so that it keeps its types, collations and
+// rules; working tables are temporary tables of the session.
+Rewrite rewriteSelectIntoServer(const Statement& st, const SchemaCatalogue& catalogue, qsizetype into)
+{
+    Rewrite r;
+    r.handled = true;
+    const Token& targetToken = st.at(into + 1);
+    const QString target = targetToken.text;
+    const bool temporary = targetToken.value.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive);
+    const QString create = temporary ? QStringLiteral("CREATE TEMP TABLE ") : QStringLiteral("CREATE TABLE ");
+    // The address is numbered as the rows arrive, in the order of the
+    // select; it is added while the table is still empty.
+    const QString addRowid =
+        QStringLiteral("ALTER TABLE %1 ADD COLUMN rowid bigint GENERATED BY DEFAULT AS IDENTITY PRIMARY KEY")
+            .arg(target);
+    auto createAndFill = [&](const QString& select) {
+        return QStringList{create + target + QStringLiteral(" AS ") + select + QStringLiteral(" WITH NO DATA"),
+                           addRowid, QStringLiteral("INSERT INTO %1 %2").arg(target, select)};
+    };
+    const QString fromPart = st.text(into + 2).trimmed();
+
+    const qsizetype sourceAt = into + 3;
+    const bool oneTable = st.isName(sourceAt) && endsSingleTableSource(st, sourceAt + 1);
+    const QString source = oneTable ? st.at(sourceAt).value : QString();
+    const QStringList sourceColumns = oneTable ? catalogue.columns(source) : QStringList();
+    if (sourceColumns.isEmpty()) {
+        r.statements = createAndFill(st.text(0, into).trimmed() + QLatin1Char(' ') + fromPart);
+        return r;
+    }
+
+    // * and S.* name the columns, leaving out a rowid the source carries.
+    bool plain = false;
+    const QList<SelectItem> items = selectItems(st, into, source, &plain);
+    QStringList allColumns;
+    for (const QString& c : sourceColumns)
+        allColumns += quotedName(c, Engine::Postgres);
+    QStringList written;
+    QStringList chosen;
+    for (const SelectItem& item : items) {
+        written += item.all ? allColumns.join(QLatin1Char(',')) : item.text;
+        if (item.all)
+            chosen += sourceColumns;
+        else
+            chosen += item.column;
+    }
+    const QString select = st.at(0).text + QLatin1Char(' ') + written.join(QLatin1Char(',')) + QLatin1Char(' ');
+
+    // A working copy: the chosen columns in the table's own order, none twice.
+    bool inOrder = plain && targetToken.value.compare(QStringLiteral("MSys") + source, Qt::CaseInsensitive) == 0;
+    QList<qsizetype> positions;
+    for (const QString& c : std::as_const(chosen)) {
+        const qsizetype at = indexOfName(sourceColumns, c);
+        inOrder = inOrder && at >= 0 && (positions.isEmpty() || at > positions.last());
+        positions.append(at);
+    }
+    if (!inOrder) {
+        r.statements = createAndFill(select + fromPart);
+        return r;
+    }
+    r.statements = {create + target + QStringLiteral(" (LIKE ") + st.at(sourceAt).text
+                    + QStringLiteral(" INCLUDING DEFAULTS INCLUDING CONSTRAINTS INCLUDING INDEXES)")};
+    QStringList names;
+    for (qsizetype c = 0; c < sourceColumns.size(); ++c) {
+        if (positions.contains(c))
+            names += quotedName(sourceColumns[c], Engine::Postgres);
+        else
+            r.statements += QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
+                                .arg(target, quotedName(sourceColumns[c], Engine::Postgres));
+    }
+    // The table's own address is not copied: the copy numbers its rows anew.
+    r.statements += QStringLiteral("ALTER TABLE %1 DROP COLUMN IF EXISTS rowid").arg(target);
+    r.statements += addRowid;
+    r.statements +=
+        QStringLiteral("INSERT INTO %1 (%2) %3%4").arg(target, names.join(QLatin1Char(',')), select, fromPart);
+    return r;
+}
+
 Rewrite rewriteSelectInto(const Statement& st, const SchemaCatalogue& catalogue)
 {
     Rewrite r;
@@ -423,6 +581,8 @@ Rewrite rewriteSelectInto(const Statement& st, const SchemaCatalogue& catalogue)
     const QString selectPart = st.text(0, into).trimmed();
     const QString fromPart = st.text(into + 2).trimmed();
     const QString createAs = QStringLiteral("CREATE TABLE %1 AS %2 %3").arg(target, selectPart, fromPart);
+    if (catalogue.engine() == Engine::Postgres)
+        return rewriteSelectIntoServer(st, catalogue, into);
 
     // Anything but plain columns of one known table: the result only shows.
     const qsizetype sourceAt = into + 3;
@@ -542,7 +702,7 @@ Rewrite rewriteInsertSelectAll(const Statement& st, const SchemaCatalogue& catal
     QStringList shared;
     for (const QString& column : sourceColumns) {
         if (indexOfName(targetColumns, column) >= 0)
-            shared += quotedName(column);
+            shared += quotedName(column, catalogue.engine());
     }
     if (shared.isEmpty()) {
         r.error = QStringLiteral(u"表“%1”与“%2”没有同名的列，无法复制。").arg(targetToken.value, sourceToken.value);
@@ -587,6 +747,24 @@ std::optional<QString> isoOfDateLiteral(const QString& content)
         return formatShortDate(*d) + QLatin1Char(' ') + t->toString(QLatin1String(StoredTimeFormat));
     }
     return std::nullopt;
+}
+
+QString quotedName(const QString& name, Engine engine)
+{
+    bool plain = !name.isEmpty() && !name.front().isDigit();
+    for (const QChar c : name)
+        plain = plain && isWordChar(c);
+    if (plain) {
+        const QByteArray utf8 = name.toUtf8();
+        plain = sqlite3_keyword_check(utf8.constData(), int(utf8.size())) == 0;
+    }
+    if (plain && engine == Engine::Postgres)
+        plain = !hasCapitalLetter(name) && !isKeywordWord(name);
+    if (plain)
+        return name;
+    QString q = name;
+    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
 QString sqliteTextLiteral(const QString& text)
@@ -688,7 +866,8 @@ QList<ColumnDefinition> columnDefinitions(const QString& createSql)
 Translation translateJet(const QString& jet, const SchemaCatalogue& catalogue, const QDateTime& now)
 {
     Translation result;
-    Lexed lexed = lex(jet);
+    const Engine engine = catalogue.engine();
+    Lexed lexed = lex(jet, engine);
     if (!lexed.error.isEmpty()) {
         result.error = lexed.error;
         return result;
@@ -717,8 +896,10 @@ Translation translateJet(const QString& jet, const SchemaCatalogue& catalogue, c
         result.error = QStringLiteral(u"没有要执行的语句。");
         return result;
     }
-    translateLikePatterns(st);
+    translateLikePatterns(st, engine);
     translateClockWords(st, now);
+    if (engine == Engine::Postgres)
+        quoteServerNames(st);
 
     Rewrite r;
     if (st.isKeyword(0, "select"))

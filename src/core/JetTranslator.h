@@ -20,6 +20,21 @@
 //  - insert into T select S.* from S … names the shared columns on both
 //    sides, because Jet matches them by name and SQLite by position.
 // Everything else passes through with its literals translated.
+//
+// For a ledger on a PostgreSQL server the same statements are written in the
+// server's dialect:
+//  - names holding capital letters (MSys…, ID) are written between double
+//    quotes, so the server keeps their spelling instead of folding them to
+//    lower case; [name] and `name` become "name";
+//  - LIKE compares as on SQLite, ASCII letters without regard to case
+//    (COLLATE "C" ILIKE), with * and ? as above;
+//  - the working tables (MSys…) are temporary tables of the session, so two
+//    users never share or drop each other's copies;
+//  - every table select … into makes gets the row address rowid (numbered
+//    in the order of the select), which the ledger tables themselves lack; a
+//    select * over one table names its columns so that a rowid it may carry
+//    is not copied. A working copy of a ledger table is made LIKE the table,
+//    so it keeps the table's types, collations and rules.
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -27,18 +42,26 @@
 
 namespace ravo {
 
+// The engine a statement is written for.
+enum class Engine {
+    Sqlite,   // the ledger file
+    Postgres, // a ledger on a PostgreSQL server
+};
+
 // What the translator needs to know of the database.
 class SchemaCatalogue {
 public:
     virtual ~SchemaCatalogue() = default;
+    virtual Engine engine() const { return Engine::Sqlite; }
     // The table's columns in column order; empty when there is no such table.
+    // A server table's row address (rowid) is not one of them.
     virtual QStringList columns(const QString& table) const = 0;
     // The table's CREATE TABLE text as sqlite_master holds it; empty when none.
     virtual QString createSql(const QString& table) const = 0;
 };
 
 struct Translation {
-    QStringList statements; // SQLite statements to run in order, in one transaction
+    QStringList statements; // statements of the engine to run in order, in one transaction
     QString error;          // why the text could not be translated (Chinese)
     bool ok() const { return error.isEmpty(); }
 };
@@ -65,5 +88,10 @@ std::optional<QString> isoOfDateLiteral(const QString& content);
 // An SQLite text literal: 'text' with every ' doubled (a text holding a NUL
 // character is written as cast(x'<UTF-8 bytes>' as text)).
 QString sqliteTextLiteral(const QString& text);
+
+// A name as the engine reads it: bare where it can stand so, otherwise
+// between double quotes (a quote inside doubled). On the server a name with
+// capital letters is always quoted, to keep its spelling.
+QString quotedName(const QString& name, Engine engine = Engine::Sqlite);
 
 } // namespace ravo

@@ -76,16 +76,20 @@ QString quoted(const QString& value)
     return QLatin1Char('"') + v + QLatin1Char('"');
 }
 
-RulesSuspended::RulesSuspended(Database& db) : m_db(db)
+// A server never lets rows that break the rules into its tables, so there
+// is nothing to suspend there.
+RulesSuspended::RulesSuspended(Database& db) : m_db(db), m_file(db.engine() == Engine::Sqlite)
 {
     // Setting a connection flag cannot fail on an open connection; should
     // it, the copy is made with the rules on and refuses as before.
-    (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1"));
+    if (m_file)
+        (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1"));
 }
 
 RulesSuspended::~RulesSuspended()
 {
-    (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0"));
+    if (m_file)
+        (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0"));
 }
 
 DbError createWorkingTable(Database& db, const QString& workingTable, const QString& statement)

@@ -68,6 +68,7 @@ public:
 
 private:
     Database& m_db;
+    const bool m_file; // only the file can hold such rows
 };
 
 // Makes a working table with the given statement, run through the scratch

@@ -355,13 +355,18 @@ DbError Recordset::update()
             sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                       .arg(quotedIdentifier(m_table), cols.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         }
+        // The server names the address it gave the new row when asked; the
+        // file's engine keeps it as the last inserted row id.
+        const bool server = m_db.engine() == Engine::Postgres;
+        if (server)
+            sql += QStringLiteral(" RETURNING rowid");
         QSqlQuery q(m_db.connection());
         q.prepare(sql);
         for (const QVariant& b : binds)
             q.addBindValue(b);
         if (!q.exec())
             return DbError::fromSqlError(q.lastError(), sql);
-        const qint64 id = q.lastInsertId().toLongLong();
+        const qint64 id = server ? (q.next() ? q.value(0).toLongLong() : -1) : q.lastInsertId().toLongLong();
         const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), id);
         const int pos = int(at - m_ids.begin());
         m_ids.insert(pos, id);

@@ -1,5 +1,6 @@
 // The recordset the editors and grids walk: movement at the ends, the
-// position after deletes and adds, typed values and find.
+// position after deletes and adds, typed values and find; on the ledger file
+// and on a ledger on a PostgreSQL server.
 #include "TestSupport.h"
 #include "core/Recordset.h"
 #include "core/RecordsetModel.h"
@@ -13,7 +14,11 @@ using namespace ravo;
 
 class RecordsetTest : public QObject {
     Q_OBJECT
+public:
+    explicit RecordsetTest(Engine engine) : engine(engine) { }
+
 private:
+    const Engine engine;
     std::unique_ptr<test::Sandbox> box;
     std::unique_ptr<Database> db;
 
@@ -30,11 +35,15 @@ private:
     QString number(const Recordset& rs) { return rs.value(QStringLiteral("计量器具编号")).toString(); }
 
 private slots:
+    void initTestCase()
+    {
+        qInfo("%s", engine == Engine::Postgres ? "engine: PostgreSQL server" : "engine: SQLite ledger file");
+    }
     void init()
     {
-        box = std::make_unique<test::Sandbox>();
         db = std::make_unique<Database>();
-        QVERIFY(!db->open(box->databasePath()));
+        const QString failure = test::openFreshLedger(engine, *db, box);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
     void cleanup()
     {
@@ -198,5 +207,11 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(RecordsetTest)
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    RecordsetTest file(Engine::Sqlite);
+    RecordsetTest server(Engine::Postgres);
+    return QTest::qExec(&file, argc, argv) + QTest::qExec(&server, argc, argv);
+}
 #include "tst_recordset.moc"

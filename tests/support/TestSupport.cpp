@@ -2,11 +2,101 @@
 #include "ProgramRun.h"
 #include "core/Database.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <sqlite3.h>
 
 namespace ravo::test {
+
+QString testServerHost(QString* why)
+{
+    const QString dir = qEnvironmentVariable("RAVO_TEST_PGDIR");
+    const QString host = readTextFile(dir + QStringLiteral("/host")).trimmed();
+    if (why && (dir.isEmpty() || host.isEmpty()))
+        *why = QStringLiteral("no test cluster: RAVO_TEST_PGDIR=%1 has no host file; run through ctest, or "
+                              "scripts/pgcluster start DIR and set RAVO_TEST_PGDIR=DIR")
+                   .arg(dir);
+    return dir.isEmpty() ? QString() : host;
+}
+
+namespace {
+
+QString testDatabaseName()
+{
+    QString name = QStringLiteral("ravo_") + QCoreApplication::applicationName().toLower();
+    for (QChar& c : name)
+        if (!c.isLetterOrNumber())
+            c = QLatin1Char('_');
+    return name;
+}
+
+ServerAddress testAddress(const QString& host, const QString& database)
+{
+    ServerAddress a;
+    a.host = host;
+    a.database = database;
+    a.user = QStringLiteral("ravo");
+    return a;
+}
+
+} // namespace
+
+QString openFreshServerLedger(Database& db)
+{
+    QString why;
+    const QString host = testServerHost(&why);
+    if (host.isEmpty())
+        return why;
+    const QString name = testDatabaseName();
+    static bool made = false;
+    if (!made) {
+        Database admin;
+        if (const DbError e = admin.openServer(testAddress(host, QStringLiteral("postgres")), {}))
+            return e.text();
+        QSqlQuery q(admin.connection());
+        q.prepare(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = ?"));
+        q.addBindValue(name);
+        if (!q.exec())
+            return q.lastError().text();
+        if (!q.next()) {
+            if (const DbResult r = admin.executeNative(QStringLiteral("CREATE DATABASE ") + name); !r.ok())
+                return r.error.text();
+        }
+        made = true;
+    }
+    if (const DbError e = db.openServer(testAddress(host, name), {}))
+        return e.text();
+    for (const QString& sql :
+         {QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE"), QStringLiteral("CREATE SCHEMA public")})
+        if (const DbResult r = db.executeNative(sql); !r.ok())
+            return r.error.text();
+    if (const DbError e = db.createServerLedger())
+        return e.text();
+    return {};
+}
+
+QString openFreshLedger(Engine engine, Database& db, std::unique_ptr<Sandbox>& box)
+{
+    if (engine == Engine::Postgres)
+        return openFreshServerLedger(db);
+    box = std::make_unique<Sandbox>();
+    if (!box->isValid())
+        return QStringLiteral("no sandbox");
+    const DbError e = db.open(box->databasePath());
+    return e ? e.text() : QString();
+}
+
+QString openSecondSession(const Database& db, Database& other)
+{
+    const QSqlDatabase c = db.connection();
+    ServerAddress a = testAddress(c.hostName(), c.databaseName());
+    const DbError e = other.openServer(a, {});
+    return e ? e.text() : QString();
+}
 
 QString readTextFile(const QString& path)
 {

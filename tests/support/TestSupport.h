@@ -3,6 +3,8 @@
 // empty ledger made from the schema, a fresh settings folder, a row put
 // straight into a table, and (in ScriptedPrompter.h) a scripted
 // prompter that answers the program's questions from a queue.
+#include "core/JetTranslator.h"
+
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariantHash>
@@ -30,6 +32,24 @@ private:
     QTemporaryDir m_settings;
     bool m_ok = false;
 };
+
+// The private PostgreSQL cluster the test run starts (the ctest fixture
+// pgcluster, scripts/pgcluster): where its socket is, from the folder named
+// by RAVO_TEST_PGDIR; empty, with the reason in *why, when it is not there.
+QString testServerHost(QString* why = nullptr);
+
+// Opens `db` on a fresh, empty ledger on the test cluster: a database of
+// this test program's own (made on first use, so that test programs running
+// side by side never meet), its tables dropped and made again from the
+// server schema. Empty on success, else what went wrong.
+QString openFreshServerLedger(Database& db);
+
+// Opens `db` on a fresh empty ledger of the engine: a new sandbox's ledger
+// file (kept in *box), or a fresh ledger on the test cluster.
+QString openFreshLedger(Engine engine, Database& db, std::unique_ptr<Sandbox>& box);
+
+// Opens one more connection to the ledger `db` is on (a colleague's session).
+QString openSecondSession(const Database& db, Database& other);
 
 // Reads a text file whole (UTF-8).
 QString readTextFile(const QString& path);
