@@ -188,16 +188,12 @@ void DueListModel::reorder()
     if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 %3, rowid %3")
                     .arg(quotedIdentifier(m_rs.table()), quotedIdentifier(field), direction)))
         return;
-    QHash<qint64, int> position;
-    position.reserve(rows);
-    for (int i = 0; i < rows; ++i)
-        position.insert(m_rs.rowidAt(i), i);
     QVector<int> order;
     order.reserve(rows);
     while (q.next()) {
-        const auto it = position.constFind(q.value(0).toLongLong());
-        if (it != position.constEnd())
-            order << it.value();
+        const int position = m_rs.positionOf(q.value(0).toLongLong());
+        if (position >= 0)
+            order << position;
     }
     // Rows added or removed since the recordset was read: keep its order.
     if (order.size() != rows)

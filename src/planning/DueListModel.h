@@ -12,7 +12,6 @@
 
 #include <QAbstractProxyModel>
 #include <QDate>
-#include <QHash>
 #include <QVector>
 
 namespace ravo {
