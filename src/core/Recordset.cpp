@@ -7,6 +7,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <cstring>
+#include <limits>
+#include <sqlite3.h>
+#include <vector>
 
 namespace ravo {
 
@@ -528,6 +532,134 @@ DbError Recordset::deleteCurrent()
     invalidateCache();
     emit repositioned();
     return {};
+}
+
+std::optional<QVector<int>> Recordset::sortedPositions(const QString& field, Qt::SortOrder order) const
+{
+    const int f = fieldIndex(field);
+    if (f < 0 || !isOpen())
+        return std::nullopt;
+    if (std::optional<QVector<int>> sorted = sortedInMemory(m_fields.at(f), order))
+        return sorted;
+    const QString direction = order == Qt::AscendingOrder ? QStringLiteral("ASC") : QStringLiteral("DESC");
+    QSqlQuery q(m_db.connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 %3, rowid %3")
+                    .arg(quotedIdentifier(m_table), quotedIdentifier(m_fields.at(f)), direction)))
+        return std::nullopt;
+    QVector<int> positions;
+    positions.reserve(recordCount());
+    while (q.next()) {
+        const int position = m_ids.indexOf(q.value(0).toLongLong());
+        if (position >= 0)
+            positions << position;
+    }
+    return positions;
+}
+
+// The same order as the statement above, worked out here: on a long list
+// (the plan of a year holds most of the ledger) reading the column once and
+// sorting it in memory is several times quicker than SQLite's sorter, which
+// spills to temporary files. Only columns whose values compare plainly are
+// sorted here (no value, whole numbers and text under the binary or the
+// case-insensitive collation); any other leaves the order to the database.
+std::optional<QVector<int>> Recordset::sortedInMemory(const QString& field, Qt::SortOrder order) const
+{
+    sqlite3* db = m_db.handle();
+    if (!db)
+        return std::nullopt;
+    const QByteArray table = m_table.toUtf8();
+    const QByteArray column = field.toUtf8();
+    const char* collation = nullptr;
+    if (sqlite3_table_column_metadata(db, nullptr, table.constData(), column.constData(), nullptr, &collation, nullptr,
+                                      nullptr, nullptr)
+        != SQLITE_OK)
+        return std::nullopt;
+    const bool noCase = collation && sqlite3_stricmp(collation, "NOCASE") == 0;
+    if (!noCase && collation && sqlite3_stricmp(collation, "BINARY") != 0)
+        return std::nullopt;
+
+    // One entry per row: its kind (0 no value, 1 number, 2 text), the
+    // number, or where its text (folded for NOCASE) lies in one buffer.
+    struct Key {
+        qint64 rowid;
+        qint64 number;
+        qint32 offset;
+        qint32 length;
+        int kind;
+    };
+    std::vector<Key> keys;
+    keys.reserve(size_t(recordCount()));
+    QByteArray texts;
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql =
+        QStringLiteral("SELECT rowid, %1 FROM %2").arg(quotedIdentifier(field), quotedIdentifier(m_table)).toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    bool plain = true;
+    int step;
+    while (plain && (step = sqlite3_step(st)) == SQLITE_ROW) {
+        Key k{sqlite3_column_int64(st, 0), 0, 0, 0, 0};
+        switch (sqlite3_column_type(st, 1)) {
+        case SQLITE_NULL:
+            break;
+        case SQLITE_INTEGER:
+            k.kind = 1;
+            k.number = sqlite3_column_int64(st, 1);
+            break;
+        case SQLITE_TEXT: {
+            k.kind = 2;
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+            const int length = sqlite3_column_bytes(st, 1);
+            if (texts.size() + length > std::numeric_limits<qint32>::max()) {
+                plain = false;
+                break;
+            }
+            k.offset = qint32(texts.size());
+            k.length = length;
+            texts.append(text, length);
+            if (noCase)
+                for (qsizetype i = k.offset; i < texts.size(); ++i)
+                    if (texts[i] >= 'A' && texts[i] <= 'Z')
+                        texts[i] = char(texts[i] + ('a' - 'A'));
+            break;
+        }
+        default: // real numbers and blobs: the database's own comparison
+            plain = false;
+        }
+        keys.push_back(k);
+    }
+    sqlite3_finalize(st);
+    if (!plain || step != SQLITE_DONE || int(keys.size()) != recordCount())
+        return std::nullopt;
+
+    const char* base = texts.constData();
+    const auto less = [base](const Key& a, const Key& b) {
+        if (a.kind != b.kind)
+            return a.kind < b.kind;
+        if (a.kind == 1 && a.number != b.number)
+            return a.number < b.number;
+        if (a.kind == 2) {
+            const int c = std::memcmp(base + a.offset, base + b.offset, size_t(std::min(a.length, b.length)));
+            if (c != 0)
+                return c < 0;
+            if (a.length != b.length)
+                return a.length < b.length;
+        }
+        return a.rowid < b.rowid;
+    };
+    std::sort(keys.begin(), keys.end(), less);
+    if (order == Qt::DescendingOrder)
+        std::reverse(keys.begin(), keys.end());
+    QVector<int> positions;
+    positions.reserve(recordCount());
+    for (const Key& k : keys) {
+        const int position = m_ids.indexOf(k.rowid);
+        if (position < 0)
+            return std::nullopt; // rows came or went behind the recordset's back
+        positions << position;
+    }
+    return positions;
 }
 
 bool Recordset::findFirst(const QString& field, const QString& text)

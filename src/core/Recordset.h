@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QVariant>
 #include <QVector>
+#include <optional>
 
 namespace ravo {
 
@@ -128,6 +129,11 @@ public:
     // for. The cursor and the rows stay as they are.
     void forgetValues() { invalidateCache(); }
 
+    // The positions of the rows in the order "ORDER BY field, rowid" gives
+    // (both descending for a descending sort); nothing when the field is
+    // unknown or the database cannot say.
+    std::optional<QVector<int>> sortedPositions(const QString& field, Qt::SortOrder order) const;
+
     // Read access by position, for grids.
     qint64 rowidAt(int position) const { return m_ids.value(position, -1); }
     // The position of a row; -1 when the recordset does not hold it.
@@ -144,6 +150,7 @@ private:
     void setPosition(int pos);
     DbError open(const QString& table, bool filledAtOnce);
     DbError readRowIds(bool filledAtOnce);
+    std::optional<QVector<int>> sortedInMemory(const QString& field, Qt::SortOrder order) const;
     const QVector<QVariant>* cachedRow(int position) const;
     void invalidateCache() const;
     DbError convertPending(QHash<int, QVariant>& out) const;

@@ -18,8 +18,8 @@ namespace ravo {
 
 WorkingTableWindow::WorkingTableWindow(ProgramState& state, const QString& workingTable, const QString& okName,
                                        QWidget* parent)
-    : QDialog(parent), Data1(state.LedgerDatabase), m_state(state), m_model(Data1),
-      m_dueModel(state.LedgerDatabase, Data1, m_model), m_table(workingTable)
+    : QDialog(parent), Data1(state.LedgerDatabase), m_state(state), m_model(Data1), m_dueModel(Data1, m_model),
+      m_table(workingTable)
 {
     createLayout(okName);
 }
