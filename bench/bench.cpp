@@ -319,6 +319,10 @@ int runOneSize(const QString& ledger, int runs)
     rows << pick;
     main->cboField->setCurrentIndex(0);
     main->cboField_Click();
+    // The main window's own peak: loading and searching, before any editor
+    // makes its working copy.
+    struct rusage mainUsage { };
+    getrusage(RUSAGE_SELF, &mainUsage);
 
     // Opening the in-use editor on an instrument near the first row.
     QSqlQuery q(state.LedgerDatabase.connection());
@@ -454,6 +458,7 @@ int runOneSize(const QString& ledger, int runs)
     for (const Row& r : std::as_const(rows))
         out << "ROW\t" << r.operation << '\t' << r.ms << '\t' << r.floorMs << '\n';
     out << "RSS\t" << usage.ru_maxrss / 1024.0 << '\n';
+    out << "RSSM\t" << mainUsage.ru_maxrss / 1024.0 << '\n';
     return 0;
 }
 
@@ -681,6 +686,10 @@ int main(int argc, char* argv[])
                 else
                     md << "| " << f.value(1) << " | " << fmt(ms) << " | " << fmt(floor) << " | "
                        << QString::number(floor > 0 ? ms / floor : 0, 'f', 2) << "× |\n";
+            } else if (f.value(0) == QLatin1String("RSSM") && n > ExchangeLimit) {
+                memory += QStringLiteral("Peak resident memory of the main window (loading and quick search, before "
+                                         "any editor opens): %1 MB  \n")
+                              .arg(f.value(1).toDouble(), 0, 'f', 0);
             } else if (f.value(0) == QLatin1String("RSS")) {
                 memory += QStringLiteral("Peak resident memory: %1 MB  \n").arg(f.value(1).toDouble(), 0, 'f', 0);
             } else if (f.value(0) == QLatin1String("RSSX")) {
