@@ -8,7 +8,6 @@
 #include <QSqlQuery>
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <sqlite3.h>
 #include <vector>
 
@@ -579,14 +578,13 @@ std::optional<QVector<int>> Recordset::sortedInMemory(const QString& field, Qt::
     if (!noCase && collation && sqlite3_stricmp(collation, "BINARY") != 0)
         return std::nullopt;
 
-    // One entry per row: its kind (0 no value, 1 number, 2 text), the
-    // number, or where its text (folded for NOCASE) lies in one buffer.
+    // One entry of 16 bytes per row: its position, and in length -2 for no
+    // value, -1 for a whole number (then in value) or the length of its
+    // text (folded for NOCASE), which lies in one buffer from value on.
     struct Key {
-        qint64 rowid;
-        qint64 number;
-        qint32 offset;
+        qint64 value;
+        qint32 position;
         qint32 length;
-        int kind;
     };
     std::vector<Key> keys;
     keys.reserve(size_t(recordCount()));
@@ -599,27 +597,25 @@ std::optional<QVector<int>> Recordset::sortedInMemory(const QString& field, Qt::
     bool plain = true;
     int step;
     while (plain && (step = sqlite3_step(st)) == SQLITE_ROW) {
-        Key k{sqlite3_column_int64(st, 0), 0, 0, 0, 0};
+        // Rows that came behind the recordset's back leave the order to the
+        // database.
+        Key k{0, m_ids.indexOf(sqlite3_column_int64(st, 0)), -2};
+        plain = k.position >= 0;
         switch (sqlite3_column_type(st, 1)) {
         case SQLITE_NULL:
             break;
         case SQLITE_INTEGER:
-            k.kind = 1;
-            k.number = sqlite3_column_int64(st, 1);
+            k.length = -1;
+            k.value = sqlite3_column_int64(st, 1);
             break;
         case SQLITE_TEXT: {
-            k.kind = 2;
             const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
             const int length = sqlite3_column_bytes(st, 1);
-            if (texts.size() + length > std::numeric_limits<qint32>::max()) {
-                plain = false;
-                break;
-            }
-            k.offset = qint32(texts.size());
+            k.value = texts.size();
             k.length = length;
             texts.append(text, length);
             if (noCase)
-                for (qsizetype i = k.offset; i < texts.size(); ++i)
+                for (qsizetype i = k.value; i < texts.size(); ++i)
                     if (texts[i] >= 'A' && texts[i] <= 'Z')
                         texts[i] = char(texts[i] + ('a' - 'A'));
             break;
@@ -633,32 +629,31 @@ std::optional<QVector<int>> Recordset::sortedInMemory(const QString& field, Qt::
     if (!plain || step != SQLITE_DONE || int(keys.size()) != recordCount())
         return std::nullopt;
 
+    // Positions follow the row ids, so ties fall in rowid order.
     const char* base = texts.constData();
     const auto less = [base](const Key& a, const Key& b) {
-        if (a.kind != b.kind)
-            return a.kind < b.kind;
-        if (a.kind == 1 && a.number != b.number)
-            return a.number < b.number;
-        if (a.kind == 2) {
-            const int c = std::memcmp(base + a.offset, base + b.offset, size_t(std::min(a.length, b.length)));
+        const int kindA = std::min(a.length, 0), kindB = std::min(b.length, 0);
+        if (kindA != kindB)
+            return kindA < kindB;
+        if (a.length == -1 && a.value != b.value)
+            return a.value < b.value;
+        if (kindA == 0) {
+            const int c =
+                std::memcmp(base + a.value, base + b.value, size_t(std::max(0, std::min(a.length, b.length))));
             if (c != 0)
                 return c < 0;
             if (a.length != b.length)
                 return a.length < b.length;
         }
-        return a.rowid < b.rowid;
+        return a.position < b.position;
     };
     std::sort(keys.begin(), keys.end(), less);
     if (order == Qt::DescendingOrder)
         std::reverse(keys.begin(), keys.end());
     QVector<int> positions;
     positions.reserve(recordCount());
-    for (const Key& k : keys) {
-        const int position = m_ids.indexOf(k.rowid);
-        if (position < 0)
-            return std::nullopt; // rows came or went behind the recordset's back
-        positions << position;
-    }
+    for (const Key& k : keys)
+        positions << k.position;
     return positions;
 }
 
