@@ -219,8 +219,10 @@ QString usageText()
                           "  ravo [--appdir 台帐文件夹] --export 数据表 --to 文件.xlsx|文件.csv\n"
                           "      不开窗口、不登录，把数据表的全部记录导出到文件。数据表是以下之一：\n"
                           "      %1\n"
-                          "  ravo [--appdir 台帐文件夹] --import 文件 --into 数据表 [--skip-bad [--report 报告.xlsx]]\n"
-                          "      不开窗口、不登录，把 .xlsx、.xls 或 .csv 文件导入数据表。\n"
+                          "  ravo [--appdir 台帐文件夹] --import 文件 [--sheet 工作表] --into 数据表\n"
+                          "       [--skip-bad [--report 报告.xlsx]]\n"
+                          "      不开窗口、不登录，把 .xlsx、.xls 或 .csv 文件导入数据表。--sheet 指定工作表\n"
+                          "      （名称或从 1 起的序号），默认为第一个含有标题行的工作表。\n"
                           "  ravo [--appdir 台帐文件夹] --due 天数 --to 文件.xlsx|文件.csv\n"
                           "      不开窗口、不登录，把在用库中有效日期在今天加上天数之内（含已经过期）的计量器具\n"
                           "      按使用部门和有效日期写到文件，供每周提醒之用。天数为 0 到 %2。\n"
@@ -239,8 +241,8 @@ int runJob(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("RAVO"));
-    // The import reads its own options (--import, --into, --skip-bad,
-    // --report) beside --appdir.
+    // The import reads its own options (--import, --sheet, --into,
+    // --skip-bad, --report) beside --appdir.
     if (exchange::isImportCommand(QCoreApplication::arguments())) {
         QTextStream out(stdout);
         QTextStream err(stderr);

@@ -2,7 +2,7 @@
 // Jobs run from the command line, without a window and without signing in:
 //
 //   ravo --appdir DIR --export TABLE --to FILE.xlsx|FILE.csv
-//   ravo --appdir DIR --import FILE --into TABLE [--skip-bad [--report R.xlsx]]
+//   ravo --appdir DIR --import FILE [--sheet NAME|N] --into TABLE [--skip-bad [--report R.xlsx]]
 //   ravo --appdir DIR --due DAYS --to FILE.xlsx|FILE.csv
 //
 // --export writes one of the seven ledger tables of the ledger in DIR

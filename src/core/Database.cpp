@@ -204,22 +204,26 @@ DbResult Database::runScratch(const QString& jet)
     Transaction tx(*this);
     if (tx.error())
         return DbResult{tx.error(), 0};
+    DbResult r = runTranslated(translateJet(jet, *this), jet);
+    if (!r.ok())
+        return r;
+    if (const DbError kept = keepScratchText(jet))
+        return DbResult{kept, 0};
+    r.error = tx.commit();
+    return r;
+}
+
+DbError Database::keepScratchText(const QString& jet)
+{
     // The scratch query lives in the file; an older file without it gets one
-    // the first time a statement runs through it.
+    // the first time a statement is kept in it.
     if (!tableExists(kScratchTable)) {
         for (const QString& sql : {QStringLiteral("CREATE TABLE %1 (SQL TEXT NOT NULL DEFAULT '')").arg(kScratchTable),
                                    QStringLiteral("INSERT INTO %1 (SQL) VALUES ('')").arg(kScratchTable)})
             if (const DbResult made = executeNative(sql); !made.ok())
-                return made;
+                return made.error;
     }
-    DbResult r = runTranslated(translateJet(jet, *this), jet);
-    if (!r.ok())
-        return r;
-    const DbResult kept = executeNative(QStringLiteral("UPDATE %1 SET SQL = ?").arg(kScratchTable), {jet});
-    if (!kept.ok())
-        return kept;
-    r.error = tx.commit();
-    return r;
+    return executeNative(QStringLiteral("UPDATE %1 SET SQL = ?").arg(kScratchTable), {jet}).error;
 }
 
 QString Database::scratchText() const

@@ -50,6 +50,10 @@ public:
     DbResult runScratch(const QString& jet);
     // The text of the last statement run through the scratch query.
     QString scratchText() const;
+    // Keeps a statement's text in the scratch query without running it: for
+    // work that has the statement's effect but is done in smaller steps (a
+    // working copy made with its rows' origin, a commit of the changed rows).
+    DbError keepScratchText(const QString& jet);
 
     // The table catalogue in the old engine's order (Chinese pinyin order).
     // Working tables ("MSys…") and temporary ones ("~…") are left out unless

@@ -4,8 +4,11 @@
 #include "Dates.h"
 #include "Options.h"
 
+#include <QCollator>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <algorithm>
 
 namespace ravo::duelist {
 
@@ -92,8 +95,8 @@ DbError read(Database& db, const QString& table, const std::optional<QDate>& cut
                             .arg(selected.join(QStringLiteral(", ")), quotedIdentifier(table), valid);
     if (cutOff)
         statement += QStringLiteral(" AND %1 <= ?").arg(valid);
-    // Departments in a fixed order whatever the column's collation, the
-    // instruments without one at the end; within a department by date,
+    // Each department's rows together whatever the column's collation (the
+    // groups are put in pinyin order below); within a department by date,
     // then by number, then as entered.
     const QString department = QStringLiteral("trim(%1)").arg(column(DepartmentField));
     const QString number = has(fields().first()) ? quotedIdentifier(fields().first()) : QStringLiteral("''");
@@ -122,6 +125,14 @@ DbError read(Database& db, const QString& table, const std::optional<QDate>& cut
         groups->clear();
         return DbError::fromSqlError(q.lastError(), statement);
     }
+    // Departments in the order a Chinese reader looks them up: by pinyin,
+    // as the table list is; the instruments without one stay at the end.
+    QCollator pinyin(QLocale(QLocale::Chinese, QLocale::China));
+    std::stable_sort(groups->begin(), groups->end(), [&](const Group& a, const Group& b) {
+        if (a.department.isEmpty() != b.department.isEmpty())
+            return b.department.isEmpty();
+        return pinyin.compare(a.department, b.department) < 0;
+    });
     return {};
 }
 

@@ -73,8 +73,8 @@ QString dueMark(DueState state);
 
 // Reads the instruments of `table` — a ledger table, or a working table made
 // from the search result — that have a validity date and, with a cut-off,
-// whose validity date is that day or earlier. Groups come in department
-// order, the instruments without a department last. Columns the table does
+// whose validity date is that day or earlier. Groups come in the pinyin
+// order of their departments, the instruments without a department last. Columns the table does
 // not have (a search result narrowed to some fields) read as empty; a table
 // without 有效日期 cannot be read. The failure carries the engine's text.
 DbError read(Database& db, const QString& table, const std::optional<QDate>& cutOff, const QDate& today,

@@ -2,6 +2,7 @@
 
 #include "Dates.h"
 #include "JetTranslator.h"
+#include "WorkingCopy.h"
 
 #include <QSqlQuery>
 #include <algorithm>
@@ -75,27 +76,17 @@ QString quoted(const QString& value)
     return QLatin1Char('"') + v + QLatin1Char('"');
 }
 
-namespace {
+RulesSuspended::RulesSuspended(Database& db) : m_db(db)
+{
+    // Setting a connection flag cannot fail on an open connection; should
+    // it, the copy is made with the rules on and refuses as before.
+    (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1"));
+}
 
-// Lets the statements of its lifetime write rows that break the tables'
-// rules; used only while a working copy is filled from its table.
-class RulesSuspended {
-public:
-    explicit RulesSuspended(Database& db) : m_db(db)
-    {
-        // Setting a connection flag cannot fail on an open connection; should
-        // it, the copy is made with the rules on and refuses as before.
-        (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 1"));
-    }
-    ~RulesSuspended() { (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0")); }
-    RulesSuspended(const RulesSuspended&) = delete;
-    RulesSuspended& operator=(const RulesSuspended&) = delete;
-
-private:
-    Database& m_db;
-};
-
-} // namespace
+RulesSuspended::~RulesSuspended()
+{
+    (void)m_db.executeNative(QStringLiteral("PRAGMA ignore_check_constraints = 0"));
+}
 
 DbError createWorkingTable(Database& db, const QString& workingTable, const QString& statement)
 {
@@ -159,7 +150,7 @@ QString checkExpression(const QString& columnDefinition)
     return rules.join(QStringLiteral(" and "));
 }
 
-QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit)
+QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit, const QString& rowCondition)
 {
     struct Found {
         RuleBreach breach;
@@ -174,8 +165,9 @@ QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit)
         if (rule.isEmpty())
             continue;
         // A rule that is NULL for a row lets the row pass, as it does for the engine.
-        QString sql = QStringLiteral("SELECT rowid, %1, %2 FROM %3 WHERE NOT (%4) ORDER BY rowid")
-                          .arg(numberExpr, quotedIdentifier(definitions[c].name), quotedIdentifier(table), rule);
+        QString sql = QStringLiteral("SELECT rowid, %1, %2 FROM %3 WHERE NOT (%4)%5 ORDER BY rowid")
+                          .arg(numberExpr, quotedIdentifier(definitions[c].name), quotedIdentifier(table), rule,
+                               rowCondition.isEmpty() ? QString() : QStringLiteral(" AND (%1)").arg(rowCondition));
         if (limit > 0)
             sql += QStringLiteral(" LIMIT %1").arg(limit);
         QSqlQuery q(db.connection());
@@ -202,10 +194,25 @@ QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit)
 
 void dropWorkingTable(Database& db, const QString& workingTable)
 {
-    if (db.tableExists(workingTable))
-        // A copy that cannot be dropped now is dropped and made again the
-        // next time a window needs it.
-        (void)db.execute(QStringLiteral("drop table ") + workingTable + QLatin1Char(';'));
+    if (hasCopyBooks(db, workingTable))
+        dropCopyBooks(db, workingTable);
+    if (!db.tableExists(workingTable))
+        return;
+    // The pages a copy frees need not be wiped as the engine wipes deleted
+    // ledger rows: the same rows stand in the ledger. Wiping them writes the
+    // whole copy once more (seconds for a million rows); zeroing only what
+    // costs no extra writing keeps the drop as cheap as reading the copy.
+    QSqlQuery setting(db.connection());
+    const QVariant wiping =
+        setting.exec(QStringLiteral("PRAGMA secure_delete")) && setting.next() ? setting.value(0) : QVariant();
+    setting.finish();
+    if (wiping.isValid())
+        (void)db.executeNative(QStringLiteral("PRAGMA secure_delete = FAST"));
+    // A copy that cannot be dropped now is dropped and made again the
+    // next time a window needs it.
+    (void)db.execute(QStringLiteral("drop table ") + workingTable + QLatin1Char(';'));
+    if (wiping.isValid())
+        (void)db.executeNative(QStringLiteral("PRAGMA secure_delete = %1").arg(wiping.toInt()));
 }
 
 QString deleteAllStatement(const QString& table)

@@ -57,6 +57,19 @@ const QVector<InstrumentClass>& instrumentClasses();
 // a double quote inside doubled.
 QString quoted(const QString& value);
 
+// Lets the statements of its lifetime write rows that break the tables'
+// rules; used only while a working copy is filled from its table.
+class RulesSuspended {
+public:
+    explicit RulesSuspended(Database& db);
+    ~RulesSuspended();
+    RulesSuspended(const RulesSuspended&) = delete;
+    RulesSuspended& operator=(const RulesSuspended&) = delete;
+
+private:
+    Database& m_db;
+};
+
 // Makes a working table with the given statement, run through the scratch
 // query; when that fails (typically a copy left behind by an earlier run) the
 // table is dropped and the statement run once more.
@@ -89,8 +102,9 @@ struct RuleBreach {
 };
 // The values of a table that break the rules its columns are declared with,
 // in the order of the rows (and of the columns within a row); at most
-// `limit` of them, all when limit is 0.
-QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit = 0);
+// `limit` of them, all when limit is 0; only among the rows that meet
+// `rowCondition` when one is given.
+QVector<RuleBreach> ruleBreaches(Database& db, const QString& table, int limit = 0, const QString& rowCondition = {});
 // The parenthesised rules (CHECK …) of one column definition, joined with
 // "and"; empty when it has none.
 QString checkExpression(const QString& columnDefinition);

@@ -7,6 +7,14 @@ std::optional<QString> Prompter::saveFileName(const QString&, const QString&, co
     return std::nullopt;
 }
 
+std::optional<QString> Prompter::saveFileNameWithChoice(const QString& title, const QString& suggestedPath,
+                                                        const QStringList& types, FileChoice* choice)
+{
+    if (choice)
+        choice->chosen = 0;
+    return saveFileName(title, suggestedPath, types);
+}
+
 void Prompter::error(const QString& text, const QString& title)
 {
     message(text, title, Icon::Critical, Buttons::Ok);

@@ -29,6 +29,19 @@ public:
     virtual std::optional<QString> saveFileName(const QString& title, const QString& suggestedPath,
                                                 const QStringList& types);
 
+    // A choice offered in the file question beside the file name: a label
+    // and the choices; `chosen` is the one chosen at first, and afterwards
+    // the user's.
+    struct FileChoice {
+        QString label;
+        QStringList choices;
+        int chosen = 0;
+    };
+    // As saveFileName(), with `choice` shown in the same dialog. A prompter
+    // that cannot show it asks the plain question and leaves the first choice.
+    virtual std::optional<QString> saveFileNameWithChoice(const QString& title, const QString& suggestedPath,
+                                                          const QStringList& types, FileChoice* choice);
+
     // Shorthands for the program's usual boxes.
     void error(const QString& text, const QString& title);
     void plain(const QString& text, const QString& title);

@@ -42,6 +42,7 @@ protected:
 
     void beforeOpen() override;
     QString openStatement() const override;
+    bool tracksChanges() const override { return false; }
     QString commitDeleteStatement() const override;
     void onActivate() override;
 

@@ -2,6 +2,7 @@
 
 #include "EditorTexts.h"
 #include "MemoEdit.h"
+#include "core/WorkingCopy.h"
 #include "platform/Units.h"
 
 #include <QAction>
@@ -303,13 +304,20 @@ bool LedgerEditor::load()
         return true;
     beforeOpen();
     const QString source = QStringLiteral("select * from ") + m_spec.workingTable + QLatin1Char(';');
-    DbError e = createWorkingTable(db(), m_spec.workingTable, openStatement());
+    m_tracked = tracksChanges();
+    m_keptRules = false;
+    auto make = [this] {
+        return m_tracked ? createTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, m_spec.order,
+                                                     openStatement(), &m_keptRules)
+                         : createWorkingTable(db(), m_spec.workingTable, openStatement());
+    };
+    DbError e = make();
     if (!e)
         e = Data1->setRecordSource(source);
     if (e) {
         // Once more from scratch, then give up with the engine's reason.
         dropWorkingTable(db(), m_spec.workingTable);
-        e = createWorkingTable(db(), m_spec.workingTable, openStatement());
+        e = make();
         if (!e)
             e = Data1->setRecordSource(source);
     }
@@ -318,22 +326,7 @@ bool LedgerEditor::load()
         return false;
     }
     m_loaded = true;
-    rememberLedgerNumbers();
     return true;
-}
-
-void LedgerEditor::rememberLedgerNumbers()
-{
-    m_ledgerNumbers.clear();
-    if (!isMoveSource(m_spec.table))
-        return;
-    QSqlQuery q(db().connection());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT rowid, %1 FROM %2")
-                    .arg(quotedIdentifier(NumberColumn), quotedIdentifier(m_spec.workingTable))))
-        return;
-    while (q.next())
-        m_ledgerNumbers.insert(q.value(0).toLongLong(), q.value(1).toString());
 }
 
 int LedgerEditor::exec()
@@ -439,16 +432,21 @@ void LedgerEditor::moveToFirstNumber(const QString& number)
 
 QList<qint64> LedgerEditor::workingRowsOf(const QString& ledgerNumber) const
 {
-    QList<qint64> rows;
-    for (auto it = m_ledgerNumbers.cbegin(); it != m_ledgerNumbers.cend(); ++it)
-        if (it.value() == ledgerNumber)
-            rows << it.key();
-    return rows;
+    if (!m_loaded || !m_tracked)
+        return {};
+    QSqlQuery q(db().connection());
+    q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?")
+                  .arg(quotedIdentifier(m_spec.table), quotedIdentifier(NumberColumn)));
+    q.addBindValue(ledgerNumber);
+    if (!q.exec() || !q.next())
+        return {};
+    const qint64 ledgerRow = q.value(0).toLongLong();
+    q.finish();
+    return workingRowsOfLedgerRow(db(), m_spec.workingTable, ledgerRow);
 }
 
 void LedgerEditor::refreshAfterMove(qint64 movedRowid)
 {
-    m_ledgerNumbers.remove(movedRowid);
     Data1->recordset().forgetRow(movedRowid);
 }
 
@@ -492,9 +490,21 @@ bool LedgerEditor::moveCurrentInstrument(Move move, const QString& title, const 
     // instrument in the target, not the row to take out of the source. A row
     // added in the window is in no ledger yet and only goes to the target.
     const qint64 row = Data1->recordset().currentRowid();
-    const auto original = m_ledgerNumbers.constFind(row);
-    const LedgerRow inLedger =
-        original == m_ledgerNumbers.cend() ? LedgerRow::notInLedger() : LedgerRow::numbered(*original);
+    LedgerRow inLedger = LedgerRow::notInLedger();
+    if (const qint64 ledgerRow = m_tracked ? ledgerRowOf(db(), m_spec.workingTable, row) : -1; ledgerRow >= 0) {
+        // The number the ledger holds for that row now.
+        QSqlQuery q(db().connection());
+        q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                      .arg(quotedIdentifier(NumberColumn), quotedIdentifier(m_spec.table)));
+        q.addBindValue(ledgerRow);
+        if (!q.exec() || !q.next()) {
+            prompt().error(QStringLiteral("“%1”中已经没有这台计量器具（可能已被移走或删除），没有移动任何记录。")
+                               .arg(m_spec.table),
+                           AppTitle);
+            return false;
+        }
+        inLedger = LedgerRow::numbered(q.value(0).toString());
+    }
     if (const DbError e = moveInstrument(db(), move, DataControl::fieldText(m_numberField), today(), inLedger)) {
         prompt().error(e.text(), AppTitle);
         return false;
@@ -557,10 +567,15 @@ bool LedgerEditor::checkWorkingCopy()
     if (!m_numberField || !Data1->recordset().isOpen())
         return true;
     const QString column = quotedIdentifier(Data1->boundColumn(m_numberField));
+    // Where the table's own rules refuse a blank number, the rows that kept
+    // them since the copy was made need no second look.
+    const QString rows = rowsToCheck();
+    const bool onlyWritten = !rows.isEmpty() && refusesBlank(Data1->boundColumn(m_numberField));
     QSqlQuery q(db().connection());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 WHERE %2 IS NULL OR trim(%2) = '' ORDER BY rowid LIMIT 1")
-                    .arg(quotedIdentifier(Data1->recordset().table()), column))
+    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 WHERE (%2 IS NULL OR trim(%2) = '')%3 ORDER BY rowid LIMIT 1")
+                    .arg(quotedIdentifier(Data1->recordset().table()), column,
+                         onlyWritten ? QStringLiteral(" AND ") + rows : QString()))
         || !q.next())
         return true;
     const qint64 blank = q.value(0).toLongLong();
@@ -605,9 +620,33 @@ void LedgerEditor::reportRuleBreaches()
                      AppTitle, Prompter::Icon::Warning);
 }
 
+bool LedgerEditor::refusesBlank(const QString& column) const
+{
+    for (const ColumnDefinition& d : columnDefinitions(db().createSql(m_spec.workingTable))) {
+        if (d.name.compare(column, Qt::CaseInsensitive) != 0)
+            continue;
+        const QString rule = checkExpression(d.definition);
+        if (!d.definition.contains(QLatin1String("not null"), Qt::CaseInsensitive) || rule.isEmpty())
+            return false;
+        // The column's rule, tried on a blank value.
+        QSqlQuery q(db().connection());
+        return q.exec(QStringLiteral("SELECT coalesce((%1), 1) FROM (SELECT ' ' AS %2)")
+                          .arg(rule, quotedIdentifier(d.name)))
+            && q.next() && !q.value(0).toBool();
+    }
+    return false;
+}
+
+QString LedgerEditor::rowsToCheck() const
+{
+    // A copy made with every row keeping the rules can break them only in
+    // the rows written since, which the engine checked as they were written.
+    return m_tracked && m_keptRules ? changedRowsCondition(m_spec.workingTable) : QString();
+}
+
 bool LedgerEditor::checkRules()
 {
-    const QVector<RuleBreach> found = ruleBreaches(db(), m_spec.workingTable, 1);
+    const QVector<RuleBreach> found = ruleBreaches(db(), m_spec.workingTable, 1, rowsToCheck());
     if (found.isEmpty())
         return true;
     const RuleBreach& first = found.first();
@@ -625,6 +664,8 @@ bool LedgerEditor::checkRules()
 
 DbError LedgerEditor::commitWorkingCopy()
 {
+    if (m_tracked)
+        return commitTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, commitInsertStatement());
     return commitWorkingTable(db(), commitDeleteStatement(), commitInsertStatement(), m_spec.commitInsertDirect);
 }
 
@@ -652,8 +693,6 @@ void LedgerEditor::save()
         showEngineError(e);
         return;
     }
-    // The ledger now holds the working copy row for row.
-    rememberLedgerNumbers();
     afterSave();
 }
 

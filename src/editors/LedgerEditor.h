@@ -1,8 +1,9 @@
 #pragma once
 // The common editor window. Every table that users edit record by record is
 // edited in one of these: the window copies its table into a working table,
-// binds its fields to the copy through Data1, and on OK replaces the whole
-// table by the copy; Cancel throws the copy away.
+// binds its fields to the copy through Data1, and on OK writes what was
+// added, changed or deleted in the copy into the table, after which the
+// table holds the copy's rows; Cancel throws the copy away.
 //
 // What the base does for every editor: the working copy (made with
 // drop-and-retry, dropped on close), the record counter and the locking of
@@ -198,6 +199,10 @@ protected:
     // written; the default goes to the first row with a blank number.
     virtual bool checkWorkingCopy();
     virtual QString openStatement() const;
+    // A window whose copy is the whole table in its order (the default open
+    // statement) keeps the copy's books and commits only what changed; one
+    // that names columns or filters its copy replaces what it copied.
+    virtual bool tracksChanges() const { return true; }
     virtual QString commitDeleteStatement() const;
     virtual QString commitInsertStatement() const;
     virtual DbError commitWorkingCopy();
@@ -223,14 +228,17 @@ private:
                     const QList<QPushButton*>& buttons, QGroupBox* buttonGroup);
     void reposition();
     void closeWorkingCopy();
-    // Notes the number each row of the working copy has in the real table,
-    // so that a move takes exactly that row out of the ledger.
-    void rememberLedgerNumbers();
     // Values of the working copy that break their columns' rules (left by
     // another program): named when the window opens, and refused by Save,
     // which moves to the first of them.
     void reportRuleBreaches();
     bool checkRules();
+    // The rows of the copy that Save must look at again: with a copy whose
+    // rows all kept the rules when it was made, those written since (as an
+    // SQL condition); else all (empty).
+    QString rowsToCheck() const;
+    // True when the table's rules refuse a blank value in the column.
+    bool refusesBlank(const QString& column) const;
     QString breachText(const RuleBreach& breach) const;
     void paintField(QWidget* field, bool focused);
     void highlightButton(QPushButton* button);
@@ -254,9 +262,11 @@ private:
     std::function<QDate()> m_clock;
     bool m_loaded = false;
     bool m_shown = false;
-    // Rowid in the working copy → the row's number in the real table; rows
-    // added in the window have none.
-    QHash<qint64, QString> m_ledgerNumbers;
+    // The copy keeps its books (each row's ledger row and what was written
+    // since): OK writes only the rows added, changed or deleted.
+    bool m_tracked = false;
+    // Every row of the copy kept the table's rules when it was made.
+    bool m_keptRules = false;
 };
 
 } // namespace ravo

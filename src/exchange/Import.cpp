@@ -2,12 +2,14 @@
 
 #include "core/Database.h"
 #include "core/Dates.h"
+#include "core/FaultInjection.h"
 #include "core/Ledger.h"
 #include "exchange/TableWriter.h"
 
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <sqlite3.h>
@@ -16,9 +18,6 @@ namespace ravo::exchange {
 
 namespace {
 
-// How many rows at the top of a sheet may precede the header (titles, the
-// company's name, the date of the list).
-constexpr int HeaderSearchRows = 50;
 // How often the progress is reported.
 constexpr int ProgressEvery = 256;
 
@@ -229,7 +228,10 @@ bool isNoteLine(const QVector<Cell>& row)
     for (const Cell& cell : row) {
         if (cell.isEmpty())
             continue;
-        if (cell.kind != Cell::Kind::Text || !note.match(cell.text).hasMatch())
+        // The colon is looked for first: the regular expression costs more
+        // than the rows of a large file can afford.
+        if (cell.kind != Cell::Kind::Text || (!cell.text.contains(u':') && !cell.text.contains(u'：'))
+            || !note.match(cell.text).hasMatch())
             return false;
         any = true;
     }
@@ -436,7 +438,7 @@ std::optional<QVariant> normaliseCell(const Cell& cell, const QString& column, Q
 // stored, or why the row is refused. Remembers the numbers met so far.
 class Importer::Walk {
 public:
-    Walk(Database& db, const Sheet& sheet, const ImportPlan& plan) : m_sheet(sheet), m_mapped(plan.mappedColumns())
+    Walk(Database& db, const ImportPlan& plan) : m_mapped(plan.mappedColumns())
     {
         for (int i = 0; i < m_mapped.size(); ++i) {
             m_kinds.append(columnKind(m_mapped.at(i).second));
@@ -463,14 +465,19 @@ public:
 
     // False for a row without a value in any imported column and for the
     // signature lines under a list: they are passed over.
-    bool row(int r, QVariantList* values, QString* number, QString* reason)
+    bool row(const SheetRow& row, QVariantList* values, QString* number, QString* reason)
     {
+        static const Cell empty;
+        const int r = row.index;
         values->resize(m_mapped.size());
         QStringList reasons;
         bool any = false;
         for (int i = 0; i < m_mapped.size(); ++i) {
-            const Cell& cell = m_sheet.cell(r, m_mapped.at(i).first);
-            if (!cell.isEmpty() && !(cell.kind == Cell::Kind::Text && cell.text.trimmed().isEmpty()))
+            const int column = m_mapped.at(i).first;
+            const Cell& cell = column < row.cells.size() ? row.cells.at(column) : empty;
+            if (!any && !cell.isEmpty()
+                && !(cell.kind == Cell::Kind::Text
+                     && std::all_of(cell.text.cbegin(), cell.text.cend(), [](QChar c) { return c.isSpace(); })))
                 any = true;
             QString why;
             if (const auto v = value(cell, i, &why)) {
@@ -480,7 +487,7 @@ public:
                 reasons << why;
             }
         }
-        if (!any || (r < m_sheet.rowCount() && isNoteLine(m_sheet.rows.at(r))))
+        if (!any || isNoteLine(row.cells))
             return false;
         if (m_class >= 0 && !values->at(m_class).isNull()) {
             const QString written = values->at(m_class).toString();
@@ -517,6 +524,16 @@ private:
 
     std::optional<QVariant> value(const Cell& cell, int i, QString* reason)
     {
+        if (m_kinds.at(i) == ColumnKind::Date && cell.kind == Cell::Kind::Date) {
+            // A date cell: its day, written once.
+            auto it = m_days.constFind(cell.date.toJulianDay());
+            if (it == m_days.cend()) {
+                if (m_days.size() >= RememberedDates)
+                    return normaliseAs(cell, m_mapped.at(i).second, m_kinds.at(i), reason);
+                it = m_days.insert(cell.date.toJulianDay(), QVariant(formatShortDate(cell.date)));
+            }
+            return it.value();
+        }
         if (m_kinds.at(i) != ColumnKind::Date || cell.kind != Cell::Kind::Text)
             return normaliseAs(cell, m_mapped.at(i).second, m_kinds.at(i), reason);
         if (const auto it = m_dates.constFind(cell.text); it != m_dates.cend())
@@ -527,10 +544,10 @@ private:
         return v;
     }
 
-    const Sheet& m_sheet;
     QVector<QPair<int, QString>> m_mapped;
     QVector<ColumnKind> m_kinds;
     QHash<QString, QVariant> m_dates;  // date text → stored date
+    QHash<qint64, QVariant> m_days;    // date cell's day → stored date
     QHash<QString, QString> m_classes; // category as written → as listed
     int m_number = -1;
     int m_class = -1;
@@ -542,47 +559,91 @@ private:
 
 // ----------------------------------------------------------------- importer
 
-Importer::Importer(Database& db, const Sheet& sheet, const ImportPlan& plan) : m_db(db), m_sheet(sheet), m_plan(plan)
+Importer::Importer(Database& db, const Sheet& sheet, const ImportPlan& plan) : m_db(db), m_sheet(&sheet), m_plan(plan)
 {
+}
+
+Importer::Importer(Database& db, const QString& path, int sheetIndex, const ImportPlan& plan)
+    : m_db(db), m_path(path), m_sheetIndex(sheetIndex), m_plan(plan)
+{
+}
+
+std::unique_ptr<SheetRows> Importer::rows(QString* error) const
+{
+    if (m_sheet)
+        return rowsOf(*m_sheet);
+    return openSheetRows(m_path, m_sheetIndex, error);
 }
 
 QVector<Importer::PreviewRow> Importer::preview(int limit) const
 {
     QVector<PreviewRow> out;
-    Walk walk(m_db, m_sheet, m_plan);
+    const std::unique_ptr<SheetRows> rows = this->rows(nullptr);
+    if (!rows)
+        return out;
+    Walk walk(m_db, m_plan);
+    SheetRow row;
     QVariantList values;
     QString number, reason;
-    for (int r = m_plan.headerRow + 1; r < m_sheet.rowCount() && out.size() < limit; ++r)
-        if (walk.row(r, &values, &number, &reason) && reason.isEmpty())
-            out.append({r + 1, values});
+    while (out.size() < limit && rows->next(&row))
+        if (row.index > m_plan.headerRow && walk.row(row, &values, &number, &reason) && reason.isEmpty())
+            out.append({row.index + 1, values});
     return out;
 }
+
+namespace {
+
+// Reports progress every so many rows; false when the user cancelled.
+bool reportProgress(const std::function<bool(int, int)>& progress, const SheetRows& rows, int first, int index,
+                    int* counted)
+{
+    if (!progress || (*counted)++ % ProgressEvery != 0)
+        return true;
+    const int done = std::max(0, index - first);
+    // 0: the file does not say how many rows it has.
+    return progress(done, rows.expectedRows() > 0 ? std::max(done, rows.expectedRows() - first) : 0);
+}
+
+} // namespace
 
 ImportOutcome Importer::check(const std::function<bool(int, int)>& progress) const
 {
     ImportOutcome outcome;
-    if (const QString problem = planProblem(m_plan); !problem.isEmpty()) {
+    const auto fail = [&](const QString& error) {
         outcome.result = ImportOutcome::Result::Failed;
-        outcome.error = problem;
+        outcome.error = error;
+        outcome.accepted = 0;
         return outcome;
-    }
-    Walk walk(m_db, m_sheet, m_plan);
+    };
+    if (const QString problem = planProblem(m_plan); !problem.isEmpty())
+        return fail(problem);
+    QString error;
+    const std::unique_ptr<SheetRows> rows = this->rows(&error);
+    if (!rows)
+        return fail(error);
+    Walk walk(m_db, m_plan);
+    SheetRow row;
     QVariantList values;
     QString number, reason;
     const int first = m_plan.headerRow + 1;
-    const int total = std::max(0, m_sheet.rowCount() - first);
-    for (int r = first; r < m_sheet.rowCount(); ++r) {
-        if (progress && (r - first) % ProgressEvery == 0 && !progress(r - first, total)) {
+    int counted = 0;
+    while (rows->next(&row)) {
+        if (row.index < first)
+            continue;
+        if (!reportProgress(progress, *rows, first, row.index, &counted)) {
             outcome.result = ImportOutcome::Result::Cancelled;
+            outcome.accepted = 0;
             return outcome;
         }
-        if (!walk.row(r, &values, &number, &reason))
+        if (!walk.row(row, &values, &number, &reason))
             continue;
         if (reason.isEmpty())
             ++outcome.accepted;
         else
-            outcome.refusals.append({r + 1, number, reason});
+            outcome.refusals.append({row.index + 1, number, reason, {}});
     }
+    if (!rows->error().isEmpty())
+        return fail(rows->error());
     if (!outcome.refusals.isEmpty())
         outcome.result = ImportOutcome::Result::Refused;
     return outcome;
@@ -599,6 +660,10 @@ ImportOutcome Importer::run(const ImportOptions& options)
     };
     if (const QString problem = planProblem(m_plan); !problem.isEmpty())
         return fail(problem);
+    QString error;
+    const std::unique_ptr<SheetRows> rows = this->rows(&error);
+    if (!rows)
+        return fail(error);
 
     const auto mapped = m_plan.mappedColumns();
     QStringList names, marks;
@@ -622,21 +687,27 @@ ImportOutcome Importer::run(const ImportOptions& options)
     }
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> insert(raw, sqlite3_finalize);
 
-    Walk walk(m_db, m_sheet, m_plan);
+    // The report shows each refused row as the file has it.
+    const bool keepCells = options.skipBad && !options.reportPath.isEmpty();
+    Walk walk(m_db, m_plan);
+    SheetRow row;
     QVariantList values;
     QString number, reason;
+    QByteArray utf8;
     const int first = m_plan.headerRow + 1;
-    const int total = std::max(0, m_sheet.rowCount() - first);
-    for (int r = first; r < m_sheet.rowCount(); ++r) {
-        if (options.progress && (r - first) % ProgressEvery == 0 && !options.progress(r - first, total)) {
+    int counted = 0;
+    while (rows->next(&row)) {
+        if (row.index < first)
+            continue;
+        if (!reportProgress(options.progress, *rows, first, row.index, &counted)) {
             outcome.result = ImportOutcome::Result::Cancelled;
             outcome.accepted = 0;
             return outcome; // the transaction rolls back
         }
-        if (!walk.row(r, &values, &number, &reason))
+        if (!walk.row(row, &values, &number, &reason))
             continue;
         if (!reason.isEmpty()) {
-            outcome.refusals.append({r + 1, number, reason});
+            outcome.refusals.append({row.index + 1, number, reason, keepCells ? row.cells : QVector<Cell>()});
             continue;
         }
         ++outcome.accepted;
@@ -658,16 +729,19 @@ ImportOutcome Importer::run(const ImportOptions& options)
         }
         const int rc = sqlite3_step(st);
         sqlite3_reset(st);
+        RAVO_FAULT_STATEMENT(sql);
         if (rc != SQLITE_DONE) {
             const DbError e = DbError::fromSqlite(sqlite3_extended_errcode(m_db.handle()),
                                                   QString::fromUtf8(sqlite3_errmsg(m_db.handle())), sql);
             return fail(QStringLiteral("文件第 %1 行不能写入《%2》，没有导入任何数据：%3")
-                            .arg(r + 1)
+                            .arg(row.index + 1)
                             .arg(m_plan.table, e.text()));
         }
     }
+    if (!rows->error().isEmpty())
+        return fail(rows->error() + QStringLiteral("没有导入任何数据。"));
     if (options.progress)
-        options.progress(total, total);
+        options.progress(1, 1);
     insert.reset();
 
     if (!outcome.refusals.isEmpty() && (!options.skipBad || outcome.accepted == 0)) {
@@ -675,8 +749,7 @@ ImportOutcome Importer::run(const ImportOptions& options)
         return outcome; // the transaction rolls back
     }
     if (options.skipBad && !options.reportPath.isEmpty()) {
-        QString error;
-        if (!writeRefusalReport(options.reportPath, m_sheet, m_plan, outcome.refusals, &error))
+        if (!writeRefusalReport(options.reportPath, m_plan, outcome.refusals, &error))
             return fail(QStringLiteral("拒绝导入的行的报告不能保存，没有导入任何数据：%1").arg(error));
     }
     if (const DbError e = tx.commit())
@@ -686,12 +759,11 @@ ImportOutcome Importer::run(const ImportOptions& options)
 
 // ------------------------------------------------------------------- report
 
-bool writeRefusalReport(const QString& path, const Sheet& sheet, const ImportPlan& plan,
-                        const QVector<Refusal>& refusals, QString* error)
+bool writeRefusalReport(const QString& path, const ImportPlan& plan, const QVector<Refusal>& refusals, QString* error)
 {
     int columns = int(plan.headers.size());
     for (const Refusal& r : refusals)
-        columns = std::max(columns, int(sheet.rows.value(r.fileRow - 1).size()));
+        columns = std::max(columns, int(r.cells.size()));
     QStringList headers = {QStringLiteral("文件行号"), QStringLiteral("拒绝原因")};
     for (int c = 0; c < columns; ++c) {
         const QString h = plan.headers.value(c);
@@ -703,7 +775,7 @@ bool writeRefusalReport(const QString& path, const Sheet& sheet, const ImportPla
     for (const Refusal& r : refusals) {
         QVector<Cell> row = {Cell::ofNumber(r.fileRow), Cell::ofText(r.reason)};
         for (int c = 0; c < columns; ++c)
-            row << sheet.cell(r.fileRow - 1, c);
+            row << r.cells.value(c);
         if (!writer.addRow(row, error))
             return false;
     }

@@ -2,10 +2,10 @@
 // Importing an instrument ledger kept in a spreadsheet into one of the
 // ledger's tables.
 //
-//   const auto sheet = readSpreadsheet(path, index, &error);
-//   auto plan = planImport(*sheet, tables::InUse, db.columns(tables::InUse), &error);
+//   const auto head = readSpreadsheetHead(path, index, HeaderSearchRows, &error);
+//   auto plan = planImport(*head, tables::InUse, db.columns(tables::InUse), &error);
 //   // … the user may change plan->targets …
-//   Importer importer(db, *sheet, *plan);
+//   Importer importer(db, path, index, *plan);   // the file is read row by row
 //   const ImportOutcome checked = importer.check();        // nothing written
 //   const ImportOutcome done = importer.run({skipBad, reportPath, progress});
 //
@@ -31,6 +31,7 @@
 #include <QVariant>
 #include <QVector>
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace ravo {
@@ -38,6 +39,10 @@ class Database;
 }
 
 namespace ravo::exchange {
+
+// How many rows at the top of a sheet may precede the header (titles, the
+// company's name, the date of the list): planImport() looks no further.
+constexpr int HeaderSearchRows = 50;
 
 // The tables a spreadsheet can be imported into: the four instrument ledgers
 // and the three record tables.
@@ -87,6 +92,7 @@ struct Refusal {
     int fileRow = 0;
     QString number;
     QString reason;
+    QVector<Cell> cells; // the row as the file has it, kept only for a report
 };
 
 struct ImportOutcome {
@@ -109,14 +115,19 @@ struct ImportOptions {
     // With skipBad: the .xlsx file that receives the refused rows with their
     // reasons; written before the import is committed. Empty: none.
     QString reportPath;
-    // Called now and then with the rows done and the rows in all; false
-    // cancels.
+    // Called now and then with the rows done and the rows in all (as far
+    // as the file declares them; never fewer than done, 0 when the file does
+    // not say); false cancels.
     std::function<bool(int done, int total)> progress;
 };
 
 class Importer {
 public:
+    // The rows of a sheet in memory; `sheet` must outlive the importer.
     Importer(Database& db, const Sheet& sheet, const ImportPlan& plan);
+    // The rows of a sheet of a file, read anew by each pass and held only a
+    // row at a time, so that a file of any length fits in memory.
+    Importer(Database& db, const QString& path, int sheetIndex, const ImportPlan& plan);
 
     // The first `limit` acceptable rows as they will be stored, in the order
     // of plan.mappedColumns(), each with its file row.
@@ -126,21 +137,25 @@ public:
     };
     QVector<PreviewRow> preview(int limit) const;
 
-    // Checks every row without writing; Done or Refused, or Cancelled.
+    // Checks every row without writing; Done or Refused, or Cancelled, or
+    // Failed when the file turns out damaged further on.
     ImportOutcome check(const std::function<bool(int, int)>& progress = {}) const;
     // Checks and writes, in one transaction.
     ImportOutcome run(const ImportOptions& options);
 
 private:
     class Walk;
+    std::unique_ptr<SheetRows> rows(QString* error) const;
+
     Database& m_db;
-    const Sheet& m_sheet;
+    const Sheet* m_sheet = nullptr;
+    QString m_path;
+    int m_sheetIndex = 0;
     ImportPlan m_plan;
 };
 
 // Writes the refused rows to an .xlsx file: file row, reason, then the row's
-// cells under the file's own headers.
-bool writeRefusalReport(const QString& path, const Sheet& sheet, const ImportPlan& plan,
-                        const QVector<Refusal>& refusals, QString* error);
+// cells (Refusal::cells) under the file's own headers.
+bool writeRefusalReport(const QString& path, const ImportPlan& plan, const QVector<Refusal>& refusals, QString* error);
 
 } // namespace ravo::exchange

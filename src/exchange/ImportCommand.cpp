@@ -12,9 +12,11 @@ namespace ravo::exchange {
 namespace {
 
 const QString Usage =
-    QStringLiteral("用法：ravo [--appdir 台帐文件夹] --import 文件 --into 表 [--skip-bad [--report 报告.xlsx]]\n"
+    QStringLiteral("用法：ravo [--appdir 台帐文件夹] --import 文件 [--sheet 工作表] --into 表 "
+                   "[--skip-bad [--report 报告.xlsx]]\n"
                    "  文件  .xlsx、.xls 或 .csv\n"
                    "  表    %1\n"
+                   "  --sheet     要导入的工作表：名称或序号（从 1 起）；默认为第一个含有标题行的工作表\n"
                    "  --skip-bad  只导入正确的行（默认：有一行不符合要求就不导入任何行）\n"
                    "  --report    把拒绝导入的行及原因保存到 .xlsx 文件");
 
@@ -26,8 +28,19 @@ int usage(QTextStream& err, const QString& problem)
 
 } // namespace
 
+// The index of the sheet the user named, by its name or its number from 1;
+// -1 when the file has none such.
+int sheetNamed(const QStringList& sheets, const QString& wanted)
+{
+    if (const qsizetype i = sheets.indexOf(wanted); i >= 0)
+        return int(i);
+    bool ok = false;
+    const int number = wanted.trimmed().toInt(&ok);
+    return ok && number >= 1 && number <= sheets.size() ? number - 1 : -1;
+}
+
 int runImportJob(const QString& appDir, const QString& file, const QString& table, bool skipBad,
-                 const QString& reportPath, QTextStream& out, QTextStream& err)
+                 const QString& reportPath, QTextStream& out, QTextStream& err, const QString& sheetName)
 {
     const QString target = importTableNamed(table);
     if (target.isEmpty())
@@ -59,17 +72,27 @@ int runImportJob(const QString& appDir, const QString& file, const QString& tabl
         err << error << Qt::endl;
         return ImportRefused;
     }
-    // The first sheet that holds a list for the table.
-    std::optional<Sheet> sheet;
+    int first = 0, last = int(sheets.size()) - 1;
+    if (!sheetName.isEmpty()) {
+        first = last = sheetNamed(sheets, sheetName);
+        if (first < 0)
+            return usage(err,
+                         QStringLiteral("文件“%1”中没有工作表“%2”；文件中的工作表：%3。")
+                             .arg(QFileInfo(file).fileName(), sheetName, sheets.join(QStringLiteral("、"))));
+    }
+    // The sheet named, or the first that holds a list for the table. Only
+    // the top of each sheet is read to find its header row.
+    int chosen = -1;
     std::optional<ImportPlan> plan;
     QString firstProblem;
-    for (int i = 0; i < sheets.size() && !plan; ++i) {
-        sheet = readSpreadsheet(file, i, &error);
-        if (!sheet) {
+    for (int i = first; i <= last && !plan; ++i) {
+        const std::optional<Sheet> head = readSpreadsheetHead(file, i, HeaderSearchRows, &error);
+        if (!head) {
             err << error << Qt::endl;
             return ImportRefused;
         }
-        plan = planImport(*sheet, target, db.columns(target), &error);
+        plan = planImport(*head, target, db.columns(target), &error);
+        chosen = i;
         if (firstProblem.isEmpty())
             firstProblem = error;
     }
@@ -82,12 +105,12 @@ int runImportJob(const QString& appDir, const QString& file, const QString& tabl
         mapping << (plan->headers.at(source) == column ? column
                                                        : QStringLiteral("%1→%2").arg(plan->headers.at(source), column));
     out << QStringLiteral("工作表“%1”第 %2 行是标题行；导入的列：%3")
-               .arg(sheet->name)
+               .arg(sheets.at(chosen))
                .arg(plan->headerRow + 1)
                .arg(mapping.join(QStringLiteral("、")))
         << Qt::endl;
 
-    Importer importer(db, *sheet, *plan);
+    Importer importer(db, file, chosen, *plan);
     const ImportOutcome outcome = importer.run({skipBad, reportPath, {}});
     for (const Refusal& r : outcome.refusals)
         err << QStringLiteral("第 %1 行\t%2\t%3")
@@ -122,7 +145,7 @@ bool isImportCommand(const QStringList& arguments)
 
 int runImportCommand(const QStringList& arguments, const QString& defaultAppDir, QTextStream& out, QTextStream& err)
 {
-    QString appDir = defaultAppDir, file, table, report;
+    QString appDir = defaultAppDir, file, table, report, sheet;
     bool skipBad = false;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
@@ -139,6 +162,8 @@ int runImportCommand(const QStringList& arguments, const QString& defaultAppDir,
             ok = value(&file);
         else if (a == QStringLiteral("--into"))
             ok = value(&table);
+        else if (a == QStringLiteral("--sheet"))
+            ok = value(&sheet);
         else if (a == QStringLiteral("--report"))
             ok = value(&report);
         else if (a == QStringLiteral("--skip-bad"))
@@ -152,7 +177,7 @@ int runImportCommand(const QStringList& arguments, const QString& defaultAppDir,
         return usage(err, QStringLiteral("导入需要 --import 文件 和 --into 表。"));
     if (appDir.isEmpty())
         return usage(err, QStringLiteral("请用 --appdir 指定台帐所在的文件夹。"));
-    return runImportJob(appDir, file, table, skipBad, report, out, err);
+    return runImportJob(appDir, file, table, skipBad, report, out, err, sheet);
 }
 
 } // namespace ravo::exchange

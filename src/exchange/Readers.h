@@ -6,7 +6,7 @@
 namespace ravo::exchange::detail {
 
 QStringList xlsxSheetNames(const QString& path, QString* error);
-std::optional<Sheet> readXlsx(const QString& path, int sheetIndex, QString* error);
+std::unique_ptr<SheetRows> openXlsxRows(const QString& path, int sheetIndex, QString* error);
 
 QStringList xlsSheetNames(const QString& path, QString* error);
 std::optional<Sheet> readXls(const QString& path, int sheetIndex, QString* error);

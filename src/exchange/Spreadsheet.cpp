@@ -3,7 +3,12 @@
 
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace ravo::exchange {
 
@@ -283,13 +288,198 @@ QStringList sheetNames(const QString& path, QString* error)
     return {};
 }
 
+namespace {
+
+// The rows of a sheet in memory, or of one read whole first (then owned).
+class MemoryRows : public SheetRows {
+public:
+    explicit MemoryRows(const Sheet& sheet) : m_sheet(sheet) { m_expectedRows = sheet.rowCount(); }
+    explicit MemoryRows(Sheet&& sheet) : m_owned(std::move(sheet)), m_sheet(*m_owned)
+    {
+        m_expectedRows = m_sheet.rowCount();
+    }
+
+    bool next(SheetRow* row) override
+    {
+        while (m_next < m_sheet.rowCount()) {
+            const int r = m_next++;
+            const QVector<Cell>& cells = m_sheet.rows.at(r);
+            if (std::all_of(cells.cbegin(), cells.cend(), [](const Cell& c) { return c.isEmpty(); }))
+                continue;
+            row->index = r;
+            row->cells = cells;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::optional<Sheet> m_owned;
+    const Sheet& m_sheet;
+    int m_next = 0;
+};
+
+// The rows of another reader, read ahead on a thread of their own: a large
+// workbook is inflated and parsed on one core while the caller checks and
+// writes the rows before on another. A few batches of rows wait at most, so
+// memory stays small.
+class ReadAheadRows : public SheetRows {
+public:
+    explicit ReadAheadRows(std::unique_ptr<SheetRows> source) : m_source(std::move(source))
+    {
+        m_expectedRows = m_source->expectedRows();
+        m_thread = std::thread([this] { produce(); });
+    }
+    ~ReadAheadRows() override
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stop = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    ReadAheadRows(const ReadAheadRows&) = delete;
+    ReadAheadRows& operator=(const ReadAheadRows&) = delete;
+
+    bool next(SheetRow* row) override
+    {
+        if (m_next >= m_batch.size()) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_batches.empty() || m_finished; });
+            if (m_batches.empty()) {
+                m_error = m_source->error();
+                return false;
+            }
+            m_batch = std::move(m_batches.front());
+            m_batches.pop_front();
+            m_next = 0;
+            m_expectedRows = m_sourceExpected;
+            lock.unlock();
+            m_changed.notify_all();
+        }
+        std::swap(*row, m_batch[m_next++]);
+        return true;
+    }
+
+private:
+    static constexpr int BatchRows = 256;
+    static constexpr size_t WaitingBatches = 8;
+
+    void produce()
+    {
+        QVector<SheetRow> batch;
+        batch.reserve(BatchRows);
+        SheetRow row;
+        bool more = true;
+        while (more) {
+            more = m_source->next(&row);
+            if (more)
+                batch.append(std::move(row));
+            if (batch.size() < BatchRows && more)
+                continue;
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_changed.wait(lock, [this] { return m_batches.size() < WaitingBatches || m_stop; });
+            if (m_stop)
+                return;
+            if (!batch.isEmpty())
+                m_batches.push_back(std::move(batch));
+            m_sourceExpected = m_source->expectedRows(); // known once the sheet's head is read
+            batch = QVector<SheetRow>();
+            batch.reserve(BatchRows);
+            m_finished = !more;
+            lock.unlock();
+            m_changed.notify_all();
+        }
+    }
+
+    std::unique_ptr<SheetRows> m_source;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<QVector<SheetRow>> m_batches; // read, waiting for the caller
+    bool m_finished = false;                 // the source has no more rows
+    bool m_stop = false;                     // the caller reads no more
+    int m_sourceExpected = 0;                // the source's expectedRows(), passed on
+    QVector<SheetRow> m_batch;               // the caller's batch
+    int m_next = 0;
+};
+
+// Reads at most `limit` rows (all when negative) into a sheet.
+std::optional<Sheet> collect(const QString& path, int sheetIndex, int limit, QString* error)
+{
+    const std::unique_ptr<SheetRows> rows = openSheetRows(path, sheetIndex, error);
+    if (!rows)
+        return std::nullopt;
+    Sheet sheet;
+    sheet.name = sheetNames(path, error).value(sheetIndex);
+    SheetRow row;
+    while (rows->next(&row)) {
+        if (limit >= 0 && row.index >= limit)
+            return sheet;
+        if (sheet.rows.size() <= row.index)
+            sheet.rows.resize(row.index + 1);
+        QVector<Cell>& cells = sheet.rows[row.index];
+        if (cells.isEmpty()) {
+            cells = std::move(row.cells);
+            continue;
+        }
+        // The same row once more further on: its cells are added.
+        if (cells.size() < row.cells.size())
+            cells.resize(row.cells.size());
+        for (int c = 0; c < row.cells.size(); ++c)
+            if (!row.cells.at(c).isEmpty())
+                cells[c] = row.cells.at(c);
+    }
+    if (!rows->error().isEmpty()) {
+        detail::setError(error, rows->error());
+        return std::nullopt;
+    }
+    return sheet;
+}
+
+} // namespace
+
+std::unique_ptr<SheetRows> openSheetRows(const QString& path, int sheetIndex, QString* error)
+{
+    if (!checkReadable(path, error))
+        return nullptr;
+    std::optional<Sheet> whole;
+    switch (fileType(path)) {
+    case FileType::Xlsx:
+        if (auto rows = detail::openXlsxRows(path, sheetIndex, error))
+            return std::make_unique<ReadAheadRows>(std::move(rows));
+        return nullptr;
+    case FileType::Xls:
+        whole = detail::readXls(path, sheetIndex, error);
+        break;
+    case FileType::Csv:
+        if (sheetIndex != 0) {
+            detail::setError(error, detail::noSuchSheetMessage(path, sheetIndex));
+            return nullptr;
+        }
+        whole = detail::readCsv(path, error);
+        break;
+    case FileType::Other:
+        break;
+    }
+    if (!whole)
+        return nullptr;
+    return std::make_unique<MemoryRows>(std::move(*whole));
+}
+
+std::unique_ptr<SheetRows> rowsOf(const Sheet& sheet)
+{
+    return std::make_unique<MemoryRows>(sheet);
+}
+
 std::optional<Sheet> readSpreadsheet(const QString& path, int sheetIndex, QString* error)
 {
     if (!checkReadable(path, error))
         return std::nullopt;
     switch (fileType(path)) {
     case FileType::Xlsx:
-        return detail::readXlsx(path, sheetIndex, error);
+        return collect(path, sheetIndex, -1, error);
     case FileType::Xls:
         return detail::readXls(path, sheetIndex, error);
     case FileType::Csv:
@@ -302,6 +492,11 @@ std::optional<Sheet> readSpreadsheet(const QString& path, int sheetIndex, QStrin
         break;
     }
     return std::nullopt;
+}
+
+std::optional<Sheet> readSpreadsheetHead(const QString& path, int sheetIndex, int rowCount, QString* error)
+{
+    return collect(path, sheetIndex, rowCount, error);
 }
 
 } // namespace ravo::exchange

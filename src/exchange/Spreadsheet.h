@@ -15,6 +15,16 @@
 // typed as text stays Kind::Text with its zeros. Deciding what a column means
 // and whether a value is acceptable is left to the caller.
 //
+// A large sheet can also be read a row at a time, so that only the row at
+// hand is held:
+//
+//   auto rows = ravo::exchange::openSheetRows(path, chosenIndex, &error);
+//   if (!rows) { show(error); return; }
+//   SheetRow row;
+//   while (rows->next(&row))
+//       use(row.index, row.cells);
+//   if (!rows->error().isEmpty()) show(rows->error());   // damaged further on
+//
 // Readers:
 //   .xlsx  every sheet; shared and inline strings (rich text joined),
 //          numbers, booleans, formula results, error values; numbers shown
@@ -37,6 +47,7 @@
 #include <QStringList>
 #include <QTime>
 #include <QVector>
+#include <memory>
 #include <optional>
 
 namespace ravo::exchange {
@@ -88,6 +99,32 @@ struct Sheet {
     const Cell& cell(int row, int column) const;
 };
 
+// One row of a sheet read row by row.
+struct SheetRow {
+    int index = -1;      // from 0, as Sheet::rows
+    QVector<Cell> cells; // not padded; never all empty
+};
+
+// A sheet read one row at a time, in file order. Rows without a filled cell
+// are passed over. An .xlsx sheet is parsed as it is inflated, keeping only
+// the row at hand; .xls and .csv files, small by nature, are read whole
+// first.
+class SheetRows {
+public:
+    virtual ~SheetRows() = default;
+    // The next row; false at the end, or when the rest of the file turns
+    // out damaged (error() then says why, in Chinese).
+    virtual bool next(SheetRow* row) = 0;
+    const QString& error() const { return m_error; }
+    // The rows the sheet declares (the last row number, from 1), for
+    // progress; 0 when the file does not say.
+    int expectedRows() const { return m_expectedRows; }
+
+protected:
+    QString m_error;
+    int m_expectedRows = 0;
+};
+
 // The file types that can be read, by extension: .xlsx, .xls or .csv, in any
 // case. Other files are refused with a message listing these.
 bool isReadableSpreadsheet(const QString& path);
@@ -101,6 +138,15 @@ QStringList sheetNames(const QString& path, QString* error);
 // *error set, when the file cannot be read, the index is out of range or the
 // file is damaged; a sheet is never returned half read.
 std::optional<Sheet> readSpreadsheet(const QString& path, int sheetIndex, QString* error);
+
+// The sheet at `sheetIndex` read row by row; nullptr, with *error set, when
+// the file cannot be opened or has no such sheet.
+std::unique_ptr<SheetRows> openSheetRows(const QString& path, int sheetIndex, QString* error);
+// The rows of a sheet already in memory; `sheet` must outlive the reader.
+std::unique_ptr<SheetRows> rowsOf(const Sheet& sheet);
+// The first `rowCount` rows of a sheet (the header search needs no more),
+// read without going through the rest of the file.
+std::optional<Sheet> readSpreadsheetHead(const QString& path, int sheetIndex, int rowCount, QString* error);
 
 // Excel's day numbers. In the 1900 date system day 1 is 1900-01-01 and day 60
 // is 1900-02-29, a day that does not exist (Excel counts 1900 as a leap

@@ -15,7 +15,11 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <cmath>
+#include <cstring>
+#include <expat.h>
 #include <functional>
+#include <memory>
+#include <type_traits>
 #include <zip.h>
 
 namespace ravo::exchange::detail {
@@ -221,16 +225,14 @@ public:
 
     bool has(const QString& part) { return zip_name_locate(zip_, part.toUtf8().constData(), ZIP_FL_NOCASE) >= 0; }
 
-    // Runs `parse` over the part's XML. A missing part is an error only when
-    // `required`.
-    bool parse(const QString& part, bool required, QString* error,
-               const std::function<bool(QXmlStreamReader&, QString*)>& parse)
+    // The part as a device to parse; nullptr, with *error set, when it is
+    // missing or cannot be inflated.
+    std::unique_ptr<ZipEntry> openPart(const QString& part, QString* error)
     {
         const zip_int64_t index = zip_name_locate(zip_, part.toUtf8().constData(), ZIP_FL_NOCASE);
         if (index < 0) {
-            if (required)
-                setError(error, notExcelMessage(path_, QStringLiteral("文件中缺少“%1”。").arg(part)));
-            return !required;
+            setError(error, notExcelMessage(path_, QStringLiteral("文件中缺少“%1”。").arg(part)));
+            return nullptr;
         }
         zip_stat_t stat;
         zip_stat_init(&stat);
@@ -239,13 +241,28 @@ public:
             : nullptr;
         if (!opened) {
             setError(error, notExcelMessage(path_, QStringLiteral("无法解压“%1”。").arg(part)));
-            return false;
+            return nullptr;
         }
-        ZipEntry file(opened, (stat.valid & ZIP_STAT_SIZE) ? qint64(stat.size) : 0);
-        QXmlStreamReader xml(&file);
+        return std::make_unique<ZipEntry>(opened, (stat.valid & ZIP_STAT_SIZE) ? qint64(stat.size) : 0);
+    }
+
+    // Runs `parse` over the part's XML. A missing part is an error only when
+    // `required`.
+    bool parse(const QString& part, bool required, QString* error,
+               const std::function<bool(QXmlStreamReader&, QString*)>& parse)
+    {
+        if (!has(part)) {
+            if (required)
+                setError(error, notExcelMessage(path_, QStringLiteral("文件中缺少“%1”。").arg(part)));
+            return !required;
+        }
+        const std::unique_ptr<ZipEntry> file = openPart(part, error);
+        if (!file)
+            return false;
+        QXmlStreamReader xml(file.get());
         if (!parse(xml, error))
             return false;
-        if (file.failed()) {
+        if (file->failed()) {
             setError(error, notExcelMessage(path_, QStringLiteral("文件已损坏（“%1”解压出错）。").arg(part)));
             return false;
         }
@@ -354,42 +371,6 @@ std::optional<Workbook> readWorkbook(Package& package, QString* error)
     return book;
 }
 
-// The text of an <si> or <is> element: its <t>, or the <t> of its rich-text
-// runs <r>, without the phonetic guides <rPh>. Leaves the reader on the
-// element's end.
-QString readStringItem(QXmlStreamReader& xml)
-{
-    const QString element = xml.name().toString();
-    QString text;
-    int phonetic = 0;
-    while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
-        if (xml.isStartElement()) {
-            if (xml.name() == u"rPh")
-                ++phonetic;
-            else if (xml.name() == u"t" && phonetic == 0)
-                text += xml.readElementText(QXmlStreamReader::IncludeChildElements);
-        } else if (xml.isEndElement()) {
-            if (xml.name() == u"rPh")
-                --phonetic;
-            else if (xml.name() == element)
-                break;
-        }
-    }
-    return unescapeText(text);
-}
-
-bool readSharedStrings(Package& package, const Workbook& book, QStringList* strings, QString* error)
-{
-    if (book.sharedStringsPart.isEmpty())
-        return true;
-    return package.parse(book.sharedStringsPart, false, error, [&](QXmlStreamReader& xml, QString*) {
-        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd())
-            if (xml.isStartElement() && xml.name() == u"si")
-                *strings << readStringItem(xml);
-        return true;
-    });
-}
-
 // How each cell format (the s attribute of a cell, an index into cellXfs)
 // shows numbers.
 bool readStyles(Package& package, const Workbook& book, QVector<Shown>* formats, QString* error)
@@ -443,114 +424,453 @@ Cell numberCell(double value, Shown shown, bool date1904)
     return Cell::ofNumber(value);
 }
 
-bool readCells(Package& package, const QString& part, const Workbook& book, const QStringList& strings,
-               const QVector<Shown>& formats, Sheet* sheet, QString* error)
+// The attribute `name` of an element as expat hands them over (name, value,
+// name, value, …, null); null when absent.
+const char* attribute(const char** attributes, const char* name)
 {
-    auto damaged = [&](const QString& what) {
-        setError(error, notExcelMessage(package.path(), QStringLiteral("文件已损坏（%1）。").arg(what)));
-        return false;
-    };
-    return package.parse(part, true, error, [&](QXmlStreamReader& xml, QString*) {
-        int rowIndex = -1;
-        int nextColumn = 0;
-        while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
-            if (!xml.isStartElement())
-                continue;
-            if (xml.name() == u"row") {
-                const auto r = xml.attributes().value(QLatin1String("r"));
-                bool ok = true;
-                rowIndex = r.isEmpty() ? rowIndex + 1 : r.toInt(&ok) - 1;
-                if (!ok || rowIndex < 0 || rowIndex >= MaxRows)
-                    return damaged(QStringLiteral("行号“%1”无效").arg(r.toString()));
-                nextColumn = 0;
-                continue;
-            }
-            if (xml.name() != u"c")
-                continue;
-
-            const auto attributes = xml.attributes();
-            const QString ref = attributes.value(QLatin1String("r")).toString();
-            int column = nextColumn;
-            int row = std::max(rowIndex, 0);
-            if (!ref.isEmpty() && !parseCellReference(ref, &column, &row))
-                return damaged(QStringLiteral("单元格位置“%1”无效").arg(ref));
-            if (column >= MaxColumns)
-                return damaged(QStringLiteral("第 %1 行的单元格太多").arg(row + 1));
-            const QString type = attributes.value(QLatin1String("t")).toString();
-            const int style = attributes.value(QLatin1String("s")).toInt();
-            const QString where = ref.isEmpty() ? QStringLiteral("第 %1 行第 %2 列").arg(row + 1).arg(column + 1)
-                                                : QStringLiteral("单元格 %1").arg(ref);
-
-            QString value;
-            bool hasValue = false;
-            QString inlineText;
-            while (xml.readNext() != QXmlStreamReader::Invalid && !xml.atEnd()) {
-                if (xml.isStartElement()) {
-                    if (xml.name() == u"v") {
-                        value = xml.readElementText();
-                        hasValue = true;
-                    } else if (xml.name() == u"is") {
-                        inlineText = readStringItem(xml);
-                    } else {
-                        xml.skipCurrentElement(); // formulas, extensions
-                    }
-                } else if (xml.isEndElement() && xml.name() == u"c") {
-                    break;
-                }
-            }
-            if (xml.hasError())
-                return true; // reported by the caller of the parse
-
-            Cell cell;
-            if (type == u"inlineStr") {
-                cell = Cell::ofText(inlineText);
-            } else if (!hasValue) {
-                // A formatted blank cell.
-            } else if (type == u"s") {
-                bool ok = false;
-                const int index = value.toInt(&ok);
-                if (!ok || index < 0 || index >= strings.size())
-                    return damaged(QStringLiteral("%1 引用的共享文字不存在").arg(where));
-                cell = Cell::ofText(strings[index]);
-            } else if (type == u"str") {
-                cell = Cell::ofText(unescapeText(value));
-            } else if (type == u"b") {
-                cell = Cell::ofBoolean(value.trimmed() == u"1" || value.trimmed() == u"true");
-            } else if (type == u"e") {
-                cell = Cell::ofError(value);
-            } else if (type == u"d") {
-                const QDateTime dt = QDateTime::fromString(value, Qt::ISODateWithMs);
-                if (dt.isValid())
-                    cell = dt.time() == QTime(0, 0) ? Cell::ofDate(dt.date()) : Cell::ofDateTime(dt.date(), dt.time());
-                else if (const QDate d = QDate::fromString(value, Qt::ISODate); d.isValid())
-                    cell = Cell::ofDate(d);
-                else
-                    return damaged(QStringLiteral("%1 的日期“%2”无效").arg(where, value));
-            } else if (type.isEmpty() || type == u"n") {
-                bool ok = false;
-                const double number = value.trimmed().toDouble(&ok);
-                if (!ok)
-                    return damaged(QStringLiteral("%1 的数值“%2”无效").arg(where, value));
-                const Shown shown = style >= 0 && style < formats.size() ? formats[style] : Shown::Number;
-                cell = numberCell(number, shown, book.date1904);
-            } else {
-                return damaged(QStringLiteral("%1 的类型“%2”未知").arg(where, type));
-            }
-
-            nextColumn = column + 1;
-            rowIndex = row;
-            if (cell.isEmpty())
-                continue;
-            if (sheet->rows.size() <= row)
-                sheet->rows.resize(row + 1);
-            auto& cells = sheet->rows[row];
-            if (cells.size() <= column)
-                cells.resize(column + 1);
-            cells[column] = cell;
-        }
-        return true;
-    });
+    for (int i = 0; attributes[i]; i += 2) {
+        const char* local = std::strrchr(attributes[i], ':');
+        if (std::strcmp(local ? local + 1 : attributes[i], name) == 0)
+            return attributes[i + 1];
+    }
+    return nullptr;
 }
+
+// An element's name without its prefix ("x:c" → "c").
+const char* localName(const char* name)
+{
+    const char* colon = std::strrchr(name, ':');
+    return colon ? colon + 1 : name;
+}
+
+// Digits of an attribute as a number, from 0; -1 for anything else.
+int digitsValue(const char* text)
+{
+    if (!text || !*text)
+        return -1;
+    int n = 0;
+    for (int i = 0; text[i]; ++i) {
+        if (text[i] < '0' || text[i] > '9' || i >= 9)
+            return -1;
+        n = n * 10 + (text[i] - '0');
+    }
+    return n;
+}
+
+QByteArray trimmedBytes(const QByteArray& bytes)
+{
+    return bytes.trimmed();
+}
+
+// "C12" → column 2, row 11 (both from 0), as parseCellReference() does for
+// the reference as the sheet's XML has it.
+bool parseCellReference(const QByteArray& ref, int* column, int* row)
+{
+    qsizetype i = 0;
+    qint64 col = 0;
+    for (; i < ref.size(); ++i) {
+        const char c = ref[i];
+        if (c >= 'A' && c <= 'Z')
+            col = col * 26 + (c - 'A' + 1);
+        else if (c >= 'a' && c <= 'z')
+            col = col * 26 + (c - 'a' + 1);
+        else
+            break;
+        if (col > MaxColumns)
+            return false;
+    }
+    if (i == 0 || i == ref.size() || ref.size() - i > 7)
+        return false;
+    qint64 r = 0;
+    for (; i < ref.size(); ++i) {
+        if (ref[i] < '0' || ref[i] > '9')
+            return false;
+        r = r * 10 + (ref[i] - '0');
+    }
+    if (r < 1 || r > MaxRows)
+        return false;
+    *column = int(col - 1);
+    *row = int(r - 1);
+    return true;
+}
+
+// The shared string table: the text of each <si>, its <t> or the <t> of its
+// rich-text runs <r>, without the phonetic guides <rPh>. A workbook of a
+// large ledger holds hundreds of thousands of them, so expat reads them too.
+class SharedStrings {
+public:
+    explicit SharedStrings(QStringList* strings) : m_strings(strings) { }
+
+    bool read(Package& package, const QString& part, QString* error)
+    {
+        const std::unique_ptr<ZipEntry> file = package.openPart(part, error);
+        if (!file)
+            return false;
+        const std::unique_ptr<std::remove_pointer_t<XML_Parser>, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"),
+                                                                                              XML_ParserFree);
+        if (!parser) {
+            setError(error, cannotReadMessage(package.path(), QStringLiteral("内存不足。")));
+            return false;
+        }
+        XML_SetUserData(parser.get(), this);
+        XML_SetElementHandler(parser.get(), &SharedStrings::started, &SharedStrings::ended);
+        XML_SetCharacterDataHandler(parser.get(), &SharedStrings::characters);
+        constexpr int ChunkBytes = 256 * 1024;
+        while (true) {
+            void* buffer = XML_GetBuffer(parser.get(), ChunkBytes);
+            const qint64 got = buffer ? file->read(static_cast<char*>(buffer), ChunkBytes) : -1;
+            if (got < 0 || file->failed()) {
+                setError(error,
+                         notExcelMessage(package.path(), QStringLiteral("文件已损坏（“%1”解压出错）。").arg(part)));
+                return false;
+            }
+            if (XML_ParseBuffer(parser.get(), int(got), got == 0) != XML_STATUS_OK) {
+                setError(error,
+                         notExcelMessage(package.path(),
+                                         QStringLiteral("文件已损坏（“%1”第 %2 行的 XML 有错误）。")
+                                             .arg(part)
+                                             .arg(XML_GetCurrentLineNumber(parser.get()))));
+                return false;
+            }
+            if (got == 0)
+                return true;
+        }
+    }
+
+private:
+    static void XMLCALL started(void* data, const char* name, const char**)
+    {
+        auto* self = static_cast<SharedStrings*>(data);
+        name = localName(name);
+        if (std::strcmp(name, "si") == 0) {
+            self->m_inItem = true;
+            self->m_text.resize(0);
+        } else if (std::strcmp(name, "rPh") == 0) {
+            ++self->m_phonetic;
+        } else if (std::strcmp(name, "t") == 0) {
+            self->m_inText = self->m_inItem && self->m_phonetic == 0;
+        }
+    }
+    static void XMLCALL ended(void* data, const char* name)
+    {
+        auto* self = static_cast<SharedStrings*>(data);
+        name = localName(name);
+        if (std::strcmp(name, "si") == 0) {
+            self->m_strings->append(unescapeText(QString::fromUtf8(self->m_text)));
+            self->m_inItem = false;
+        } else if (std::strcmp(name, "rPh") == 0) {
+            --self->m_phonetic;
+        } else if (std::strcmp(name, "t") == 0) {
+            self->m_inText = false;
+        }
+    }
+    static void XMLCALL characters(void* data, const char* text, int length)
+    {
+        auto* self = static_cast<SharedStrings*>(data);
+        if (self->m_inText)
+            self->m_text.append(text, length);
+    }
+
+    QStringList* m_strings;
+    QByteArray m_text;
+    bool m_inItem = false, m_inText = false;
+    int m_phonetic = 0;
+};
+
+bool readSharedStrings(Package& package, const Workbook& book, QStringList* strings, QString* error)
+{
+    if (book.sharedStringsPart.isEmpty() || !package.has(book.sharedStringsPart))
+        return true;
+    return SharedStrings(strings).read(package, book.sharedStringsPart, error);
+}
+
+// A worksheet part parsed as it is inflated: the sheet of a large ledger
+// holds millions of cells, so its XML goes through expat, several times
+// faster than QXmlStreamReader here; the small parts (workbook, styles,
+// shared strings) are read with the latter. Each call of next() parses on
+// until a row is whole and hands over its cells. Only the rows of one chunk
+// of the file, the shared strings and the formats are held.
+class XlsxRows : public SheetRows {
+public:
+    XlsxRows(const QString& path, Workbook book) : m_package(path), m_book(std::move(book)) { }
+    ~XlsxRows() override
+    {
+        if (m_parser)
+            XML_ParserFree(m_parser);
+    }
+    XlsxRows(const XlsxRows&) = delete;
+    XlsxRows& operator=(const XlsxRows&) = delete;
+
+    bool open(int sheetIndex, QString* error)
+    {
+        if (!m_package.open(error))
+            return false;
+        const QString part = m_book.sheetParts[sheetIndex];
+        if (part.isEmpty() || !m_package.has(part)) {
+            setError(error,
+                     notExcelMessage(m_package.path(),
+                                     QStringLiteral("找不到工作表“%1”的内容。").arg(m_book.names[sheetIndex])));
+            return false;
+        }
+        if (!readSharedStrings(m_package, m_book, &m_strings, error)
+            || !readStyles(m_package, m_book, &m_formats, error))
+            return false;
+        m_part = part;
+        m_file = m_package.openPart(part, error);
+        if (!m_file)
+            return false;
+        m_parser = XML_ParserCreate("UTF-8");
+        if (!m_parser) {
+            setError(error, cannotReadMessage(path(), QStringLiteral("内存不足。")));
+            return false;
+        }
+        XML_SetUserData(m_parser, this);
+        XML_SetElementHandler(m_parser, &XlsxRows::started, &XlsxRows::ended);
+        XML_SetCharacterDataHandler(m_parser, &XlsxRows::characters);
+        return true;
+    }
+
+    bool next(SheetRow* out) override
+    {
+        while (m_nextReady >= m_ready.size()) {
+            if (m_done)
+                return false;
+            m_ready.clear();
+            m_nextReady = 0;
+            parseChunk();
+        }
+        std::swap(*out, m_ready[m_nextReady++]);
+        return true;
+    }
+
+private:
+    static constexpr int ChunkBytes = 256 * 1024;
+
+    const QString& path() const { return m_package.path(); }
+
+    // Inflates and parses the next piece of the part; at its end, or when
+    // it turns out damaged, the reading is done.
+    void parseChunk()
+    {
+        void* buffer = XML_GetBuffer(m_parser, ChunkBytes);
+        if (!buffer) {
+            m_error = cannotReadMessage(path(), QStringLiteral("内存不足。"));
+            m_done = true;
+            return;
+        }
+        const qint64 got = m_file->read(static_cast<char*>(buffer), ChunkBytes);
+        if (got < 0 || m_file->failed()) {
+            m_error = notExcelMessage(path(), QStringLiteral("文件已损坏（“%1”解压出错）。").arg(m_part));
+            m_done = true;
+            return;
+        }
+        const bool last = got == 0;
+        if (XML_ParseBuffer(m_parser, int(got), last) != XML_STATUS_OK) {
+            if (m_error.isEmpty()) // not a damaged cell, which says so itself
+                m_error = notExcelMessage(path(),
+                                          QStringLiteral("文件已损坏（“%1”第 %2 行的 XML 有错误）。")
+                                              .arg(m_part)
+                                              .arg(XML_GetCurrentLineNumber(m_parser)));
+            m_done = true;
+            m_ready.clear();
+            return;
+        }
+        if (last) {
+            completeRow();
+            m_done = true;
+        }
+    }
+
+    static void XMLCALL started(void* data, const char* name, const char** attributes)
+    {
+        static_cast<XlsxRows*>(data)->start(localName(name), attributes);
+    }
+    static void XMLCALL ended(void* data, const char* name) { static_cast<XlsxRows*>(data)->end(localName(name)); }
+    static void XMLCALL characters(void* data, const char* text, int length)
+    {
+        auto* self = static_cast<XlsxRows*>(data);
+        if (self->m_inValue || (self->m_inText && self->m_phonetic == 0))
+            self->m_value.append(text, length);
+    }
+
+    void start(const char* name, const char** attributes)
+    {
+        if (m_inCell) {
+            if (std::strcmp(name, "v") == 0) {
+                m_inValue = true;
+                m_hasValue = true;
+            } else if (std::strcmp(name, "is") == 0) {
+                m_inInline = true;
+            } else if (m_inInline && std::strcmp(name, "t") == 0) {
+                m_inText = true;
+            } else if (std::strcmp(name, "rPh") == 0) {
+                ++m_phonetic;
+            }
+            return;
+        }
+        if (std::strcmp(name, "c") == 0) {
+            m_inCell = true;
+            m_hasValue = false;
+            m_value.resize(0);
+            const char* ref = attribute(attributes, "r");
+            // Kept in place: a sheet has millions of cells.
+            m_ref.resize(0);
+            if (ref)
+                m_ref.append(ref);
+            const char* type = attribute(attributes, "t");
+            m_type.resize(0);
+            if (type)
+                m_type.append(type);
+            m_style = digitsValue(attribute(attributes, "s"));
+        } else if (std::strcmp(name, "row") == 0) {
+            completeRow(); // a row left open ends here
+            const char* r = attribute(attributes, "r");
+            const int number = r ? digitsValue(r) : m_rowIndex + 2;
+            if (number < 1 || number > MaxRows) {
+                damaged(QStringLiteral("行号“%1”无效").arg(QString::fromUtf8(r)));
+                return;
+            }
+            m_rowIndex = number - 1;
+            m_nextColumn = 0;
+        } else if (std::strcmp(name, "dimension") == 0) {
+            // "A1:AD1001": the last row the sheet uses.
+            const QString ref = QString::fromUtf8(attribute(attributes, "ref"));
+            int column = 0, row = 0;
+            if (parseCellReference(QStringView(ref).mid(ref.indexOf(u':') + 1), &column, &row))
+                m_expectedRows = row + 1;
+        }
+    }
+
+    void end(const char* name)
+    {
+        if (!m_inCell) {
+            if (std::strcmp(name, "row") == 0)
+                completeRow();
+            return;
+        }
+        if (std::strcmp(name, "c") == 0) {
+            m_inCell = m_inValue = m_inInline = m_inText = false;
+            m_phonetic = 0;
+            finishCell();
+        } else if (std::strcmp(name, "v") == 0) {
+            m_inValue = false;
+        } else if (std::strcmp(name, "t") == 0) {
+            m_inText = false;
+        } else if (std::strcmp(name, "is") == 0) {
+            m_inInline = false;
+        } else if (std::strcmp(name, "rPh") == 0) {
+            --m_phonetic;
+        }
+    }
+
+    void damaged(const QString& what)
+    {
+        if (m_error.isEmpty())
+            m_error = notExcelMessage(path(), QStringLiteral("文件已损坏（%1）。").arg(what));
+        XML_StopParser(m_parser, XML_FALSE);
+    }
+
+    QString where(int row, int column) const
+    {
+        return m_ref.isEmpty() ? QStringLiteral("第 %1 行第 %2 列").arg(row + 1).arg(column + 1)
+                               : QStringLiteral("单元格 %1").arg(QString::fromUtf8(m_ref));
+    }
+
+    // The cell just read, into the row at hand.
+    void finishCell()
+    {
+        int column = m_nextColumn;
+        int row = std::max(m_rowIndex, 0);
+        if (!m_ref.isEmpty() && !parseCellReference(m_ref, &column, &row))
+            return damaged(QStringLiteral("单元格位置“%1”无效").arg(QString::fromUtf8(m_ref)));
+        if (column >= MaxColumns)
+            return damaged(QStringLiteral("第 %1 行的单元格太多").arg(row + 1));
+
+        Cell cell;
+        if (m_type == "inlineStr") {
+            cell = Cell::ofText(unescapeText(QString::fromUtf8(m_value)));
+        } else if (!m_hasValue) {
+            // A formatted blank cell.
+        } else if (m_type == "s") {
+            const int index = digitsValue(trimmedBytes(m_value).constData());
+            if (index < 0 || index >= m_strings.size())
+                return damaged(QStringLiteral("%1 引用的共享文字不存在").arg(where(row, column)));
+            cell = Cell::ofText(m_strings.at(index));
+        } else if (m_type == "str") {
+            cell = Cell::ofText(unescapeText(QString::fromUtf8(m_value)));
+        } else if (m_type == "b") {
+            const QByteArray v = trimmedBytes(m_value);
+            cell = Cell::ofBoolean(v == "1" || v == "true");
+        } else if (m_type == "e") {
+            cell = Cell::ofError(QString::fromUtf8(m_value));
+        } else if (m_type == "d") {
+            const QString value = QString::fromUtf8(m_value);
+            const QDateTime dt = QDateTime::fromString(value, Qt::ISODateWithMs);
+            if (dt.isValid())
+                cell = dt.time() == QTime(0, 0) ? Cell::ofDate(dt.date()) : Cell::ofDateTime(dt.date(), dt.time());
+            else if (const QDate d = QDate::fromString(value, Qt::ISODate); d.isValid())
+                cell = Cell::ofDate(d);
+            else
+                return damaged(QStringLiteral("%1 的日期“%2”无效").arg(where(row, column), value));
+        } else if (m_type.isEmpty() || m_type == "n") {
+            bool ok = false;
+            const double number = m_value.trimmed().toDouble(&ok);
+            if (!ok)
+                return damaged(QStringLiteral("%1 的数值“%2”无效").arg(where(row, column), QString::fromUtf8(m_value)));
+            const Shown shown = m_style >= 0 && m_style < m_formats.size() ? m_formats.at(m_style) : Shown::Number;
+            cell = numberCell(number, shown, m_book.date1904);
+        } else {
+            return damaged(QStringLiteral("%1 的类型“%2”未知").arg(where(row, column), QString::fromUtf8(m_type)));
+        }
+
+        m_nextColumn = column + 1;
+        m_rowIndex = row;
+        if (row != m_pending.index) {
+            // A cell of another row than the one at hand (a row without its
+            // <row> element, or a misplaced cell): the row at hand is done.
+            completeRow();
+            m_pending.index = row;
+        }
+        if (cell.isEmpty())
+            return;
+        if (m_pending.cells.size() <= column)
+            m_pending.cells.resize(column + 1);
+        m_pending.cells[column] = std::move(cell);
+    }
+
+    // The row at hand is whole: it waits to be handed over.
+    void completeRow()
+    {
+        if (m_pending.cells.isEmpty())
+            return;
+        m_width = std::max(m_width, int(m_pending.cells.size()));
+        m_ready.append(std::move(m_pending));
+        m_pending.cells = QVector<Cell>();
+        m_pending.cells.reserve(m_width); // rows of a list are as wide as the one before
+    }
+
+    Package m_package;
+    Workbook m_book;
+    QString m_part;
+    QStringList m_strings;
+    QVector<Shown> m_formats;
+    std::unique_ptr<ZipEntry> m_file;
+    XML_Parser m_parser = nullptr;
+
+    // The cell being read.
+    bool m_inCell = false, m_inValue = false, m_inInline = false, m_inText = false, m_hasValue = false;
+    int m_phonetic = 0;
+    QByteArray m_ref, m_type, m_value;
+    int m_style = -1;
+
+    SheetRow m_pending;        // the row being read
+    QVector<SheetRow> m_ready; // whole rows, not yet handed over
+    int m_nextReady = 0;
+    int m_width = 0; // the widest row so far
+    int m_rowIndex = -1;
+    int m_nextColumn = 0;
+    bool m_done = false;
+};
 
 } // namespace
 
@@ -563,32 +883,25 @@ QStringList xlsxSheetNames(const QString& path, QString* error)
     return book ? book->names : QStringList();
 }
 
-std::optional<Sheet> readXlsx(const QString& path, int sheetIndex, QString* error)
+std::unique_ptr<SheetRows> openXlsxRows(const QString& path, int sheetIndex, QString* error)
 {
-    Package package(path);
-    if (!package.open(error))
-        return std::nullopt;
-    const auto book = readWorkbook(package, error);
-    if (!book)
-        return std::nullopt;
+    std::optional<Workbook> book;
+    {
+        Package package(path);
+        if (!package.open(error))
+            return nullptr;
+        book = readWorkbook(package, error);
+        if (!book)
+            return nullptr;
+    }
     if (sheetIndex < 0 || sheetIndex >= book->names.size()) {
         setError(error, noSuchSheetMessage(path, sheetIndex));
-        return std::nullopt;
+        return nullptr;
     }
-    const QString part = book->sheetParts[sheetIndex];
-    if (part.isEmpty() || !package.has(part)) {
-        setError(error, notExcelMessage(path, QStringLiteral("找不到工作表“%1”的内容。").arg(book->names[sheetIndex])));
-        return std::nullopt;
-    }
-    QStringList strings;
-    QVector<Shown> formats;
-    if (!readSharedStrings(package, *book, &strings, error) || !readStyles(package, *book, &formats, error))
-        return std::nullopt;
-    Sheet sheet;
-    sheet.name = book->names[sheetIndex];
-    if (!readCells(package, part, *book, strings, formats, &sheet, error))
-        return std::nullopt;
-    return sheet;
+    auto rows = std::make_unique<XlsxRows>(path, std::move(*book));
+    if (!rows->open(sheetIndex, error))
+        return nullptr;
+    return rows;
 }
 
 } // namespace ravo::exchange::detail

@@ -14,6 +14,7 @@
 #include "editors/frmReject.h"
 #include "editors/frmRepair.h"
 #include "editors/frmWaitProvide.h"
+#include "exchange/Export.h"
 #include "planning/ReportCaption.h"
 #include "planning/frmOptions.h"
 #include "planning/frmOverDate.h"
@@ -265,7 +266,9 @@ void MainCommands::takeSelectedNumber()
 // Reading only, so every account level may export.
 void MainCommands::exportResult()
 {
-    exportToFile(m_state, &m_main, tables::SearchResult, m_state.CurrentTable);
+    // The whole table the grid's rows come from is offered beside them.
+    const QString whole = exchange::ledgerTables().contains(m_state.CurrentTable) ? m_state.CurrentTable : QString();
+    exportToFile(m_state, &m_main, tables::SearchResult, m_state.CurrentTable, whole);
 }
 
 void MainCommands::calibrationPlan()

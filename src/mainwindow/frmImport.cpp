@@ -37,29 +37,31 @@ constexpr int LongFile = 2000;
 // work.
 class Progress {
 public:
-    Progress(QWidget* owner, const QString& label, int rows)
-    {
-        if (rows < LongFile)
-            return;
-        m_window = std::make_unique<QProgressDialog>(label, QStringLiteral("取消"), 0, rows, owner);
-        m_window->setWindowTitle(Title);
-        m_window->setWindowModality(Qt::WindowModal);
-        m_window->setMinimumDuration(300);
-        m_window->setAutoReset(false);
-    }
+    Progress(QWidget* owner, const QString& label) : m_owner(owner), m_label(label) { }
     std::function<bool(int, int)> callback()
     {
-        if (!m_window)
-            return {};
         return [this](int done, int total) {
-            m_window->setMaximum(total);
-            m_window->setValue(done);
+            // The window shows only for a long file; the file says how long
+            // as the reading starts or, when it does not, the rows read so far.
+            if (!m_window) {
+                if (std::max(total, done) < LongFile)
+                    return true;
+                m_window = std::make_unique<QProgressDialog>(m_label, QStringLiteral("取消"), 0, total, m_owner);
+                m_window->setWindowTitle(Title);
+                m_window->setWindowModality(Qt::WindowModal);
+                m_window->setMinimumDuration(300);
+                m_window->setAutoReset(false);
+            }
+            m_window->setMaximum(total); // 0: a busy bar, the length unknown
+            m_window->setValue(total > 0 ? done : 0);
             QCoreApplication::processEvents();
             return !m_window->wasCanceled();
         };
     }
 
 private:
+    QWidget* m_owner;
+    QString m_label;
     std::unique_ptr<QProgressDialog> m_window;
 };
 
@@ -196,7 +198,7 @@ bool frmImport::openFile(const QString& path)
     cboSheet->setEnabled(names.size() > 1);
     m_filling = false;
     loadSheet(0);
-    return bool(m_sheet);
+    return bool(m_head);
 }
 
 void frmImport::setTable(const QString& table)
@@ -217,9 +219,12 @@ void frmImport::loadSheet(int index)
 {
     QString error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_sheet = readSpreadsheet(m_path, index, &error);
+    // Only the top of the sheet is held, to find the header row; the checks
+    // and the import read the file anew, a row at a time.
+    m_head = readSpreadsheetHead(m_path, index, HeaderSearchRows, &error);
+    m_sheetIndex = index;
     QApplication::restoreOverrideCursor();
-    if (!m_sheet) {
+    if (!m_head) {
         m_plan.reset();
         fillMapping();
         showSummary(error, false);
@@ -231,11 +236,11 @@ void frmImport::loadSheet(int index)
 
 void frmImport::replan()
 {
-    if (!m_sheet)
+    if (!m_head)
         return;
     const QString table = cboTable->currentText();
     QString error;
-    m_plan = planImport(*m_sheet, table, m_state.LedgerDatabase.columns(table), &error);
+    m_plan = planImport(*m_head, table, m_state.LedgerDatabase.columns(table), &error);
     fillMapping();
     if (!m_plan) {
         grdPreview->setRowCount(0);
@@ -276,7 +281,7 @@ void frmImport::fillMapping()
 
 void frmImport::recheck()
 {
-    if (!m_sheet || !m_plan)
+    if (!m_head || !m_plan)
         return;
     const QVector<QPair<int, QString>> mapped = m_plan->mappedColumns();
     grdPreview->setRowCount(0);
@@ -287,14 +292,18 @@ void frmImport::recheck()
         return;
     }
 
-    Importer importer(m_state.LedgerDatabase, *m_sheet, *m_plan);
-    const int rows = m_sheet->rowCount() - m_plan->headerRow - 1;
+    Importer importer(m_state.LedgerDatabase, m_path, m_sheetIndex, *m_plan);
     {
-        Progress progress(this, QStringLiteral("正在检查文件中的数据…"), rows);
+        Progress progress(this, QStringLiteral("正在检查文件中的数据…"));
         m_checked = importer.check(progress.callback());
     }
     if (m_checked.result == ImportOutcome::Result::Cancelled) {
         showSummary(QStringLiteral("检查已取消。"), false);
+        return;
+    }
+    if (m_checked.result == ImportOutcome::Result::Failed) {
+        showSummary(m_checked.error, false);
+        m_state.prompt.error(m_checked.error, Title);
         return;
     }
 
@@ -340,7 +349,7 @@ void frmImport::showSummary(const QString& text, bool canImport)
 
 void frmImport::runImport()
 {
-    if (!m_sheet || !m_plan)
+    if (!m_head || !m_plan)
         return;
     if (const QString problem = planProblem(*m_plan); !problem.isEmpty()) {
         m_state.prompt.error(problem, Title);
@@ -368,11 +377,10 @@ void frmImport::runImport()
         options.reportPath = report;
     }
 
-    Importer importer(m_state.LedgerDatabase, *m_sheet, *m_plan);
+    Importer importer(m_state.LedgerDatabase, m_path, m_sheetIndex, *m_plan);
     ImportOutcome outcome;
     {
-        Progress progress(this, QStringLiteral("正在导入到《%1》…").arg(m_plan->table),
-                          m_sheet->rowCount() - m_plan->headerRow - 1);
+        Progress progress(this, QStringLiteral("正在导入到《%1》…").arg(m_plan->table));
         options.progress = progress.callback();
         outcome = importer.run(options);
     }

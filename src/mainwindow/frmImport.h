@@ -66,7 +66,9 @@ private:
 
     ProgramState& m_state;
     QString m_path;
-    std::optional<exchange::Sheet> m_sheet;
+    int m_sheetIndex = 0;
+    std::optional<exchange::Sheet> m_head; // the first rows of the sheet, where the header is
+
     std::optional<exchange::ImportPlan> m_plan;
     exchange::ImportOutcome m_checked;
     bool m_filling = false;

@@ -1,12 +1,16 @@
 #include "DesktopPrompter.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace ravo {
 
@@ -85,7 +89,28 @@ QString extensionOf(const QString& type)
 std::optional<QString> DesktopPrompter::saveFileName(const QString& title, const QString& suggestedPath,
                                                      const QStringList& types)
 {
+    return saveFileNameWithChoice(title, suggestedPath, types, nullptr);
+}
+
+std::optional<QString> DesktopPrompter::saveFileNameWithChoice(const QString& title, const QString& suggestedPath,
+                                                               const QStringList& types, FileChoice* choice)
+{
     QFileDialog dlg(QApplication::activeWindow(), title);
+    QComboBox* choices = nullptr;
+    if (choice && !choice->choices.isEmpty()) {
+        dlg.setOption(QFileDialog::DontUseNativeDialog);
+        if (auto* grid = qobject_cast<QGridLayout*>(dlg.layout())) {
+            auto* label = new QLabel(choice->label, &dlg);
+            choices = new QComboBox(&dlg);
+            choices->setObjectName(QStringLiteral("cboFileChoice"));
+            choices->addItems(choice->choices);
+            choices->setCurrentIndex(std::clamp(choice->chosen, 0, int(choice->choices.size()) - 1));
+            label->setBuddy(choices);
+            const int row = grid->rowCount();
+            grid->addWidget(label, row, 0);
+            grid->addWidget(choices, row, 1);
+        }
+    }
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
     dlg.setNameFilters(types);
@@ -113,6 +138,8 @@ std::optional<QString> DesktopPrompter::saveFileName(const QString& title, const
     dlg.setLabelText(QFileDialog::Reject, QStringLiteral("取消"));
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return std::nullopt;
+    if (choice)
+        choice->chosen = choices ? choices->currentIndex() : 0;
     return dlg.selectedFiles().first();
 }
 

@@ -13,6 +13,10 @@ public:
     // Qt's file dialog; the extension follows the file type chosen in it.
     std::optional<QString> saveFileName(const QString& title, const QString& suggestedPath,
                                         const QStringList& types) override;
+    // The same dialog with a list of the choices below the file type (Qt's
+    // own dialog, which can carry it, on every platform).
+    std::optional<QString> saveFileNameWithChoice(const QString& title, const QString& suggestedPath,
+                                                  const QStringList& types, FileChoice* choice) override;
     void beep() override;
 };
 

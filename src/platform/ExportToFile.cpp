@@ -33,12 +33,19 @@ QString suggestedPath(const QString& title)
 
 } // namespace
 
-qint64 exportToFile(ProgramState& state, QWidget* owner, const QString& table, const QString& title)
+qint64 exportToFile(ProgramState& state, QWidget* owner, const QString& shownTable, const QString& title,
+                    const QString& wholeTable)
 {
-    const std::optional<QString> path =
-        state.prompt.saveFileName(QStringLiteral("导出到文件"), suggestedPath(title), exchange::exportFileTypes());
+    Prompter::FileChoice what{QStringLiteral("导出内容(&W)："),
+                              {QStringLiteral("当前显示的记录"), QStringLiteral("整个表《%1》").arg(wholeTable)},
+                              0};
+    const std::optional<QString> path = wholeTable.isEmpty()
+        ? state.prompt.saveFileName(QStringLiteral("导出到文件"), suggestedPath(title), exchange::exportFileTypes())
+        : state.prompt.saveFileNameWithChoice(QStringLiteral("导出到文件"), suggestedPath(title),
+                                              exchange::exportFileTypes(), &what);
     if (!path || path->trimmed().isEmpty())
         return -1;
+    const QString& table = !wholeTable.isEmpty() && what.chosen == 1 ? wholeTable : shownTable;
     lastFolder() = QFileInfo(*path).absolutePath();
 
     // Shown only when the export takes longer than a moment.

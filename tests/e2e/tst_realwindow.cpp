@@ -184,8 +184,19 @@ bool TestRealWindow::key(const QString& keys)
 
 bool TestRealWindow::type(const QString& text)
 {
-    bool ok = false;
-    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), text}, &ok);
+    // xdotool types a character the keyboard map lacks (every Chinese one)
+    // by binding it to a spare key for a moment; a program slow to read the
+    // key under a busy machine then sees the key bound to the next character
+    // and a character is lost. So such characters go one at a time, with a
+    // pause for the program to take each before the key is bound again.
+    bool ok = true;
+    for (const QChar c : text) {
+        bool typed = false;
+        xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), QString(c)}, &typed);
+        ok = ok && typed;
+        if (c.unicode() > 0x7f)
+            QThread::msleep(250);
+    }
     return ok;
 }
 

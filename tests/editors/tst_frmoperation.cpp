@@ -293,6 +293,28 @@ private slots:
                  QStringLiteral("insert into 计量器具在用库 select MSys计量器具在用库.* from MSys计量器具在用库;"));
     }
 
+    // OK writes the rows edited in the window and no other: what was saved
+    // meanwhile into a row the window left alone stays.
+    void okKeepsWhatWasSavedMeanwhile()
+    {
+        QVERIFY(f->fillInUse(3));
+        auto w = open();
+        w->Data1->moveFirst();
+        static_cast<QLineEdit*>(w->Text1[1])->setText(QStringLiteral("改名"));
+        {
+            Database other;
+            QVERIFY(!other.open(f->box.databasePath()));
+            QVERIFY(other
+                        .executeNative(QStringLiteral("UPDATE 计量器具在用库 SET 备注 = '别处保存' "
+                                                      "WHERE 计量器具编号 = 'N-003'"))
+                        .ok());
+        }
+        w->cmdOK->click();
+        QVERIFY(f->prompt.messages.isEmpty());
+        QCOMPARE(f->row(InUse, "N-001").value("计量器具名称").toString(), QStringLiteral("改名"));
+        QCOMPARE(f->row(InUse, "N-003").value("备注").toString(), QStringLiteral("别处保存"));
+    }
+
     void enterWalksTheTabOrder()
     {
         QVERIFY(f->fillInUse(1));

@@ -298,8 +298,9 @@ private slots:
         else
             QVERIFY(f->db()
                         .executeNative(
+                            // The row being changed: OK writes only the rows changed.
                             QStringLiteral("CREATE TRIGGER boom BEFORE INSERT ON 计量器具修理记录库 "
-                                           "WHEN NEW.计量器具编号 = 'R-3' BEGIN SELECT RAISE(ABORT, 'boom'); END"))
+                                           "WHEN NEW.计量器具编号 = 'R-1' BEGIN SELECT RAISE(ABORT, 'boom'); END"))
                         .ok());
         w.save();
         QCOMPARE(f->prompt.messages.size(), 1);

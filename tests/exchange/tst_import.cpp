@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QtTest>
+#include <xlsxwriter.h>
+#include <zip.h>
 
 using namespace ravo;
 using namespace ravo::exchange;
@@ -551,19 +553,24 @@ void TestImport::roundTrip()
 
 void TestImport::failureLeavesLedger_data()
 {
-    QTest::addColumn<bool>("cancel");
-    QTest::newRow("the ledger refuses row 500") << false;
-    QTest::newRow("cancelled halfway") << true;
+    QTest::addColumn<QString>("how");
+    QTest::newRow("the ledger refuses row 500") << u("refused");
+    QTest::newRow("cancelled halfway") << u("cancel");
+    // Read from the file row by row, the damage shows only after 700 rows
+    // were written.
+    QTest::newRow("file damaged further on") << u("damaged");
 }
 
 void TestImport::failureLeavesLedger()
 {
-    QFETCH(bool, cancel);
+    QFETCH(QString, how);
+    const bool cancel = how == u("cancel");
     QVERIFY(test::insertRow(*m_db, tables::InUse, {{NumberColumn, u("OLD-1")}, {u("备注"), u("原有")}}));
     const QList<QStringList> before = tableRows(*m_db, tables::InUse);
-    QVERIFY(m_db->executeNative(u("CREATE TRIGGER 第五百行 BEFORE INSERT ON 计量器具在用库 "
-                                  "WHEN NEW.计量器具编号 = 'N-0500' BEGIN SELECT RAISE(ABORT, '第五百行'); END"))
-                .ok());
+    if (how == u("refused"))
+        QVERIFY(m_db->executeNative(u("CREATE TRIGGER 第五百行 BEFORE INSERT ON 计量器具在用库 "
+                                      "WHEN NEW.计量器具编号 = 'N-0500' BEGIN SELECT RAISE(ABORT, '第五百行'); END"))
+                    .ok());
 
     QVector<QVector<Cell>> rows = {{text("计量器具编号"), text("计量器具名称"), text("检定日期")}};
     for (int i = 1; i <= 1000; ++i)
@@ -573,24 +580,45 @@ void TestImport::failureLeavesLedger()
     QVERIFY(writeXlsx(path, rows));
     const Loaded l = load(*m_db, path, tables::InUse);
     QVERIFY2(l.plan, qPrintable(l.error));
+    if (how == u("damaged")) {
+        // The sheet's XML cut off after row 700.
+        zip_t* zip = zip_open(QFile::encodeName(path).constData(), 0, nullptr);
+        QVERIFY(zip);
+        const zip_int64_t index = zip_name_locate(zip, "xl/worksheets/sheet1.xml", 0);
+        QVERIFY(index >= 0);
+        QByteArray xml;
+        zip_file_t* part = zip_fopen_index(zip, zip_uint64_t(index), 0);
+        QVERIFY(part);
+        char buffer[65536];
+        for (zip_int64_t got; (got = zip_fread(part, buffer, sizeof buffer)) > 0;)
+            xml.append(buffer, qsizetype(got));
+        zip_fclose(part);
+        xml.truncate(xml.indexOf("<row r=\"702\"") + 20);
+        zip_source_t* source = zip_source_buffer(zip, xml.constData(), zip_uint64_t(xml.size()), 0);
+        QVERIFY(zip_file_replace(zip, zip_uint64_t(index), source, 0) == 0);
+        QCOMPARE(zip_close(zip), 0);
+    }
 
-    Importer importer(*m_db, *l.sheet, *l.plan);
+    Importer importer(*m_db, path, 0, *l.plan);
     ImportOptions options;
     options.skipBad = true;
     options.reportPath = file(u("报告.xlsx"));
-    int calls = 0;
+    int calls = 0, total = 0;
     if (cancel)
-        options.progress = [&](int done, int) {
+        options.progress = [&](int done, int all) {
             ++calls;
+            total = all;
             return done < 256;
         };
     const ImportOutcome outcome = importer.run(options);
     if (cancel) {
         QCOMPARE(outcome.result, ImportOutcome::Result::Cancelled);
         QCOMPARE(calls, 2);
+        QCOMPARE(total, 1000); // as the sheet declares, although it is read a row at a time
     } else {
         QCOMPARE(outcome.result, ImportOutcome::Result::Failed);
-        QVERIFY2(outcome.error.contains(u("第 501 行")), qPrintable(outcome.error));
+        const QString expected = how == u("damaged") ? u("XML 有错误）。没有导入任何数据。") : u("第 501 行");
+        QVERIFY2(outcome.error.contains(expected), qPrintable(outcome.error));
     }
     QCOMPARE(outcome.accepted, 0);
     QCOMPARE(tableRows(*m_db, tables::InUse), before);
@@ -603,7 +631,7 @@ void TestImport::failureLeavesLedger()
 
 void TestImport::commandLine_data()
 {
-    QTest::addColumn<QStringList>("arguments"); // %APP, %GOOD, %BAD, %REPORT replaced
+    QTest::addColumn<QStringList>("arguments"); // %APP, %GOOD, %BAD, %REPORT, %SHEETS replaced
     QTest::addColumn<bool>("holdFolder");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<int>("rowsAfter");
@@ -628,6 +656,17 @@ void TestImport::commandLine_data()
         << 2 << 0 << u("--skip-bad");
     QTest::newRow("folder held") << base + QStringList{u("--import"), u("%GOOD"), u("--into"), u("在用库")} << true << 1
                                  << 0 << InstanceLock::busyMessage();
+    // %SHEETS: 说明 (no list), 在用 (two instruments), 封存 (one).
+    const QStringList sheets = base + QStringList{u("--import"), u("%SHEETS"), u("--into"), u("在用库")};
+    QTest::newRow("first sheet with a list") << sheets << false << 0 << 2 << QString();
+    QTest::newRow("sheet by name") << sheets + QStringList{u("--sheet"), u("封存")} << false << 0 << 1 << QString();
+    QTest::newRow("sheet by number") << sheets + QStringList{u("--sheet"), u("3")} << false << 0 << 1 << QString();
+    QTest::newRow("sheet without a list") << sheets + QStringList{u("--sheet"), u("说明")} << false << 1 << 0
+                                          << u("在工作表“说明”的前 50 行中找不到标题行");
+    QTest::newRow("no such sheet") << sheets + QStringList{u("--sheet"), u("4")} << false << 2 << 0
+                                   << u("文件“多表.xlsx”中没有工作表“4”；文件中的工作表：说明、在用、封存。");
+    QTest::newRow("sheet without a name")
+        << sheets + QStringList{u("--sheet")} << false << 2 << 0 << u("“--sheet”后面缺少值");
 }
 
 void TestImport::commandLine()
@@ -641,10 +680,29 @@ void TestImport::commandLine()
     const QString bad = file(u("坏.csv"));
     QVERIFY(writeBytes(good, u("编号,名称\nG-1,卡尺\nG-2,千分尺\n").toUtf8()));
     QVERIFY(writeBytes(bad, u("编号,名称\nB-1,卡尺\nB-1,千分尺\n,无编号\nB-2,表\n").toUtf8()));
+    const QString sheets = file(u("多表.xlsx"));
+    {
+        lxw_workbook* book = workbook_new(QFile::encodeName(sheets).constData());
+        QVERIFY(book);
+        const QList<QPair<const char*, QList<QStringList>>> content = {
+            {"说明", {{u("本文件有两个台帐。")}}},
+            {"在用", {{u("编号"), u("名称")}, {u("S-1"), u("卡尺")}, {u("S-2"), u("千分尺")}}},
+            {"封存", {{u("编号"), u("名称")}, {u("T-1"), u("压力表")}}},
+        };
+        for (const auto& [name, rows] : content) {
+            lxw_worksheet* sheet = workbook_add_worksheet(book, name);
+            for (int r = 0; r < rows.size(); ++r)
+                for (int c = 0; c < rows.at(r).size(); ++c)
+                    worksheet_write_string(sheet, lxw_row_t(r), lxw_col_t(c), rows.at(r).at(c).toUtf8().constData(),
+                                           nullptr);
+        }
+        QCOMPARE(workbook_close(book), LXW_NO_ERROR);
+    }
     for (QString& a : arguments)
         a.replace(u("%APP"), m_box->appDir())
             .replace(u("%GOOD"), good)
             .replace(u("%BAD"), bad)
+            .replace(u("%SHEETS"), sheets)
             .replace(u("%REPORT"), file(u("报告.xlsx")));
 
     std::optional<InstanceLock> other;

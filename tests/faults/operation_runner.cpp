@@ -7,6 +7,10 @@
 // Operations:
 //   commit:TABLE   replaces TABLE by its working copy MSysTABLE (the OK of
 //                  an editor)
+//   ok:TABLE       the OK of an editor that writes only what changed: makes
+//                  the working copy of TABLE with its books, changes its
+//                  first row, deletes its second and adds one (before the
+//                  hook is armed), then commits
 //   confirmations  replaces the confirmation records by their working copy
 //                  and carries the new records of a passed calibration into
 //                  the in-use ledger (the confirmation editor's OK with the
@@ -14,6 +18,8 @@
 //   move:N         the move numbered N (0 in use → scrapped, 1 in use →
 //                  sealed, 2 sealed → in use, 3 sealed → scrapped,
 //                  4 scrapped → in use) of --number, dated --date
+//   import:TABLE   imports the first sheet of --file into TABLE, all rows
+//                  or none (the import window's default)
 //   backup         the start-up backup
 //   compact        the start-up compaction
 //   hold           takes the single-copy lock, says "held" and keeps it
@@ -21,9 +27,10 @@
 // Options:
 //   --after K                 end after the K-th statement
 //   --after-text TEXT         end after the first statement containing TEXT
+//   --occurrence N            … after the N-th such statement
 //   --at POINT                end at a named point of the file operations
-//   --end-on-progress K       end in the K-th progress report of a backup
-//                             or compaction
+//   --end-on-progress K       end in the K-th progress report of a backup,
+//                             compaction or import
 //   --trace FILE              append every statement and point to FILE
 //
 // Exit status: 0 done, 1 the operation failed (reason on stderr), 2 wrong
@@ -34,6 +41,8 @@
 #include "core/InstanceLock.h"
 #include "core/Ledger.h"
 #include "core/Maintenance.h"
+#include "core/WorkingCopy.h"
+#include "exchange/Import.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -61,7 +70,7 @@ int main(int argc, char* argv[])
     const QString operation = args.at(2);
 
     faultinjection::Plan plan;
-    QString number;
+    QString number, file;
     QDate today = QDate::currentDate();
     int endOnProgress = 0;
     for (int i = 3; i + 1 < args.size(); i += 2) {
@@ -71,12 +80,16 @@ int main(int argc, char* argv[])
             plan.afterStatement = value.toInt();
         else if (option == QLatin1String("--after-text"))
             plan.afterStatementContaining = value;
+        else if (option == QLatin1String("--occurrence"))
+            plan.occurrence = value.toInt();
         else if (option == QLatin1String("--at"))
             plan.atPoint = value;
         else if (option == QLatin1String("--end-on-progress"))
             endOnProgress = value.toInt();
         else if (option == QLatin1String("--trace"))
             plan.traceFile = value;
+        else if (option == QLatin1String("--file"))
+            file = value;
         else if (option == QLatin1String("--number"))
             number = value;
         else if (option == QLatin1String("--date"))
@@ -119,6 +132,27 @@ int main(int argc, char* argv[])
         const QString table = operation.mid(7);
         faultinjection::arm(plan);
         e = commitWorkingTable(db, deleteAllStatement(table), insertAllStatement(table, tables::working(table)));
+    } else if (operation.startsWith(QLatin1String("ok:"))) {
+        const QString table = operation.mid(3);
+        const QString working = tables::working(table);
+        const bool stock = table == tables::Stock;
+        const QString order = stock ? QStringLiteral("购买日期,计量器具名称") : NumberColumn;
+        e = createTrackedWorkingTable(
+            db, table, working, order,
+            QStringLiteral("select * into %1 from %2 order by %3;").arg(working, table, order));
+        const QStringList edits = {
+            QStringLiteral("UPDATE %1 SET 计量器具名称 = '改过的' WHERE rowid = 1").arg(working),
+            QStringLiteral("DELETE FROM %1 WHERE rowid = 2").arg(working),
+            stock ? QStringLiteral("INSERT INTO %1 (计量器具名称, 库存数量) VALUES ('新的', 1)").arg(working)
+                  : QStringLiteral("INSERT INTO %1 (计量器具编号, 计量器具名称) VALUES ('NEW-1', '新的')").arg(working),
+        };
+        for (const QString& sql : edits)
+            if (!e)
+                e = db.executeNative(sql).error;
+        if (e)
+            return fail(e.text());
+        faultinjection::arm(plan);
+        e = commitTrackedWorkingTable(db, table, working, insertAllStatement(table, working));
     } else if (operation == QLatin1String("confirmations")) {
         faultinjection::arm(plan);
         e = commitConfirmationRecords(db, deleteAllStatement(tables::Confirmation),
@@ -130,6 +164,27 @@ int main(int argc, char* argv[])
             return fail(QStringLiteral("no such move"), 2);
         faultinjection::arm(plan);
         e = moveInstrument(db, Move(which), number, today);
+    } else if (operation.startsWith(QLatin1String("import:"))) {
+        const QString table = operation.mid(7);
+        QString error;
+        const auto head = exchange::readSpreadsheetHead(file, 0, exchange::HeaderSearchRows, &error);
+        const auto importPlan = head ? exchange::planImport(*head, table, db.columns(table), &error) : std::nullopt;
+        if (!importPlan)
+            return fail(error);
+        exchange::ImportOptions options;
+        options.progress = [&](int, int) {
+            if (endOnProgress > 0 && ++progressCalls == endOnProgress)
+                faultinjection::endNow();
+            return true;
+        };
+        exchange::Importer importer(db, file, 0, *importPlan);
+        faultinjection::arm(plan);
+        const exchange::ImportOutcome outcome = importer.run(options);
+        faultinjection::disarm();
+        if (outcome.result != exchange::ImportOutcome::Result::Done)
+            return fail(
+                QStringLiteral("import not done: %1 (%2 refused)").arg(outcome.error).arg(outcome.refusals.size()));
+        return 0;
     } else {
         return fail(QStringLiteral("unknown operation ") + operation, 2);
     }

@@ -1,7 +1,8 @@
 // The program cut off in the middle of its operations that change the
 // ledger file: the commit of an editor's working copy (the confirmation
 // records' with the in-use ledger's update), each of the five moves between
-// ledgers, the start-up backup and the compaction. A runner
+// ledgers, the start-up backup, the compaction and the import of a
+// spreadsheet. A runner
 // process built with the fault-injection hook performs the operation and is
 // ended abruptly after each of its statements in turn (or at each step of
 // the file operations). The next start then has to find the ledger whole,
@@ -13,6 +14,7 @@
 #include "core/InstanceLock.h"
 #include "core/Maintenance.h"
 #include "core/Shutdown.h"
+#include "exchange/TableWriter.h"
 
 #include <QTemporaryDir>
 
@@ -219,13 +221,16 @@ private slots:
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("remarkLength");
         QTest::addColumn<QStringList>("only");
-        QTest::newRow("in-use ledger") << tables::InUse << 8 << 10 << QStringList();
+        QTest::addColumn<bool>("onlyChanges"); // the OK that writes only what changed
+        QTest::newRow("in-use ledger") << tables::InUse << 8 << 10 << QStringList() << false;
+        QTest::newRow("in-use ledger, only what changed") << tables::InUse << 8 << 10 << QStringList() << true;
+        QTest::newRow("stock, only what changed") << tables::Stock << 8 << 0 << QStringList() << true;
         // Deleting 2.5 MB of rows overflows the engine's page cache: pages of
         // the unfinished transaction reach ravo.mdb itself before the end,
         // and only the journal beside it knows the old rows.
         QTest::newRow("in-use ledger larger than the page cache")
-            << tables::InUse << 2000 << 400 << QStringList{"DELETE", "INSERT", "RELEASE SAVEPOINT ravo_tx_1"};
-        QTest::newRow("stock") << tables::Stock << 8 << 0 << QStringList();
+            << tables::InUse << 2000 << 400 << QStringList{"DELETE", "INSERT", "RELEASE SAVEPOINT ravo_tx_1"} << false;
+        QTest::newRow("stock") << tables::Stock << 8 << 0 << QStringList() << false;
     }
     void commitCutAfterEveryStatement()
     {
@@ -233,6 +238,7 @@ private slots:
         QFETCH(int, rows);
         QFETCH(int, remarkLength);
         QFETCH(QStringList, only);
+        QFETCH(bool, onlyChanges);
         Sandbox box;
         QVERIFY(box.isValid());
         {
@@ -253,7 +259,10 @@ private slots:
                     ? QStringLiteral("INSERT INTO %1 (计量器具名称, 库存数量) VALUES ('新的', 1)").arg(w)
                     : QStringLiteral("INSERT INTO %1 (计量器具编号, 计量器具名称) VALUES ('NEW-1', '新的')").arg(w)));
         }
-        cutAfterEveryStatement(box.appDir(), {QStringLiteral("commit:") + table}, {}, only);
+        // The OK of only what changed makes its copy and the same edits itself:
+        // its books live as long as its connection.
+        cutAfterEveryStatement(box.appDir(),
+                               {(onlyChanges ? QStringLiteral("ok:") : QStringLiteral("commit:")) + table}, {}, only);
     }
 
     // The confirmation editor's OK with the ledger update on: the records
@@ -388,6 +397,68 @@ private slots:
             QVERIFY(runStartupMaintenance(box.appDir(), false, true).compactDone);
         QVERIFY(QFileInfo(files.database).size() < ledgerBefore.size());
         QVERIFY(stateOfFile(files.database) == before);
+    }
+
+    void importCut_data()
+    {
+        QTest::addColumn<QStringList>("cut");
+        QTest::addColumn<bool>("imported"); // the ledger as after the import, or as before
+        QTest::newRow("after the first row written") << QStringList{"--after", "2"} << false;
+        // 3000 rows of 1.2 kB overflow the engine's page cache: pages of the
+        // unfinished import reach ravo.mdb before the end.
+        QTest::newRow("in the middle, past the page cache") << QStringList{"--end-on-progress", "8"} << false;
+        QTest::newRow("after the last row, before the commit")
+            << QStringList{"--after-text", "INSERT", "--occurrence", "3000"} << false;
+        QTest::newRow("right after the commit") << QStringList{"--after-text", "RELEASE SAVEPOINT"} << true;
+    }
+    void importCut()
+    {
+        QFETCH(QStringList, cut);
+        QFETCH(bool, imported);
+        Sandbox box;
+        QVERIFY(box.isValid());
+        {
+            Database db;
+            QVERIFY(!db.open(box.databasePath()));
+            QVERIFY(fillLedgers(db, 5, 10));
+        }
+        // The department's list: a title row, the header, 3000 instruments.
+        const QString file = box.appDir() + QStringLiteral("/台帐.xlsx");
+        {
+            QString error;
+            exchange::XlsxTableWriter writer(QStringLiteral("台帐"));
+            QVERIFY2(writer.begin(file, {QStringLiteral("某某公司计量器具台帐"), QString(), QString()}, &error),
+                     qPrintable(error));
+            QVERIFY(writer.addRow({exchange::Cell::ofText(QStringLiteral("管理编号")),
+                                   exchange::Cell::ofText(QStringLiteral("器具名称")),
+                                   exchange::Cell::ofText(QStringLiteral("备注"))},
+                                  &error));
+            for (int i = 1; i <= 3000; ++i)
+                QVERIFY(writer.addRow({exchange::Cell::ofText(QStringLiteral("I-%1").arg(i, 5, 10, QLatin1Char('0'))),
+                                       exchange::Cell::ofText(QStringLiteral("导入表%1").arg(i)),
+                                       exchange::Cell::ofText(QString(400, QChar(0x91cf)))},
+                                      &error));
+            QVERIFY2(writer.finish(&error), qPrintable(error));
+        }
+        const QStringList operation = {QStringLiteral("import:") + tables::InUse, QStringLiteral("--file"), file};
+        const LedgerState before = stateOfFile(box.databasePath());
+
+        QTemporaryDir clean;
+        QVERIFY(copyOver(box.databasePath(), clean.filePath(QStringLiteral("ravo.mdb"))));
+        const RunnerOutcome done = runOperation(QStringList{clean.path()} + operation);
+        QVERIFY2(done.status == 0, qPrintable(done.errors));
+        const LedgerState after = stateOfFile(clean.filePath(QStringLiteral("ravo.mdb")));
+        QVERIFY(!(after == before));
+
+        const RunnerOutcome r = runOperation(QStringList{box.appDir()} + operation + cut);
+        QVERIFY2(r.status == EndedByHook, qPrintable(r.errors));
+        ++m_faults;
+        LedgerState found;
+        nextStart(box.appDir(), cut.join(QLatin1Char(' ')), found);
+        if (QTest::currentTestFailed())
+            return;
+        const LedgerState& expected = imported ? after : before;
+        QVERIFY2(found == expected, qPrintable(QStringLiteral("differs in ") + differences(found, expected)));
     }
 
     // The hook is in the runner only: the program never carries it.

@@ -331,20 +331,31 @@ private slots:
         QVERIFY(run.prompt.messages.isEmpty());
     }
 
-    // 记录 → 导出 writes what the grid shows, in its order, for every level;
+    // 记录 → 导出 writes what the grid shows, in its order, for every level,
+    // or, chosen in the file question, the whole table the grid comes from;
     // a cancelled file question writes nothing.
     void exportWritesTheGrid_data()
     {
         QTest::addColumn<int>("level");
         QTest::addColumn<bool>("chooseFile");
-        QTest::newRow("系统管理员") << 0 << true;
-        QTest::newRow("计量器具保管员") << 2 << true;
-        QTest::newRow("file question cancelled") << 0 << false;
+        QTest::addColumn<int>("choice"); // -1: left as offered
+        QTest::addColumn<QStringList>("firstTwoColumns");
+        const QStringList grid = {"计量器具编号|检定日期", "T-003|2026-01-05", "L-002|2024-02-29", "L-001|2026-01-05",
+                                  "E-004|"};
+        QTest::newRow("系统管理员") << 0 << true << -1 << grid;
+        QTest::newRow("计量器具保管员") << 2 << true << -1 << grid;
+        QTest::newRow("what the grid shows, chosen") << 0 << true << 0 << grid;
+        QTest::newRow("the whole table") << 0 << true << 1
+                                         << QStringList{"计量器具编号|计量器具类别", "L-001|", "L-002|", "T-003|",
+                                                        "E-004|"};
+        QTest::newRow("file question cancelled") << 0 << false << -1 << QStringList();
     }
     void exportWritesTheGrid()
     {
         QFETCH(int, level);
         QFETCH(bool, chooseFile);
+        QFETCH(int, choice);
+        QFETCH(QStringList, firstTwoColumns);
         MainRun run(level);
         run.prepare(sampleInUse());
         QVERIFY(run.open());
@@ -355,6 +366,8 @@ private slots:
         const QString path = out.filePath(QStringLiteral("检索结果.xlsx"));
         if (chooseFile)
             run.prompt.fileNames << path;
+        if (choice >= 0)
+            run.prompt.fileChoices << choice;
         QAction* entry = run.window->commands->mnuRecordExport;
         QCOMPARE(entry->text(), QStringLiteral("导出(&X)..."));
         QVERIFY(entry->isEnabled());
@@ -362,6 +375,8 @@ private slots:
         QCOMPARE(run.prompt.fileQuestions.size(), 1);
         QCOMPARE(run.prompt.fileQuestions[0].types.size(), 2);
         QVERIFY(run.prompt.fileQuestions[0].suggestedPath.endsWith(QStringLiteral(".xlsx")));
+        QCOMPARE(run.prompt.fileQuestions[0].choice.choices,
+                 (QStringList{"当前显示的记录", "整个表《计量器具在用库》"}));
         if (!chooseFile) {
             QVERIFY(run.prompt.messages.isEmpty());
             QVERIFY(!QFile::exists(path));
@@ -376,10 +391,8 @@ private slots:
         QStringList seen;
         for (int r = 0; r < sheet->rowCount(); ++r)
             seen << sheet->cell(r, 0).toString() + QLatin1Char('|') + sheet->cell(r, 1).toString();
-        QCOMPARE(seen,
-                 (QStringList{"计量器具编号|检定日期", "T-003|2026-01-05", "L-002|2024-02-29", "L-001|2026-01-05",
-                              "E-004|"}));
-        QCOMPARE(sheet->cell(1, 1).kind, exchange::Cell::Kind::Date);
+        QCOMPARE(seen, firstTwoColumns);
+        QCOMPARE(sheet->columnCount(), choice == 1 ? run.db().columns(tables::InUse).size() : 2);
     }
 
     // F1 pressed on the focused field of each window opens the manual at

@@ -302,13 +302,13 @@ private slots:
         QTest::addColumn<QList<DepartmentSpec>>("specs");
         QTest::addColumn<QStringList>("order"); // headings in printed order
         QTest::addColumn<int>("pages");
-        QTest::newRow("three departments, the blank one last, spaces trimmed")
-            << QList<DepartmentSpec>{{"计量室", 2}, {"", 1}, {"一车间", 2}, {" 计量室 ", 1}}
-            << QStringList{"一车间", "计量室", "未填写"} << 1;
+        QTest::newRow("three departments in pinyin order, the blank one last, spaces trimmed")
+            << QList<DepartmentSpec>{{"一车间", 2}, {"", 1}, {"计量室", 2}, {" 计量室 ", 1}}
+            << QStringList{"计量室", "一车间", "未填写"} << 1;
         QTest::newRow("a group goes on over the page")
-            << QList<DepartmentSpec>{{"一车间", 1}, {"计量室", -2}} << QStringList{"一车间", "计量室"} << 2;
+            << QList<DepartmentSpec>{{"二车间", 1}, {"计量室", -2}} << QStringList{"二车间", "计量室"} << 2;
         QTest::newRow("a heading is not left at the foot")
-            << QList<DepartmentSpec>{{"一车间", -1}, {"计量室", 2}} << QStringList{"一车间", "计量室"} << 2;
+            << QList<DepartmentSpec>{{"二车间", -1}, {"计量室", 2}} << QStringList{"二车间", "计量室"} << 2;
         QTest::newRow("nothing to print") << QList<DepartmentSpec>{} << QStringList{} << 0;
     }
     void departmentPrintout()

@@ -25,9 +25,23 @@ std::optional<QString> ScriptedPrompter::input(const QString& prompt, const QStr
 std::optional<QString> ScriptedPrompter::saveFileName(const QString& title, const QString& suggestedPath,
                                                       const QStringList& types)
 {
-    FileQuestion q{title, suggestedPath, types, std::nullopt};
+    FileQuestion q{title, suggestedPath, types, std::nullopt, {}};
     if (!fileNames.isEmpty())
         q.answer = fileNames.dequeue();
+    fileQuestions.append(q);
+    return q.answer;
+}
+
+std::optional<QString> ScriptedPrompter::saveFileNameWithChoice(const QString& title, const QString& suggestedPath,
+                                                                const QStringList& types, FileChoice* choice)
+{
+    FileQuestion q{title, suggestedPath, types, std::nullopt, choice ? *choice : FileChoice()};
+    if (!fileNames.isEmpty())
+        q.answer = fileNames.dequeue();
+    if (choice && !fileChoices.isEmpty())
+        choice->chosen = fileChoices.dequeue();
+    if (choice)
+        q.choice.chosen = choice->chosen;
     fileQuestions.append(q);
     return q.answer;
 }
@@ -36,6 +50,7 @@ void ScriptedPrompter::clear()
 {
     answers.clear();
     inputs.clear();
+    fileChoices.clear();
     messages.clear();
     inputsShown.clear();
     fileNames.clear();

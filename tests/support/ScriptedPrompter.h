@@ -6,6 +6,7 @@
 //   prompt.answers << Prompter::Answer::Cancel;   // the next question is cancelled
 //   prompt.inputs << QString("张三") << std::nullopt;
 //   prompt.fileNames << dir.filePath("台帐.xlsx");  // the next file question
+//   prompt.fileChoices << 1;                       // … and its second choice
 //   ... run the window ...
 //   QCOMPARE(prompt.messages.size(), 1);
 //   QCOMPARE(prompt.messages[0].text, QString("…"));
@@ -37,6 +38,7 @@ public:
         QString suggestedPath;
         QStringList types;
         std::optional<QString> answer;
+        FileChoice choice; // as offered, `chosen` as answered; no choices for a plain question
     };
     struct Input {
         QString prompt;
@@ -49,6 +51,8 @@ public:
     std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText) override;
     std::optional<QString> saveFileName(const QString& title, const QString& suggestedPath,
                                         const QStringList& types) override;
+    std::optional<QString> saveFileNameWithChoice(const QString& title, const QString& suggestedPath,
+                                                  const QStringList& types, FileChoice* choice) override;
     void beep() override { ++beeps; }
 
     // Forgets what was recorded and what was still queued.
@@ -57,6 +61,7 @@ public:
     QQueue<Answer> answers;
     QQueue<std::optional<QString>> inputs;
     QQueue<std::optional<QString>> fileNames;
+    QQueue<int> fileChoices; // the choice made in the next file question with one; empty: left as offered
 
     QList<Message> messages;
     QList<Input> inputsShown;

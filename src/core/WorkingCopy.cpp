@@ -1,0 +1,244 @@
+#include "WorkingCopy.h"
+
+#include "Ledger.h"
+
+#include <QSqlQuery>
+
+namespace ravo {
+
+namespace {
+
+QString q(const QString& name)
+{
+    return quotedIdentifier(name);
+}
+
+QString temp(const QString& name)
+{
+    return QStringLiteral("temp.") + quotedIdentifier(name);
+}
+
+} // namespace
+
+CopyBooks::CopyBooks(const QString& workingTable)
+    : origin(workingTable + QStringLiteral("_来源")), changed(workingTable + QStringLiteral("_改动")),
+      removed(workingTable + QStringLiteral("_删除")), triggers{workingTable + QStringLiteral("_添加记"),
+                                                                workingTable + QStringLiteral("_改动记"),
+                                                                workingTable + QStringLiteral("_删除记")}
+{
+}
+
+bool hasCopyBooks(Database& db, const QString& workingTable)
+{
+    QSqlQuery query(db.connection());
+    query.prepare(QStringLiteral("SELECT 1 FROM sqlite_temp_master WHERE type = 'table' AND name = ?"));
+    query.addBindValue(CopyBooks(workingTable).origin);
+    return query.exec() && query.next();
+}
+
+void dropCopyBooks(Database& db, const QString& workingTable)
+{
+    const CopyBooks books(workingTable);
+    // Dropping what this connection made itself cannot fail but for a lost
+    // connection, and then the books are gone with it.
+    for (const QString& t : books.triggers)
+        (void)db.executeNative(QStringLiteral("DROP TRIGGER IF EXISTS ") + temp(t));
+    for (const QString& t : {books.origin, books.changed, books.removed})
+        (void)db.executeNative(QStringLiteral("DROP TABLE IF EXISTS ") + temp(t));
+}
+
+DbError createTrackedWorkingTable(Database& db, const QString& table, const QString& workingTable, const QString& order,
+                                  const QString& openStatement, bool* keptRules)
+{
+    dropWorkingTable(db, workingTable);
+    dropCopyBooks(db, workingTable);
+    const CopyBooks books(workingTable);
+
+    Transaction tx(db);
+    if (tx.error())
+        return tx.error();
+    // The empty copy, with the table's columns and rules as the open
+    // statement would make them.
+    if (const DbResult made =
+            db.execute(QStringLiteral("select * into %1 from %2 where 1=0;").arg(workingTable, table));
+        !made.ok())
+        return made.error;
+    const QStringList columns = db.columns(workingTable);
+    if (columns.isEmpty())
+        return DbError::make(DbError::General, QStringLiteral("找不到数据表“%1”。").arg(workingTable));
+    // Columns of the order, each maybe followed by its direction.
+    QStringList orderBy;
+    for (const QString& item : order.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList words = item.simplified().split(QLatin1Char(' '));
+        const QString way = words.size() == 2 ? words.at(1).toLower() : QString();
+        orderBy << (way == QLatin1String("asc") || way == QLatin1String("desc")
+                        ? q(words.at(0)) + QLatin1Char(' ') + way
+                        : q(item.trimmed()));
+    }
+    QStringList quotedColumns;
+    QStringList fromLedger;
+    for (const QString& c : columns) {
+        quotedColumns << q(c);
+        fromLedger << QStringLiteral("l.") + q(c);
+    }
+
+    // The order of the ledger's rows numbers the copy: working row k is
+    // the ledger row that comes k-th, and the copy is filled by those numbers
+    // so that the recordset walks it in the window's order.
+    const QStringList statements = {
+        QStringLiteral("CREATE TEMP TABLE %1 (wrow INTEGER PRIMARY KEY, lrow INTEGER NOT NULL)").arg(q(books.origin)),
+        QStringLiteral("CREATE TEMP TABLE %1 (wrow INTEGER PRIMARY KEY)").arg(q(books.changed)),
+        QStringLiteral("CREATE TEMP TABLE %1 (lrow INTEGER PRIMARY KEY)").arg(q(books.removed)),
+        QStringLiteral("INSERT INTO %1 (lrow) SELECT rowid FROM %2%3")
+            .arg(temp(books.origin), q(table),
+                 orderBy.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + orderBy.join(QLatin1Char(','))),
+    };
+    for (const QString& sql : statements)
+        if (const DbResult r = db.executeNative(sql); !r.ok())
+            return r.error;
+    const QString fill = QStringLiteral("INSERT INTO %1 (rowid, %2) SELECT o.wrow, %3 FROM %4 AS o CROSS JOIN %5 AS l "
+                                        "ON l.rowid = o.lrow ORDER BY o.wrow")
+                             .arg(q(workingTable), quotedColumns.join(QLatin1Char(',')),
+                                  fromLedger.join(QLatin1Char(',')), temp(books.origin), q(table));
+    // The rules are kept while the copy is filled, as a rule: then every
+    // row of the copy keeps them, and since each later write into the copy
+    // is checked, only the rows written since can break them. A table with
+    // values written against its rules (by another program) is copied
+    // again as it holds them, so that the window opens and they can be
+    // mended.
+    bool kept = false;
+    {
+        Transaction withRules(db);
+        if (withRules.error())
+            return withRules.error();
+        kept = db.executeNative(fill).ok() && !withRules.commit();
+    }
+    if (!kept) {
+        RulesSuspended asStored(db);
+        if (const DbResult r = db.executeNative(fill); !r.ok())
+            return r.error;
+    }
+    // From here on every write into the copy is noted. A deleted row that
+    // the ledger no longer holds (a move took it out of both) needs nothing
+    // at OK.
+    const QStringList triggers = {
+        QStringLiteral("CREATE TEMP TRIGGER %1 AFTER INSERT ON %2 BEGIN "
+                       "INSERT OR IGNORE INTO %3 (wrow) VALUES (NEW.rowid); END")
+            .arg(q(books.triggers.at(0)), q(workingTable), q(books.changed)),
+        QStringLiteral("CREATE TEMP TRIGGER %1 AFTER UPDATE ON %2 BEGIN "
+                       "INSERT OR IGNORE INTO %3 (wrow) VALUES (NEW.rowid); END")
+            .arg(q(books.triggers.at(1)), q(workingTable), q(books.changed)),
+        QStringLiteral("CREATE TEMP TRIGGER %1 AFTER DELETE ON %2 BEGIN "
+                       "INSERT OR IGNORE INTO %3 (lrow) SELECT lrow FROM %4 "
+                       "WHERE wrow = OLD.rowid AND EXISTS (SELECT 1 FROM %5 WHERE rowid = %4.lrow); "
+                       "DELETE FROM %6 WHERE wrow = OLD.rowid; "
+                       "DELETE FROM %4 WHERE wrow = OLD.rowid; END")
+            .arg(q(books.triggers.at(2)), q(workingTable), q(books.removed), q(books.origin), q(table),
+                 q(books.changed)),
+    };
+    for (const QString& sql : triggers)
+        if (const DbResult r = db.executeNative(sql); !r.ok())
+            return r.error;
+    if (const DbError e = db.keepScratchText(openStatement))
+        return e;
+    if (const DbError e = tx.commit())
+        return e;
+    if (keptRules)
+        *keptRules = kept;
+    return {};
+}
+
+qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow)
+{
+    QSqlQuery query(db.connection());
+    query.prepare(QStringLiteral("SELECT lrow FROM %1 WHERE wrow = ?").arg(temp(CopyBooks(workingTable).origin)));
+    query.addBindValue(workingRow);
+    if (query.exec() && query.next())
+        return query.value(0).toLongLong();
+    return -1;
+}
+
+QList<qint64> workingRowsOfLedgerRow(Database& db, const QString& workingTable, qint64 ledgerRow)
+{
+    QList<qint64> rows;
+    QSqlQuery query(db.connection());
+    query.setForwardOnly(true);
+    query.prepare(
+        QStringLiteral("SELECT wrow FROM %1 WHERE lrow = ? ORDER BY wrow").arg(temp(CopyBooks(workingTable).origin)));
+    query.addBindValue(ledgerRow);
+    if (query.exec())
+        while (query.next())
+            rows << query.value(0).toLongLong();
+    return rows;
+}
+
+QString changedRowsCondition(const QString& workingTable)
+{
+    return QStringLiteral("rowid IN (SELECT wrow FROM %1)").arg(temp(CopyBooks(workingTable).changed));
+}
+
+DbError commitTrackedWorkingTable(Database& db, const QString& table, const QString& workingTable,
+                                  const QString& keptText, CopyCommit* done)
+{
+    const CopyBooks books(workingTable);
+    if (!hasCopyBooks(db, workingTable))
+        return DbError::make(DbError::General,
+                             QStringLiteral("“%1”的工作副本已不完整，不能保存。请取消后重新打开。").arg(table));
+    const QStringList columns = db.columns(workingTable);
+    QStringList quotedColumns;
+    QStringList fromCopy;
+    for (const QString& c : columns) {
+        quotedColumns << q(c);
+        fromCopy << QStringLiteral("w.") + q(c);
+    }
+    const QString origin = temp(books.origin);
+    const QString changed = temp(books.changed);
+    const QString removed = temp(books.removed);
+
+    Transaction tx(db);
+    if (tx.error())
+        return tx.error();
+    CopyCommit counts;
+    // The rows deleted in the window.
+    DbResult r =
+        db.executeNative(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT lrow FROM %2)").arg(q(table), removed));
+    if (!r.ok())
+        return r.error;
+    counts.deleted = r.rowsAffected;
+    // Each added row gets the ledger rowid it will have, after the last one.
+    r = db.executeNative(QStringLiteral("INSERT INTO %1 (wrow, lrow) SELECT c.wrow, m.top + row_number() OVER "
+                                        "(ORDER BY c.wrow) FROM %2 AS c, (SELECT coalesce(max(rowid), 0) AS top "
+                                        "FROM %3) AS m WHERE c.wrow NOT IN (SELECT wrow FROM %1)")
+                             .arg(origin, changed, q(table)));
+    if (!r.ok())
+        return r.error;
+    counts.added = r.rowsAffected;
+    // Changed rows leave the ledger and come back at their place with the
+    // window's values; added rows come in at theirs.
+    r = db.executeNative(QStringLiteral("DELETE FROM %1 WHERE rowid IN (SELECT o.lrow FROM %2 AS c "
+                                        "JOIN %3 AS o ON o.wrow = c.wrow)")
+                             .arg(q(table), changed, origin));
+    if (!r.ok())
+        return r.error;
+    r = db.executeNative(QStringLiteral("INSERT INTO %1 (rowid, %2) SELECT o.lrow, %3 FROM %4 AS c "
+                                        "JOIN %5 AS o ON o.wrow = c.wrow JOIN %6 AS w ON w.rowid = c.wrow "
+                                        "ORDER BY c.wrow")
+                             .arg(q(table), quotedColumns.join(QLatin1Char(',')), fromCopy.join(QLatin1Char(',')),
+                                  changed, origin, q(workingTable)));
+    if (!r.ok())
+        return r.error;
+    counts.written = r.rowsAffected;
+    for (const QString& book : {changed, removed})
+        if (const DbResult cleared = db.executeNative(QStringLiteral("DELETE FROM ") + book); !cleared.ok())
+            return cleared.error;
+    if (!keptText.isEmpty())
+        if (const DbError kept = db.keepScratchText(keptText))
+            return kept;
+    if (const DbError e = tx.commit())
+        return e;
+    if (done)
+        *done = counts;
+    return {};
+}
+
+} // namespace ravo

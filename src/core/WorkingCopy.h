@@ -1,0 +1,72 @@
+#pragma once
+// A working copy that keeps its own books: for each of its rows the ledger
+// row it was copied from, and which rows the window added, changed or
+// deleted since. OK then writes only those rows into the ledger, so a commit
+// of a few edits costs a few rows whatever the size of the ledger, and rows
+// the window never touched are never written (what someone else saved
+// meanwhile stays).
+//
+// The books are temporary tables of this connection beside the working
+// table, kept by temporary triggers on it: every statement that writes the
+// working table (the recordset, the editors' own statements, a move) is
+// noted, whoever runs it. They vanish with the connection, so a copy left
+// behind by an abnormal end has none and is made again by the next load.
+#include "Database.h"
+
+namespace ravo {
+
+// The names of a working table's books.
+struct CopyBooks {
+    explicit CopyBooks(const QString& workingTable);
+    QString origin;  // working rowid → the ledger rowid the row was copied from
+    QString changed; // working rowids added or changed since the copy was made or last committed
+    QString removed; // ledger rowids of the rows deleted in the window
+    QStringList triggers;
+};
+
+// Makes the working copy of `table`: its rows in `order` (a comma-separated
+// list of columns), with the table's rules as createWorkingTable() keeps
+// them, and its books. `openStatement` is the statement whose effect this
+// is; it is kept as the scratch query's text. A copy or books left behind
+// are dropped first. All or nothing. `keptRules`, when given, tells whether
+// every row copied keeps the table's rules (else values written against them
+// by another program were copied as they are).
+DbError createTrackedWorkingTable(Database& db, const QString& table, const QString& workingTable, const QString& order,
+                                  const QString& openStatement, bool* keptRules = nullptr);
+
+// True when the working table has its books (it was made by
+// createTrackedWorkingTable on this connection).
+bool hasCopyBooks(Database& db, const QString& workingTable);
+// Drops the books; missing ones are passed over.
+void dropCopyBooks(Database& db, const QString& workingTable);
+
+// The ledger rowid the working row was copied from; -1 for a row added in
+// the window (and not yet committed) or one that is not there.
+qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow);
+// The working rows copied from that ledger row.
+QList<qint64> workingRowsOfLedgerRow(Database& db, const QString& workingTable, qint64 ledgerRow);
+// The condition (on rowid) that picks the working rows added or changed
+// since the copy was made or last committed.
+QString changedRowsCondition(const QString& workingTable);
+
+// What a commit wrote.
+struct CopyCommit {
+    qint64 deleted = 0; // ledger rows taken out
+    qint64 written = 0; // rows written: changed ones in their place, then the added ones
+    qint64 added = 0;   // of those, rows added in the window
+};
+
+// Writes what the window changed into the ledger table, in one transaction:
+// takes out the ledger rows deleted in the window, writes each changed row
+// over the ledger row it was copied from (out and in again at the same
+// rowid, so numbers exchanged between rows do not collide) and appends the
+// added rows, which from then on stand for their new ledger rows. Afterwards
+// the ledger holds the working copy's rows, row for row, when nobody else
+// wrote it meanwhile; rows the window never touched are left alone. On
+// failure (a number the ledger already holds, a broken rule) nothing is
+// written and the books stay as they were. `keptText`, when given, becomes
+// the scratch query's text.
+DbError commitTrackedWorkingTable(Database& db, const QString& table, const QString& workingTable,
+                                  const QString& keptText = {}, CopyCommit* done = nullptr);
+
+} // namespace ravo
