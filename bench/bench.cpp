@@ -1,13 +1,15 @@
 // How fast the program is on ledgers of 1,000, 10,000 and 100,000
-// instruments, next to the floor: the same statements run straight on
-// SQLite in the same process.
+// instruments (and, when asked, 1,000,000), next to the floor: the same
+// statements run straight on SQLite in the same process.
 //
 //   ravo_bench [--sizes 1000,10000,100000] [--runs 5] [--out bench/results.md]
+//              [--ledgers DIR]
 //
 // Each size runs in a child process of its own, so its peak resident memory
 // is its own; the Excel import and export run in a second one, so that their
 // peak is measured apart from the windows'. Ledgers are generated once into
-// build/bench-ledgers/.
+// DIR (build/bench/bench-ledgers/ unless told). The sections of sizes not
+// measured in this run are kept from the results file as they were.
 #include "SampleLedger.h"
 #include "core/Database.h"
 #include "core/Ledger.h"
@@ -25,7 +27,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QSqlQuery>
 #include <QSysInfo>
@@ -74,6 +78,21 @@ double timeIt(int runs, const std::function<void()>& setup, const std::function<
     return medianMs(t);
 }
 
+// Times the program's work and its floor in turns, run for run (each after
+// its untimed setup), so that a change in the machine's load while they run
+// (the disk's write-back of the large tables above all) falls on both alike.
+// The medians of the program and of the floor.
+std::pair<double, double> timeInTurns(int runs, const std::function<void()>& setup, const std::function<void()>& fn,
+                                      const std::function<void()>& floorSetup, const std::function<void()>& floorFn)
+{
+    QVector<double> program, floor;
+    for (int i = 0; i < runs; ++i) {
+        program << timeIt(1, setup, fn);
+        floor << timeIt(1, floorSetup, floorFn);
+    }
+    return {medianMs(program), medianMs(floor)};
+}
+
 // Runs SQL straight on SQLite: the floor. Statements of the old dialect are
 // translated first (outside the timing where it matters little), so the floor
 // runs exactly the SQLite statements the program runs.
@@ -101,6 +120,14 @@ public:
             qWarning("floor statement failed: %s", err);
             sqlite3_free(err);
         }
+    }
+    // Drops a working table as the program does: without wiping the freed
+    // pages (the engine may be built to wipe them by default).
+    void drop(const QString& table) const
+    {
+        exec(QStringLiteral("PRAGMA secure_delete = FAST; DROP TABLE IF EXISTS %1; PRAGMA secure_delete = %2;")
+                 .arg(table)
+                 .arg(scalar(QStringLiteral("PRAGMA secure_delete"))));
     }
     qint64 scalar(const QString& sql) const
     {
@@ -249,7 +276,8 @@ int runOneSize(const QString& ledger, int runs)
     // Loading the main window until the in-use ledger shows its true count.
     std::unique_ptr<frmMain> main;
     Row load{QStringLiteral("主窗口加载（显示在用台帐及总数）")};
-    load.ms = timeIt(
+    const QString wholeTable = raw.translate(QStringLiteral("select * into MSys检索临时表 from 计量器具在用库"));
+    std::tie(load.ms, load.floorMs) = timeInTurns(
         runs,
         [&] {
             main.reset();
@@ -261,47 +289,49 @@ int runOneSize(const QString& ledger, int runs)
             main->show();
             if (main->resultCount() != n)
                 qWarning("main window shows %d of %lld rows", main->resultCount(), n);
+        },
+        {},
+        [&] {
+            raw.drop(QStringLiteral("MSys检索临时表"));
+            raw.exec(wholeTable);
+            raw.scalar(QStringLiteral("SELECT count(*) FROM MSys检索临时表"));
         });
-    const QString wholeTable = raw.translate(QStringLiteral("select * into MSys检索临时表 from 计量器具在用库"));
-    load.floorMs = timeIt(runs, {}, [&] {
-        raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
-        raw.exec(wholeTable);
-        raw.scalar(QStringLiteral("SELECT count(*) FROM MSys检索临时表"));
-    });
     rows << load;
 
-    // A quick-search pick on 使用部门.
+    // A quick-search pick on 使用部门. Each pick replaces the whole table
+    // shown before it, as a user's first pick does.
     Row pick{QStringLiteral("快速检索：使用部门 = 计量室")};
-    main->cboField->setCurrentText(QStringLiteral("使用部门"));
-    main->cboField_Click();
-    // Each pick replaces the whole table shown before it, as a user's first
-    // pick does.
-    pick.ms = timeIt(
-        runs,
-        [&] {
-            main->cboField->setCurrentIndex(0);
-            main->cboField_Click();
-            main->cboField->setCurrentText(QStringLiteral("使用部门"));
-            main->cboField_Click();
-        },
-        [&] {
-            main->t_sqlselectfield = QStringLiteral("计量室");
-            main->SQLQueryStar();
-        });
+    const auto showWhole = [&] {
+        main->cboField->setCurrentIndex(0);
+        main->cboField_Click();
+        main->cboField->setCurrentText(QStringLiteral("使用部门"));
+        main->cboField_Click();
+    };
+    const auto pickValue = [&] {
+        main->t_sqlselectfield = QStringLiteral("计量室");
+        main->SQLQueryStar();
+    };
+    // One pick untimed, for the statement the floor runs.
+    showWhole();
+    pickValue();
     const QString picked = raw.translate(main->t_sqlappend);
-    pick.floorMs = timeIt(
-        runs,
+    std::tie(pick.ms, pick.floorMs) = timeInTurns(
+        runs, showWhole, pickValue,
         [&] {
-            raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
+            raw.drop(QStringLiteral("MSys检索临时表"));
             raw.exec(wholeTable);
         },
         [&] {
-            raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
+            raw.drop(QStringLiteral("MSys检索临时表"));
             raw.exec(picked);
         });
     rows << pick;
     main->cboField->setCurrentIndex(0);
     main->cboField_Click();
+    // The main window's own peak: loading and searching, before any editor
+    // makes its working copy.
+    struct rusage mainUsage { };
+    getrusage(RUSAGE_SELF, &mainUsage);
 
     // Opening the in-use editor on an instrument near the first row.
     QSqlQuery q(state.LedgerDatabase.connection());
@@ -418,12 +448,12 @@ int runOneSize(const QString& ledger, int runs)
 
     // Rebuilding the result at activation after an editor's OK.
     Row requery{QStringLiteral("编辑器关闭后重建检索结果")};
-    requery.ms = timeIt(
-        runs, [&] { state.RequeryOnActivate = true; }, [&] { main->activate(); });
-    requery.floorMs = timeIt(runs, {}, [&] {
-        raw.exec(QStringLiteral("DROP TABLE IF EXISTS MSys检索临时表;"));
-        raw.exec(wholeTable);
-    });
+    std::tie(requery.ms, requery.floorMs) = timeInTurns(
+        runs, [&] { state.RequeryOnActivate = true; }, [&] { main->activate(); }, {},
+        [&] {
+            raw.drop(QStringLiteral("MSys检索临时表"));
+            raw.exec(wholeTable);
+        });
     rows << requery;
 
     // The due list (30 days ahead) and the plan for the next year, both made
@@ -431,30 +461,36 @@ int runOneSize(const QString& ledger, int runs)
     state.options.Advance = 2;
     state.options.AdvanceDay = 30;
     Row due{QStringLiteral("到期设备清单（提前 30 天）")};
-    due.ms = timeIt(runs, {}, [&] {
-        frmOverDate window(state);
-        window.load();
-        window.done(QDialog::Accepted);
-    });
     const QString dueTable = raw.translate(dueListStatement(state.options, QDate::currentDate()));
-    due.floorMs = timeIt(runs, {}, [&] {
-        raw.exec(dueTable);
-        raw.exec(QStringLiteral("DROP TABLE MSys待检或到期设备表;"));
-    });
+    std::tie(due.ms, due.floorMs) = timeInTurns(
+        runs, {},
+        [&] {
+            frmOverDate window(state);
+            window.load();
+            window.done(QDialog::Accepted);
+        },
+        {},
+        [&] {
+            raw.exec(dueTable);
+            raw.drop(QStringLiteral("MSys待检或到期设备表"));
+        });
     rows << due;
     state.options.ProgramDateStar = QDate::currentDate();
     state.options.ProgramDateEnd = QDate::currentDate().addDays(365);
     Row plan{QStringLiteral("检定计划（一年）")};
-    plan.ms = timeIt(runs, {}, [&] {
-        frmProgram window(state);
-        window.load();
-        window.done(QDialog::Accepted);
-    });
     const QString planTable = raw.translate(planStatement(QDate::currentDate(), QDate::currentDate().addDays(365)));
-    plan.floorMs = timeIt(runs, {}, [&] {
-        raw.exec(planTable);
-        raw.exec(QStringLiteral("DROP TABLE MSys计划检定设备表;"));
-    });
+    std::tie(plan.ms, plan.floorMs) = timeInTurns(
+        runs, {},
+        [&] {
+            frmProgram window(state);
+            window.load();
+            window.done(QDialog::Accepted);
+        },
+        {},
+        [&] {
+            raw.exec(planTable);
+            raw.drop(QStringLiteral("MSys计划检定设备表"));
+        });
     rows << plan;
 
     main.reset();
@@ -464,6 +500,7 @@ int runOneSize(const QString& ledger, int runs)
     for (const Row& r : std::as_const(rows))
         out << "ROW\t" << r.operation << '\t' << r.ms << '\t' << r.floorMs << '\n';
     out << "RSS\t" << usage.ru_maxrss / 1024.0 << '\n';
+    out << "RSSM\t" << mainUsage.ru_maxrss / 1024.0 << '\n';
     return 0;
 }
 
@@ -556,6 +593,41 @@ QString fmt(double ms)
     return ms < 10 ? QString::number(ms, 'f', 2) : QString::number(ms, 'f', 0);
 }
 
+// From this size on the Excel import and export are left out: the import
+// holds the whole sheet in memory (several gigabytes at a million rows).
+constexpr int ExchangeLimit = 100000;
+
+// Fewer repetitions on the large ledgers, where one run of the editor's OK
+// takes seconds.
+int runsFor(int instruments, int runs)
+{
+    if (instruments >= 1000000)
+        return std::clamp(runs, 1, 3);
+    return instruments >= 100000 ? std::max(3, runs - 2) : runs;
+}
+
+// The sections of an earlier results file, by their number of instruments.
+QMap<int, QString> earlierSections(const QString& path)
+{
+    QMap<int, QString> sections;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return sections;
+    static const QRegularExpression heading(QStringLiteral(R"(^## (\d+) instruments in use$)"),
+                                            QRegularExpression::MultilineOption);
+    const QString text = QString::fromUtf8(file.readAll());
+    QRegularExpressionMatchIterator it = heading.globalMatch(text);
+    QVector<QRegularExpressionMatch> found;
+    while (it.hasNext())
+        found << it.next();
+    for (int i = 0; i < found.size(); ++i) {
+        const qsizetype end = i + 1 < found.size() ? found.at(i + 1).capturedStart() : text.size();
+        sections.insert(found.at(i).captured(1).toInt(),
+                        text.mid(found.at(i).capturedStart(), end - found.at(i).capturedStart()));
+    }
+    return sections;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -578,10 +650,12 @@ int main(int argc, char* argv[])
     const QStringList sizes =
         arg(QStringLiteral("--sizes"), QStringLiteral("1000,10000,100000")).split(QLatin1Char(','));
     const QString outPath = arg(QStringLiteral("--out"), QStringLiteral(RAVO_BENCH_RESULTS));
-    QDir().mkpath(root + QStringLiteral("/bench-ledgers"));
+    const QString ledgers = arg(QStringLiteral("--ledgers"), root + QStringLiteral("/bench-ledgers"));
+    QDir().mkpath(ledgers);
+    QMap<int, QString> sections = earlierSections(outPath);
 
     QString report;
-    QTextStream md(&report);
+    QTextStream doc(&report);
     QFile cpu(QStringLiteral("/proc/cpuinfo"));
     QString model;
     if (cpu.open(QIODevice::ReadOnly))
@@ -590,21 +664,22 @@ int main(int argc, char* argv[])
                 model = line.section(QLatin1Char(':'), 1).trimmed();
                 break;
             }
-    md << "# RAVO speed on large ledgers\n\n"
-       << "Machine: " << model << ", " << QThread::idealThreadCount() << " cores, " << QSysInfo::prettyProductName()
-       << ", SQLite " << sqlite3_libversion() << ", Qt " << qVersion() << ".  \n"
-       << "Median of " << runs << " runs (navigator step and find: " << runs * 10 << " runs), milliseconds. "
-       << "Floor: the same statements run straight on SQLite in the same process. "
-       << "Excel import: RAVO's time is the whole import job as the command line runs it (reading the .xlsx file, "
-       << "finding the header row, mapping, checking every row, writing in one transaction) into an emptied in-use "
-       << "ledger; its floor is the same rows, already in memory, inserted with one prepared INSERT in one "
-       << "transaction. Excel export: the floor only reads the same rows (every column of every row); writing the "
-       << ".xlsx file has no counterpart in SQLite, so that ratio is the cost of the file. "
-       << "Run `scripts/bench` to measure again.\n\n";
+    doc << "# RAVO speed on large ledgers\n\n"
+        << "Machine: " << model << ", " << QThread::idealThreadCount() << " cores, " << QSysInfo::prettyProductName()
+        << ", SQLite " << sqlite3_libversion() << ", Qt " << qVersion() << ".  \n"
+        << "Median of " << runs << " runs (" << runsFor(100000, runs)
+        << " from 100,000 instruments on; navigator step and find: ten times as many), milliseconds. "
+        << "Floor: the same statements run straight on SQLite in the same process. "
+        << "Excel import: RAVO's time is the whole import job as the command line runs it (reading the .xlsx file, "
+        << "finding the header row, mapping, checking every row, writing in one transaction) into an emptied in-use "
+        << "ledger; its floor is the same rows, already in memory, inserted with one prepared INSERT in one "
+        << "transaction. Excel export: the floor only reads the same rows (every column of every row); writing the "
+        << ".xlsx file has no counterpart in SQLite, so that ratio is the cost of the file. "
+        << "Run `scripts/bench` to measure again.\n\n";
 
     for (const QString& s : sizes) {
         const int n = s.toInt();
-        const QString ledger = root + QStringLiteral("/bench-ledgers/%1.mdb").arg(n);
+        const QString ledger = ledgers + QStringLiteral("/%1.mdb").arg(n);
         if (!QFile::exists(ledger)) {
             QFile schemaFile(schema);
             schemaFile.open(QIODevice::ReadOnly);
@@ -621,18 +696,26 @@ int main(int argc, char* argv[])
             }
         }
         QStringList lines;
-        for (const QString& mode : {QStringLiteral("--child"), QStringLiteral("--exchange")}) {
+        QStringList modes{QStringLiteral("--child")};
+        if (n <= ExchangeLimit)
+            modes << QStringLiteral("--exchange");
+        for (const QString& mode : std::as_const(modes)) {
             QProcess child;
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start(QApplication::applicationFilePath(),
                         {mode, QStringLiteral("--ledger"), ledger, QStringLiteral("--runs"),
-                         QString::number(n >= 100000 ? std::max(3, runs - 2) : runs)});
+                         QString::number(runsFor(n, runs))});
             child.waitForFinished(-1);
             lines << QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char('\n'));
         }
         QString memory;
-        md << "## " << n << " instruments in use\n\n"
-           << "| operation | RAVO | floor | ratio |\n|---|---:|---:|---:|\n";
+        QString section;
+        QTextStream md(&section);
+        md << "## " << n << " instruments in use\n\n";
+        if (n > ExchangeLimit)
+            md << "Median of " << runsFor(n, runs) << " runs. The Excel import and export are left out at this size "
+               << "(the import holds the whole sheet in memory).\n\n";
+        md << "| operation | RAVO | floor | ratio |\n|---|---:|---:|---:|\n";
         for (const QString& line : lines) {
             const QStringList f = line.split(QLatin1Char('\t'));
             if (f.value(0) == QLatin1String("ROW")) {
@@ -645,6 +728,10 @@ int main(int argc, char* argv[])
                 else
                     md << "| " << f.value(1) << " | " << fmt(ms) << " | " << fmt(floor) << " | "
                        << QString::number(floor > 0 ? ms / floor : 0, 'f', 2) << "× |\n";
+            } else if (f.value(0) == QLatin1String("RSSM") && n > ExchangeLimit) {
+                memory += QStringLiteral("Peak resident memory of the main window (loading and quick search, before "
+                                         "any editor opens): %1 MB  \n")
+                              .arg(f.value(1).toDouble(), 0, 'f', 0);
             } else if (f.value(0) == QLatin1String("RSS")) {
                 memory += QStringLiteral("Peak resident memory: %1 MB  \n").arg(f.value(1).toDouble(), 0, 'f', 0);
             } else if (f.value(0) == QLatin1String("RSSX")) {
@@ -654,9 +741,13 @@ int main(int argc, char* argv[])
             }
         }
         md << '\n' << memory << '\n';
+        md.flush();
+        sections.insert(n, section);
         QTextStream(stdout) << "measured " << n << "\n";
     }
-    md.flush();
+    for (const QString& section : std::as_const(sections))
+        doc << section;
+    doc.flush();
     QTextStream(stdout) << report;
     QFile out(outPath);
     if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -7,8 +7,81 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
+#include <cstring>
+#include <sqlite3.h>
+#include <vector>
 
 namespace ravo {
+
+void RowIdList::clear()
+{
+    setRun(1, 0);
+}
+
+void RowIdList::setRun(qint64 first, int count)
+{
+    m_run = true;
+    m_first = first;
+    m_count = count;
+    m_ids = {};
+}
+
+void RowIdList::setList(QVector<qint64> ids)
+{
+    m_run = false;
+    m_count = 0;
+    m_ids = std::move(ids);
+}
+
+int RowIdList::lowerBound(qint64 rowid) const
+{
+    if (m_run)
+        return int(std::clamp<qint64>(rowid - m_first, 0, m_count));
+    return int(std::lower_bound(m_ids.cbegin(), m_ids.cend(), rowid) - m_ids.cbegin());
+}
+
+int RowIdList::indexOf(qint64 rowid) const
+{
+    const int pos = lowerBound(rowid);
+    return pos < size() && at(pos) == rowid ? pos : -1;
+}
+
+void RowIdList::toList()
+{
+    if (!m_run)
+        return;
+    QVector<qint64> ids(m_count);
+    for (int i = 0; i < m_count; ++i)
+        ids[i] = m_first + i;
+    setList(std::move(ids));
+}
+
+void RowIdList::removeAt(int position)
+{
+    if (m_run && (position == 0 || position == m_count - 1)) {
+        // The run stays a run when it loses an end.
+        if (position == 0)
+            ++m_first;
+        --m_count;
+        return;
+    }
+    toList();
+    m_ids.removeAt(position);
+}
+
+int RowIdList::insert(qint64 rowid)
+{
+    if (m_run && (m_count == 0 || rowid == m_first + m_count)) {
+        // Appended right after the run (or starting one).
+        if (m_count == 0)
+            m_first = rowid;
+        return m_count++;
+    }
+    toList();
+    const int pos = lowerBound(rowid);
+    m_ids.insert(pos, rowid);
+    return pos;
+}
 
 Recordset::Recordset(Database& db, QObject* parent) : QObject(parent), m_db(db)
 {
@@ -33,13 +106,25 @@ DbError Recordset::setRecordSource(const QString& statement)
 
 DbError Recordset::openTable(const QString& table)
 {
+    return open(table, false);
+}
+
+DbError Recordset::openFilledTable(const QString& table)
+{
+    return open(table, true);
+}
+
+DbError Recordset::open(const QString& table, bool filledAtOnce)
+{
     close();
     if (!m_db.tableExists(table))
         return DbError::make(DbError::General, QStringLiteral("找不到数据表“%1”。").arg(table));
     m_table = table;
     m_source = QStringLiteral("select * from ") + table + QLatin1Char(';');
     m_fields = m_db.columns(table);
-    DbError e = refresh();
+    DbError e = readRowIds(filledAtOnce);
+    if (e)
+        m_ids.clear();
     m_pos = m_ids.isEmpty() ? -1 : 0;
     emit reopened();
     emit repositioned();
@@ -69,24 +154,59 @@ DbError Recordset::refresh()
         return {};
     const qint64 current = currentRowid();
     invalidateCache();
-    QVector<qint64> ids;
-    QSqlQuery q(m_db.connection());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quotedIdentifier(m_table))))
-        return DbError::fromSqlError(q.lastError());
-    while (q.next())
-        ids.append(q.value(0).toLongLong());
-    m_ids = std::move(ids);
+    if (DbError e = readRowIds(false))
+        return e;
     m_deleted = false;
     m_adding = false;
     m_pending.clear();
-    const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), current);
-    if (current >= 0 && it != m_ids.cend() && *it == current)
-        m_pos = int(it - m_ids.cbegin());
+    const int at = current >= 0 ? m_ids.indexOf(current) : -1;
+    if (at >= 0)
+        m_pos = at;
     else
         m_pos = std::clamp(m_pos, m_ids.isEmpty() ? -1 : 0, int(m_ids.size()) - 1);
     emit reopened();
     emit repositioned();
+    return {};
+}
+
+// The count comes from the table's smallest index when it has one, and the
+// lowest and highest ids from the ends of its tree, so a table whose ids run
+// without gaps is known without reading its rows; only a table with gaps has
+// its ids read one by one.
+DbError Recordset::readRowIds(bool filledAtOnce)
+{
+    const QString table = quotedIdentifier(m_table);
+    QSqlQuery q(m_db.connection());
+    q.setForwardOnly(true);
+    const auto scalar = [&](const QString& sql, qint64* out) {
+        if (!q.exec(sql))
+            return false;
+        *out = q.next() ? q.value(0).toLongLong() : 0;
+        q.finish();
+        return true;
+    };
+    qint64 count = 0, first = 0, last = 0;
+    if (filledAtOnce) {
+        if (!scalar(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid DESC LIMIT 1").arg(table), &last))
+            return DbError::fromSqlError(q.lastError());
+        m_ids.setRun(1, int(last));
+        return {};
+    }
+    if (!scalar(QStringLiteral("SELECT count(*) FROM %1").arg(table), &count)
+        || !scalar(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid LIMIT 1").arg(table), &first)
+        || !scalar(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid DESC LIMIT 1").arg(table), &last))
+        return DbError::fromSqlError(q.lastError());
+    if (count == 0 || last - first + 1 == count) {
+        m_ids.setRun(count == 0 ? 1 : first, int(count));
+        return {};
+    }
+    QVector<qint64> ids;
+    ids.reserve(count);
+    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(table)))
+        return DbError::fromSqlError(q.lastError());
+    while (q.next())
+        ids.append(q.value(0).toLongLong());
+    m_ids.setList(std::move(ids));
     return {};
 }
 
@@ -160,10 +280,10 @@ qint64 Recordset::currentRowid() const
 
 bool Recordset::moveToRowid(qint64 rowid)
 {
-    const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), rowid);
-    if (it == m_ids.cend() || *it != rowid)
+    const int pos = m_ids.indexOf(rowid);
+    if (pos < 0)
         return false;
-    setPosition(int(it - m_ids.cbegin()));
+    setPosition(pos);
     return true;
 }
 
@@ -172,14 +292,13 @@ void Recordset::forgetRow(qint64 rowid)
     QSqlQuery q(m_db.connection());
     q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE rowid = ?").arg(quotedIdentifier(m_table)));
     q.addBindValue(rowid);
-    const auto it = std::lower_bound(m_ids.cbegin(), m_ids.cend(), rowid);
-    if (!q.exec() || q.next() || it == m_ids.cend() || *it != rowid) {
+    const int pos = m_ids.indexOf(rowid);
+    if (!q.exec() || q.next() || pos < 0) {
         // A failed reread keeps the rows known so far; the next move reads again.
         (void)refresh();
         return;
     }
     q.finish();
-    const int pos = int(it - m_ids.cbegin());
     m_ids.removeAt(pos);
     m_adding = m_deleted = false;
     m_pending.clear();
@@ -367,9 +486,7 @@ DbError Recordset::update()
         if (!q.exec())
             return DbError::fromSqlError(q.lastError(), sql);
         const qint64 id = server ? (q.next() ? q.value(0).toLongLong() : -1) : q.lastInsertId().toLongLong();
-        const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), id);
-        const int pos = int(at - m_ids.begin());
-        m_ids.insert(pos, id);
+        const int pos = m_ids.insert(id);
         m_adding = false;
         m_pending.clear();
         m_pos = pos;
@@ -419,6 +536,130 @@ DbError Recordset::deleteCurrent()
     invalidateCache();
     emit repositioned();
     return {};
+}
+
+std::optional<QVector<int>> Recordset::sortedPositions(const QString& field, Qt::SortOrder order) const
+{
+    const int f = fieldIndex(field);
+    if (f < 0 || !isOpen())
+        return std::nullopt;
+    if (std::optional<QVector<int>> sorted = sortedInMemory(m_fields.at(f), order))
+        return sorted;
+    const QString direction = order == Qt::AscendingOrder ? QStringLiteral("ASC") : QStringLiteral("DESC");
+    QSqlQuery q(m_db.connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 %3, rowid %3")
+                    .arg(quotedIdentifier(m_table), quotedIdentifier(m_fields.at(f)), direction)))
+        return std::nullopt;
+    QVector<int> positions;
+    positions.reserve(recordCount());
+    while (q.next()) {
+        const int position = m_ids.indexOf(q.value(0).toLongLong());
+        if (position >= 0)
+            positions << position;
+    }
+    return positions;
+}
+
+// The same order as the statement above, worked out here: on a long list
+// (the plan of a year holds most of the ledger) reading the column once and
+// sorting it in memory is several times quicker than SQLite's sorter, which
+// spills to temporary files. Only columns whose values compare plainly are
+// sorted here (no value, whole numbers and text under the binary or the
+// case-insensitive collation); any other leaves the order to the database.
+std::optional<QVector<int>> Recordset::sortedInMemory(const QString& field, Qt::SortOrder order) const
+{
+    sqlite3* db = m_db.handle();
+    if (!db)
+        return std::nullopt;
+    const QByteArray table = m_table.toUtf8();
+    const QByteArray column = field.toUtf8();
+    const char* collation = nullptr;
+    if (sqlite3_table_column_metadata(db, nullptr, table.constData(), column.constData(), nullptr, &collation, nullptr,
+                                      nullptr, nullptr)
+        != SQLITE_OK)
+        return std::nullopt;
+    const bool noCase = collation && sqlite3_stricmp(collation, "NOCASE") == 0;
+    if (!noCase && collation && sqlite3_stricmp(collation, "BINARY") != 0)
+        return std::nullopt;
+
+    // One entry of 16 bytes per row: its position, and in length -2 for no
+    // value, -1 for a whole number (then in value) or the length of its
+    // text (folded for NOCASE), which lies in one buffer from value on.
+    struct Key {
+        qint64 value;
+        qint32 position;
+        qint32 length;
+    };
+    std::vector<Key> keys;
+    keys.reserve(size_t(recordCount()));
+    QByteArray texts;
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql =
+        QStringLiteral("SELECT rowid, %1 FROM %2").arg(quotedIdentifier(field), quotedIdentifier(m_table)).toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    bool plain = true;
+    int step;
+    while (plain && (step = sqlite3_step(st)) == SQLITE_ROW) {
+        // Rows that came behind the recordset's back leave the order to the
+        // database.
+        Key k{0, m_ids.indexOf(sqlite3_column_int64(st, 0)), -2};
+        plain = k.position >= 0;
+        switch (sqlite3_column_type(st, 1)) {
+        case SQLITE_NULL:
+            break;
+        case SQLITE_INTEGER:
+            k.length = -1;
+            k.value = sqlite3_column_int64(st, 1);
+            break;
+        case SQLITE_TEXT: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, 1));
+            const int length = sqlite3_column_bytes(st, 1);
+            k.value = texts.size();
+            k.length = length;
+            texts.append(text, length);
+            if (noCase)
+                for (qsizetype i = k.value; i < texts.size(); ++i)
+                    if (texts[i] >= 'A' && texts[i] <= 'Z')
+                        texts[i] = char(texts[i] + ('a' - 'A'));
+            break;
+        }
+        default: // real numbers and blobs: the database's own comparison
+            plain = false;
+        }
+        keys.push_back(k);
+    }
+    sqlite3_finalize(st);
+    if (!plain || step != SQLITE_DONE || int(keys.size()) != recordCount())
+        return std::nullopt;
+
+    // Positions follow the row ids, so ties fall in rowid order.
+    const char* base = texts.constData();
+    const auto less = [base](const Key& a, const Key& b) {
+        const int kindA = std::min(a.length, 0), kindB = std::min(b.length, 0);
+        if (kindA != kindB)
+            return kindA < kindB;
+        if (a.length == -1 && a.value != b.value)
+            return a.value < b.value;
+        if (kindA == 0) {
+            const int c =
+                std::memcmp(base + a.value, base + b.value, size_t(std::max(0, std::min(a.length, b.length))));
+            if (c != 0)
+                return c < 0;
+            if (a.length != b.length)
+                return a.length < b.length;
+        }
+        return a.position < b.position;
+    };
+    std::sort(keys.begin(), keys.end(), less);
+    if (order == Qt::DescendingOrder)
+        std::reverse(keys.begin(), keys.end());
+    QVector<int> positions;
+    positions.reserve(recordCount());
+    for (const Key& k : keys)
+        positions << k.position;
+    return positions;
 }
 
 bool Recordset::findFirst(const QString& field, const QString& text)

@@ -4,17 +4,55 @@
 // and the writing of the pending edits of the current row.
 //
 // Rows are addressed by SQLite's rowid and read in rowid order (the order the
-// working table was filled in). Only the list of row ids is read when the
-// recordset opens; row values are read on demand in blocks, so a table of a
-// hundred thousand rows opens at once.
+// working table was filled in). Only the row ids are known when the
+// recordset opens (for a table filled in one go, just the first and the
+// count); row values are read on demand in blocks, so a table of a million
+// rows opens at once.
 #include "Database.h"
 
 #include <QHash>
 #include <QObject>
 #include <QVariant>
 #include <QVector>
+#include <optional>
 
 namespace ravo {
+
+// The row ids of a table in ascending order. A table filled in one go (a
+// result table, a working copy) has ids that run without gaps; those are
+// kept as their first id and count, so that a million rows need neither the
+// memory of the list nor the reading of every id. The first change that
+// breaks the run turns it into a plain list.
+class RowIdList {
+public:
+    void clear();
+    void setRun(qint64 first, int count);
+    void setList(QVector<qint64> ids);
+
+    int size() const { return m_run ? m_count : int(m_ids.size()); }
+    bool isEmpty() const { return size() == 0; }
+    bool isRun() const { return m_run; }
+    qint64 at(int position) const { return m_run ? m_first + position : m_ids.at(position); }
+    qint64 value(int position, qint64 missing) const
+    {
+        return position >= 0 && position < size() ? at(position) : missing;
+    }
+    // The position of the first id not below rowid (size() when none).
+    int lowerBound(qint64 rowid) const;
+    // The position of rowid; -1 when it is not in the list.
+    int indexOf(qint64 rowid) const;
+    void removeAt(int position);
+    // Inserts rowid at its place in the order; returns that position.
+    int insert(qint64 rowid);
+
+private:
+    void toList();
+
+    bool m_run = true;
+    qint64 m_first = 1;
+    int m_count = 0;
+    QVector<qint64> m_ids;
+};
 
 class Recordset : public QObject {
     Q_OBJECT
@@ -26,6 +64,11 @@ public:
     DbError setRecordSource(const QString& statement);
     QString recordSource() const { return m_source; }
     DbError openTable(const QString& table);
+    // Opens a table the caller has just made and filled in one go (a result
+    // table, the due list, the plan: "select … into" a new table), whose
+    // row ids therefore run from 1 without gaps. Only the highest id is
+    // read, so a million rows open without being counted.
+    DbError openFilledTable(const QString& table);
     void close();
     // Reads the row ids again, keeping the current row when it still exists.
     DbError refresh();
@@ -86,8 +129,15 @@ public:
     // for. The cursor and the rows stay as they are.
     void forgetValues() { invalidateCache(); }
 
+    // The positions of the rows in the order "ORDER BY field, rowid" gives
+    // (both descending for a descending sort); nothing when the field is
+    // unknown or the database cannot say.
+    std::optional<QVector<int>> sortedPositions(const QString& field, Qt::SortOrder order) const;
+
     // Read access by position, for grids.
     qint64 rowidAt(int position) const { return m_ids.value(position, -1); }
+    // The position of a row; -1 when the recordset does not hold it.
+    int positionOf(qint64 rowid) const { return m_ids.indexOf(rowid); }
     QVector<QVariant> rowAt(int position) const;
 
 signals:
@@ -98,6 +148,9 @@ signals:
 
 private:
     void setPosition(int pos);
+    DbError open(const QString& table, bool filledAtOnce);
+    DbError readRowIds(bool filledAtOnce);
+    std::optional<QVector<int>> sortedInMemory(const QString& field, Qt::SortOrder order) const;
     const QVector<QVariant>* cachedRow(int position) const;
     void invalidateCache() const;
     DbError convertPending(QHash<int, QVariant>& out) const;
@@ -106,7 +159,7 @@ private:
     QString m_source;
     QString m_table;
     QStringList m_fields;
-    QVector<qint64> m_ids;
+    RowIdList m_ids;
     int m_pos = -1;
     bool m_deleted = false;
     bool m_adding = false;

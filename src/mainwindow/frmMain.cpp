@@ -457,7 +457,8 @@ DbError frmMain::rebuildResult(const QString& statement, bool throughScratch)
         updateCounter();
         return r.error;
     }
-    if (DbError e = m_result.openTable(tables::SearchResult)) {
+    // The table was just made by the statement, so its rows need no count.
+    if (DbError e = m_result.openFilledTable(tables::SearchResult)) {
         updateCounter();
         return e;
     }

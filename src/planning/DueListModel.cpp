@@ -1,15 +1,13 @@
 #include "DueListModel.h"
 
-#include "core/Database.h"
 #include "core/DueList.h"
 
 #include <QColor>
-#include <QSqlQuery>
 
 namespace ravo {
 
-DueListModel::DueListModel(Database& db, Recordset& rs, RecordsetModel& source, QObject* parent)
-    : QAbstractProxyModel(parent), m_db(db), m_rs(rs)
+DueListModel::DueListModel(Recordset& rs, RecordsetModel& source, QObject* parent)
+    : QAbstractProxyModel(parent), m_rs(rs)
 {
     QAbstractProxyModel::setSourceModel(&source);
     connect(&source, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
@@ -182,23 +180,10 @@ void DueListModel::reorder()
     const QString field = m_sortColumn == 0 ? duelist::ValidField : m_rs.fields().value(m_sortColumn - 1);
     if (field.isEmpty() || m_rs.fieldIndex(field) < 0)
         return;
-    const QString direction = m_order == Qt::AscendingOrder ? QStringLiteral("ASC") : QStringLiteral("DESC");
-    QSqlQuery q(m_db.connection());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY %2 %3, rowid %3")
-                    .arg(quotedIdentifier(m_rs.table()), quotedIdentifier(field), direction)))
+    std::optional<QVector<int>> sorted = m_rs.sortedPositions(field, m_order);
+    if (!sorted)
         return;
-    QHash<qint64, int> position;
-    position.reserve(rows);
-    for (int i = 0; i < rows; ++i)
-        position.insert(m_rs.rowidAt(i), i);
-    QVector<int> order;
-    order.reserve(rows);
-    while (q.next()) {
-        const auto it = position.constFind(q.value(0).toLongLong());
-        if (it != position.constEnd())
-            order << it.value();
-    }
+    QVector<int> order = std::move(*sorted);
     // Rows added or removed since the recordset was read: keep its order.
     if (order.size() != rows)
         return;

@@ -3,8 +3,9 @@
 // a leading column "到期情况" that marks each instrument "已过期" (validity
 // date passed) or "即将到期" (due within the lead time), the same rows tinted
 // red and amber, so that the state reads without the colour too. A click on
-// a column's header sorts by it, a second click the other way; the order is
-// asked of the database, so a long list sorts without being read. The mark
+// a column's header sorts by it, a second click the other way; the order
+// comes from that one column (Recordset::sortedPositions), so a long list
+// sorts without its rows being read. The mark
 // column sorts as 有效日期 does. The working table itself keeps its order
 // (by number), which the printout "打印|预览(&P)" and the export follow.
 #include "core/Recordset.h"
@@ -12,18 +13,15 @@
 
 #include <QAbstractProxyModel>
 #include <QDate>
-#include <QHash>
 #include <QVector>
 
 namespace ravo {
 
-class Database;
-
 class DueListModel : public QAbstractProxyModel {
     Q_OBJECT
 public:
-    // source shows rs, a recordset on a table of db.
-    DueListModel(Database& db, Recordset& rs, RecordsetModel& source, QObject* parent = nullptr);
+    // source shows rs.
+    DueListModel(Recordset& rs, RecordsetModel& source, QObject* parent = nullptr);
 
     // The day the days left count from, and the lead time in days.
     void setDueRule(const QDate& today, int leadDays);
@@ -50,7 +48,6 @@ private:
     void reorder();
     int sourceRow(int row) const;
 
-    Database& m_db;
     Recordset& m_rs;
     QDate m_today;
     int m_lead = 0;

@@ -18,8 +18,8 @@ namespace ravo {
 
 WorkingTableWindow::WorkingTableWindow(ProgramState& state, const QString& workingTable, const QString& okName,
                                        QWidget* parent)
-    : QDialog(parent), Data1(state.LedgerDatabase), m_state(state), m_model(Data1),
-      m_dueModel(state.LedgerDatabase, Data1, m_model), m_table(workingTable)
+    : QDialog(parent), Data1(state.LedgerDatabase), m_state(state), m_model(Data1), m_dueModel(Data1, m_model),
+      m_table(workingTable)
 {
     createLayout(okName);
 }
@@ -89,7 +89,8 @@ DbError WorkingTableWindow::build()
 {
     if (DbResult r = m_state.LedgerDatabase.runScratch(statement()); !r.ok())
         return r.error;
-    return Data1.setRecordSource(QStringLiteral("select * from ") + m_table + QLatin1Char(';'));
+    // The list was just made by the statement, so its rows need no count.
+    return Data1.openFilledTable(m_table);
 }
 
 bool WorkingTableWindow::load()
@@ -109,10 +110,11 @@ bool WorkingTableWindow::load()
         return false;
     }
     m_loaded = true;
-    // The grid opens sorted by validity date, the soonest first.
+    // The grid opens sorted by validity date, the soonest first. The header
+    // is told first, so that switching sorting on sorts once, by that column.
     m_dueModel.setDueRule(today(), duelist::leadDays(m_state.options));
+    DBGrid1->horizontalHeader()->setSortIndicator(m_dueModel.validColumn(), Qt::AscendingOrder);
     DBGrid1->setSortingEnabled(true);
-    DBGrid1->sortByColumn(m_dueModel.validColumn(), Qt::AscendingOrder);
     return true;
 }
 

@@ -126,6 +126,125 @@ private slots:
         QCOMPARE(number(rs), after);
     }
 
+    // A table filled in one go is known by its first id and count, any
+    // other by the list of its ids; walking, finding by id, adding and
+    // deleting read the same either way.
+    void rowIdsWithAndWithoutGaps_data()
+    {
+        QTest::addColumn<QList<qint64>>("gone");
+        QTest::addColumn<QStringList>("numbers");
+        QTest::newRow("no gaps") << QList<qint64>{} << QStringList{"N-001", "N-002", "N-003", "N-004", "N-005"};
+        QTest::newRow("first rows gone") << QList<qint64>{1, 2} << QStringList{"N-003", "N-004", "N-005"};
+        QTest::newRow("last row gone") << QList<qint64>{5} << QStringList{"N-001", "N-002", "N-003", "N-004"};
+        QTest::newRow("gaps inside") << QList<qint64>{2, 4} << QStringList{"N-001", "N-003", "N-005"};
+    }
+    void rowIdsWithAndWithoutGaps()
+    {
+        QFETCH(QList<qint64>, gone);
+        QFETCH(QStringList, numbers);
+        fill(5);
+        for (qint64 id : gone)
+            QVERIFY(db->executeNative(QStringLiteral("DELETE FROM 计量器具在用库 WHERE rowid = ?"), {id}).ok());
+        Recordset rs(*db);
+        QVERIFY(!rs.openTable(QStringLiteral("计量器具在用库")));
+        QCOMPARE(rs.recordCount(), numbers.size());
+        for (int i = 0; i < numbers.size(); ++i) {
+            rs.setAbsolutePosition(i);
+            QCOMPARE(number(rs), numbers.at(i));
+            QCOMPARE(rs.positionOf(rs.currentRowid()), i);
+        }
+        for (qint64 id : gone + QList<qint64>{0, 6, 99}) {
+            QCOMPARE(rs.positionOf(id), -1);
+            QVERIFY(!rs.moveToRowid(id));
+        }
+        rs.addNew();
+        rs.setValue(QStringLiteral("计量器具编号"), QStringLiteral("Z-9"));
+        QVERIFY(!rs.update());
+        QCOMPARE(rs.absolutePosition(), int(numbers.size()));
+        rs.setAbsolutePosition(1);
+        QVERIFY(!rs.deleteCurrent());
+        rs.moveNext();
+        QCOMPARE(number(rs), numbers.value(2, QStringLiteral("Z-9")));
+
+        // What the recordset holds is what a fresh reading finds.
+        Recordset fresh(*db);
+        QVERIFY(!fresh.openTable(QStringLiteral("计量器具在用库")));
+        QCOMPARE(rs.recordCount(), fresh.recordCount());
+        for (int i = 0; i < fresh.recordCount(); ++i)
+            QCOMPARE(rs.rowidAt(i), fresh.rowidAt(i));
+    }
+
+    // A table just made by "select … into" opens from its highest id alone,
+    // with the same rows as a counted opening.
+    void filledTableOpensLikeCounted_data()
+    {
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("every row") << QString() << 7;
+        QTest::newRow("some rows") << QStringLiteral(" where 计量器具编号 > \"N-004\"") << 4;
+        QTest::newRow("no row") << QStringLiteral(" where 计量器具编号 = \"无\"") << 0;
+    }
+    void filledTableOpensLikeCounted()
+    {
+        QFETCH(QString, where);
+        QFETCH(int, rows);
+        fill(8);
+        // The source has a gap; the copy's ids run from 1 all the same.
+        QVERIFY(db->executeNative(QStringLiteral("DELETE FROM 计量器具在用库 WHERE rowid = 2")).ok());
+        QVERIFY(db->execute(QStringLiteral("select * into MSys检索临时表 from 计量器具在用库") + where).ok());
+        Recordset filled(*db), counted(*db);
+        QVERIFY(!filled.openFilledTable(QStringLiteral("MSys检索临时表")));
+        QVERIFY(!counted.openTable(QStringLiteral("MSys检索临时表")));
+        QCOMPARE(filled.recordCount(), rows);
+        QCOMPARE(counted.recordCount(), rows);
+        for (int i = 0; i < rows; ++i)
+            QCOMPARE(filled.rowAt(i), counted.rowAt(i));
+        QCOMPARE(filled.absolutePosition(), rows ? 0 : -1);
+    }
+
+    // The order a grid sorts by is the one "ORDER BY field, rowid" gives,
+    // whether worked out in memory (no value, whole numbers, text under the
+    // binary or case-insensitive collation) or asked of the database (real
+    // numbers).
+    void sortedLikeTheDatabase_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("descending");
+        for (bool down : {false, true}) {
+            const char* way = down ? "descending" : "ascending";
+            QTest::addRow("numbers and binary text, %s", way) << QStringLiteral("v") << down;
+            QTest::addRow("case-insensitive text, %s", way) << QStringLiteral("w") << down;
+            QTest::addRow("real numbers, %s", way) << QStringLiteral("r") << down;
+        }
+    }
+    void sortedLikeTheDatabase()
+    {
+        QFETCH(QString, field);
+        QFETCH(bool, descending);
+        QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE 排序 (v, w TEXT COLLATE NOCASE, r REAL)")).ok());
+        const QList<QVariantList> rows = {
+            {3, "b", 1.5},  {"b", "B", QVariant()}, {QVariant(), "a", 2}, {"B", QVariant(), -1.25},
+            {10, "A", 1.5}, {"a", "ab", 0},         {"b", "Ab", 7.5},     {"", "", QVariant()},
+            {3, "b", 1e10}, {"ä", "Ä", -3},         {"a ", "a", 2},       {-7, "B", 0.5},
+        };
+        for (const QVariantList& row : rows)
+            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO 排序 VALUES (?, ?, ?)"), row).ok());
+        QVERIFY(db->executeNative(QStringLiteral("DELETE FROM 排序 WHERE rowid = 6")).ok()); // ids with a gap
+        Recordset rs(*db);
+        QVERIFY(!rs.openTable(QStringLiteral("排序")));
+        const std::optional<QVector<int>> sorted =
+            rs.sortedPositions(field, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        QVERIFY(sorted);
+        QVector<int> expected;
+        QSqlQuery q(db->connection());
+        const QString way = descending ? QStringLiteral("DESC") : QStringLiteral("ASC");
+        QVERIFY(q.exec(QStringLiteral("SELECT rowid FROM 排序 ORDER BY %1 %2, rowid %2").arg(field, way)));
+        while (q.next())
+            expected << rs.positionOf(q.value(0).toLongLong());
+        QCOMPARE(*sorted, expected);
+        QVERIFY(!rs.sortedPositions(QStringLiteral("无此列"), Qt::AscendingOrder));
+    }
+
     void addAndEdit()
     {
         fill(2);

@@ -72,6 +72,15 @@ private slots:
                 db,
                 "SELECT count(*) FROM 计量器具确认记录库 WHERE 计量器具编号 NOT IN (SELECT 计量器具编号 FROM 计量器具在用库)"),
             0);
+        // Records carry their own instrument's name and department.
+        QCOMPARE(scalar(db,
+                        "SELECT count(*) FROM 计量器具确认记录库 c JOIN 计量器具在用库 u USING (计量器具编号) "
+                        "WHERE c.计量器具名称 IS NOT u.计量器具名称 OR c.送检单位 IS NOT u.使用部门"),
+                 0);
+        QCOMPARE(scalar(db,
+                        "SELECT count(*) FROM 计量器具修理记录库 r LEFT JOIN 计量器具在用库 u USING (计量器具编号) "
+                        "WHERE r.计量器具名称 IS NOT u.计量器具名称"),
+                 0);
         QVERIFY(scalar(db, "SELECT count(*) FROM 计量器具在用库 WHERE 检定日期 > 有效日期") == 0);
         if (instruments >= 500) {
             const int overdue = scalar(db, "SELECT count(*) FROM 计量器具在用库 WHERE 有效日期 < '2026-12-07'");

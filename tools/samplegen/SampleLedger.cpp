@@ -3,6 +3,7 @@
 #include "core/Ledger.h"
 
 #include <QStringList>
+#include <functional>
 #include <sqlite3.h>
 #include <vector>
 
@@ -131,6 +132,32 @@ struct Instrument {
     QVariantList values; // the 29 common columns
 };
 
+// Walks the instruments already written to the in-use ledger, in the order
+// they were written, with the common columns of each as text. The records
+// made for them are built from these, so that a large ledger is never held
+// in memory.
+bool forEachInUse(sqlite3* db, const QStringList& common, const std::function<bool(const QVariantList&)>& fn)
+{
+    sqlite3_stmt* st = nullptr;
+    const QByteArray sql =
+        QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(common.join(QLatin1Char(',')), tables::InUse).toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
+        return false;
+    QVariantList values(common.size());
+    bool ok = true;
+    int step;
+    while (ok && (step = sqlite3_step(st)) == SQLITE_ROW) {
+        for (int c = 0; c < int(common.size()); ++c) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, c));
+            values[c] = text ? QVariant(QString::fromUtf8(text, sqlite3_column_bytes(st, c))) : QVariant();
+        }
+        ok = fn(values);
+    }
+    ok = ok && step == SQLITE_DONE;
+    sqlite3_finalize(st);
+    return ok;
+}
+
 } // namespace
 
 QString fillSampleLedger(const QString& path, const SampleSize& size, const QDate& today, quint32 seed,
@@ -209,13 +236,10 @@ QString fillSampleLedger(const QString& path, const SampleSize& size, const QDat
             failure = what + QStringLiteral("：") + w.error();
     };
 
-    QVector<Instrument> inUse;
-    inUse.reserve(size.inUse);
     if (!w.prepare(tables::InUse, common))
         fail(tables::InUse);
     for (int i = 0; i < size.inUse && failure.isEmpty(); ++i) {
-        inUse.append(makeInstrument());
-        if (!w.insert(inUse.last().values))
+        if (!w.insert(makeInstrument().values))
             fail(tables::InUse);
         ++made.inUse;
     }
@@ -266,25 +290,28 @@ QString fillSampleLedger(const QString& path, const SampleSize& size, const QDat
     if (failure.isEmpty() && !w.prepare(tables::Confirmation, certCols))
         fail(tables::Confirmation);
     int report = 0;
-    for (const Instrument& in : std::as_const(inUse)) {
-        if (!failure.isEmpty())
-            break;
-        const int months = in.values[18].toInt();
-        const QDate last = QDate::fromString(in.values[17].toString(), Qt::ISODate);
+    const auto confirm = [&](const QVariantList& in) {
+        const int months = in[18].toInt();
+        const QDate last = QDate::fromString(in[17].toString(), Qt::ISODate);
         for (int k = size.confirmationsPerInstrument - 1; k >= 0; --k) {
             const QDate on = last.addMonths(-months * k);
             if (!w.insert(
                     {QStringLiteral("JD%1-%2").arg(on.year()).arg(++report, 6, 10, QLatin1Char('0')),
-                     rnd.pick(kReports), in.values[3], in.values[0], in.values[21], in.values[11], in.values[4],
-                     in.values[12], QStringLiteral("合格"), rnd.pick(kPeople), rnd.pick(kPeople), rnd.pick(kPeople),
-                     iso(on), iso(on.addMonths(months).addDays(-1)), QStringLiteral("%1").arg(rnd.between(18, 24)),
+                     rnd.pick(kReports), in[3], in[0], in[21], in[11], in[4], in[12], QStringLiteral("合格"),
+                     rnd.pick(kPeople), rnd.pick(kPeople), rnd.pick(kPeople), iso(on),
+                     iso(on.addMonths(months).addDays(-1)), QStringLiteral("%1").arg(rnd.between(18, 24)),
                      QStringLiteral("%1%").arg(rnd.between(40, 65)),
                      QStringLiteral("示值误差：+0.0%1\n回程误差：0.00%2").arg(rnd.between(0, 9)).arg(rnd.between(0, 9)),
-                     in.values[20]}))
+                     in[20]})) {
                 fail(tables::Confirmation);
+                return false;
+            }
             ++made.confirmations;
         }
-    }
+        return true;
+    };
+    if (failure.isEmpty() && !forEachInUse(db, common, confirm))
+        fail(tables::Confirmation);
 
     const QStringList repairCols =
         QStringLiteral("计量器具编号,计量器具类别,计量器具种别,计量器具名称,规格型号,修理日期,"
@@ -292,14 +319,21 @@ QString fillSampleLedger(const QString& path, const SampleSize& size, const QDat
             .split(QLatin1Char(','));
     if (failure.isEmpty() && !w.prepare(tables::Repair, repairCols))
         fail(tables::Repair);
-    for (int i = 0; i < inUse.size() && failure.isEmpty(); i += std::max(1, size.repairsEvery)) {
-        const QVariantList& v = inUse.at(i).values;
+    int nth = 0;
+    const auto repair = [&](const QVariantList& v) {
+        if (nth++ % std::max(1, size.repairsEvery) != 0)
+            return true;
         if (!w.insert({v[0], v[1], v[2], v[3], v[4], iso(today.addDays(-rnd.between(10, 1500))), rnd.pick(kPeople),
                        rnd.pick(QStringList{"示值超差", "指针卡滞", "显示不稳定", "外观损伤"}), QStringLiteral("合格"),
-                       rnd.pick(QStringList{"清洗、调整示值", "更换测微螺杆", "更换电池并校准", "修复表壳"})}))
+                       rnd.pick(QStringList{"清洗、调整示值", "更换测微螺杆", "更换电池并校准", "修复表壳"})})) {
             fail(tables::Repair);
+            return false;
+        }
         ++made.repairs;
-    }
+        return true;
+    };
+    if (failure.isEmpty() && !forEachInUse(db, common, repair))
+        fail(tables::Repair);
 
     if (failure.isEmpty()
         && !w.prepare(tables::Environment,
