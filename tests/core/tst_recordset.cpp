@@ -221,6 +221,11 @@ private slots:
     {
         QFETCH(QString, field);
         QFETCH(bool, descending);
+        // Sorting in memory reads the file's values through the engine's
+        // own interface; a server ledger always leaves the order to the
+        // server, and has no untyped columns to mix numbers and text in.
+        if (engine == Engine::Postgres)
+            QSKIP("the ledger file's own path");
         QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE 排序 (v, w TEXT COLLATE NOCASE, r REAL)")).ok());
         const QList<QVariantList> rows = {
             {3, "b", 1.5},  {"b", "B", QVariant()}, {QVariant(), "a", 2}, {"B", QVariant(), -1.25},
