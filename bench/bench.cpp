@@ -593,8 +593,8 @@ QString fmt(double ms)
     return ms < 10 ? QString::number(ms, 'f', 2) : QString::number(ms, 'f', 0);
 }
 
-// From this size on the Excel import and export are left out: the import
-// holds the whole sheet in memory (several gigabytes at a million rows).
+// From this size on the Excel import and export are left out: the import's
+// floor holds every row in memory (several gigabytes at a million rows).
 constexpr int ExchangeLimit = 100000;
 
 // Fewer repetitions on the large ledgers, where one run of the editor's OK
@@ -714,7 +714,7 @@ int main(int argc, char* argv[])
         md << "## " << n << " instruments in use\n\n";
         if (n > ExchangeLimit)
             md << "Median of " << runsFor(n, runs) << " runs. The Excel import and export are left out at this size "
-               << "(the import holds the whole sheet in memory).\n\n";
+               << "(the import's floor holds every row in memory).\n\n";
         md << "| operation | RAVO | floor | ratio |\n|---|---:|---:|---:|\n";
         for (const QString& line : lines) {
             const QStringList f = line.split(QLatin1Char('\t'));
