@@ -7,7 +7,7 @@
 // Xvfb runs without a window manager, so nobody but the program hands the
 // keyboard from one window to the next: every step waits until the window it
 // talks to has the keyboard, and a window that never gets it fails the test.
-// Where Xvfb or xdotool is missing the test is skipped (exit code 77).
+// Where Xvfb, xdotool or xmodmap is missing the test is skipped (exit code 77).
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -42,7 +42,7 @@ struct Window {
 QString missingTools()
 {
     QStringList missing;
-    for (const char* tool : {"Xvfb", "xdotool"}) {
+    for (const char* tool : {"Xvfb", "xdotool", "xmodmap"}) {
         if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
             missing << QLatin1String(tool);
     }
@@ -99,6 +99,31 @@ void TestRealWindow::initTestCase()
         qPrintable(
             QStringLiteral("Xvfb names no display: %1").arg(QString::fromLocal8Bit(m_xvfb.readAllStandardError()))));
     m_display = QLatin1Char(':') + QString::fromLatin1(number);
+
+    // The Chinese characters typed get keys of their own before the program
+    // starts. Otherwise xdotool binds each to a spare key just before
+    // pressing it, and a program busy at that moment reads the key by the
+    // old binding: the character is lost.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    QProcess map;
+    map.setProcessEnvironment(env);
+    map.start(QStringLiteral("xmodmap"), {QStringLiteral("-pke")});
+    QVERIFY(map.waitForFinished(WindowTimeoutMs));
+    QStringList freeKeys; // "keycode 200 =" with nothing bound
+    for (const QByteArray& line : map.readAllStandardOutput().split('\n'))
+        if (line.startsWith("keycode") && line.trimmed().endsWith('='))
+            freeKeys << QString::fromLatin1(line.mid(7, line.indexOf('=') - 7).trimmed());
+    QStringList bindings;
+    for (const QChar c : Name)
+        if (c.unicode() > 0x7f && !freeKeys.isEmpty())
+            bindings << QStringLiteral("-e")
+                     << QStringLiteral("keycode %1 = U%2")
+                            .arg(freeKeys.takeLast())
+                            .arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    map.start(QStringLiteral("xmodmap"), bindings);
+    QVERIFY(map.waitForFinished(WindowTimeoutMs));
+    QCOMPARE(map.exitCode(), 0);
 }
 
 void TestRealWindow::cleanup()

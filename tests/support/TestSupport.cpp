@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <sqlite3.h>
 
 namespace ravo::test {
@@ -70,10 +71,19 @@ QString openFreshServerLedger(Database& db)
     }
     if (const DbError e = db.openServer(testAddress(host, name), {}))
         return e.text();
-    for (const QString& sql :
-         {QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE"), QStringLiteral("CREATE SCHEMA public")})
-        if (const DbResult r = db.executeNative(sql); !r.ok())
+    // The session of the test before may still be letting go of its locks
+    // when this one drops the tables; the server then ends one of the two as
+    // a deadlock, and the set-up simply runs again.
+    for (int attempt = 1;; ++attempt) {
+        DbResult r = db.executeNative(QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE"));
+        if (r.ok())
+            r = db.executeNative(QStringLiteral("CREATE SCHEMA public"));
+        if (r.ok())
+            break;
+        if (r.error.kind != DbError::Kind::Busy || attempt == 5)
             return r.error.text();
+        QThread::msleep(100 * attempt);
+    }
     if (const DbError e = db.createServerLedger())
         return e.text();
     return {};
