@@ -76,18 +76,30 @@ QString jobFolder(const CommandLine& line, QString* problem)
     return data.folder;
 }
 
+// The ledger file of a job's folder; empty, with the reason, when the
+// folder cannot be used or holds no ledger.
+QString jobLedger(const CommandLine& line, QString* appDir, QString* problem)
+{
+    *appDir = jobFolder(line, problem);
+    if (!problem->isEmpty())
+        return {};
+    const QString ledger = QDir(*appDir).filePath(QStringLiteral("ravo.mdb"));
+    if (!QFileInfo(ledger).isFile()) {
+        *problem = QStringLiteral("找不到台帐数据库文件：%1").arg(QDir::toNativeSeparators(ledger));
+        return {};
+    }
+    return ledger;
+}
+
 int runExport(const CommandLine& line)
 {
     if (!exchange::ledgerTables().contains(line.table))
         return refuse(QStringLiteral("没有可以导出的数据表《%1》。可以导出的数据表有：%2")
                           .arg(line.table, exchange::ledgerTables().join(QStringLiteral("、"))));
-    QString problem;
-    const QString appDir = jobFolder(line, &problem);
-    if (!problem.isEmpty())
+    QString appDir, problem;
+    const QString ledger = jobLedger(line, &appDir, &problem);
+    if (ledger.isEmpty())
         return refuse(problem);
-    const QString ledger = QDir(appDir).filePath(QStringLiteral("ravo.mdb"));
-    if (!QFileInfo(ledger).isFile())
-        return refuse(QStringLiteral("找不到台帐数据库文件：%1").arg(QDir::toNativeSeparators(ledger)));
 
     // The same lock as the program: a copy at work in the folder may be
     // rebuilding its working tables.
@@ -107,13 +119,10 @@ int runExport(const CommandLine& line)
 
 int runDue(const CommandLine& line)
 {
-    QString problem;
-    const QString appDir = jobFolder(line, &problem);
-    if (!problem.isEmpty())
+    QString appDir, problem;
+    const QString ledger = jobLedger(line, &appDir, &problem);
+    if (ledger.isEmpty())
         return refuse(problem);
-    const QString ledger = QDir(appDir).filePath(QStringLiteral("ravo.mdb"));
-    if (!QFileInfo(ledger).isFile())
-        return refuse(QStringLiteral("找不到台帐数据库文件：%1").arg(QDir::toNativeSeparators(ledger)));
     // No single-copy lock: the list reads only the in-use ledger, in one
     // statement, never a working table.
     Database db;

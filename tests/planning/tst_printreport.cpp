@@ -40,7 +40,7 @@ QList<int> numbersOn(const QString& page)
 // the order they are entered; within a department each is due three days
 // before the one entered before it, the last one ten days ago, so that the
 // printout's date order is the reverse of the entry order.
-struct DepartmentSpec {
+struct DepartmentRows {
     QString department;
     int count;
 };
@@ -54,7 +54,7 @@ const QRegularExpression& headingPattern()
 
 } // namespace
 
-Q_DECLARE_METATYPE(QList<DepartmentSpec>)
+Q_DECLARE_METATYPE(QList<DepartmentRows>)
 
 class PrintReportTest : public QObject {
     Q_OBJECT
@@ -299,21 +299,21 @@ private slots:
     {
         // A count of -1 stands for a page's lines minus 2, -2 for a page's
         // lines plus 3.
-        QTest::addColumn<QList<DepartmentSpec>>("specs");
+        QTest::addColumn<QList<DepartmentRows>>("departments");
         QTest::addColumn<QStringList>("order"); // headings in printed order
         QTest::addColumn<int>("pages");
         QTest::newRow("three departments in pinyin order, the blank one last, spaces trimmed")
-            << QList<DepartmentSpec>{{"一车间", 2}, {"", 1}, {"计量室", 2}, {" 计量室 ", 1}}
+            << QList<DepartmentRows>{{"一车间", 2}, {"", 1}, {"计量室", 2}, {" 计量室 ", 1}}
             << QStringList{"计量室", "一车间", "未填写"} << 1;
         QTest::newRow("a group goes on over the page")
-            << QList<DepartmentSpec>{{"二车间", 1}, {"计量室", -2}} << QStringList{"二车间", "计量室"} << 2;
+            << QList<DepartmentRows>{{"二车间", 1}, {"计量室", -2}} << QStringList{"二车间", "计量室"} << 2;
         QTest::newRow("a heading is not left at the foot")
-            << QList<DepartmentSpec>{{"二车间", -1}, {"计量室", 2}} << QStringList{"二车间", "计量室"} << 2;
-        QTest::newRow("nothing to print") << QList<DepartmentSpec>{} << QStringList{} << 0;
+            << QList<DepartmentRows>{{"二车间", -1}, {"计量室", 2}} << QStringList{"二车间", "计量室"} << 2;
+        QTest::newRow("nothing to print") << QList<DepartmentRows>{} << QStringList{} << 0;
     }
     void departmentPrintout()
     {
-        QFETCH(QList<DepartmentSpec>, specs);
+        QFETCH(QList<DepartmentRows>, departments);
         QFETCH(QStringList, order);
         QFETCH(int, pages);
         const int perPage = departmentLinesPerPage();
@@ -325,11 +325,11 @@ private slots:
         QHash<QString, int> sizes;
         QHash<QString, QStringList> byDate; // numbers in date order
         int id = 0;
-        for (const DepartmentSpec& spec : specs) {
-            const int count = spec.count == -1 ? perPage - 2 : spec.count == -2 ? perPage + 3 : spec.count;
+        for (const DepartmentRows& dept : departments) {
+            const int count = dept.count == -1 ? perPage - 2 : dept.count == -2 ? perPage + 3 : dept.count;
             // As pdftotext reads it back: full-width brackets as ASCII.
             const QString heading =
-                (spec.department.trimmed().isEmpty() ? QStringLiteral("未填写") : spec.department.trimmed())
+                (dept.department.trimmed().isEmpty() ? QStringLiteral("未填写") : dept.department.trimmed())
                     .normalized(QString::NormalizationForm_KC);
             for (int k = 0; k < count; ++k) {
                 const QString no = number(++id);
@@ -339,7 +339,7 @@ private slots:
                             .executeNative(QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, "
                                                           "规格型号, 出厂编号, 保管员, 使用部门, 存放地点, 有效日期) "
                                                           "VALUES (?, '压力表', 'Y-100', ?, '王工', ?, '库房', ?)"),
-                                           {no, QStringLiteral("S%1").arg(id), spec.department, valid})
+                                           {no, QStringLiteral("S%1").arg(id), dept.department, valid})
                             .ok());
                 expectedLine[no] =
                     QStringLiteral("%1 压力表 Y-100 S%2 王工 库房 %3 %4").arg(no).arg(id).arg(valid).arg(days);
