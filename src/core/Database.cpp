@@ -250,6 +250,7 @@ DbError Database::openServer(const ServerAddress& address, const QString& passwo
     }
     m_engine = Engine::Postgres;
     m_description = where;
+    m_address = address;
     // Notices (an implicit index, a dropped table that was not there) are
     // not the user's concern.
     if (const DbResult r = executeNative(QStringLiteral("SET client_min_messages = warning")); !r.ok()) {
@@ -308,6 +309,7 @@ void Database::close()
     QSqlDatabase::removeDatabase(m_connectionName);
     m_path.clear();
     m_description.clear();
+    m_address = ServerAddress();
     m_engine = Engine::Sqlite;
     m_savepoints = 0;
     m_depth = 0;

@@ -63,6 +63,9 @@ public:
     QString path() const { return m_path; }
     // Which ledger is open, for the user: the file's path, or user@host/database.
     QString description() const;
+    // Where the open server ledger is (the user is the signed-in account);
+    // empty parts for the file.
+    const ServerAddress& serverAddress() const { return m_address; }
     QSqlDatabase connection() const;
     // The raw SQLite handle; null on a server.
     sqlite3* handle() const;
@@ -110,6 +113,7 @@ private:
     QString m_connectionName;
     QString m_path;
     QString m_description;
+    ServerAddress m_address;
     Engine m_engine = Engine::Sqlite;
     int m_savepoints = 0;
     int m_depth = 0; // open savepoints
