@@ -87,6 +87,22 @@ QVector<LabelData> readLabelData(Database& db, const QStringList& numbers, const
     return labels;
 }
 
+std::optional<QStringList> instrumentNumbersOf(Database& db, const QString& table)
+{
+    if (!db.columns(table).contains(NumberColumn))
+        return std::nullopt;
+    QStringList numbers;
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
+                    .arg(quotedIdentifier(NumberColumn), quotedIdentifier(table))))
+        return std::nullopt;
+    while (q.next())
+        if (const QString n = q.value(0).toString(); !n.trimmed().isEmpty())
+            numbers << n;
+    return numbers;
+}
+
 QRectF LabelSheet::labelRect(int index) const
 {
     const int row = columns > 0 ? index / columns : 0;

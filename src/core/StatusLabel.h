@@ -47,6 +47,10 @@ QString labelCodeText(const LabelData& label);
 QVector<LabelData> readLabelData(Database& db, const QStringList& numbers, const QDate& today,
                                  QStringList* missing = nullptr);
 
+// The instrument numbers of a table's rows (a result table), in the order of
+// its rows, blank ones left out; nothing when the table has no number column.
+std::optional<QStringList> instrumentNumbersOf(Database& db, const QString& table);
+
 // A sheet of labels: `columns` × `rows` labels of labelSize on a page of
 // pageSize, the first label `margins` (left, top) from the page's corner,
 // `gaps` between neighbours. A label printer's roll is a sheet of one label.

@@ -32,6 +32,7 @@ public:
     QPushButton* cmdJunk = nullptr;
     QPushButton* cmdObturate = nullptr;
     QPushButton* cmdRepair = nullptr;
+    QPushButton* cmdLabel = nullptr;
 
 public slots:
     void addRecord();
@@ -40,6 +41,7 @@ public slots:
     void seal();
     void showConfirmationRecords();
     void showRepairRecords();
+    void printLabel();
 
 protected:
     void onActivate() override;
