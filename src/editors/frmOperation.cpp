@@ -108,6 +108,8 @@ void frmOperation::createButtons()
     cmdObturate = addCommandButton(QStringLiteral("cmdObturate"), QStringLiteral("封存(&S)"));
     cmdRepair = addCommandButton(QStringLiteral("cmdRepair"), QStringLiteral("修理记录(&R)"));
     cmdLabel = addCommandButton(QStringLiteral("cmdLabel"), QStringLiteral("标签(&B)..."));
+    cmdCard =
+        addCommandButton(QStringLiteral("cmdCard"), QStringLiteral("履历卡(&H)..."), &LedgerEditor::printHistoryCard);
     connect(cmdCopy, &QPushButton::clicked, this, &frmOperation::copyRecord);
     connect(cmdAdd, &QPushButton::clicked, this, &frmOperation::addRecord);
     connect(cmdValidate, &QPushButton::clicked, this, &frmOperation::showConfirmationRecords);
@@ -162,7 +164,7 @@ void frmOperation::createLayout()
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     auto* frame = new QVBoxLayout(Frame1);
-    for (QPushButton* b : {cmdValidate, cmdJunk, cmdObturate, cmdRepair, cmdLabel})
+    for (QPushButton* b : {cmdValidate, cmdJunk, cmdObturate, cmdRepair, cmdLabel, cmdCard})
         frame->addWidget(b);
     layOutBody(fields, seq, {cmdFind, cmdCopy, cmdAdd, cmdDelete, cmdCancle, cmdOK}, Frame1);
     resize(980, 540);

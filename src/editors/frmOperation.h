@@ -33,6 +33,7 @@ public:
     QPushButton* cmdObturate = nullptr;
     QPushButton* cmdRepair = nullptr;
     QPushButton* cmdLabel = nullptr;
+    QPushButton* cmdCard = nullptr;
 
 public slots:
     void addRecord();

@@ -8,6 +8,7 @@
 #include "core/Ledger.h"
 #include "core/ProgramState.h"
 #include "core/StatusLabel.h"
+#include "editors/HistoryCard.h"
 #include "editors/frmCertificate.h"
 #include "editors/frmClose.h"
 #include "editors/frmCondition.h"
@@ -136,6 +137,8 @@ void MainCommands::createMenus()
                                &MainCommands::exportResult);
     mnuRecordLabels = addEntry(mnuRecord, "mnuRecordLabels", QStringLiteral("打印标签(&L)..."), QKeySequence(),
                                &MainCommands::printLabels);
+    mnuRecordCards = addEntry(mnuRecord, "mnuRecordCards", QStringLiteral("打印履历卡(&H)..."), QKeySequence(),
+                              &MainCommands::printCards);
     mnuFileBar1 = addSeparator(mnuRecord, "mnuFileBar1");
     mnuRecordQuit =
         addEntry(mnuRecord, "mnuRecordQuit", QStringLiteral("退出(&Q)"), ctrl(Qt::Key_Q), &MainCommands::exitProgram);
@@ -297,6 +300,17 @@ void MainCommands::printLabels()
             return;
     }
     printStatusLabels(&m_main, m_state.prompt, m_state.settings, labels);
+}
+
+// Reading only, so every account level may print history cards.
+void MainCommands::printCards()
+{
+    const std::optional<QStringList> numbers = instrumentNumbersOf(m_state.LedgerDatabase, tables::SearchResult);
+    if (!numbers || numbers->isEmpty()) {
+        m_state.prompt.plain(QStringLiteral("检索结果中没有计量器具编号，不能打印履历卡。"), AppTitle);
+        return;
+    }
+    printHistoryCards(&m_main, m_state.prompt, m_state.LedgerDatabase, *numbers);
 }
 
 void MainCommands::calibrationPlan()

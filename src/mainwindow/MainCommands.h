@@ -60,6 +60,7 @@ public:
     QAction* mnuRecordPrintQuery = nullptr;
     QAction* mnuRecordExport = nullptr;
     QAction* mnuRecordLabels = nullptr;
+    QAction* mnuRecordCards = nullptr;
     QAction* mnuRecordBarImport = nullptr;
     QAction* mnuRecordImport = nullptr;
     QAction* mnuFileBar1 = nullptr;
@@ -93,6 +94,7 @@ public slots:
     void exitProgram();       // closes the main window (the exit question)
     void exportResult();      // the grid's rows to an .xlsx or .csv file
     void printLabels();       // status labels of the grid's instruments
+    void printCards();        // history cards of the grid's instruments
 
     // The windows, each shown modally over the main window.
     void showFrmQuery();       // query wizard
