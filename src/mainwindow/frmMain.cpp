@@ -6,6 +6,7 @@
 #include "StatusPanels.h"
 
 #include "core/Ledger.h"
+#include "core/LedgerSchema.h"
 #include "core/Shutdown.h"
 #include "planning/ResultPrint.h"
 #include "platform/Units.h"
@@ -262,6 +263,15 @@ bool frmMain::load()
 
     if (DbError e = m_state.LedgerDatabase.open(m_state.databasePath())) {
         m_state.prompt.error(e.text(), AppTitle);
+        return false;
+    }
+    // The attachment and history tables come with this program; an older
+    // ledger gets them now, a newer one is not touched. A database that is
+    // no ledger (no in-use ledger in it) is left as it is and refused below.
+    if (DbError e = m_state.LedgerDatabase.tableExists(tables::InUse) ? upgradeLedgerSchema(m_state.LedgerDatabase)
+                                                                      : DbError()) {
+        m_state.prompt.error(e.text(), AppTitle);
+        m_state.LedgerDatabase.close();
         return false;
     }
 

@@ -7,6 +7,7 @@
 #include "core/Calibration.h"
 #include "core/Database.h"
 #include "core/Ledger.h"
+#include "core/LedgerSchema.h"
 #include "core/WorkingCopy.h"
 
 #include <QProcess>
@@ -595,6 +596,72 @@ private slots:
         QCOMPARE(count(tables::InUse), 1);
         QCOMPARE(count(tables::working(tables::InUse)), 1);
         QVERIFY(cell(tables::Scrapped, QStringLiteral("报废日期"), QStringLiteral("x-9")).isNull());
+    }
+
+    // Opening a ledger of the seven tables adds the extension tables in one
+    // numbered step that leaves every row as it was and the table list the
+    // user sees alone; a second opening changes nothing; a ledger of a newer
+    // version is refused, nothing written.
+    void schemaUpgrade_data()
+    {
+        QTest::addColumn<int>("before"); // -1: seven tables only; else the version recorded first
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("seven tables only") << -1 << 0 << "";
+        QTest::newRow("already up to date") << LedgerSchemaVersion << LedgerSchemaVersion << "";
+        QTest::newRow("from a newer program") << LedgerSchemaVersion + 1 << LedgerSchemaVersion + 1 << "较新版本";
+    }
+    void schemaUpgrade()
+    {
+        QFETCH(int, before);
+        QFETCH(int, from);
+        QFETCH(QString, refusal);
+        openLedger();
+        addCalibrationLedger();
+        if (before >= 0) {
+            QVERIFY(!upgradeLedgerSchema(*db));
+            if (before > LedgerSchemaVersion)
+                QVERIFY(
+                    db->executeNative(
+                          QStringLiteral("INSERT INTO \"MSys架构\" (版本, 升级时间) VALUES (?, '2030-01-01 00:00:00')"),
+                          {before})
+                        .ok());
+        }
+        const QStringList shown = db->tables();
+        auto snapshot = [this, &shown] {
+            QStringList rows;
+            for (const QString& t : shown) {
+                QSqlQuery q(db->connection());
+                q.exec(QStringLiteral("SELECT * FROM \"%1\"").arg(t));
+                while (q.next()) {
+                    QStringList values;
+                    for (int c = 0; c < q.record().count(); ++c)
+                        values << q.value(c).toString();
+                    rows << t + ':' + values.join('|');
+                }
+            }
+            rows.sort();
+            return rows;
+        };
+        const QStringList rowsBefore = snapshot();
+        QCOMPARE(rowsBefore.size(), 4);
+        const int versionRows = before >= 0 ? count(tables::SchemaVersion) : 0;
+        int found = -1;
+        const DbError e = upgradeLedgerSchema(*db, &found);
+        QCOMPARE(found, from);
+        if (!refusal.isEmpty()) {
+            QVERIFY(e);
+            QVERIFY2(e.text().contains(refusal), qPrintable(e.text()));
+            QCOMPARE(count(tables::SchemaVersion), versionRows);
+        } else {
+            QVERIFY2(!e, qPrintable(e.text()));
+            QCOMPARE(ledgerSchemaVersion(*db), LedgerSchemaVersion);
+            QCOMPARE(count(tables::SchemaVersion), std::max(versionRows, LedgerSchemaVersion));
+            QCOMPARE(count(tables::Attachments), 0);
+            QCOMPARE(count(tables::History), 0);
+        }
+        QCOMPARE(db->tables(), shown);
+        QCOMPARE(snapshot(), rowsBefore);
     }
 
     // The row taken out of the source ledger is the one the working row was

@@ -97,14 +97,28 @@ private slots:
         QVERIFY(!QFile::exists(run.sandbox.databasePath()));
     }
 
-    void loadingALedgerWithoutItsTablesFails()
+    // A ledger without the in-use ledger, or one a newer program upgraded,
+    // is not opened, and says why.
+    void loadingALedgerItCannotUseFails_data()
     {
+        QTest::addColumn<QStringList>("prepare");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("without its in-use ledger") << QStringList{"DROP TABLE 计量器具在用库"} << tables::InUse;
+        QTest::newRow("of a newer program")
+            << QStringList{"CREATE TABLE MSys架构 (版本 INTEGER NOT NULL, 升级时间 TEXT NOT NULL)",
+                           "INSERT INTO MSys架构 VALUES (99, '2030-01-01 00:00:00')"}
+            << "较新版本";
+    }
+    void loadingALedgerItCannotUseFails()
+    {
+        QFETCH(QStringList, prepare);
+        QFETCH(QString, reason);
         MainRun run;
-        run.prepare({"DROP TABLE 计量器具在用库"});
+        run.prepare(prepare);
         frmMain w(run.state);
         QVERIFY(!w.load());
         QCOMPARE(run.prompt.messages.size(), 1);
-        QVERIFY(run.prompt.messages[0].text.contains(tables::InUse));
+        QVERIFY2(run.prompt.messages[0].text.contains(reason), qPrintable(run.prompt.messages[0].text));
     }
 
     void tableSelectionShowsTheWholeTable_data()
