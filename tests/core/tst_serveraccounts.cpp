@@ -237,7 +237,7 @@ private slots:
             change = setServerAccountLevel(admin, role, 2);
         QVERIFY(!change.ok());
         QVERIFY2(change.refusal.contains(said), qPrintable(change.refusal));
-        QVERIFY2(!change.refusal.contains(QLatin1String("【RAVO】")), qPrintable(change.refusal));
+        QVERIFY2(!change.refusal.contains(QStringLiteral("【RAVO】")), qPrintable(change.refusal));
         QCOMPARE(serverAccounts(m_db).size(), before.size());
         QCOMPARE(levelOf(account("管理员")), std::optional<int>(0));
     }
