@@ -42,6 +42,9 @@ private:
 // UserList and in the store (only that account's "Password" key is
 // written). The old password is not asked for. If user management has
 // deleted the signed-in account, the change is refused with a message.
+// On a ledger on a server it becomes the signed-in role's password on the
+// server (which keeps only its hash; an empty one is refused), and nothing
+// is written to the store.
 void changePassword(ProgramState& state, QWidget* parent);
 
 } // namespace ravo
