@@ -147,6 +147,32 @@ void changeServerPassword(ProgramState& state, QWidget* parent)
 
 } // namespace
 
+bool requireOwnServerPassword(ProgramState& state, QWidget* parent)
+{
+    Database& db = state.LedgerDatabase;
+    const QString title = QStringLiteral("设置密码");
+    while (mustChangePassword(db)) {
+        state.prompt.message(QStringLiteral("用户“%1”现在的密码是管理员设置的临时密码，请设置您自己的新密码。")
+                                 .arg(db.serverAddress().user),
+                             title, Prompter::Icon::Information);
+        frmPassword dialog(state, parent);
+        dialog.exec();
+        if (!state.NewPassword)
+            return false;
+        const QString typed = *state.NewPassword;
+        state.NewPassword.reset();
+        if (typed.isEmpty()) {
+            state.prompt.error(QStringLiteral("数据库服务器上的用户必须有密码，密码不能为空。"), title);
+            continue;
+        }
+        if (const AccountChange c = setServerAccountPassword(db, db.serverAddress().user, typed); !c.ok()) {
+            state.prompt.error(QStringLiteral("新密码没有保存：\n\n%1").arg(c.refusal), title);
+            return false;
+        }
+    }
+    return true;
+}
+
 void changePassword(ProgramState& state, QWidget* parent)
 {
     if (state.LedgerDatabase.engine() == Engine::Postgres) {

@@ -47,4 +47,10 @@ private:
 // is written to the store.
 void changePassword(ProgramState& state, QWidget* parent);
 
+// After signing in to a server ledger: when the account's password was set
+// for it (a temporary one), tells the user so and asks for a password of its
+// own until one is set. False when the user gives up; the program then
+// signs out, since the temporary password is not to stay in use.
+bool requireOwnServerPassword(ProgramState& state, QWidget* parent);
+
 } // namespace ravo
