@@ -352,6 +352,25 @@ bool mustChangePassword(Database& db)
         && q.next();
 }
 
+QString createServerLedgerWithAdministrator(Database& db, const QString& password, QString* temporary,
+                                            const QString& administrator)
+{
+    Transaction tx(db);
+    if (tx.error())
+        return tx.error().text();
+    if (const DbError e = db.createServerLedger())
+        return e.text();
+    const bool given = !password.isEmpty();
+    const QString first = given ? password : temporaryPassword();
+    if (const AccountChange c = createServerAccount(db, administrator, first, 0, !given); !c.ok())
+        return c.refusal;
+    if (const DbError e = tx.commit())
+        return e.text();
+    if (!given && temporary)
+        *temporary = first;
+    return {};
+}
+
 QString temporaryPassword()
 {
     static const QString letters = QStringLiteral("abcdefghijkmnpqrstuvwxyzABCDEFGHJKLMNPQRSTUVWXYZ23456789");

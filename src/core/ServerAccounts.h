@@ -80,6 +80,15 @@ AccountChange dropServerAccount(Database& db, const QString& name);
 // it works (its password was set for it by whoever made the account).
 bool mustChangePassword(Database& db);
 
+// Makes a new ledger in the empty server database `db` is signed in to (as
+// its owner): its tables and rights (Database::createServerLedger) and its
+// first account, the level-0 `administrator` (系统管理员 unless named), with
+// `password`, or, when that is empty, with a temporary one put in
+// *temporary, to be changed at the first sign-in. All or nothing; empty on
+// success, else the reason in Chinese.
+QString createServerLedgerWithAdministrator(Database& db, const QString& password, QString* temporary,
+                                            const QString& administrator = AdministratorName);
+
 // A password to hand out for a first sign-in: 10 characters from letters
 // and digits that are not mistaken for each other (no 0/O, 1/l/I).
 QString temporaryPassword();

@@ -297,6 +297,62 @@ private slots:
         QCOMPARE(q.value(0).toInt(), 0);
     }
 
+    // A new ledger gets its first administrator: with the password given,
+    // or a temporary one to be changed; a name the server holds already
+    // leaves the database empty.
+    void firstAdministrator_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("nameTaken");
+        QTest::newRow("password given") << "admin-1" << false;
+        QTest::newRow("temporary password") << "" << false;
+        QTest::newRow("name taken on the server") << "admin-1" << true;
+    }
+    void firstAdministrator()
+    {
+        QFETCH(QString, password);
+        QFETCH(bool, nameTaken);
+        const QString database = m_db.serverAddress().database + QStringLiteral("_new");
+        // Roles are the whole server's: a name of this test's own.
+        const QString administrator = account(AdministratorName);
+        const auto cleanUp = [&] {
+            for (const QString& sql : {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database),
+                                       QStringLiteral("DROP ROLE IF EXISTS %1").arg(quotedIdentifier(administrator))})
+                QVERIFY2(m_db.executeNative(sql).ok(), qPrintable(sql));
+            for (int level = 0; level <= 2; ++level)
+                QVERIFY(m_db.executeNative(QStringLiteral("DROP ROLE IF EXISTS %1")
+                                               .arg(quotedIdentifier(levelRoleName(database, level))))
+                            .ok());
+        };
+        cleanUp();
+        QVERIFY(m_db.executeNative(QStringLiteral("CREATE DATABASE %1").arg(database)).ok());
+        if (nameTaken)
+            QVERIFY(m_db.executeNative(QStringLiteral("CREATE ROLE %1").arg(quotedIdentifier(administrator))).ok());
+        {
+            Database owner;
+            ServerAddress a = m_db.serverAddress();
+            a.database = database;
+            QVERIFY(!owner.openServer(a, {}));
+            QString temporary;
+            const QString why = createServerLedgerWithAdministrator(owner, password, &temporary, administrator);
+            QCOMPARE(why.isEmpty(), !nameTaken);
+            QCOMPARE(temporary.isEmpty(), !password.isEmpty() || nameTaken);
+            if (nameTaken) {
+                QVERIFY2(why.contains(QStringLiteral("已经有名为")), qPrintable(why));
+                QVERIFY(owner.tables(true).isEmpty());
+            } else {
+                QCOMPARE(serverAccounts(owner).size(), 1);
+                QCOMPARE(serverAccounts(owner).at(0).Name, administrator);
+                Database admin;
+                a.user = administrator;
+                QVERIFY(!admin.openServer(a, password.isEmpty() ? temporary : password));
+                QCOMPARE(signedInLevel(admin), std::optional<int>(0));
+                QCOMPARE(mustChangePassword(admin), password.isEmpty());
+            }
+        }
+        cleanUp();
+    }
+
     void temporaryPasswords()
     {
         QSet<QString> seen;
