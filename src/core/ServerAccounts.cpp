@@ -343,6 +343,16 @@ AccountChange dropServerAccount(Database& db, const QString& name)
     return callAccountFunction(db, QStringLiteral("drop_account(?)"), {name});
 }
 
+bool serverRoleExists(Database& db, const QString& name)
+{
+    if (db.engine() != Engine::Postgres || !db.isOpen())
+        return false;
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral("SELECT 1 FROM pg_roles WHERE rolname = ?"));
+    q.addBindValue(name);
+    return q.exec() && q.next();
+}
+
 bool mustChangePassword(Database& db)
 {
     if (db.engine() != Engine::Postgres || !db.isOpen())

@@ -76,6 +76,10 @@ AccountChange setServerAccountPassword(Database& db, const QString& name, const 
 // Refused for the signed-in account and for the last level-0 account.
 AccountChange dropServerAccount(Database& db, const QString& name);
 
+// True when the server holds a role of this name (an account of this or
+// another ledger, or a role of the server's own): no new account may take it.
+bool serverRoleExists(Database& db, const QString& name);
+
 // True when the account signed in on `db` must choose a new password before
 // it works (its password was set for it by whoever made the account).
 bool mustChangePassword(Database& db);

@@ -246,6 +246,8 @@ std::optional<QString> frmUser::askNewName()
         bool exists = false;
         for (const UserAccount& a : m_state.UserEditList)
             exists = exists || a.Name == *answer;
+        // On a server every role of the server takes its name.
+        exists = exists || (onServer() && serverRoleExists(m_state.LedgerDatabase, answer->trimmed()));
         // A name of spaces only would become an empty name, which the list
         // cannot show.
         const bool blank = answer->trimmed().isEmpty();

@@ -332,7 +332,9 @@ private slots:
         QTest::newRow("no password") << QStringList{"add 张三 ", "ok"} << start << "必须有密码" << false;
         QTest::newRow("oneself") << QStringList{"delete 我", "ok"} << start << "不能删除正在使用的用户" << false;
         QTest::newRow("a name the server holds")
-            << QStringList{"add =ravo pw-1", "level 计量 0", "ok"} << start << "已经有名为“ravo”" << true;
+            << QStringList{"add =ravo", "ok"} << start << "此用户名已经存在！请另取一个新的用户名！" << false;
+        QTest::newRow("the name taken meanwhile")
+            << QStringList{"add 张三 pw-1", "level 计量 0", "elsewhere 张三", "ok"} << start << "已经有名为" << true;
         QTest::newRow("cancelled") << QStringList{"add 张三 pw-1", "delete 保管", "cancel"} << start << "" << false;
     }
     void onServer()
@@ -370,7 +372,11 @@ private slots:
             };
             for (const QString& step : steps) {
                 const QStringList w = step.split(' ');
-                if (w[0] == "add") {
+                if (w[0] == "add" && w.size() == 2) { // a name refused: given up
+                    run->prompt.inputs << role(w[1]);
+                    run->prompt.answers << Prompter::Answer::Cancel;
+                    dialog.cmdNewUser->click();
+                } else if (w[0] == "add") {
                     run->prompt.inputs << role(w[1]);
                     const QString pw = w.value(2);
                     whenModal<frmPassword>(this, [pw](frmPassword* p) {
@@ -379,6 +385,8 @@ private slots:
                         p->cmdOk->click();
                     });
                     dialog.cmdNewUser->click();
+                } else if (w[0] == "elsewhere") {
+                    QVERIFY(owner.executeNative("CREATE ROLE " + quotedIdentifier(role(w[1]))).ok());
                 } else if (w[0] == "level") {
                     select(w[1]);
                     (w[2] == "0" ? dialog.opt0 : w[2] == "1" ? dialog.opt1 : dialog.opt2)->click();
