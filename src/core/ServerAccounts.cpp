@@ -110,8 +110,10 @@ BEGIN
     END IF;
     EXECUTE format('CREATE ROLE %I LOGIN PASSWORD %L', who, pw);
     EXECUTE format('GRANT %I TO %I', ravo_accounts.group_name(lvl), who);
+    -- A mark left by a role of this name dropped outside the program goes.
+    DELETE FROM ravo_accounts.password_change WHERE account = who;
     IF must_change THEN
-        INSERT INTO ravo_accounts.password_change VALUES (who) ON CONFLICT DO NOTHING;
+        INSERT INTO ravo_accounts.password_change VALUES (who);
     END IF;
 END $$;
 
@@ -295,7 +297,6 @@ DbError setUpLedgerRights(Database& db)
     }
     const QString ledger = quotedIdentifier(database);
     const QStringList statements = {
-        QStringLiteral("REVOKE ALL ON DATABASE %1 FROM PUBLIC").arg(ledger),
         QStringLiteral("GRANT CONNECT, TEMPORARY ON DATABASE %1 TO %2").arg(ledger, all),
         QStringLiteral("REVOKE CREATE ON SCHEMA public FROM PUBLIC"),
         QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(all),

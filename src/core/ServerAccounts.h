@@ -36,9 +36,10 @@ namespace ravo {
 // Sets up the rights of the ledger on `db` (run by the ledger's owner, a
 // superuser or a role that may create roles, right after its tables are
 // made; running it again changes nothing): the three group roles when
-// missing; the ledger database open only to them; level 0 and 1 read and
+// missing; level 0 and 1 read and
 // write every ledger table (and the row numbers behind them), level 2 only
-// reads; all three may make temporary tables (the working copies); no one
+// reads (a role in none of them reads no table); all three may connect and
+// make temporary tables (the working copies); no one
 // but the owner may make tables that last. Accounts are managed only through
 // the functions of the schema ravo_accounts, which run with the owner's
 // rights and check the caller themselves: level 0 may create, move between
