@@ -372,18 +372,6 @@ private slots:
         }
         cleanUp();
     }
-
-    void temporaryPasswords()
-    {
-        QSet<QString> seen;
-        for (int i = 0; i < 50; ++i) {
-            const QString p = temporaryPassword();
-            QCOMPARE(p.size(), 10);
-            QVERIFY(!p.contains(QRegularExpression(QStringLiteral("[^a-zA-Z2-9]|[lIO01]"))));
-            seen.insert(p);
-        }
-        QCOMPARE(seen.size(), 50);
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_ServerAccounts)
