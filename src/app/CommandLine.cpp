@@ -6,6 +6,7 @@
 #include "core/Ledger.h"
 #include "exchange/Export.h"
 #include "exchange/ImportCommand.h"
+#include "exchange/ServerCopy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +14,8 @@
 #include <QStandardPaths>
 #include <QTextStream>
 #include <cstdio>
+#include <termios.h>
+#include <unistd.h>
 
 namespace ravo::cli {
 
@@ -142,6 +145,49 @@ int runDue(const CommandLine& line)
     return 0;
 }
 
+// A line typed on the terminal without showing it (a password); nothing
+// when there is no terminal to ask on or its input has ended.
+std::optional<QString> askOnTerminal(const QString& prompt)
+{
+    if (!isatty(STDIN_FILENO))
+        return std::nullopt;
+    const QByteArray shown = prompt.toUtf8();
+    std::fwrite(shown.constData(), 1, size_t(shown.size()), stderr);
+    std::fflush(stderr);
+    termios before{};
+    const bool quiet = tcgetattr(STDIN_FILENO, &before) == 0;
+    if (quiet) {
+        termios hidden = before;
+        hidden.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    }
+    QByteArray line;
+    int c = 0;
+    while ((c = std::fgetc(stdin)) != EOF && c != '\n')
+        line.append(char(c));
+    if (quiet)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &before);
+    std::fputc('\n', stderr);
+    if (c == EOF && line.isEmpty())
+        return std::nullopt;
+    return QString::fromUtf8(line);
+}
+
+// --copy-to-server: the ledger file and the settings' accounts moved to an
+// empty database on a server.
+int runCopyToServer()
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QString problem;
+    const QString defaultFolder = QCoreApplication::arguments().contains(QStringLiteral("--appdir"))
+        ? QString()
+        : jobFolder(CommandLine{}, &problem);
+    if (!problem.isEmpty())
+        return refuse(problem);
+    return exchange::runCopyToServerCommand(QCoreApplication::arguments(), defaultFolder, out, err, askOnTerminal);
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -222,20 +268,24 @@ CommandLine parseCommandLine(const QStringList& arguments)
 
 QString usageText()
 {
-    return QStringLiteral("用法：\n"
-                          "  ravo [--appdir 台帐文件夹]\n"
-                          "      启动程序。\n"
-                          "  ravo [--appdir 台帐文件夹] --export 数据表 --to 文件.xlsx|文件.csv\n"
-                          "      不开窗口、不登录，把数据表的全部记录导出到文件。数据表是以下之一：\n"
-                          "      %1\n"
-                          "  ravo [--appdir 台帐文件夹] --import 文件 [--sheet 工作表] --into 数据表\n"
-                          "       [--skip-bad [--report 报告.xlsx]]\n"
-                          "      不开窗口、不登录，把 .xlsx、.xls 或 .csv 文件导入数据表。--sheet 指定工作表\n"
-                          "      （名称或从 1 起的序号），默认为第一个含有标题行的工作表。\n"
-                          "  ravo [--appdir 台帐文件夹] --due 天数 --to 文件.xlsx|文件.csv\n"
-                          "      不开窗口、不登录，把在用库中有效日期在今天加上天数之内（含已经过期）的计量器具\n"
-                          "      按使用部门和有效日期写到文件，供每周提醒之用。天数为 0 到 %2。\n"
-                          "退出状态：0 完成；1 被拒绝（原因见上）；2 命令行有误。")
+    return QStringLiteral(
+               "用法：\n"
+               "  ravo [--appdir 台帐文件夹]\n"
+               "      启动程序。\n"
+               "  ravo [--appdir 台帐文件夹] --export 数据表 --to 文件.xlsx|文件.csv\n"
+               "      不开窗口、不登录，把数据表的全部记录导出到文件。数据表是以下之一：\n"
+               "      %1\n"
+               "  ravo [--appdir 台帐文件夹] --import 文件 [--sheet 工作表] --into 数据表\n"
+               "       [--skip-bad [--report 报告.xlsx]]\n"
+               "      不开窗口、不登录，把 .xlsx、.xls 或 .csv 文件导入数据表。--sheet 指定工作表\n"
+               "      （名称或从 1 起的序号），默认为第一个含有标题行的工作表。\n"
+               "  ravo [--appdir 台帐文件夹] --due 天数 --to 文件.xlsx|文件.csv\n"
+               "      不开窗口、不登录，把在用库中有效日期在今天加上天数之内（含已经过期）的计量器具\n"
+               "      按使用部门和有效日期写到文件，供每周提醒之用。天数为 0 到 %2。\n"
+               "  ravo [--appdir 台帐文件夹] --copy-to-server \"host=主机 port=端口 dbname=数据库 user=用户\"\n"
+               "      把台帐文件的全部数据表和本机的用户复制到数据库服务器上一个空的数据库中并逐表核对。\n"
+               "      服务器密码取自环境变量 PGPASSWORD，没有时在终端上询问。\n"
+               "退出状态：0 完成；1 被拒绝（原因见上）；2 命令行有误。")
         .arg(exchange::ledgerTables().join(QStringLiteral("、")))
         .arg(MaxDueDays);
 }
@@ -243,7 +293,8 @@ QString usageText()
 bool asksForJob(int argc, char* argv[])
 {
     const QStringList arguments = argumentList(argc, argv);
-    return exchange::isImportCommand(arguments) || parseCommandLine(arguments).job != Job::Windows;
+    return exchange::isImportCommand(arguments) || exchange::isCopyToServerCommand(arguments)
+        || parseCommandLine(arguments).job != Job::Windows;
 }
 
 int runJob(int argc, char* argv[])
@@ -263,6 +314,8 @@ int runJob(int argc, char* argv[])
             return refuse(problem);
         return exchange::runImportCommand(QCoreApplication::arguments(), defaultFolder, out, err);
     }
+    if (exchange::isCopyToServerCommand(QCoreApplication::arguments()))
+        return runCopyToServer();
     const CommandLine line = parseCommandLine(QCoreApplication::arguments());
     if (!line.problem.isEmpty()) {
         print(stderr, line.problem + QLatin1Char('\n') + usageText());

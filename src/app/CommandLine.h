@@ -4,6 +4,11 @@
 //   ravo --appdir DIR --export TABLE --to FILE.xlsx|FILE.csv
 //   ravo --appdir DIR --import FILE [--sheet NAME|N] --into TABLE [--skip-bad [--report R.xlsx]]
 //   ravo --appdir DIR --due DAYS --to FILE.xlsx|FILE.csv
+//   ravo --appdir DIR --copy-to-server "host=H port=P dbname=D user=U"
+//
+// --copy-to-server moves the ledger file and the accounts of the settings
+// file to an empty database on a server (exchange/ServerCopy.h); its
+// passwords come from PGPASSWORD or are asked on the terminal.
 //
 // --export writes one of the seven ledger tables of the ledger in DIR
 // (without --appdir: the folder the program itself would use) to a file. The

@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "FaultInjection.h"
+#include "ServerAccounts.h"
 
 #include <QCollator>
 #include <QFile>
@@ -277,6 +278,9 @@ DbError Database::createServerLedger()
         return tx.error();
     if (const DbResult r = executeNative(schema); !r.ok())
         return r.error;
+    // The server enforces the levels: group roles and their rights.
+    if (const DbError e = setUpLedgerRights(*this))
+        return e;
     return tx.commit();
 }
 

@@ -71,7 +71,8 @@ public:
     sqlite3* handle() const;
 
     // Creates the ledger's tables in the empty server database this
-    // connection is on, in one transaction.
+    // connection is on, with the levels' group roles and rights
+    // (setUpLedgerRights), in one transaction.
     DbError createServerLedger();
 
     // Translates one statement of the old dialect and runs it.
