@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "FaultInjection.h"
+#include "LedgerSchema.h"
 #include "ServerAccounts.h"
 
 #include <QCollator>
@@ -278,6 +279,10 @@ DbError Database::createServerLedger()
         return tx.error();
     if (const DbResult r = executeNative(schema); !r.ok())
         return r.error;
+    // A new server ledger is made at this program's schema version, by its
+    // owner: the accounts that sign in later may not make tables.
+    if (const DbError e = upgradeLedgerSchema(*this))
+        return e;
     // The server enforces the levels: group roles and their rights.
     if (const DbError e = setUpLedgerRights(*this))
         return e;
