@@ -4,6 +4,9 @@
 // backup and compaction the options ask for, the sign-in (cancelling it ends
 // the program before the ledger is opened), the splash while the main window
 // loads, the main window, and after its first activation the tip of the day.
+// On a ledger on a database server (--server, or the settings' choice) there
+// is no lock and no file maintenance: many copies work on it at once, and
+// the sign-in is the connection to the server as the account signing in.
 // Shut-down is the main window's closing. Jobs asked for on the command line
 // (CommandLine.h) run instead, without a window.
 #include "CommandLine.h"
@@ -12,6 +15,7 @@
 #include "auxiliary/frmTip.h"
 #include "core/DataFolder.h"
 #include "core/InstanceLock.h"
+#include "core/LedgerChoice.h"
 #include "core/Maintenance.h"
 #include "core/Options.h"
 #include "core/ProgramState.h"
@@ -84,6 +88,28 @@ void maintainLedger(ravo::ProgramState& state)
     });
 }
 
+// The ledger of this run: the server named by --server, else the settings'
+// choice. A wrong --server ends the start (the user typed it and can
+// correct it); a wrong remembered choice is told, and the file is opened so
+// that the choice can be mended in the program.
+bool chooseLedger(ravo::ProgramState& state, const ravo::cli::CommandLine& line)
+{
+    QString problem;
+    state.server = ravo::startupServer(state.settings, line.server, line.serverGiven, &problem);
+    if (problem.isEmpty())
+        return true;
+    if (line.serverGiven) {
+        state.prompt.error(problem
+                               + QStringLiteral("\n\n正确的写法如：--server \"host=192.168.1.10 port=5432 "
+                                                "dbname=ravo user=zhangsan\""),
+                           ravo::AppTitle);
+        return false;
+    }
+    state.prompt.error(problem + QStringLiteral("\n\n这一次打开本机台帐文件。请在“系统 → 数据库连接”中改正连接参数。"),
+                       ravo::AppTitle);
+    return true;
+}
+
 void showTipOfTheDay(ravo::ProgramState& state, QWidget* owner)
 {
     ravo::frmTip tip(state, owner);
@@ -128,16 +154,21 @@ int main(int argc, char* argv[])
         appDir = data.folder;
     }
 
-    ravo::InstanceLock lock(appDir);
-    if (!lock.isLocked()) {
-        prompter.error(lock.problem(), ravo::AppTitle);
-        return 1;
-    }
     ravo::ProgramState state(appDir, prompter);
+    if (!chooseLedger(state, ravo::cli::parseCommandLine(args)))
+        return 1;
 
-    // Maintenance runs before anything opens the ledger; each step fails
-    // silently.
-    maintainLedger(state);
+    std::unique_ptr<ravo::InstanceLock> lock;
+    if (!state.server) {
+        lock = std::make_unique<ravo::InstanceLock>(appDir);
+        if (!lock->isLocked()) {
+            prompter.error(lock->problem(), ravo::AppTitle);
+            return 1;
+        }
+        // Maintenance runs before anything opens the ledger; each step fails
+        // silently.
+        maintainLedger(state);
+    }
 
     if (!signIn(state))
         return 0;
