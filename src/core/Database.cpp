@@ -366,13 +366,15 @@ bool Database::isOpen() const
 DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
 {
     DbResult r;
-    if (!isOpen()) {
-        r.error = DbError::make(DbError::General, QStringLiteral("台帐数据库没有打开。"), {}, sql);
-        return r;
-    }
+    // A lost server connection may count as closed by the driver too; it
+    // is told as lost all the same.
     if (m_lost) {
         r.error = m_lostError;
         r.error.statement = sql;
+        return r;
+    }
+    if (!isOpen()) {
+        r.error = DbError::make(DbError::General, QStringLiteral("台帐数据库没有打开。"), {}, sql);
         return r;
     }
     QSqlQuery q(connection());
