@@ -403,7 +403,8 @@ bool frmMain::ensureConnected()
     Database& db = m_state.LedgerDatabase;
     if (!m_state.server || m_reconnecting || !db.canReconnect())
         return true;
-    if (!db.connectionLost() && !db.checkConnection())
+    // A connection that could not be made again last time is closed.
+    if (db.isOpen() && !db.connectionLost() && !db.checkConnection())
         return true;
     m_reconnecting = true;
     // The grid's table went with the old session.
@@ -418,7 +419,7 @@ bool frmMain::ensureConnected()
         return false;
     }
     listenForColleagues();
-    const QString statement = m_state.QuerySQL.isEmpty() ? ResultSelect + cboDbase->currentText() : m_state.QuerySQL;
+    const QString statement = m_shownStatement.isEmpty() ? ResultSelect + cboDbase->currentText() : m_shownStatement;
     if (rebuildResult(statement, true))
         (void)showWholeTable();
     itemSort();
@@ -593,6 +594,7 @@ DbError frmMain::rebuildResult(const QString& statement, bool throughScratch)
         return e;
     }
     updateCounter();
+    m_shownStatement = statement;
     clearColleagueNotice();
     emit resultRebuilt();
     return {};

@@ -178,6 +178,9 @@ private:
     // working copies went with the old session.
     QStringList m_lostWindows;
     bool m_reconnecting = false;
+    // The statement that made the result shown, made again after a
+    // reconnection.
+    QString m_shownStatement;
 };
 
 } // namespace ravo

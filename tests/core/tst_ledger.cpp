@@ -953,21 +953,26 @@ private slots:
         QTest::addColumn<QString>("line");     // --server text; "-" when not given
         QTest::addColumn<QString>("expected"); // the server's address, "file", or a word of the refusal
         const QString good = QStringLiteral("host=db.lab port=5432 dbname=ravo user=张三");
-        QTest::newRow("nothing chosen: the file") << "-" << QString() << "-" << "file";
-        QTest::newRow("file chosen, server remembered") << "File" << good << "-" << "file";
+        QTest::newRow("nothing chosen: the file") << "-" << QString() << "-"
+                                                  << "file";
+        QTest::newRow("file chosen, server remembered") << "File" << good << "-"
+                                                        << "file";
         QTest::newRow("server chosen") << "Server" << good << "-" << good;
         QTest::newRow("chosen in any case") << "server" << good << "-" << good;
-        QTest::newRow("mistyped engine: the file") << "Sever" << good << "-" << "file";
-        QTest::newRow("server chosen, text broken") << "Server" << "host=db.lab user=u"
+        QTest::newRow("mistyped engine: the file") << "Sever" << good << "-"
+                                                   << "file";
+        QTest::newRow("server chosen, text broken") << "Server"
+                                                    << "host=db.lab user=u"
                                                     << "-"
                                                     << "设置中保存";
-        QTest::newRow("command line over the file")
-            << "File" << QString() << "host=h port=6000 dbname=d user=u" << "host=h port=6000 dbname=d user=u";
+        QTest::newRow("command line over the file") << "File" << QString() << "host=h port=6000 dbname=d user=u"
+                                                    << "host=h port=6000 dbname=d user=u";
         QTest::newRow("command line over another server") << "Server" << good << "host=h dbname=d user=u"
                                                           << "host=h port=5432 dbname=d user=u";
         QTest::newRow("command line broken") << "Server" << good << "host=h dbname=d"
                                              << "--server";
-        QTest::newRow("command line without its text") << "-" << QString() << "" << "--server";
+        QTest::newRow("command line without its text") << "-" << QString() << ""
+                                                       << "--server";
     }
     void ledgerChoice()
     {

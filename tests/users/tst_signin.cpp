@@ -46,8 +46,8 @@ QString makeServerAccounts(Database& db, const QVector<ServerAccount>& accounts)
     for (int level = 0; level <= 2; ++level) {
         if (const DbError e = ensureRole(levelRoleName(database, level), QStringLiteral("NOLOGIN")))
             return e.text();
-        if (const DbResult r = db.executeNative(
-                QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(quotedIdentifier(levelRoleName(database, level))));
+        if (const DbResult r = db.executeNative(QStringLiteral("GRANT USAGE ON SCHEMA public TO %1")
+                                                    .arg(quotedIdentifier(levelRoleName(database, level))));
             !r.ok())
             return r.error.text();
     }
@@ -302,7 +302,7 @@ private slots:
     {
         QTest::addColumn<QString>("name"); // "" for none; "<host>" the address's unreachable
         QTest::addColumn<QString>("password");
-        QTest::addColumn<int>("level");      // -1: refused
+        QTest::addColumn<int>("level");       // -1: refused
         QTest::addColumn<QString>("refusal"); // a word of the message
         QTest::newRow("level 1 account") << "张三"
                                          << "z-1" << 1 << QString();
@@ -373,7 +373,8 @@ private slots:
         QStringList names;
         for (const UserAccount& a : run->state.UserList)
             names << a.Name;
-        QCOMPARE(names, (QStringList{roleName(database, "admin"), roleName(database, "张三"), roleName(database, "李四")}));
+        QCOMPARE(names,
+                 (QStringList{roleName(database, "admin"), roleName(database, "张三"), roleName(database, "李四")}));
         QCOMPARE(run->state.UserCount, qint16(3));
         QCOMPARE(run->state.UserEditList.size(), 3);
     }
@@ -389,19 +390,17 @@ private slots:
         QTest::newRow("server") << true << QStringList{"db.lab", "5433", "ravo", "张三"}
                                 << "Server|host=db.lab port=5433 dbname=ravo user=张三"
                                 << "下次启动程序时生效";
-        QTest::newRow("host with blanks kept quoted")
-            << true << QStringList{" /run/pg sock ", "5432", "ravo", "u"}
-            << "Server|host='/run/pg sock' port=5432 dbname=ravo user=u"
-            << "下次启动程序时生效";
+        QTest::newRow("host with blanks kept quoted") << true << QStringList{" /run/pg sock ", "5432", "ravo", "u"}
+                                                      << "Server|host='/run/pg sock' port=5432 dbname=ravo user=u"
+                                                      << "下次启动程序时生效";
         QTest::newRow("file, server remembered") << false << QStringList{"db.lab", "5432", "ravo", "u"}
                                                  << "File|host=db.lab port=5432 dbname=ravo user=u" << QString();
         QTest::newRow("file, nothing else") << false << QStringList{"", "5432", "", ""} << "File|" << QString();
-        QTest::newRow("server without host") << true << QStringList{"", "5432", "ravo", "u"} << QString()
-                                             << "缺少服务器";
-        QTest::newRow("server without database") << true << QStringList{"h", "5432", " ", "u"} << QString()
-                                                 << "缺少数据库名";
-        QTest::newRow("server without user") << true << QStringList{"h", "5432", "d", ""} << QString()
-                                             << "缺少用户名";
+        QTest::newRow("server without host")
+            << true << QStringList{"", "5432", "ravo", "u"} << QString() << "缺少服务器";
+        QTest::newRow("server without database")
+            << true << QStringList{"h", "5432", " ", "u"} << QString() << "缺少数据库名";
+        QTest::newRow("server without user") << true << QStringList{"h", "5432", "d", ""} << QString() << "缺少用户名";
     }
     void connectionChoice()
     {
