@@ -412,9 +412,11 @@ bool frmMain::ensureConnected()
     if (const DbError e = db.reconnect()) {
         m_reconnecting = false;
         updateCounter();
-        m_state.prompt.error(QStringLiteral("与数据库服务器的连接中断了，现在还连不上：%1\n\n"
-                                            "已经保存的内容不会丢失。请检查服务器和网络，然后再试。")
-                                 .arg(e.description),
+        // The server's own words say whether it is away or refuses.
+        m_state.prompt.error((e.kind == DbError::Kind::LostConnection
+                                  ? e.description
+                                  : QStringLiteral("不能重新连接数据库服务器：%1").arg(e.description))
+                                 + QStringLiteral("\n\n下一次操作（刷新、打开窗口）时程序会再次连接。"),
                              AppTitle);
         return false;
     }

@@ -34,11 +34,12 @@ void frmConnection::createLayout()
     lblCurrent = new QLabel(this);
     lblCurrent->setObjectName(QStringLiteral("lblCurrent"));
     lblCurrent->setWordWrap(true);
-    const Database& db = m_state.LedgerDatabase;
-    if (db.isOpen())
-        lblCurrent->setText(QStringLiteral("现在打开的台帐：%1")
-                                .arg(db.engine() == Engine::Postgres ? QStringLiteral("服务器 ") + db.description()
-                                                                     : QDir::toNativeSeparators(db.path())));
+    // The ledger of this run, whatever the state of its connection.
+    if (const std::optional<ServerAddress>& a = m_state.server)
+        lblCurrent->setText(QStringLiteral("现在使用的台帐：服务器 %1@%2/%3").arg(a->user, a->host, a->database));
+    else
+        lblCurrent->setText(
+            QStringLiteral("现在使用的台帐：本机台帐文件 %1").arg(QDir::toNativeSeparators(m_state.databasePath())));
 
     optFile = new QRadioButton(QStringLiteral("本机台帐文件(&F)"), this);
     optFile->setObjectName(QStringLiteral("optFile"));
@@ -102,10 +103,7 @@ void frmConnection::createLayout()
     buttons->addWidget(cmdCancel);
 
     auto* layout = new QVBoxLayout(this);
-    if (!lblCurrent->text().isEmpty())
-        layout->addWidget(lblCurrent);
-    else
-        lblCurrent->hide();
+    layout->addWidget(lblCurrent);
     layout->addWidget(group);
     layout->addWidget(applies);
     layout->addLayout(buttons);
