@@ -671,7 +671,7 @@ private slots:
         if (refused) {
             QCOMPARE(spy.size(), 0);
             QCOMPARE(run.prompt.messages.size(), 1);
-            QVERIFY2(run.prompt.messages.at(0).text.contains(QStringLiteral("不能重新连接数据库服务器")),
+            QVERIFY2(run.prompt.messages.at(0).text.contains(QStringLiteral("下一次操作（刷新、打开窗口）时程序会再次连接")),
                      qPrintable(run.prompt.messages.at(0).text));
             QCOMPARE(run.prompt.messages.at(0).icon, Prompter::Icon::Critical);
             QVERIFY(run.admin.executeNative(QStringLiteral("ALTER ROLE %1 LOGIN").arg(role)).ok());
