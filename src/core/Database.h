@@ -65,6 +65,9 @@ public:
     // Whether a server ledger has been opened by this object (and so can be
     // connected to again).
     bool canReconnect() const { return m_reconnectAddress.has_value(); }
+    // The signed-in account's password was changed on the server: later
+    // reconnections use the new one.
+    void passwordChanged(const QString& password) { m_reconnectPassword = password; }
     // True once a statement found the server connection gone: from then on
     // every statement fails at once with that error, without waiting for the
     // network, until the ledger is opened again (reconnect()).

@@ -23,6 +23,7 @@
 #include "platform/HelpWindow.h"
 #include "platform/KeptWindow.h"
 #include "query/frmQuery.h"
+#include "users/ServerPassword.h"
 #include "users/frmConnection.h"
 #include "users/frmPassword.h"
 #include "users/frmUser.h"
@@ -318,7 +319,11 @@ void MainCommands::scrappedLedger()
 void MainCommands::changePassword()
 {
     if (request(QStringLiteral("frmPassword"))) {
-        ravo::changePassword(m_state, &m_main);
+        // On a server the password is the server account's own.
+        if (m_state.server)
+            changeServerPassword(m_state, &m_main);
+        else
+            ravo::changePassword(m_state, &m_main);
         returned();
     }
 }

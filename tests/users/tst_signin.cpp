@@ -3,7 +3,9 @@
 #include "UsersTestKit.h"
 #include "core/LedgerChoice.h"
 #include "core/ServerAccounts.h"
+#include "users/ServerPassword.h"
 #include "users/frmConnection.h"
+#include "users/frmPassword.h"
 
 #include <QRadioButton>
 #include <QSpinBox>
@@ -483,6 +485,55 @@ private slots:
         // Trying is not choosing: nothing is kept, the program's ledger untouched.
         QVERIFY(!run->state.settings.contains(SettingsStore::MainApp, "Database", "Engine"));
         QVERIFY(!run->state.LedgerDatabase.isOpen());
+    }
+
+    // 密码设置 on a server ledger sets the server account's password: the
+    // next sign-in takes the new one only, nothing reaches the settings, and
+    // an empty password (which would lock the account out) is refused.
+    void serverPasswordChange_data()
+    {
+        QTest::addColumn<QString>("typed"); // "-": cancelled
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("new password with a quote") << "新 p'w" << true;
+        QTest::newRow("empty password refused") << "" << false;
+        QTest::newRow("cancelled") << "-" << false;
+    }
+    void serverPasswordChange()
+    {
+        QFETCH(QString, typed);
+        QFETCH(bool, changed);
+        Database admin;
+        const QString failure = openFreshServerLedger(admin);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        const QString database = admin.serverAddress().database;
+        QVERIFY(makeServerAccounts(admin, {{"张三", "z-1", 1}}).isEmpty());
+        ServerAddress address = admin.serverAddress();
+        address.user = roleName(database, "张三");
+        run->state.server = address;
+        QVERIFY(signIn(run->state, address.user, "z-1") > 0);
+
+        QWidget mainWindow;
+        whenModal<frmPassword>(this, [typed](frmPassword* d) {
+            if (typed == "-") {
+                d->cmdCancle->click();
+                return;
+            }
+            d->txtPassword1->setText(typed);
+            d->txtPassword2->setText(typed);
+            d->cmdOk->click();
+        });
+        changeServerPassword(run->state, &mainWindow);
+        QCOMPARE(run->prompt.messages.size(), typed == "-" ? 0 : 1);
+        if (typed.isEmpty())
+            QVERIFY(run->prompt.messages.at(0).text.contains("必须有密码"));
+        QVERIFY(!run->state.settings.contains(SettingsStore::MainApp, "User", "Count"));
+        // The running program reconnects with the password in force.
+        QVERIFY(!run->state.LedgerDatabase.reconnect());
+        Database other;
+        ServerAddress a = address;
+        QCOMPARE(other.openServer(a, "z-1").isError(), changed);
+        if (changed)
+            QVERIFY(!other.openServer(a, typed));
     }
 };
 
