@@ -804,7 +804,12 @@ void frmMain::savePlacement()
     p.top = float(pixelsToTwips(pos().y()));
     p.width = float(pixelsToTwips(width()));
     p.height = float(pixelsToTwips(height()));
-    saveWindowPlacement(m_state.settings, p, m_state.CurrentUser - 1);
+    // The last account is a position in the settings' own account list; a
+    // server account has none there, and leaves it as it was.
+    const int lastUser = m_state.server
+        ? m_state.settings.readInt16(SettingsStore::MainApp, optionkeys::Settings, optionkeys::OldUser).value_or(0)
+        : m_state.CurrentUser - 1;
+    saveWindowPlacement(m_state.settings, p, lastUser);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)
