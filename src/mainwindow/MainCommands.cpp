@@ -7,6 +7,8 @@
 #include "auxiliary/frmAbout.h"
 #include "core/Ledger.h"
 #include "core/ProgramState.h"
+#include "core/StatusLabel.h"
+#include "editors/HistoryCard.h"
 #include "editors/frmCertificate.h"
 #include "editors/frmClose.h"
 #include "editors/frmCondition.h"
@@ -22,6 +24,7 @@
 #include "platform/ExportToFile.h"
 #include "platform/HelpWindow.h"
 #include "platform/KeptWindow.h"
+#include "platform/LabelPrint.h"
 #include "query/frmQuery.h"
 #include "users/ServerPassword.h"
 #include "users/frmConnection.h"
@@ -139,6 +142,10 @@ void MainCommands::createMenus()
     connect(mnuRecordPrintQuery, &QAction::triggered, &m_main, &frmMain::PrintQuery);
     mnuRecordExport = addEntry(mnuRecord, "mnuRecordExport", QStringLiteral("导出(&X)..."), QKeySequence(),
                                &MainCommands::exportResult);
+    mnuRecordLabels = addEntry(mnuRecord, "mnuRecordLabels", QStringLiteral("打印标签(&L)..."), QKeySequence(),
+                               &MainCommands::printLabels);
+    mnuRecordCards = addEntry(mnuRecord, "mnuRecordCards", QStringLiteral("打印履历卡(&H)..."), QKeySequence(),
+                              &MainCommands::printCards);
     mnuFileBar1 = addSeparator(mnuRecord, "mnuFileBar1");
     mnuRecordQuit =
         addEntry(mnuRecord, "mnuRecordQuit", QStringLiteral("退出(&Q)"), ctrl(Qt::Key_Q), &MainCommands::exitProgram);
@@ -278,6 +285,41 @@ void MainCommands::exportResult()
     // The whole table the grid's rows come from is offered beside them.
     const QString whole = exchange::ledgerTables().contains(m_state.CurrentTable) ? m_state.CurrentTable : QString();
     exportToFile(m_state, &m_main, tables::SearchResult, m_state.CurrentTable, whole);
+}
+
+// Reading only, so every account level may print labels.
+void MainCommands::printLabels()
+{
+    const std::optional<QStringList> numbers = instrumentNumbersOf(m_state.LedgerDatabase, tables::SearchResult);
+    if (!numbers) {
+        m_state.prompt.plain(QStringLiteral("检索结果中没有“计量器具编号”一列，不能打印标签。"), AppTitle);
+        return;
+    }
+    QStringList missing;
+    const QVector<LabelData> labels = readLabelData(m_state.LedgerDatabase, *numbers, QDate::currentDate(), &missing);
+    if (!missing.isEmpty() && !labels.isEmpty()) {
+        const QString some = QStringList(missing.mid(0, 5)).join(QStringLiteral("、"));
+        if (!m_state.prompt.confirm(
+                QStringLiteral("有 %1 个编号不在在用、封存或报废台帐中（%2%3），不打印它们的标签。\n"
+                               "打印其余 %4 台器具的标签吗？")
+                    .arg(missing.size())
+                    .arg(some, missing.size() > 5 ? QStringLiteral("……") : QString())
+                    .arg(labels.size()),
+                AppTitle))
+            return;
+    }
+    printStatusLabels(&m_main, m_state.prompt, m_state.settings, labels);
+}
+
+// Reading only, so every account level may print history cards.
+void MainCommands::printCards()
+{
+    const std::optional<QStringList> numbers = instrumentNumbersOf(m_state.LedgerDatabase, tables::SearchResult);
+    if (!numbers || numbers->isEmpty()) {
+        m_state.prompt.plain(QStringLiteral("检索结果中没有计量器具编号，不能打印履历卡。"), AppTitle);
+        return;
+    }
+    printHistoryCards(&m_main, m_state.prompt, m_state.LedgerDatabase, *numbers);
 }
 
 void MainCommands::calibrationPlan()

@@ -60,6 +60,8 @@ public:
     QAction* mnuRecordPrintList = nullptr;
     QAction* mnuRecordPrintQuery = nullptr;
     QAction* mnuRecordExport = nullptr;
+    QAction* mnuRecordLabels = nullptr;
+    QAction* mnuRecordCards = nullptr;
     QAction* mnuRecordBarImport = nullptr;
     QAction* mnuRecordImport = nullptr;
     QAction* mnuFileBar1 = nullptr;
@@ -93,6 +95,8 @@ public slots:
     void helpContents();      // the manual in the help window
     void exitProgram();       // closes the main window (the exit question)
     void exportResult();      // the grid's rows to an .xlsx or .csv file
+    void printLabels();       // status labels of the grid's instruments
+    void printCards();        // history cards of the grid's instruments
 
     // The windows, each shown modally over the main window.
     void showFrmQuery();       // query wizard
