@@ -38,13 +38,17 @@
 
 namespace {
 
-// The sign-in dialog (it loads the account list). False when the user gave
+enum class SignIn { Done, GaveUp, UseFile };
+
+// The sign-in dialog (it loads the account list). GaveUp when the user gave
 // up: nothing else may happen then.
-bool signIn(ravo::ProgramState& state)
+SignIn signIn(ravo::ProgramState& state)
 {
     ravo::frmLogin login(state);
     login.exec();
-    return login.Ok;
+    if (login.Ok)
+        return SignIn::Done;
+    return login.UseFileInstead ? SignIn::UseFile : SignIn::GaveUp;
 }
 
 // Qt's own dialogs (print preview, file dialogs) speak Chinese too.
@@ -158,20 +162,34 @@ int main(int argc, char* argv[])
     if (!chooseLedger(state, ravo::cli::parseCommandLine(args)))
         return 1;
 
+    // The file is one copy's at a time, and kept up before it is opened.
     std::unique_ptr<ravo::InstanceLock> lock;
-    if (!state.server) {
+    auto prepareFile = [&] {
         lock = std::make_unique<ravo::InstanceLock>(appDir);
         if (!lock->isLocked()) {
             prompter.error(lock->problem(), ravo::AppTitle);
-            return 1;
+            return false;
         }
         // Maintenance runs before anything opens the ledger; each step fails
         // silently.
         maintainLedger(state);
-    }
+        return true;
+    };
+    if (!state.server && !prepareFile())
+        return 1;
 
-    if (!signIn(state))
-        return 0;
+    // A server that cannot be reached need not keep the user from the file:
+    // the sign-in offers it for this run.
+    for (;;) {
+        const SignIn result = signIn(state);
+        if (result == SignIn::Done)
+            break;
+        if (result == SignIn::GaveUp)
+            return 0;
+        state.server.reset();
+        if (!prepareFile())
+            return 1;
+    }
 
     auto splash = std::make_unique<ravo::frmSplash>();
     splash->showNow();

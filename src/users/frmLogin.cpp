@@ -86,7 +86,18 @@ void frmLogin::createLayout()
     top->addSpacing(12);
     top->addLayout(fields, 1);
 
+    cmdFile = new QPushButton(QStringLiteral("本机台帐文件(&F)"), this);
+    cmdFile->setObjectName(QStringLiteral("cmdFile"));
+    cmdFile->setToolTip(QStringLiteral("这一次不连接数据库服务器，打开本机台帐文件"));
+    cmdFile->hide();
+    connect(cmdFile, &QPushButton::clicked, this, [this] {
+        Ok = false;
+        UseFileInstead = true;
+        QDialog::reject();
+    });
+
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdFile);
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
@@ -115,6 +126,7 @@ void frmLogin::prepareServerSignIn()
     setWindowTitle(QStringLiteral("RAVO 登录 — 数据库服务器"));
     m_ledgerLabel->setText(QStringLiteral("台帐：服务器 %1:%2 上的数据库 %3").arg(a.host).arg(a.port).arg(a.database));
     m_ledgerLabel->show();
+    cmdFile->show();
     txtPassword->setToolTip(QStringLiteral("这个账户在数据库服务器上的密码"));
     cboName->clear();
     cboName->addItem(a.user);
@@ -231,6 +243,8 @@ void frmLogin::upgradeClearTextPassword(int account, const QString& password)
 
 void frmLogin::reject()
 {
+    // Esc and 取消 give up.
+    UseFileInstead = false;
     Ok = false;
     QDialog::reject();
 }

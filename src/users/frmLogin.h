@@ -13,7 +13,9 @@
 // connects to the server as that account with the typed password, and the
 // account list and the level come from the server's roles. A wrong password,
 // an unknown account, an unreachable server or an account that is no user of
-// this ledger is told in Chinese and the user may try again.
+// this ledger is told in Chinese and the user may try again, or take the
+// ledger file for this run instead ("本机台帐文件(&F)": UseFileInstead, the
+// dialog closes without signing in; the kept choice is not changed).
 #include "core/ProgramState.h"
 
 #include <QDialog>
@@ -34,11 +36,14 @@ public:
 
     // True once an account has signed in.
     bool Ok = false;
+    // On a server ledger: the user asked for the ledger file for this run.
+    bool UseFileInstead = false;
 
     QComboBox* cboName = nullptr;
     QLineEdit* txtPassword = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdFile = nullptr; // server only
 
 public slots:
     void reject() override;

@@ -349,6 +349,7 @@ private slots:
         frmLogin dialog(run->state);
         dialog.show();
         QCOMPARE(dialog.cboName->currentText(), address.user); // prefilled with the connection's user
+        QVERIFY(dialog.cmdFile->isVisible());
         dialog.cboName->setEditText(name.isEmpty() ? QString() : roleName(database, name));
         dialog.txtPassword->setText(password);
         dialog.cmdOK->click();
@@ -379,6 +380,43 @@ private slots:
                  (QStringList{roleName(database, "admin"), roleName(database, "张三"), roleName(database, "李四")}));
         QCOMPARE(run->state.UserCount, qint16(3));
         QCOMPARE(run->state.UserEditList.size(), 3);
+    }
+
+    // The sign-in on a server offers the ledger file for this run; giving up
+    // is not asking for the file. The file's sign-in has no such button.
+    void serverSignInOffersTheFile_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("useFile");
+        QTest::newRow("本机台帐文件") << "file" << true;
+        QTest::newRow("取消") << "cancel" << false;
+        QTest::newRow("Esc") << "esc" << false;
+    }
+    void serverSignInOffersTheFile()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, useFile);
+        {
+            frmLogin fileLogin(run->state);
+            fileLogin.show();
+            QVERIFY(!fileLogin.cmdFile->isVisible());
+        }
+        run->state.server = ServerAddress::parse(QStringLiteral("host=/nowhere dbname=ravo user=u"));
+        frmLogin dialog(run->state);
+        dialog.show();
+        if (button == "file")
+            dialog.cmdFile->click();
+        else if (button == "cancel")
+            dialog.cmdCancel->click();
+        else
+            QTest::keyClick(dialog.txtPassword, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!dialog.Ok);
+        QCOMPARE(dialog.UseFileInstead, useFile);
+        QVERIFY(run->prompt.messages.isEmpty());
+        QVERIFY(!run->state.LedgerDatabase.isOpen());
+        // The kept choice is the connection window's business.
+        QVERIFY(!run->state.settings.contains(SettingsStore::MainApp, "Database", "Engine"));
     }
 
     // 系统 → 数据库连接: the choice kept for the next start, a server that
