@@ -387,6 +387,8 @@ void frmMain::colleagueChanged(const QString& table)
         return;
     m_colleagueNotice = QStringLiteral("其他用户修改了《%1》，刷新（F5）即可看到").arg(table);
     m_panels[1]->setText(m_colleagueNotice);
+    // A narrow window cuts the panel short; the whole notice stays at hand.
+    m_panels[1]->setToolTip(m_colleagueNotice);
 }
 
 void frmMain::clearColleagueNotice()
@@ -395,6 +397,7 @@ void frmMain::clearColleagueNotice()
         return;
     m_colleagueNotice.clear();
     m_panels[1]->clear();
+    m_panels[1]->setToolTip(QString());
     showGreeting();
 }
 

@@ -619,6 +619,8 @@ private slots:
         if (told) {
             QTRY_VERIFY(!run.window->colleagueNotice().isEmpty());
             QCOMPARE(run.window->panelText(2), QStringLiteral("其他用户修改了《计量器具在用库》，刷新（F5）即可看到"));
+            QCOMPARE(run.window->sbStatusBar->findChild<QLabel*>("sbStatusBar.Panels(2)")->toolTip(),
+                     run.window->panelText(2));
             QCOMPARE(run.window->resultCount(), 4); // shown at the next requery, not before
         } else {
             QTest::qWait(300);
@@ -671,8 +673,9 @@ private slots:
         if (refused) {
             QCOMPARE(spy.size(), 0);
             QCOMPARE(run.prompt.messages.size(), 1);
-            QVERIFY2(run.prompt.messages.at(0).text.contains(QStringLiteral("下一次操作（刷新、打开窗口）时程序会再次连接")),
-                     qPrintable(run.prompt.messages.at(0).text));
+            QVERIFY2(
+                run.prompt.messages.at(0).text.contains(QStringLiteral("下一次操作（刷新、打开窗口）时程序会再次连接")),
+                qPrintable(run.prompt.messages.at(0).text));
             QCOMPARE(run.prompt.messages.at(0).icon, Prompter::Icon::Critical);
             QVERIFY(run.admin.executeNative(QStringLiteral("ALTER ROLE %1 LOGIN").arg(role)).ok());
             run.prompt.messages.clear();
