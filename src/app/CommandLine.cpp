@@ -30,9 +30,8 @@ struct Option {
 const QVector<Option>& options()
 {
     static const QVector<Option> list = {
-        {QStringLiteral("--appdir"), Job::Windows},
-        {QStringLiteral("--export"), Job::Export},
-        {QStringLiteral("--due"), Job::Due},
+        {QStringLiteral("--appdir"), Job::Windows}, {QStringLiteral("--server"), Job::Windows},
+        {QStringLiteral("--export"), Job::Export},  {QStringLiteral("--due"), Job::Due},
         {QStringLiteral("--to"), Job::Export}, // the target of --export and of --due
     };
     return list;
@@ -188,6 +187,16 @@ int runCopyToServer()
     return exchange::runCopyToServerCommand(QCoreApplication::arguments(), defaultFolder, out, err, askOnTerminal);
 }
 
+// --server names the ledger the windows work on; a job without windows
+// works on the ledger file of its folder, so the two do not go together.
+QString serverOptionProblem(const CommandLine& line)
+{
+    if (!line.serverGiven || line.job == Job::Windows || line.job == Job::Help)
+        return {};
+    return QStringLiteral("选项 --server 只用于启动程序（在数据库服务器上的台帐中工作），"
+                          "不能和导出、导入或到期设备清单一起用：这些命令只处理台帐文件夹中的台帐文件。");
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -199,6 +208,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     QString dueValue;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
+        if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+            line.job = Job::Help;
+            return line;
+        }
         const Option* option = findOption(arg);
         if (!option) {
             strays << arg;
@@ -217,6 +230,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (seen.contains(arg) && line.problem.isEmpty())
             line.problem = QStringLiteral("选项 %1 只能给一次。").arg(arg);
         seen << arg;
+        // Given without its text, --server still means a server was asked
+        // for: the start is refused with the reason, not made on the file.
+        if (arg == QStringLiteral("--server"))
+            line.serverGiven = true;
         if (i + 1 >= arguments.size() || findOption(arguments.at(i + 1))) {
             if (line.problem.isEmpty())
                 line.problem = QStringLiteral("选项 %1 后面缺少它的值。").arg(arg);
@@ -231,6 +248,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
             line.target = value;
         else if (arg == QStringLiteral("--due"))
             dueValue = value;
+        else if (arg == QStringLiteral("--server"))
+            line.server = value;
     }
     // Without a job the rest of the line is the program's (and Qt's).
     if (line.job == Job::Windows) {
@@ -239,6 +258,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     }
     if (!line.problem.isEmpty())
         return line;
+    if (const QString problem = serverOptionProblem(line); !problem.isEmpty()) {
+        line.problem = problem;
+        return line;
+    }
     if (!strays.isEmpty()) {
         line.problem = QStringLiteral("不认识的参数：%1").arg(strays.join(QLatin1Char(' ')));
         return line;
@@ -272,6 +295,9 @@ QString usageText()
                "用法：\n"
                "  ravo [--appdir 台帐文件夹]\n"
                "      启动程序。\n"
+               "  ravo [--appdir 台帐文件夹] --server \"host=服务器 port=端口 dbname=数据库 user=用户名\"\n"
+               "      启动程序，这一次在 PostgreSQL 数据库服务器上的台帐中工作（密码在登录时输入）；\n"
+               "      不改变“系统 → 数据库连接”中保存的选择。\n"
                "  ravo [--appdir 台帐文件夹] --export 数据表 --to 文件.xlsx|文件.csv\n"
                "      不开窗口、不登录，把数据表的全部记录导出到文件。数据表是以下之一：\n"
                "      %1\n"
@@ -285,6 +311,8 @@ QString usageText()
                "  ravo [--appdir 台帐文件夹] --copy-to-server \"host=主机 port=端口 dbname=数据库 user=用户\"\n"
                "      把台帐文件的全部数据表和本机的用户复制到数据库服务器上一个空的数据库中并逐表核对。\n"
                "      服务器密码取自环境变量 PGPASSWORD，没有时在终端上询问。\n"
+               "  ravo --help\n"
+               "      显示本说明。\n"
                "退出状态：0 完成；1 被拒绝（原因见上）；2 命令行有误。")
         .arg(exchange::ledgerTables().join(QStringLiteral("、")))
         .arg(MaxDueDays);
@@ -322,6 +350,9 @@ int runJob(int argc, char* argv[])
         return 2;
     }
     switch (line.job) {
+    case Job::Help:
+        print(stdout, usageText());
+        return 0;
     case Job::Export:
         return runExport(line);
     case Job::Due:

@@ -26,6 +26,8 @@
 #include "platform/KeptWindow.h"
 #include "platform/LabelPrint.h"
 #include "query/frmQuery.h"
+#include "users/ServerPassword.h"
+#include "users/frmConnection.h"
 #include "users/frmPassword.h"
 #include "users/frmUser.h"
 
@@ -122,6 +124,11 @@ void MainCommands::createMenus()
     mnuRecord = topMenu("mnuRecord", QStringLiteral("记录(&R)"));
     mnuRecordQuery = addEntry(mnuRecord, "mnuRecordQuery", QStringLiteral("查询(&F)..."), ctrl(Qt::Key_F),
                               &MainCommands::showFrmQuery);
+    // The result again as the ledger stands now, colleagues' changes
+    // included.
+    mnuRecordRefresh =
+        addEntry(mnuRecord, "mnuRecordRefresh", QStringLiteral("刷新(&E)"), QKeySequence(Qt::Key_F5), nullptr);
+    connect(mnuRecordRefresh, &QAction::triggered, &m_main, [this] { (void)m_main.requery(); });
     mnuFileBar10 = addSeparator(mnuRecord, "mnuFileBar10");
     mnuEditPlan = addEntry(mnuRecord, "mnuEditPlan", QStringLiteral("检定计划(&P)..."), ctrl(Qt::Key_P),
                            &MainCommands::calibrationPlan);
@@ -173,6 +180,8 @@ void MainCommands::createMenus()
                                    &MainCommands::showFrmUser);
     mnuSystemPassword = addEntry(mnuSystem, "mnuSystemPassword", QStringLiteral("密码设置(&K)..."), ctrl(Qt::Key_K),
                                  &MainCommands::changePassword);
+    mnuSystemConnection = addEntry(mnuSystem, "mnuSystemConnection", QStringLiteral("数据库连接(&D)..."),
+                                   QKeySequence(), &MainCommands::showFrmConnection);
 
     mnuHelp = topMenu("mnuHelp", QStringLiteral("帮助(&H)"));
     mnuHelpContents =
@@ -352,7 +361,11 @@ void MainCommands::scrappedLedger()
 void MainCommands::changePassword()
 {
     if (request(QStringLiteral("frmPassword"))) {
-        ravo::changePassword(m_state, &m_main);
+        // On a server the password is the server account's own.
+        if (m_state.server)
+            changeServerPassword(m_state, &m_main);
+        else
+            ravo::changePassword(m_state, &m_main);
         returned();
     }
 }
@@ -380,8 +393,12 @@ void MainCommands::exitProgram()
 // the main window again, which brings the grid up to date when the window
 // asked for it.
 
-bool MainCommands::request(const QString& window)
+bool MainCommands::request(const QString& window, bool needsLedger)
 {
+    // On a server the window starts from a working connection; when the
+    // server cannot be reached the user is told and nothing opens.
+    if (needsLedger && !m_main.ensureConnected())
+        return false;
     emit windowRequested(window);
     return m_opensWindows;
 }
@@ -472,6 +489,19 @@ void MainCommands::showFrmAbout()
 {
     showModal<frmAbout>(QStringLiteral("frmAbout"));
 }
+// Needs no connection: a ledger on a server that is gone for good can be
+// left for the file here.
+void MainCommands::showFrmConnection()
+{
+    if (!request(QStringLiteral("frmConnection"), false))
+        return;
+    {
+        frmConnection window(m_state, &m_main);
+        window.exec();
+    }
+    returned();
+}
+
 void MainCommands::showFrmImport()
 {
     if (m_state.RestrictedLevel != 2)

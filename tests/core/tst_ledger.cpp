@@ -8,8 +8,10 @@
 #include "core/Database.h"
 #include "core/Ledger.h"
 #include "core/LedgerSchema.h"
+#include "core/LedgerChoice.h"
 #include "core/WorkingCopy.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -725,6 +727,58 @@ private slots:
         QCOMPARE(count(tables::working(tables::InUse)), workingBefore - (e.isError() ? 0 : 1));
     }
 
+    // A server session that goes away (here ended by a colleague's
+    // session, as a restarted server or a cut network would) is noticed by
+    // the statement that meets it, told once to the handler, and every
+    // later statement fails at once with the same kind; connecting again
+    // finds the committed rows and none of the old session's working
+    // tables. The file is never lost.
+    void lostConnectionAndReconnect()
+    {
+        addInUse(QStringLiteral("A-1"));
+        makeWorking(tables::InUse);
+        int told = 0;
+        db->setConnectionLostHandler([&] { ++told; });
+        QVERIFY(!db->checkConnection());
+        if (engine == Engine::Sqlite) {
+            QVERIFY(!db->canReconnect());
+            QVERIFY(db->reconnect());
+            QCOMPARE(told, 0);
+            return;
+        }
+        QVERIFY(db->canReconnect());
+        Database colleague;
+        QVERIFY2(test::openSecondSession(*db, colleague).isEmpty(), "second session");
+        QSqlQuery pid(db->connection());
+        QVERIFY(pid.exec(QStringLiteral("SELECT pg_backend_pid()")) && pid.next());
+        QVERIFY(colleague.executeNative(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid.value(0)}).ok());
+        pid.finish();
+        QElapsedTimer waited;
+        waited.start();
+        const DbResult first = db->execute(QStringLiteral("select count(*) from 计量器具在用库"));
+        QCOMPARE(first.error.kind, DbError::Kind::LostConnection);
+        QVERIFY(db->connectionLost());
+        const DbError again = db->checkConnection();
+        QCOMPARE(again.kind, DbError::Kind::LostConnection);
+        QCOMPARE(db->executeNative(QStringLiteral("SELECT 1")).error.kind, DbError::Kind::LostConnection);
+        QCOMPARE(told, 1);
+        QVERIFY(waited.elapsed() < 5000);
+
+        const DbError e = db->reconnect();
+        QVERIFY2(!e, qPrintable(e.text()));
+        QVERIFY(!db->connectionLost());
+        QVERIFY(!db->checkConnection());
+        QCOMPARE(count(tables::InUse), 1);
+        QVERIFY(!db->tableExists(tables::working(tables::InUse)));
+        // A second loss is told again.
+        QSqlQuery pid2(db->connection());
+        QVERIFY(pid2.exec(QStringLiteral("SELECT pg_backend_pid()")) && pid2.next());
+        QVERIFY(colleague.executeNative(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid2.value(0)}).ok());
+        pid2.finish();
+        QCOMPARE(db->checkConnection().kind, DbError::Kind::LostConnection);
+        QCOMPARE(told, 2);
+    }
+
     void injectionInNumberTouchesNoOtherRow()
     {
         addInUse(QStringLiteral("N-1"));
@@ -740,6 +794,11 @@ private slots:
 
 // What only the ledger file has: a file to open, and rows another program
 // wrote against the rules (a server never lets them in).
+QString good()
+{
+    return QStringLiteral("host=db.lab port=5432 dbname=ravo user=张三");
+}
+
 class LedgerFileTest : public LedgerFixture {
     Q_OBJECT
 public:
@@ -950,6 +1009,69 @@ private slots:
         }
         QCOMPARE(address->toString(), written);
         QCOMPARE(ServerAddress::parse(written)->toString(), written);
+    }
+
+    // Which ledger a start works on: --server first, else the settings'
+    // choice; the file when nothing (or anything but "Server") is chosen.
+    void ledgerChoice_data()
+    {
+        QTest::addColumn<QString>("engine");   // settings "Database"/"Engine"; "-" for none
+        QTest::addColumn<QString>("server");   // settings "Database"/"Server"
+        QTest::addColumn<QString>("line");     // --server text; "-" when not given
+        QTest::addColumn<QString>("expected"); // the server's address, "file", or a word of the refusal
+        const QString good = QStringLiteral("host=db.lab port=5432 dbname=ravo user=张三");
+        QTest::newRow("nothing chosen: the file") << "-" << QString() << "-"
+                                                  << "file";
+        QTest::newRow("file chosen, server remembered") << "File" << good << "-"
+                                                        << "file";
+        QTest::newRow("server chosen") << "Server" << good << "-" << good;
+        QTest::newRow("chosen in any case") << "server" << good << "-" << good;
+        QTest::newRow("mistyped engine: the file") << "Sever" << good << "-"
+                                                   << "file";
+        QTest::newRow("server chosen, text broken") << "Server"
+                                                    << "host=db.lab user=u"
+                                                    << "-"
+                                                    << "设置中保存";
+        QTest::newRow("command line over the file") << "File" << QString() << "host=h port=6000 dbname=d user=u"
+                                                    << "host=h port=6000 dbname=d user=u";
+        QTest::newRow("command line over another server") << "Server" << good << "host=h dbname=d user=u"
+                                                          << "host=h port=5432 dbname=d user=u";
+        QTest::newRow("command line broken") << "Server" << good << "host=h dbname=d"
+                                             << "--server";
+        QTest::newRow("command line without its text") << "-" << QString() << ""
+                                                       << "--server";
+    }
+    void ledgerChoice()
+    {
+        QFETCH(QString, engine);
+        QFETCH(QString, server);
+        QFETCH(QString, line);
+        QFETCH(QString, expected);
+        SettingsStore store;
+        store.removeSection(SettingsStore::MainApp, QStringLiteral("Database"));
+        if (engine != QLatin1String("-"))
+            store.save(SettingsStore::MainApp, QStringLiteral("Database"), QStringLiteral("Engine"), engine);
+        store.save(SettingsStore::MainApp, QStringLiteral("Database"), QStringLiteral("Server"), server);
+        QString problem;
+        const std::optional<ServerAddress> a =
+            startupServer(store, line == QLatin1String("-") ? QString() : line, line != QLatin1String("-"), &problem);
+        if (expected == QLatin1String("file")) {
+            QVERIFY(!a);
+            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        } else if (expected.contains(QLatin1Char('='))) {
+            QVERIFY2(a, qPrintable(problem));
+            QCOMPARE(a->toString(), expected);
+        } else {
+            QVERIFY(!a);
+            QVERIFY2(problem.contains(expected), qPrintable(problem));
+        }
+        // What is saved reads back the same, the file choice keeping the
+        // server for next time.
+        saveLedgerChoice(store, {false, good()});
+        QCOMPARE(readLedgerChoice(store).server, false);
+        QCOMPARE(readLedgerChoice(store).serverText, good());
+        saveLedgerChoice(store, {true, good()});
+        QCOMPARE(readLedgerChoice(store).server, true);
     }
 
     // Rows another program wrote against the rules still make a working
