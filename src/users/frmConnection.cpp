@@ -172,15 +172,21 @@ std::optional<LedgerChoice> frmConnection::choice(QString* why) const
     return c;
 }
 
-void frmConnection::testConnection()
+// The server the fields name; nothing, after saying why, when they name none.
+std::optional<ServerAddress> frmConnection::serverNamed() const
 {
     QString why;
     const std::optional<LedgerChoice> c = choice(&why);
     if (!c) {
         m_state.prompt.error(why, Title);
-        return;
+        return std::nullopt;
     }
-    const std::optional<ServerAddress> a = ServerAddress::parse(c->serverText);
+    return ServerAddress::parse(c->serverText);
+}
+
+void frmConnection::testConnection()
+{
+    const std::optional<ServerAddress> a = serverNamed();
     if (!a)
         return;
     const std::optional<QString> password =
@@ -205,13 +211,7 @@ void frmConnection::testConnection()
 
 void frmConnection::copyToServer()
 {
-    QString why;
-    const std::optional<LedgerChoice> c = choice(&why);
-    if (!c) {
-        m_state.prompt.error(why, Title);
-        return;
-    }
-    const std::optional<ServerAddress> a = ServerAddress::parse(c->serverText);
+    const std::optional<ServerAddress> a = serverNamed();
     if (!a)
         return;
     const QVector<UserAccount> accounts = loadAccountList(m_state.settings).accounts;

@@ -43,6 +43,7 @@ public:
     QLabel* lblCurrent = nullptr;
 
     // "测试连接": asks for the password and connects; the outcome is told.
+    std::optional<ServerAddress> serverNamed() const;
     void testConnection();
     // Copies the ledger file and its accounts into the empty server database.
     void copyToServer();
