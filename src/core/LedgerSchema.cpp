@@ -26,7 +26,7 @@ QStringList stepStatements(int step, Engine engine)
             // of its confirmation or repair records (记录键 tells which). The
             // file itself is the last column, so listing never reads it.
             QStringLiteral("CREATE TABLE %1 (%2, 计量器具编号 %3 NOT NULL, 记录类别 %3 NOT NULL, "
-                           "记录键 %3 NOT NULL DEFAULT '', 文件名 %3 NOT NULL, 大小 %4 NOT NULL, "
+                           "记录键 %3, 文件名 %3 NOT NULL, 大小 %4 NOT NULL, "
                            "添加时间 %3 NOT NULL, 添加人 %3, 内容 %5 NOT NULL)")
                 .arg(attachments, id, text, integer, blob),
             QStringLiteral("CREATE INDEX %1 ON %2 (计量器具编号)")

@@ -1,6 +1,7 @@
 #include "LedgerEditor.h"
 
 #include "HistoryCard.h"
+#include "platform/AttachmentsWindow.h"
 
 #include "EditorTexts.h"
 #include "MemoEdit.h"
@@ -860,6 +861,24 @@ void LedgerEditor::printHistoryCard()
         return;
     }
     printHistoryCards(this, prompt(), db(), {number});
+}
+
+void LedgerEditor::showAttachments()
+{
+    const QString number = m_numberField ? DataControl::fieldText(m_numberField).trimmed() : QString();
+    QSqlQuery q(db().connection());
+    q.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?")
+                  .arg(quotedIdentifier(m_spec.table), quotedIdentifier(NumberColumn)));
+    q.addBindValue(number);
+    if (number.isEmpty() || !q.exec() || !q.next() || q.value(0).toInt() == 0) {
+        prompt().plain(QStringLiteral("附件跟随台帐中的器具：请先“确定”保存这台器具，再打开它的附件。"), AppTitle);
+        return;
+    }
+    const int i = state().CurrentUser - 1;
+    const QString account = i >= 0 && i < state().UserList.size() ? state().UserList.at(i).Name : QString();
+    AttachmentsWindow w(db(), prompt(), {number, attachmentkind::Instrument}, account,
+                        QStringLiteral("计量器具“%1”").arg(number), this);
+    w.exec();
 }
 
 } // namespace ravo

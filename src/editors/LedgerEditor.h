@@ -107,6 +107,9 @@ public slots:
     // Prints the history card of the instrument the window shows, as its
     // ledger holds it.
     void printHistoryCard();
+    // The attachments of the instrument the window shows, as its ledger
+    // holds it.
+    void showAttachments();
     void deleteCurrent();
     void save();
     void cancel();

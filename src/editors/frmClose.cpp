@@ -42,10 +42,12 @@ frmClose::frmClose(ProgramState& state, QWidget* parent) : LedgerEditor(state, s
     cmdCancle = addCommandButton(QStringLiteral("cmdCancle"), texts::CancelCaption, &LedgerEditor::cancel);
     cmdCard =
         addCommandButton(QStringLiteral("cmdCard"), QStringLiteral("履历卡(&H)..."), &LedgerEditor::printHistoryCard);
+    cmdFiles =
+        addCommandButton(QStringLiteral("cmdFiles"), QStringLiteral("附件(&M)..."), &LedgerEditor::showAttachments);
     connect(cmdOpen, &QPushButton::clicked, this, &frmClose::unseal);
     connect(cmdReject, &QPushButton::clicked, this, &frmClose::scrap);
 
-    layOutBody(labelledFields(fields, 3), fields, {cmdOpen, cmdReject, cmdFind, cmdOK, cmdCancle, cmdCard});
+    layOutBody(labelledFields(fields, 3), fields, {cmdOpen, cmdReject, cmdFind, cmdOK, cmdCancle, cmdCard, cmdFiles});
     resize(860, sizeHint().height());
 
     setNumberField(Text1[0]);

@@ -21,6 +21,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancle = nullptr;
     QPushButton* cmdCard = nullptr;
+    QPushButton* cmdFiles = nullptr;
 
 public slots:
     // Back into use, 状态 "准用"; 封存日期 stays behind.

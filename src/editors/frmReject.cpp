@@ -46,10 +46,12 @@ frmReject::frmReject(ProgramState& state, QWidget* parent) : LedgerEditor(state,
     cmdCancle = addCommandButton(QStringLiteral("cmdCancle"), texts::CancelCaption, &LedgerEditor::cancel);
     cmdCard =
         addCommandButton(QStringLiteral("cmdCard"), QStringLiteral("履历卡(&H)..."), &LedgerEditor::printHistoryCard);
+    cmdFiles =
+        addCommandButton(QStringLiteral("cmdFiles"), QStringLiteral("附件(&M)..."), &LedgerEditor::showAttachments);
     connect(cmdUser, &QPushButton::clicked, this, &frmReject::reinstate);
     connect(cmdDelete, &QPushButton::clicked, this, &frmReject::writeOff);
 
-    layOutBody(labelledFields(fields, 3), fields, {cmdUser, cmdDelete, cmdFind, cmdOK, cmdCancle, cmdCard});
+    layOutBody(labelledFields(fields, 3), fields, {cmdUser, cmdDelete, cmdFind, cmdOK, cmdCancle, cmdCard, cmdFiles});
     resize(860, 340);
 
     setNumberField(Text1[0]);

@@ -23,6 +23,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancle = nullptr;
     QPushButton* cmdCard = nullptr;
+    QPushButton* cmdFiles = nullptr;
 
 public slots:
     // Back into use, 状态 "准用"; 报废日期 and 报废原因 stay behind.

@@ -4,11 +4,12 @@
 // each on the ledger file and on a ledger on a PostgreSQL server; then what
 // only the file has.
 #include "TestSupport.h"
+#include "core/Attachments.h"
 #include "core/Calibration.h"
 #include "core/Database.h"
 #include "core/Ledger.h"
-#include "core/LedgerSchema.h"
 #include "core/LedgerChoice.h"
+#include "core/LedgerSchema.h"
 #include "core/WorkingCopy.h"
 
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace ravo;
@@ -668,6 +670,66 @@ private slots:
         }
         QCOMPARE(db->tables(), shown);
         QCOMPARE(snapshot(), rowsBefore);
+    }
+
+    // Attachments: a file kept with its instrument comes back byte for byte,
+    // follows a new number and goes with a write-off; a file too large,
+    // empty or missing is refused with its reason and nothing is kept.
+    void attachments_data()
+    {
+        QTest::addColumn<qint64>("size"); // -1: no such file
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("a certificate scan") << qint64(70000) << "";
+        QTest::newRow("just at the limit") << qint64(MaxAttachmentBytes) << "";
+        QTest::newRow("one byte over") << qint64(MaxAttachmentBytes + 1) << "超过了每个附件 20.0 MB 的限制";
+        QTest::newRow("empty file") << qint64(0) << "是空的";
+        QTest::newRow("no such file") << qint64(-1) << "找不到文件";
+    }
+    void attachments()
+    {
+        QFETCH(qint64, size);
+        QFETCH(QString, refusal);
+        openLedger();
+        QVERIFY(!upgradeLedgerSchema(*db));
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("检定证书 A-1.pdf"));
+        QByteArray contents;
+        if (size >= 0) {
+            contents.resize(size);
+            for (qint64 i = 0; i < size; i += 4096)
+                contents[i] = char(i / 4096 % 251);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(contents) == size);
+        }
+        const AttachmentOwner owner{"A-1", attachmentkind::Instrument};
+        Attachment made;
+        const DbError e = addAttachment(*db, owner, path, QStringLiteral("张三"), &made);
+        if (!refusal.isEmpty()) {
+            QVERIFY2(e.text().contains(refusal), qPrintable(e.text()));
+            QCOMPARE(count(tables::Attachments), 0);
+            return;
+        }
+        QVERIFY2(!e, qPrintable(e.text()));
+        const QVector<Attachment> listed = listAttachments(*db, owner);
+        QCOMPARE(listed.size(), 1);
+        QCOMPARE(listed[0].fileName, QStringLiteral("检定证书 A-1.pdf"));
+        QCOMPARE(listed[0].size, size);
+        QCOMPARE(listed[0].addedBy, QStringLiteral("张三"));
+        QCOMPARE(listed[0].id, made.id);
+        QVERIFY(listAttachments(*db, {"A-1", attachmentkind::Confirmation, recordKey("2026-01-05", "R-1")}).isEmpty());
+        const QString copy = dir.filePath(QStringLiteral("copy.pdf"));
+        QVERIFY(!saveAttachmentAs(*db, made.id, copy));
+        QFile back(copy);
+        QVERIFY(back.open(QIODevice::ReadOnly));
+        QVERIFY(back.readAll() == contents);
+        QVERIFY(!renumberAttachments(*db, "A-1", "A-1a"));
+        QCOMPARE(attachmentCount(*db, "A-1"), 0);
+        QCOMPARE(attachmentCount(*db, "A-1a"), 1);
+        int removed = 0;
+        QVERIFY(!removeAttachmentsOf(*db, "A-1a", &removed));
+        QCOMPARE(removed, 1);
+        QCOMPARE(count(tables::Attachments), 0);
+        QVERIFY(saveAttachmentAs(*db, made.id, copy).text().contains(QStringLiteral("已经不在台帐中")));
     }
 
     // The row taken out of the source ledger is the one the working row was
