@@ -50,6 +50,8 @@ AttachmentsWindow::AttachmentsWindow(Database& db, Prompter& prompt, const Attac
     lstFiles->setRootIsDecorated(false);
     lstFiles->setSelectionMode(QAbstractItemView::SingleSelection);
     lstFiles->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int c = 1; c <= 3; ++c)
+        lstFiles->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     lstFiles->setAcceptDrops(true);
     lstFiles->viewport()->setAcceptDrops(true);
     lstFiles->viewport()->installEventFilter(this);
