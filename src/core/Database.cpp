@@ -460,7 +460,8 @@ QStringList Database::columns(const QString& table) const
     QSqlQuery q(connection());
     q.prepare(m_engine == Engine::Postgres
                   ? QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = %1 AND attnum > 0 "
-                                   "AND NOT attisdropped AND attname <> 'rowid' ORDER BY attnum")
+                                   "AND NOT attisdropped AND attname <> 'rowid' AND attname NOT LIKE 'ravo\\_%' "
+                                   "ORDER BY attnum")
                         .arg(kServerTable)
                   : QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"));
     q.addBindValue(table);
@@ -486,7 +487,8 @@ QString Database::createSql(const QString& table) const
                       "(SELECT quote_ident(collname) FROM pg_collation WHERE oid = a.attcollation) ELSE '' END || "
                       "CASE WHEN a.attnotnull THEN ' NOT NULL' ELSE '' END, ', ' ORDER BY a.attnum) "
                       "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
-                      "WHERE a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped AND a.attname <> 'rowid'), "
+                      "WHERE a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped AND a.attname <> 'rowid' "
+                      "AND a.attname NOT LIKE 'ravo\\_%'), "
                       "(SELECT string_agg('CONSTRAINT ' || quote_ident(conname) || ' ' || pg_get_constraintdef(oid), "
                       "', ' ORDER BY conname) FROM pg_constraint WHERE conrelid = c.oid)) || ')' "
                       "FROM pg_class c WHERE c.oid = %1")
