@@ -303,6 +303,16 @@ qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow)
     return -1;
 }
 
+qint64 versionRead(Database& db, const QString& workingTable, qint64 ledgerRow)
+{
+    if (!onServer(db))
+        return 0;
+    QSqlQuery query(db.connection());
+    query.prepare(QStringLiteral("SELECT max(ver) FROM %1 WHERE lrow = ?").arg(temp(db, CopyBooks(workingTable).origin)));
+    query.addBindValue(ledgerRow);
+    return query.exec() && query.next() ? query.value(0).toLongLong() : 0;
+}
+
 QList<qint64> workingRowsOfLedgerRow(Database& db, const QString& workingTable, qint64 ledgerRow)
 {
     QList<qint64> rows;

@@ -46,6 +46,9 @@ void dropCopyBooks(Database& db, const QString& workingTable);
 // The ledger rowid the working row was copied from; -1 for a row added in
 // the window (and not yet committed) or one that is not there.
 qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow);
+// The version of the ledger row that the working copy read (a server
+// ledger's books only); 0 when unknown.
+qint64 versionRead(Database& db, const QString& workingTable, qint64 ledgerRow);
 // The working rows copied from that ledger row.
 QList<qint64> workingRowsOfLedgerRow(Database& db, const QString& workingTable, qint64 ledgerRow);
 // The condition (on rowid) that picks the working rows added or changed
