@@ -15,6 +15,8 @@
 //                  and carries the new records of a passed calibration into
 //                  the in-use ledger (the confirmation editor's OK with the
 //                  ledger update on)
+//   edit:TABLE     the OK of an editor that adds one to the 联系电话
+//                  counter of the instrument --number
 //   move:N         the move numbered N (0 in use → scrapped, 1 in use →
 //                  sealed, 2 sealed → in use, 3 sealed → scrapped,
 //                  4 scrapped → in use) of --number, dated --date
@@ -44,6 +46,12 @@
 //                             the password, if any, in RAVO_PASSWORD); says
 //                             "backend PID" first
 //   --seed S, --count N       for churn
+//   --wait                    with ok: or edit: or move:, say "ready" once
+//                             the edits are in the working copy and go on
+//                             at a line of input (colleagues side by side)
+//
+// On a server a refused OK or move (a colleague was first) ends with
+// status 5.
 //
 // Exit status: 0 done, 1 the operation failed (reason on stderr), 2 wrong
 // use, 3 another copy holds the ledger, 86 ended by the hook.
@@ -62,6 +70,7 @@
 #include <QSqlQuery>
 #include <QThread>
 #include <cstdio>
+#include <cstdlib>
 
 using namespace ravo;
 
@@ -108,19 +117,34 @@ int churn(Database& db, quint32 seed, int count)
     int oks = 0, moved = 0, conflicts = 0, failures = 0;
     for (int i = 0; i < count; ++i) {
         const bool isMove = random.bounded(10) < 4;
-        const Move move = moves.at(random.bounded(moves.size()));
-        const QString table = isMove ? moveSpec(move).source : ledgers.at(random.bounded(ledgers.size()));
-        const QString working = tables::working(table);
         const quint32 pick = random.generate();
-        DbError e = createTrackedWorkingTable(db, table, working, NumberColumn,
-                                              QStringLiteral("select * into %1 from %2;").arg(working, table));
-        const QStringList numbers = e ? QStringList() : numbersOf(db, working);
+        // A ledger chosen at random; an empty one passes to the next.
+        const int first = int(random.bounded(ledgers.size()));
+        QString table, working;
+        QStringList numbers;
+        DbError e;
+        for (int k = 0; k < ledgers.size() && numbers.isEmpty(); ++k) {
+            table = ledgers.at((first + k) % ledgers.size());
+            working = tables::working(table);
+            e = createTrackedWorkingTable(db, table, working, NumberColumn,
+                                          QStringLiteral("select * into %1 from %2;").arg(working, table));
+            if (e)
+                break;
+            numbers = numbersOf(db, working);
+            if (numbers.isEmpty())
+                dropWorkingTable(db, working);
+        }
         if (numbers.isEmpty()) {
             ++failures;
-            std::fprintf(stderr, "%s\n", qPrintable(e ? e.text() : QStringLiteral("empty ") + table));
+            std::fprintf(stderr, "%s\n", qPrintable(e ? e.text() : QStringLiteral("every ledger empty")));
             dropWorkingTable(db, working);
             continue;
         }
+        QList<Move> from;
+        for (const Move m : moves)
+            if (moveSpec(m).source == table)
+                from << m;
+        const Move move = from.at(int(pick / 7 % quint32(from.size())));
         const QString number = numbers.at(int(pick % quint32(numbers.size())));
         // The window is open a moment, as a user's would be.
         QThread::usleep(500 + random.bounded(1500));
@@ -161,13 +185,23 @@ int main(int argc, char* argv[])
     faultinjection::Plan plan;
     QString number, file, server;
     quint32 seed = 1;
+    bool waitForGo = false;
+    auto ready = [&waitForGo] {
+        if (!waitForGo)
+            return;
+        std::printf("ready\n");
+        std::fflush(stdout);
+        char line[64];
+        if (!std::fgets(line, sizeof line, stdin))
+            std::exit(2);
+    };
     int count = 0;
     QDate today = QDate::currentDate();
     int endOnProgress = 0;
     for (int i = 3; i < args.size(); i += 2) {
         const QString& option = args.at(i);
-        if (option == QLatin1String("--pause")) {
-            plan.pauseInstead = true;
+        if (option == QLatin1String("--pause") || option == QLatin1String("--wait")) {
+            (option == QLatin1String("--pause") ? plan.pauseInstead : waitForGo) = true;
             --i;
             continue;
         }
@@ -274,8 +308,21 @@ int main(int argc, char* argv[])
                 e = db.executeNative(sql).error;
         if (e)
             return fail(e.text());
+        ready();
         faultinjection::arm(plan);
         e = commitTrackedWorkingTable(db, table, working, insertAllStatement(table, working));
+    } else if (operation.startsWith(QLatin1String("edit:"))) {
+        const QString table = operation.mid(5);
+        const QString working = tables::working(table);
+        e = createTrackedWorkingTable(db, table, working, NumberColumn,
+                                      QStringLiteral("select * into %1 from %2;").arg(working, table));
+        if (!e)
+            e = countUp(db, working, QStringLiteral("联系电话"), number);
+        if (e)
+            return fail(e.text());
+        ready();
+        faultinjection::arm(plan);
+        e = commitTrackedWorkingTable(db, table, working);
     } else if (operation == QLatin1String("confirmations")) {
         faultinjection::arm(plan);
         e = commitConfirmationRecords(db, deleteAllStatement(tables::Confirmation),
@@ -292,6 +339,7 @@ int main(int argc, char* argv[])
             if (e)
                 return fail(e.text());
         }
+        ready();
         faultinjection::arm(plan);
         e = moveInstrument(db, Move(which), number, today);
     } else if (operation.startsWith(QLatin1String("import:"))) {
@@ -319,5 +367,5 @@ int main(int argc, char* argv[])
         return fail(QStringLiteral("unknown operation ") + operation, 2);
     }
     faultinjection::disarm();
-    return e ? fail(e.text()) : 0;
+    return e ? fail(e.text(), e.kind == DbError::Kind::Conflict ? 5 : 1) : 0;
 }
