@@ -29,6 +29,7 @@
 #include "DataControl.h"
 
 #include "core/ProgramState.h"
+#include "core/WorkingCopy.h"
 
 #include <QDialog>
 #include <QHash>
@@ -232,6 +233,12 @@ private:
     // another program): named when the window opens, and refused by Save,
     // which moves to the first of them.
     void reportRuleBreaches();
+    // OK found rows that colleagues changed, moved or deleted since the
+    // window read them: says which, by whom and when, and lets the user take
+    // their versions (the window's edits to those rows are given up) or keep
+    // the window's own (the next OK writes over theirs). The window stays
+    // open either way.
+    void resolveConflict(const DbError& error);
     bool checkRules();
     // The rows of the copy that Save must look at again: with a copy whose
     // rows all kept the rules when it was made, those written since (as an
@@ -267,6 +274,8 @@ private:
     bool m_tracked = false;
     // Every row of the copy kept the table's rules when it was made.
     bool m_keptRules = false;
+    // The rows the last OK found changed by colleagues (a server ledger).
+    QVector<RowConflict> m_conflicts;
 };
 
 } // namespace ravo
