@@ -11,6 +11,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
+#include <memory>
 #include <sqlite3.h>
 
 // The bundled resources of a static library are registered by hand.
@@ -299,6 +300,7 @@ bool isWholeDatabaseFile(sqlite3* handle, const QString& path)
 
 void Database::close()
 {
+    m_failed.clear();
     if (!QSqlDatabase::contains(m_connectionName))
         return;
     {
@@ -327,13 +329,15 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
         r.error = DbError::make(DbError::General, QStringLiteral("台帐数据库没有打开。"), {}, sql);
         return r;
     }
-    QSqlQuery q(connection());
+    auto query = std::make_unique<QSqlQuery>(connection());
+    QSqlQuery& q = *query;
     q.setForwardOnly(true);
     // The server prepares only queries and changes of rows; a statement
     // without values to bind (BEGIN, CREATE, SET, …) goes to it as it is.
     const bool direct = m_engine == Engine::Postgres && binds.isEmpty();
     if (!direct && !q.prepare(sql)) {
         r.error = queryError(q, sql);
+        holdFailed(std::move(query), direct);
         return r;
     }
     for (const QVariant& v : binds)
@@ -342,10 +346,20 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
     RAVO_FAULT_STATEMENT(sql);
     if (!ran) {
         r.error = queryError(q, sql);
+        holdFailed(std::move(query), direct);
         return r;
     }
     r.rowsAffected = q.numRowsAffected();
     return r;
+}
+
+void Database::holdFailed(std::unique_ptr<QSqlQuery> query, bool direct)
+{
+    // A refused statement inside a server transaction leaves the transaction
+    // refusing everything until it is rolled back, the freeing of the
+    // statement's prepared form included: that form is kept until then.
+    if (m_engine == Engine::Postgres && m_depth > 0 && !direct)
+        m_failed.push_back(std::move(query));
 }
 
 DbResult Database::runTranslated(const Translation& t, const QString& jet)
@@ -522,6 +536,8 @@ DbError Database::release(const QString& name)
     DbError e = executeNative(outermost ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE SAVEPOINT ") + name).error;
     if (!e)
         m_depth = std::max(0, m_depth - 1);
+    if (m_depth == 0)
+        m_failed.clear();
     return e;
 }
 
@@ -532,10 +548,12 @@ void Database::rollbackTo(const QString& name)
     m_depth = std::max(0, m_depth - 1);
     if (m_engine == Engine::Postgres && m_depth == 0) {
         (void)executeNative(QStringLiteral("ROLLBACK"));
+        m_failed.clear();
         return;
     }
     (void)executeNative(QStringLiteral("ROLLBACK TO SAVEPOINT ") + name);
     (void)executeNative(QStringLiteral("RELEASE SAVEPOINT ") + name);
+    m_failed.clear();
 }
 
 DbError Database::createFromSchema(const QString& path, const QString& schemaSql)

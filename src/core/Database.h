@@ -10,8 +10,11 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariantList>
+#include <memory>
 #include <optional>
+#include <vector>
 
+class QSqlQuery;
 struct sqlite3;
 
 namespace ravo {
@@ -109,6 +112,7 @@ public:
 
 private:
     DbResult runTranslated(const Translation& t, const QString& jet);
+    void holdFailed(std::unique_ptr<QSqlQuery> query, bool direct);
 
     QString m_connectionName;
     QString m_path;
@@ -117,6 +121,9 @@ private:
     Engine m_engine = Engine::Sqlite;
     int m_savepoints = 0;
     int m_depth = 0; // open savepoints
+    // Statements refused inside a server transaction, freed once it is
+    // rolled back.
+    std::vector<std::unique_ptr<QSqlQuery>> m_failed;
 };
 
 // All-or-nothing work on the database: rolls back everything done since it

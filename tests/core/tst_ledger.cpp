@@ -260,7 +260,14 @@ private slots:
         QCOMPARE(report.passedOver.isEmpty(), passedOver.isEmpty());
     }
 
-    void init() { openLedger(); }
+    void init()
+    {
+        // A refused statement's prepared form is let go only once its
+        // transaction is rolled back: a server refuses every statement,
+        // even that one, in between.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("Unable to free statement")));
+        openLedger();
+    }
     void cleanup() { closeLedger(); }
 
     void catalogueKeepsPinyinOrderAndHidesWorkingTables()
