@@ -9,7 +9,9 @@
 #include "core/Ledger.h"
 #include "core/WorkingCopy.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QSqlDriver>
 #include <QRegularExpression>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -986,15 +988,100 @@ private slots:
     }
 };
 
+// What only a server ledger does: tell the other sessions that a ledger
+// table changed.
+class LedgerServerTest : public LedgerFixture {
+    Q_OBJECT
+public:
+    LedgerServerTest() : LedgerFixture(Engine::Postgres) { }
+
+private slots:
+    void init() { openLedger(); }
+    void cleanup() { closeLedger(); }
+
+    // Each statement that changes a ledger table sends one notice naming
+    // the table to every listening session, once the change is committed;
+    // a working copy's changes send none.
+    void colleaguesAreToldOfChanges_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<QStringList>("told");
+        QTest::newRow("an update of two rows: once")
+            << QStringList{"UPDATE 计量器具在用库 SET 备注 = 'x'"} << QStringList{"计量器具在用库"};
+        QTest::newRow("two tables") << QStringList{"DELETE FROM 计量器具封存库",
+                                                   "INSERT INTO 计量器具待发放库 (计量器具名称) VALUES ('表')"}
+                                    << QStringList{"计量器具封存库", "计量器具待发放库"};
+        QTest::newRow("a working copy: none")
+            << QStringList{"CREATE TEMP TABLE \"MSys计量器具在用库\" AS SELECT * FROM 计量器具在用库",
+                           "UPDATE \"MSys计量器具在用库\" SET 备注 = 'x'"}
+            << QStringList{};
+        QTest::newRow("rolled back: none")
+            << QStringList{"BEGIN", "UPDATE 计量器具在用库 SET 备注 = 'x'", "ROLLBACK"} << QStringList{};
+    }
+    void colleaguesAreToldOfChanges()
+    {
+        QFETCH(QStringList, statements);
+        QFETCH(QStringList, told);
+        addInUse(QStringLiteral("A-1"));
+        addInUse(QStringLiteral("B-2"));
+        Database colleague;
+        QCOMPARE(test::openSecondSession(*db, colleague), QString());
+        QSqlDriver* driver = colleague.connection().driver();
+        QVERIFY(driver->subscribeToNotification(QStringLiteral("ravo_changed")));
+        QStringList heard;
+        connect(driver, &QSqlDriver::notification, this,
+                [&](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
+                    QCOMPARE(name, QStringLiteral("ravo_changed"));
+                    QCOMPARE(source, QSqlDriver::OtherSource);
+                    heard << payload.toString();
+                });
+        for (const QString& sql : statements)
+            QVERIFY2(db->executeNative(sql).ok(), qPrintable(sql));
+        // A query of the colleague's lets the driver read what arrived.
+        QElapsedTimer clock;
+        clock.start();
+        while (heard.size() < told.size() && clock.elapsed() < 5000) {
+            QSqlQuery(colleague.connection()).exec(QStringLiteral("SELECT 1"));
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        QTest::qWait(200);
+        QCoreApplication::processEvents();
+        QCOMPARE(heard, told);
+    }
+
+    // The rows' versions: 1 when written, one more at each change, with who
+    // and when, whatever a client writes into them; never shown.
+    void rowsKeepTheirVersions()
+    {
+        addInUse(QStringLiteral("A-1"));
+        QVERIFY(db->executeNative(QStringLiteral("UPDATE 计量器具在用库 SET 备注 = 'x', ravo_version = 100, "
+                                                 "ravo_changed_by = 'someone'"))
+                    .ok());
+        QVERIFY(db->executeNative(QStringLiteral("UPDATE 计量器具在用库 SET 备注 = 'y'")).ok());
+        QSqlQuery q(db->connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT ravo_version, ravo_changed_by, ravo_changed_at > now() - interval '1 "
+                                      "minute' FROM 计量器具在用库")));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toInt(), 3);
+        QCOMPARE(q.value(1).toString(), QStringLiteral("ravo"));
+        QVERIFY(q.value(2).toBool());
+        for (const QString& c : db->columns(tables::InUse))
+            QVERIFY(!c.startsWith(QLatin1String("ravo_")));
+        QVERIFY(!db->createSql(tables::InUse).contains(QLatin1String("ravo_version")));
+    }
+};
+
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     LedgerTest file(Engine::Sqlite);
     LedgerTest server(Engine::Postgres);
     LedgerFileTest fileOnly;
+    LedgerServerTest serverOnly;
     int failures = QTest::qExec(&file, argc, argv);
     failures += QTest::qExec(&server, argc, argv);
     failures += QTest::qExec(&fileOnly, argc, argv);
+    failures += QTest::qExec(&serverOnly, argc, argv);
     return failures;
 }
 #include "tst_ledger.moc"
