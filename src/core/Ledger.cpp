@@ -311,9 +311,10 @@ DbError lockServerRow(Database& db, const QString& source, const QString& number
     if (!q.exec())
         return DbError::fromSqlError(q.lastError(), q.lastQuery());
     if (!q.next())
-        return DbError::make(DbError::Kind::Conflict,
-                             QStringLiteral("编号为“%1”的计量器具已被其他用户移走或删除，不在“%2”中，没有移动任何记录。")
-                                 .arg(number, source));
+        return DbError::make(
+            DbError::Kind::Conflict,
+            QStringLiteral("编号为“%1”的计量器具已被其他用户移走或删除，不在“%2”中，没有移动任何记录。")
+                .arg(number, source));
     const qint64 row = q.value(0).toLongLong();
     const qint64 version = q.value(1).toLongLong();
     const QString by = q.value(2).toString();

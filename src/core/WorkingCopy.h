@@ -53,7 +53,7 @@ qint64 versionRead(Database& db, const QString& workingTable, qint64 ledgerRow);
 QList<qint64> workingRowsOfLedgerRow(Database& db, const QString& workingTable, qint64 ledgerRow);
 // The condition (on rowid) that picks the working rows added or changed
 // since the copy was made or last committed.
-QString changedRowsCondition(const QString& workingTable);
+QString changedRowsCondition(Database& db, const QString& workingTable);
 
 // A row the window changed or deleted that someone else changed, moved or
 // deleted in the ledger since the window read it (only a server ledger is

@@ -641,7 +641,7 @@ QString LedgerEditor::rowsToCheck() const
 {
     // A copy made with every row keeping the rules can break them only in
     // the rows written since, which the engine checked as they were written.
-    return m_tracked && m_keptRules ? changedRowsCondition(m_spec.workingTable) : QString();
+    return m_tracked && m_keptRules ? changedRowsCondition(db(), m_spec.workingTable) : QString();
 }
 
 bool LedgerEditor::checkRules()
@@ -702,21 +702,20 @@ void LedgerEditor::save()
 
 void LedgerEditor::resolveConflict(const DbError& error)
 {
-    const Prompter::Answer answer = prompt().message(
-        error.description
-            + QStringLiteral("\n\n重新读取：放弃您对这些记录的修改，换成数据库中现在的内容。"
-                             "\n保留我的修改：再按“确定”时，用您的修改覆盖别人的修改。"
-                             "\n取消：回到窗口，暂不处理。"),
-        AppTitle, Prompter::Icon::Warning, Prompter::Buttons::ReloadKeepCancel);
+    const Prompter::Answer answer =
+        prompt().message(error.description
+                             + QStringLiteral("\n\n重新读取：放弃您对这些记录的修改，换成数据库中现在的内容。"
+                                              "\n保留我的修改：再按“确定”时，用您的修改覆盖别人的修改。"
+                                              "\n取消：回到窗口，暂不处理。"),
+                         AppTitle, Prompter::Icon::Warning, Prompter::Buttons::ReloadKeepCancel);
     if (answer == Prompter::Answer::Cancel)
         return;
     QVector<qint64> rows;
     for (const RowConflict& c : std::as_const(m_conflicts))
         rows << c.ledgerRow;
     const qint64 current = Data1->recordset().currentRowid();
-    const DbError e = answer == Prompter::Answer::Yes
-        ? reloadLedgerRows(db(), m_spec.table, m_spec.workingTable, rows)
-        : keepOwnEdits(db(), m_spec.table, m_spec.workingTable, rows);
+    const DbError e = answer == Prompter::Answer::Yes ? reloadLedgerRows(db(), m_spec.table, m_spec.workingTable, rows)
+                                                      : keepOwnEdits(db(), m_spec.table, m_spec.workingTable, rows);
     if (e) {
         showEngineError(e);
         return;

@@ -65,9 +65,7 @@ Prompter::Answer DesktopPrompter::message(const QString& text, const QString& ti
     case Buttons::YesNo:
         return role == QMessageBox::YesRole ? Answer::Yes : Answer::No;
     case Buttons::ReloadKeepCancel:
-        return role == QMessageBox::YesRole ? Answer::Yes
-            : role == QMessageBox::NoRole   ? Answer::No
-                                            : Answer::Cancel;
+        return role == QMessageBox::YesRole ? Answer::Yes : role == QMessageBox::NoRole ? Answer::No : Answer::Cancel;
     }
     return Answer::Cancel;
 }

@@ -11,8 +11,8 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QSqlDriver>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtTest>
@@ -751,7 +751,9 @@ private slots:
             QCOMPARE(rowsOf(tables::InUse), before);
             QVERIFY(db->scratchText() != QStringLiteral("提交"));
             // The books are kept: with the clash mended, the same OK goes through.
-            QVERIFY(db->executeNative(QStringLiteral("DELETE FROM %1 WHERE 计量器具编号 = 'g-7'").arg(quotedIdentifier(w))).ok());
+            QVERIFY(
+                db->executeNative(QStringLiteral("DELETE FROM %1 WHERE 计量器具编号 = 'g-7'").arg(quotedIdentifier(w)))
+                    .ok());
             QVERIFY(!commitTrackedWorkingTable(*db, tables::InUse, w, {}, &done));
             QCOMPARE(cell(tables::InUse, "备注", "A-1").toString(), QStringLiteral("x"));
             return;

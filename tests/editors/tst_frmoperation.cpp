@@ -302,8 +302,8 @@ private slots:
     void okMeetsColleaguesWork_data()
     {
         QTest::addColumn<bool>("server");
-        QTest::addColumn<QString>("colleague"); // a statement of the colleague's
-        QTest::addColumn<int>("answer");        // to the question, -1: none asked
+        QTest::addColumn<QString>("colleague");  // a statement of the colleague's
+        QTest::addColumn<int>("answer");         // to the question, -1: none asked
         QTest::addColumn<QStringList>("ledger"); // N-001 and N-003 after: "名称|备注" each, "-" when gone
         const QString n3 = QStringLiteral("UPDATE 计量器具在用库 SET 备注 = '别处保存' WHERE 计量器具编号 = 'N-003'");
         const QString n1 = QStringLiteral("UPDATE 计量器具在用库 SET 备注 = '别处保存' WHERE 计量器具编号 = 'N-001'");

@@ -111,8 +111,8 @@ DbError countUp(Database& db, const QString& working, const QString& column, con
 int churn(Database& db, quint32 seed, int count)
 {
     QRandomGenerator random(seed);
-    const QList<Move> moves = {Move::InUseToScrapped, Move::InUseToSealed, Move::SealedToInUse,
-                               Move::SealedToScrapped, Move::ScrappedToInUse};
+    const QList<Move> moves = {Move::InUseToScrapped, Move::InUseToSealed, Move::SealedToInUse, Move::SealedToScrapped,
+                               Move::ScrappedToInUse};
     const QStringList ledgers = {tables::InUse, tables::Sealed, tables::Scrapped};
     int oks = 0, moved = 0, conflicts = 0, failures = 0;
     for (int i = 0; i < count; ++i) {
@@ -334,8 +334,9 @@ int main(int argc, char* argv[])
             return fail(QStringLiteral("no such move"), 2);
         if (!server.isEmpty()) { // the editor's copy is the session's own
             const QString source = moveSpec(Move(which)).source;
-            e = createTrackedWorkingTable(db, source, tables::working(source), NumberColumn,
-                                          QStringLiteral("select * into %1 from %2;").arg(tables::working(source), source));
+            e = createTrackedWorkingTable(
+                db, source, tables::working(source), NumberColumn,
+                QStringLiteral("select * into %1 from %2;").arg(tables::working(source), source));
             if (e)
                 return fail(e.text());
         }

@@ -577,14 +577,17 @@ private slots:
         if (!failure.isEmpty())
             return failure;
         const QStringList fill = {
-            QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 状态, 检定日期) SELECT "
-                           "'N-' || lpad(i::text, 5, '0'), '表' || i, '合格', '2025-03-01' FROM generate_series(1, %1) i")
+            QStringLiteral(
+                "INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 状态, 检定日期) SELECT "
+                "'N-' || lpad(i::text, 5, '0'), '表' || i, '合格', '2025-03-01' FROM generate_series(1, %1) i")
                 .arg(inUse),
-            QStringLiteral("INSERT INTO 计量器具封存库 (计量器具编号, 计量器具名称, 状态) SELECT 'S-' || i, '封存表' || i, "
-                           "'封存' FROM generate_series(1, %1) i")
+            QStringLiteral(
+                "INSERT INTO 计量器具封存库 (计量器具编号, 计量器具名称, 状态) SELECT 'S-' || i, '封存表' || i, "
+                "'封存' FROM generate_series(1, %1) i")
                 .arg(others),
-            QStringLiteral("INSERT INTO 计量器具报废库 (计量器具编号, 计量器具名称, 状态) SELECT 'X-' || i, '报废表' || i, "
-                           "'报废' FROM generate_series(1, %1) i")
+            QStringLiteral(
+                "INSERT INTO 计量器具报废库 (计量器具编号, 计量器具名称, 状态) SELECT 'X-' || i, '报废表' || i, "
+                "'报废' FROM generate_series(1, %1) i")
                 .arg(others),
         };
         for (const QString& sql : fill)
@@ -595,7 +598,7 @@ private slots:
     QStringList serverArgs(const Database& db, const QString& operation, const QStringList& more = {})
     {
         return QStringList{QStringLiteral("-"), operation, QStringLiteral("--server"), db.serverAddress().toString()}
-            + more;
+        + more;
     }
 
     // Two colleagues, each with an editor open, OK (edit: adds one to the
@@ -624,8 +627,8 @@ private slots:
         QTest::newRow("moved, then changed: refused")
             << QStringList{"move:0", "--number", n1} << editN1 << false << QList<int>{0, 5};
         QTest::newRow("moved and another changed: both land")
-            << QStringList{"move:0", "--number", n1} << QStringList{edit, QStringLiteral("--number"), "N-00003"}
-            << true << QList<int>{0, 0};
+            << QStringList{"move:0", "--number", n1} << QStringList{edit, QStringLiteral("--number"), "N-00003"} << true
+            << QList<int>{0, 0};
     }
     void serverColleaguesSideBySide()
     {
@@ -685,10 +688,10 @@ private slots:
         clock.start();
         std::vector<std::unique_ptr<Colleague>> colleagues;
         for (int i = 0; i < Clients; ++i)
-            colleagues.push_back(std::make_unique<Colleague>(
-                serverArgs(db, QStringLiteral("churn"),
-                           {QStringLiteral("--seed"), QString::number(1000 + i), QStringLiteral("--count"),
-                            QString::number(Operations)})));
+            colleagues.push_back(
+                std::make_unique<Colleague>(serverArgs(db, QStringLiteral("churn"),
+                                                       {QStringLiteral("--seed"), QString::number(1000 + i),
+                                                        QStringLiteral("--count"), QString::number(Operations)})));
         int oks = 0, moves = 0, conflicts = 0;
         for (auto& c : colleagues) {
             const int status = c->finish();
@@ -718,8 +721,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("operation");
         QTest::addColumn<QString>("breakAfter");
-        QTest::newRow("OK, rows locked") << QStringList{"edit:" + tables::InUse, "--number", "N-00001"}
-                                         << "FOR UPDATE";
+        QTest::newRow("OK, rows locked") << QStringList{"edit:" + tables::InUse, "--number", "N-00001"} << "FOR UPDATE";
         QTest::newRow("OK, rows deleted") << QStringList{"ok:" + tables::InUse} << "DELETE FROM";
         QTest::newRow("OK, rows written") << QStringList{"ok:" + tables::InUse} << "UPDATE \"" + tables::InUse;
         QTest::newRow("move, copied into the target") << QStringList{"move:1", "--number", "N-00002"} << "INSERT";
@@ -734,8 +736,7 @@ private slots:
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
         const LedgerState before = serverStateOf(db);
         Colleague c(serverArgs(db, operation.first(),
-                               operation.mid(1)
-                                   + QStringList{"--pause", "--after-text", breakAfter, "--date", Today}));
+                               operation.mid(1) + QStringList{"--pause", "--after-text", breakAfter, "--date", Today}));
         const QString backend = c.waitFor("backend").section(' ', 1);
         QVERIFY2(!backend.isEmpty(), qPrintable(c.output().join('\n')));
         QVERIFY2(!c.waitFor("paused").isEmpty(), qPrintable(c.output().join('\n')));
@@ -774,7 +775,8 @@ private slots:
         const qsizetype commitAt = statements.indexOf(QStringLiteral("COMMIT")) + 1;
         QVERIFY2(commitAt > 0, qPrintable(statements.join('\n')));
         for (int k = 1; k <= statements.size(); ++k) {
-            const QString context = QStringLiteral("ended after statement %1 (%2)").arg(k).arg(statements.at(k - 1).left(100));
+            const QString context =
+                QStringLiteral("ended after statement %1 (%2)").arg(k).arg(statements.at(k - 1).left(100));
             Database db;
             const QString failure = freshServerLedger(db, 5, 2);
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
@@ -783,7 +785,8 @@ private slots:
             ++m_faults;
             const LedgerState found = serverStateOf(db);
             const LedgerState& expected = k >= commitAt ? after : before;
-            QVERIFY2(found == expected, qPrintable(context + QStringLiteral(": differs in ") + differences(found, expected)));
+            QVERIFY2(found == expected,
+                     qPrintable(context + QStringLiteral(": differs in ") + differences(found, expected)));
         }
     }
 
