@@ -158,7 +158,7 @@ qint64 scalar(Database& db, const QString& sql, const QVariantList& binds, qint6
 } // namespace
 
 DbError create(Database& db, const QString& table, const QString& workingTable, const QString& order,
-               const QString& openStatement)
+               const QString& openStatement, const QString& rows)
 {
     const QStringList columns = db.columns(table);
     if (columns.isEmpty())
@@ -184,8 +184,8 @@ DbError create(Database& db, const QString& table, const QString& workingTable, 
         // One reading of the ledger: the rows numbered in the window's order,
         // each with its ledger row and version.
         QStringLiteral("INSERT INTO %1 (rowid, %2, ravo_lrow, ravo_version) SELECT row_number() OVER (ORDER BY %3), "
-                       "%2, rowid, ravo_version FROM %4")
-            .arg(w, c.names, orderBy.join(QLatin1Char(',')), q(table)),
+                       "%2, rowid, ravo_version FROM %4%5")
+            .arg(w, c.names, orderBy.join(QLatin1Char(',')), q(table), rows),
         // Rows added in the window are numbered after the copied ones.
         QStringLiteral("SELECT setval(pg_get_serial_sequence(%1, 'rowid'), (SELECT coalesce(max(rowid), 0) + 1 "
                        "FROM %2), false)")

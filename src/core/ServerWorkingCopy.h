@@ -14,8 +14,9 @@
 
 namespace ravo::servercopy {
 
+// `rows`: empty, or " WHERE …" choosing the rows to copy.
 DbError create(Database& db, const QString& table, const QString& workingTable, const QString& order,
-               const QString& openStatement);
+               const QString& openStatement, const QString& rows);
 bool hasBooks(Database& db, const QString& workingTable);
 void dropBooks(Database& db, const QString& workingTable);
 qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow);

@@ -78,12 +78,16 @@ void dropCopyBooks(Database& db, const QString& workingTable)
 }
 
 DbError createTrackedWorkingTable(Database& db, const QString& table, const QString& workingTable, const QString& order,
-                                  const QString& openStatement, bool* keptRules)
+                                  const QString& openStatement, bool* keptRules, const QString& number)
 {
+    QString rows;
+    if (!number.isNull())
+        rows = QStringLiteral(" WHERE %1 = '%2'")
+                   .arg(q(NumberColumn), QString(number).replace(QLatin1Char('\''), QStringLiteral("''")));
     if (onServer(db)) {
         dropWorkingTable(db, workingTable);
         dropCopyBooks(db, workingTable);
-        if (const DbError e = servercopy::create(db, table, workingTable, order, openStatement))
+        if (const DbError e = servercopy::create(db, table, workingTable, order, openStatement, rows))
             return e;
         if (keptRules) // a server never holds rows against the rules
             *keptRules = true;
@@ -120,8 +124,8 @@ DbError createTrackedWorkingTable(Database& db, const QString& table, const QStr
         QStringLiteral("CREATE TEMP TABLE %1 (wrow INTEGER PRIMARY KEY, lrow INTEGER NOT NULL)").arg(q(books.origin)),
         QStringLiteral("CREATE TEMP TABLE %1 (wrow INTEGER PRIMARY KEY)").arg(q(books.changed)),
         QStringLiteral("CREATE TEMP TABLE %1 (lrow INTEGER PRIMARY KEY)").arg(q(books.removed)),
-        QStringLiteral("INSERT INTO %1 (lrow) SELECT rowid FROM %2%3")
-            .arg(temp(db, books.origin), q(table),
+        QStringLiteral("INSERT INTO %1 (lrow) SELECT rowid FROM %2%3%4")
+            .arg(temp(db, books.origin), q(table), rows,
                  orderBy.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + orderBy.join(QLatin1Char(','))),
     };
     for (const QString& sql : statements)

@@ -34,8 +34,10 @@ struct CopyBooks {
 // are dropped first. All or nothing. `keptRules`, when given, tells whether
 // every row copied keeps the table's rules (else values written against them
 // by another program were copied as they are).
+// `number`, when given, copies only the rows of that instrument (a record
+// editor opened for one instrument).
 DbError createTrackedWorkingTable(Database& db, const QString& table, const QString& workingTable, const QString& order,
-                                  const QString& openStatement, bool* keptRules = nullptr);
+                                  const QString& openStatement, bool* keptRules = nullptr, const QString& number = {});
 
 // True when the working table has its books (it was made by
 // createTrackedWorkingTable on this connection).

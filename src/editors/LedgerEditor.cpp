@@ -308,7 +308,7 @@ bool LedgerEditor::load()
     m_keptRules = false;
     auto make = [this] {
         return m_tracked ? createTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, m_spec.order,
-                                                     openStatement(), &m_keptRules)
+                                                     openStatement(), &m_keptRules, trackedNumber())
                          : createWorkingTable(db(), m_spec.workingTable, openStatement());
     };
     DbError e = make();
@@ -665,9 +665,14 @@ bool LedgerEditor::checkRules()
 DbError LedgerEditor::commitWorkingCopy()
 {
     if (m_tracked)
-        return commitTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, commitInsertStatement(), nullptr,
-                                         &m_conflicts);
+        return commitTrackedCopy();
     return commitWorkingTable(db(), commitDeleteStatement(), commitInsertStatement(), m_spec.commitInsertDirect);
+}
+
+DbError LedgerEditor::commitTrackedCopy()
+{
+    return commitTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, commitInsertStatement(), nullptr,
+                                     &m_conflicts);
 }
 
 void LedgerEditor::afterSave()

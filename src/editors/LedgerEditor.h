@@ -204,6 +204,12 @@ protected:
     // statement) keeps the copy's books and commits only what changed; one
     // that names columns or filters its copy replaces what it copied.
     virtual bool tracksChanges() const { return true; }
+    // The instrument whose rows alone a tracked copy holds; null: all rows.
+    virtual QString trackedNumber() const { return {}; }
+    // The commit of only what changed (for a window that tracks changes),
+    // noting the rows colleagues changed meanwhile for the question that
+    // follows a clash.
+    DbError commitTrackedCopy();
     virtual QString commitDeleteStatement() const;
     virtual QString commitInsertStatement() const;
     virtual DbError commitWorkingCopy();
