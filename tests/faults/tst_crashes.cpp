@@ -750,12 +750,19 @@ private slots:
         QVERIFY2(found == before, qPrintable(differences(found, before)));
     }
 
-    // A client ended abruptly after each statement of its OK in turn: the
-    // server rolls back what was not committed, so the ledger is exactly as
-    // before, or, once the commit ran, exactly as after.
+    // A client ended abruptly after each statement of its OK or move in
+    // turn: the server rolls back what was not committed, so the ledger is
+    // exactly as before, or, once the commit ran, exactly as after.
+    void serverClientEndedAfterEveryStatement_data()
+    {
+        QTest::addColumn<QStringList>("operation");
+        QTest::newRow("OK") << QStringList{QStringLiteral("ok:") + tables::InUse};
+        QTest::newRow("move to scrapped") << QStringList{"move:0", "--number", "N-00002", "--date", Today};
+        QTest::newRow("move from sealed") << QStringList{"move:2", "--number", "S-1", "--date", Today};
+    }
     void serverClientEndedAfterEveryStatement()
     {
-        const QStringList operation = {QStringLiteral("ok:") + tables::InUse};
+        QFETCH(QStringList, operation);
         QTemporaryDir dir;
         const QString tracePath = dir.filePath(QStringLiteral("trace.txt"));
         LedgerState before, after;
@@ -765,7 +772,7 @@ private slots:
             const QString failure = freshServerLedger(db, 5, 2);
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
             before = serverStateOf(db);
-            Colleague c(serverArgs(db, operation.first(), {QStringLiteral("--trace"), tracePath}));
+            Colleague c(serverArgs(db, operation.first(), operation.mid(1) + QStringList{"--trace", tracePath}));
             QVERIFY2(c.finish() == 0, qPrintable(c.errors()));
             after = serverStateOf(db);
             for (const QString& line : readTextFile(tracePath).split('\n', Qt::SkipEmptyParts))
@@ -780,13 +787,16 @@ private slots:
             Database db;
             const QString failure = freshServerLedger(db, 5, 2);
             QVERIFY2(failure.isEmpty(), qPrintable(failure));
-            Colleague c(serverArgs(db, operation.first(), {QStringLiteral("--after"), QString::number(k)}));
+            Colleague c(
+                serverArgs(db, operation.first(), operation.mid(1) + QStringList{"--after", QString::number(k)}));
             QVERIFY2(c.finish() == EndedByHook, qPrintable(context + c.errors()));
             ++m_faults;
             const LedgerState found = serverStateOf(db);
             const LedgerState& expected = k >= commitAt ? after : before;
             QVERIFY2(found == expected,
                      qPrintable(context + QStringLiteral(": differs in ") + differences(found, expected)));
+            if (operation.first().startsWith(QLatin1String("move:"))) // each instrument in one ledger
+                QCOMPARE(instrumentNumbers(found), instrumentNumbers(before));
         }
     }
 
