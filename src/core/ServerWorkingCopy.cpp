@@ -342,11 +342,13 @@ DbError commit(Database& db, const QString& table, const QString& workingTable, 
                 &counts.added))
         return e;
     counts.written += counts.added;
-    // The books take the versions just written.
+    // The rows written take what the ledger made of them (a value the
+    // server fills in, such as a reading's next ID) and the books the
+    // versions just written.
     const QStringList books = {
-        QStringLiteral("UPDATE %1 AS w SET ravo_version = l.ravo_version, ravo_dirty = false FROM %2 AS l "
+        QStringLiteral("UPDATE %1 AS w SET %2%3ravo_version = l.ravo_version, ravo_dirty = false FROM %4 AS l "
                        "WHERE w.ravo_dirty AND l.rowid = w.ravo_lrow")
-            .arg(w, ledger),
+            .arg(w, c.setFromL, columns.isEmpty() ? QString() : QStringLiteral(", "), ledger),
         QStringLiteral("DELETE FROM %1 WHERE working = %2").arg(Removed, mine),
     };
     for (const QString& sql : books)

@@ -702,6 +702,12 @@ void LedgerEditor::save()
             showEngineError(e);
         return;
     }
+    // On a server the commit may have filled in values of the rows it
+    // wrote (a reading's ID); a window that stays open shows them.
+    if (m_tracked && db().engine() == Engine::Postgres) {
+        Data1->recordset().forgetValues();
+        Data1->reloadFields();
+    }
     afterSave();
 }
 
