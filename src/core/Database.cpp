@@ -449,6 +449,9 @@ QStringList Database::tables(bool includeHidden) const
         const QString name = q.value(0).toString();
         if (name.startsWith(QLatin1String("sqlite_")))
             continue;
+        // The session's own books on a server (an editor's deleted rows).
+        if (m_engine == Engine::Postgres && name.startsWith(QLatin1String("ravo_")))
+            continue;
         if (!includeHidden
             && (name.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive) || name.startsWith(QLatin1Char('~'))))
             continue;

@@ -276,6 +276,12 @@ private slots:
     {
         QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE \"MSys检索临时表\" (a TEXT)")).ok());
         QVERIFY(db->executeNative(QStringLiteral("CREATE TABLE \"~TMPCLP1\" (a TEXT)")).ok());
+        // An editor's copy with its books: the books are no table of the ledger.
+        const QString w = tables::working(tables::Stock);
+        QVERIFY(!createTrackedWorkingTable(*db, tables::Stock, w, QStringLiteral("购买日期"), QStringLiteral("打开")));
+        QCOMPARE(db->tables(true).filter(QRegularExpression(QStringLiteral("^ravo_|_来源$|_改动$|_删除$"))),
+                 QStringList());
+        QCOMPARE(db->columns(w), db->columns(tables::Stock));
         const QStringList expected = {tables::Environment,  tables::Scrapped, tables::Stock, tables::Sealed,
                                       tables::Confirmation, tables::Repair,   tables::InUse};
         QCOMPARE(db->tables(), expected);
