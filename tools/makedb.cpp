@@ -4,8 +4,11 @@
 //   makedb --server "host=H port=P dbname=D user=U"
 // The account must be let in without a password (the private cluster's
 // superuser on its own socket); a database that holds tables is refused
-// (exit code 3) and left as it is.
+// (exit code 3) and left as it is. The ledger's first account, 系统管理员
+// (level 0), is made with a temporary password printed on standard output,
+// to be changed at its first sign-in.
 #include "core/Database.h"
+#include "core/ServerAccounts.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -31,10 +34,12 @@ int makeServerLedger(const QString& connection)
                      qPrintable(QStringLiteral("数据库“%1”中已经有数据表，没有改动它。").arg(address->database)));
         return 3;
     }
-    if (const ravo::DbError e = db.createServerLedger()) {
-        std::fprintf(stderr, "%s\n", qPrintable(e.text()));
+    QString temporary;
+    if (const QString why = ravo::createServerLedgerWithAdministrator(db, {}, &temporary); !why.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }
+    std::printf("%s\n", qPrintable(QStringLiteral("系统管理员的临时密码（首次登录时必须更改）：%1").arg(temporary)));
     return 0;
 }
 

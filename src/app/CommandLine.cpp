@@ -6,6 +6,7 @@
 #include "core/Ledger.h"
 #include "exchange/Export.h"
 #include "exchange/ImportCommand.h"
+#include "exchange/ServerCopy.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +14,8 @@
 #include <QStandardPaths>
 #include <QTextStream>
 #include <cstdio>
+#include <termios.h>
+#include <unistd.h>
 
 namespace ravo::cli {
 
@@ -27,9 +30,8 @@ struct Option {
 const QVector<Option>& options()
 {
     static const QVector<Option> list = {
-        {QStringLiteral("--appdir"), Job::Windows},
-        {QStringLiteral("--export"), Job::Export},
-        {QStringLiteral("--due"), Job::Due},
+        {QStringLiteral("--appdir"), Job::Windows}, {QStringLiteral("--server"), Job::Windows},
+        {QStringLiteral("--export"), Job::Export},  {QStringLiteral("--due"), Job::Due},
         {QStringLiteral("--to"), Job::Export}, // the target of --export and of --due
     };
     return list;
@@ -142,6 +144,59 @@ int runDue(const CommandLine& line)
     return 0;
 }
 
+// A line typed on the terminal without showing it (a password); nothing
+// when there is no terminal to ask on or its input has ended.
+std::optional<QString> askOnTerminal(const QString& prompt)
+{
+    if (!isatty(STDIN_FILENO))
+        return std::nullopt;
+    const QByteArray shown = prompt.toUtf8();
+    std::fwrite(shown.constData(), 1, size_t(shown.size()), stderr);
+    std::fflush(stderr);
+    termios before{};
+    const bool quiet = tcgetattr(STDIN_FILENO, &before) == 0;
+    if (quiet) {
+        termios hidden = before;
+        hidden.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &hidden);
+    }
+    QByteArray line;
+    int c = 0;
+    while ((c = std::fgetc(stdin)) != EOF && c != '\n')
+        line.append(char(c));
+    if (quiet)
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &before);
+    std::fputc('\n', stderr);
+    if (c == EOF && line.isEmpty())
+        return std::nullopt;
+    return QString::fromUtf8(line);
+}
+
+// --copy-to-server: the ledger file and the settings' accounts moved to an
+// empty database on a server.
+int runCopyToServer()
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QString problem;
+    const QString defaultFolder = QCoreApplication::arguments().contains(QStringLiteral("--appdir"))
+        ? QString()
+        : jobFolder(CommandLine{}, &problem);
+    if (!problem.isEmpty())
+        return refuse(problem);
+    return exchange::runCopyToServerCommand(QCoreApplication::arguments(), defaultFolder, out, err, askOnTerminal);
+}
+
+// --server names the ledger the windows work on; a job without windows
+// works on the ledger file of its folder, so the two do not go together.
+QString serverOptionProblem(const CommandLine& line)
+{
+    if (!line.serverGiven || line.job == Job::Windows || line.job == Job::Help)
+        return {};
+    return QStringLiteral("选项 --server 只用于启动程序（在数据库服务器上的台帐中工作），"
+                          "不能和导出、导入或到期设备清单一起用：这些命令只处理台帐文件夹中的台帐文件。");
+}
+
 } // namespace
 
 CommandLine parseCommandLine(const QStringList& arguments)
@@ -153,6 +208,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     QString dueValue;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
+        if (arg == QStringLiteral("--help") || arg == QStringLiteral("-h")) {
+            line.job = Job::Help;
+            return line;
+        }
         const Option* option = findOption(arg);
         if (!option) {
             strays << arg;
@@ -171,6 +230,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
         if (seen.contains(arg) && line.problem.isEmpty())
             line.problem = QStringLiteral("选项 %1 只能给一次。").arg(arg);
         seen << arg;
+        // Given without its text, --server still means a server was asked
+        // for: the start is refused with the reason, not made on the file.
+        if (arg == QStringLiteral("--server"))
+            line.serverGiven = true;
         if (i + 1 >= arguments.size() || findOption(arguments.at(i + 1))) {
             if (line.problem.isEmpty())
                 line.problem = QStringLiteral("选项 %1 后面缺少它的值。").arg(arg);
@@ -185,6 +248,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
             line.target = value;
         else if (arg == QStringLiteral("--due"))
             dueValue = value;
+        else if (arg == QStringLiteral("--server"))
+            line.server = value;
     }
     // Without a job the rest of the line is the program's (and Qt's).
     if (line.job == Job::Windows) {
@@ -193,6 +258,10 @@ CommandLine parseCommandLine(const QStringList& arguments)
     }
     if (!line.problem.isEmpty())
         return line;
+    if (const QString problem = serverOptionProblem(line); !problem.isEmpty()) {
+        line.problem = problem;
+        return line;
+    }
     if (!strays.isEmpty()) {
         line.problem = QStringLiteral("不认识的参数：%1").arg(strays.join(QLatin1Char(' ')));
         return line;
@@ -222,20 +291,29 @@ CommandLine parseCommandLine(const QStringList& arguments)
 
 QString usageText()
 {
-    return QStringLiteral("用法：\n"
-                          "  ravo [--appdir 台帐文件夹]\n"
-                          "      启动程序。\n"
-                          "  ravo [--appdir 台帐文件夹] --export 数据表 --to 文件.xlsx|文件.csv\n"
-                          "      不开窗口、不登录，把数据表的全部记录导出到文件。数据表是以下之一：\n"
-                          "      %1\n"
-                          "  ravo [--appdir 台帐文件夹] --import 文件 [--sheet 工作表] --into 数据表\n"
-                          "       [--skip-bad [--report 报告.xlsx]]\n"
-                          "      不开窗口、不登录，把 .xlsx、.xls 或 .csv 文件导入数据表。--sheet 指定工作表\n"
-                          "      （名称或从 1 起的序号），默认为第一个含有标题行的工作表。\n"
-                          "  ravo [--appdir 台帐文件夹] --due 天数 --to 文件.xlsx|文件.csv\n"
-                          "      不开窗口、不登录，把在用库中有效日期在今天加上天数之内（含已经过期）的计量器具\n"
-                          "      按使用部门和有效日期写到文件，供每周提醒之用。天数为 0 到 %2。\n"
-                          "退出状态：0 完成；1 被拒绝（原因见上）；2 命令行有误。")
+    return QStringLiteral(
+               "用法：\n"
+               "  ravo [--appdir 台帐文件夹]\n"
+               "      启动程序。\n"
+               "  ravo [--appdir 台帐文件夹] --server \"host=服务器 port=端口 dbname=数据库 user=用户名\"\n"
+               "      启动程序，这一次在 PostgreSQL 数据库服务器上的台帐中工作（密码在登录时输入）；\n"
+               "      不改变“系统 → 数据库连接”中保存的选择。\n"
+               "  ravo [--appdir 台帐文件夹] --export 数据表 --to 文件.xlsx|文件.csv\n"
+               "      不开窗口、不登录，把数据表的全部记录导出到文件。数据表是以下之一：\n"
+               "      %1\n"
+               "  ravo [--appdir 台帐文件夹] --import 文件 [--sheet 工作表] --into 数据表\n"
+               "       [--skip-bad [--report 报告.xlsx]]\n"
+               "      不开窗口、不登录，把 .xlsx、.xls 或 .csv 文件导入数据表。--sheet 指定工作表\n"
+               "      （名称或从 1 起的序号），默认为第一个含有标题行的工作表。\n"
+               "  ravo [--appdir 台帐文件夹] --due 天数 --to 文件.xlsx|文件.csv\n"
+               "      不开窗口、不登录，把在用库中有效日期在今天加上天数之内（含已经过期）的计量器具\n"
+               "      按使用部门和有效日期写到文件，供每周提醒之用。天数为 0 到 %2。\n"
+               "  ravo [--appdir 台帐文件夹] --copy-to-server \"host=主机 port=端口 dbname=数据库 user=用户\"\n"
+               "      把台帐文件的全部数据表和本机的用户复制到数据库服务器上一个空的数据库中并逐表核对。\n"
+               "      服务器密码取自环境变量 PGPASSWORD，没有时在终端上询问。\n"
+               "  ravo --help\n"
+               "      显示本说明。\n"
+               "退出状态：0 完成；1 被拒绝（原因见上）；2 命令行有误。")
         .arg(exchange::ledgerTables().join(QStringLiteral("、")))
         .arg(MaxDueDays);
 }
@@ -243,7 +321,8 @@ QString usageText()
 bool asksForJob(int argc, char* argv[])
 {
     const QStringList arguments = argumentList(argc, argv);
-    return exchange::isImportCommand(arguments) || parseCommandLine(arguments).job != Job::Windows;
+    return exchange::isImportCommand(arguments) || exchange::isCopyToServerCommand(arguments)
+        || parseCommandLine(arguments).job != Job::Windows;
 }
 
 int runJob(int argc, char* argv[])
@@ -263,12 +342,17 @@ int runJob(int argc, char* argv[])
             return refuse(problem);
         return exchange::runImportCommand(QCoreApplication::arguments(), defaultFolder, out, err);
     }
+    if (exchange::isCopyToServerCommand(QCoreApplication::arguments()))
+        return runCopyToServer();
     const CommandLine line = parseCommandLine(QCoreApplication::arguments());
     if (!line.problem.isEmpty()) {
         print(stderr, line.problem + QLatin1Char('\n') + usageText());
         return 2;
     }
     switch (line.job) {
+    case Job::Help:
+        print(stdout, usageText());
+        return 0;
     case Job::Export:
         return runExport(line);
     case Job::Due:

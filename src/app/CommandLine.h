@@ -4,6 +4,18 @@
 //   ravo --appdir DIR --export TABLE --to FILE.xlsx|FILE.csv
 //   ravo --appdir DIR --import FILE [--sheet NAME|N] --into TABLE [--skip-bad [--report R.xlsx]]
 //   ravo --appdir DIR --due DAYS --to FILE.xlsx|FILE.csv
+//   ravo --appdir DIR --copy-to-server "host=H port=P dbname=D user=U"
+//   ravo --help
+//
+// --copy-to-server moves the ledger file and the accounts of the settings
+// file to an empty database on a server (exchange/ServerCopy.h); its
+// passwords come from PGPASSWORD or are asked on the terminal.
+//
+// The program itself takes --appdir DIR (the ledger folder) and
+// --server "host=H port=P dbname=D user=U": work on that ledger on a
+// PostgreSQL server for this run only, whatever the settings choose (the
+// remembered choice is made in 系统 → 数据库连接, and a one-off start, a
+// script's or a colleague's trial, does not change it).
 //
 // --export writes one of the seven ledger tables of the ledger in DIR
 // (without --appdir: the folder the program itself would use) to a file. The
@@ -32,6 +44,7 @@ enum class Job {
     Windows, // no job asked for: the program starts as usual
     Export,  // --export TABLE --to FILE
     Due,     // --due DAYS --to FILE
+    Help,    // --help: the usage on standard output
 };
 
 // The longest lead --due accepts, in days (ten years).
@@ -43,6 +56,8 @@ struct CommandLine {
     QString table;   // --export
     QString target;  // --to
     int dueDays = 0; // --due
+    QString server;  // --server: the connection text, unread
+    bool serverGiven = false;
     QString problem; // a usage error, in Chinese; empty when the line is fine
 };
 

@@ -4,6 +4,9 @@
 // backup and compaction the options ask for, the sign-in (cancelling it ends
 // the program before the ledger is opened), the splash while the main window
 // loads, the main window, and after its first activation the tip of the day.
+// On a ledger on a database server (--server, or the settings' choice) there
+// is no lock and no file maintenance: many copies work on it at once, and
+// the sign-in is the connection to the server as the account signing in.
 // Shut-down is the main window's closing. Jobs asked for on the command line
 // (CommandLine.h) run instead, without a window.
 #include "CommandLine.h"
@@ -12,6 +15,7 @@
 #include "auxiliary/frmTip.h"
 #include "core/DataFolder.h"
 #include "core/InstanceLock.h"
+#include "core/LedgerChoice.h"
 #include "core/Maintenance.h"
 #include "core/Options.h"
 #include "core/ProgramState.h"
@@ -34,13 +38,17 @@
 
 namespace {
 
-// The sign-in dialog (it loads the account list). False when the user gave
+enum class SignIn { Done, GaveUp, UseFile };
+
+// The sign-in dialog (it loads the account list). GaveUp when the user gave
 // up: nothing else may happen then.
-bool signIn(ravo::ProgramState& state)
+SignIn signIn(ravo::ProgramState& state)
 {
     ravo::frmLogin login(state);
     login.exec();
-    return login.Ok;
+    if (login.Ok)
+        return SignIn::Done;
+    return login.UseFileInstead ? SignIn::UseFile : SignIn::GaveUp;
 }
 
 // Qt's own dialogs (print preview, file dialogs) speak Chinese too.
@@ -82,6 +90,28 @@ void maintainLedger(ravo::ProgramState& state)
             window->setValue(percent);
         QCoreApplication::processEvents();
     });
+}
+
+// The ledger of this run: the server named by --server, else the settings'
+// choice. A wrong --server ends the start (the user typed it and can
+// correct it); a wrong remembered choice is told, and the file is opened so
+// that the choice can be mended in the program.
+bool chooseLedger(ravo::ProgramState& state, const ravo::cli::CommandLine& line)
+{
+    QString problem;
+    state.server = ravo::startupServer(state.settings, line.server, line.serverGiven, &problem);
+    if (problem.isEmpty())
+        return true;
+    if (line.serverGiven) {
+        state.prompt.error(problem
+                               + QStringLiteral("\n\n正确的写法如：--server \"host=192.168.1.10 port=5432 "
+                                                "dbname=ravo user=zhangsan\""),
+                           ravo::AppTitle);
+        return false;
+    }
+    state.prompt.error(problem + QStringLiteral("\n\n这一次打开本机台帐文件。请在“系统 → 数据库连接”中改正连接参数。"),
+                       ravo::AppTitle);
+    return true;
 }
 
 void showTipOfTheDay(ravo::ProgramState& state, QWidget* owner)
@@ -128,19 +158,38 @@ int main(int argc, char* argv[])
         appDir = data.folder;
     }
 
-    ravo::InstanceLock lock(appDir);
-    if (!lock.isLocked()) {
-        prompter.error(lock.problem(), ravo::AppTitle);
-        return 1;
-    }
     ravo::ProgramState state(appDir, prompter);
+    if (!chooseLedger(state, ravo::cli::parseCommandLine(args)))
+        return 1;
 
-    // Maintenance runs before anything opens the ledger; each step fails
-    // silently.
-    maintainLedger(state);
+    // The file is one copy's at a time, and kept up before it is opened.
+    std::unique_ptr<ravo::InstanceLock> lock;
+    auto prepareFile = [&] {
+        lock = std::make_unique<ravo::InstanceLock>(appDir);
+        if (!lock->isLocked()) {
+            prompter.error(lock->problem(), ravo::AppTitle);
+            return false;
+        }
+        // Maintenance runs before anything opens the ledger; each step fails
+        // silently.
+        maintainLedger(state);
+        return true;
+    };
+    if (!state.server && !prepareFile())
+        return 1;
 
-    if (!signIn(state))
-        return 0;
+    // A server that cannot be reached need not keep the user from the file:
+    // the sign-in offers it for this run.
+    for (;;) {
+        const SignIn result = signIn(state);
+        if (result == SignIn::Done)
+            break;
+        if (result == SignIn::GaveUp)
+            return 0;
+        state.server.reset();
+        if (!prepareFile())
+            return 1;
+    }
 
     auto splash = std::make_unique<ravo::frmSplash>();
     splash->showNow();

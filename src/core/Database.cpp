@@ -1,6 +1,8 @@
 #include "Database.h"
 
 #include "FaultInjection.h"
+#include "LedgerSchema.h"
+#include "ServerAccounts.h"
 
 #include <QCollator>
 #include <QFile>
@@ -173,6 +175,8 @@ sqlite3* Database::handle() const
 DbError Database::open(const QString& path)
 {
     close();
+    m_reconnectAddress.reset();
+    m_reconnectPassword.clear();
     if (!QFileInfo::exists(path))
         return DbError::make(DbError::General, QStringLiteral("找不到台帐数据库文件：%1").arg(path));
     {
@@ -252,6 +256,8 @@ DbError Database::openServer(const ServerAddress& address, const QString& passwo
     m_engine = Engine::Postgres;
     m_description = where;
     m_address = address;
+    m_reconnectAddress = address;
+    m_reconnectPassword = password;
     // Notices (an implicit index, a dropped table that was not there) are
     // not the user's concern.
     if (const DbResult r = executeNative(QStringLiteral("SET client_min_messages = warning")); !r.ok()) {
@@ -259,6 +265,43 @@ DbError Database::openServer(const ServerAddress& address, const QString& passwo
         return r.error;
     }
     return {};
+}
+
+DbError Database::reconnect()
+{
+    if (!m_reconnectAddress)
+        return DbError::make(DbError::General, QStringLiteral("没有可以重新连接的数据库服务器。"));
+    // openServer() closes this connection first, and on failure keeps
+    // nothing: the address and password are taken out beforehand so that a
+    // failed attempt can be tried again.
+    const ServerAddress address = *m_reconnectAddress;
+    const QString password = m_reconnectPassword;
+    const DbError e = openServer(address, password);
+    if (e) {
+        m_reconnectAddress = address;
+        m_reconnectPassword = password;
+    }
+    return e;
+}
+
+DbError Database::checkConnection()
+{
+    if (m_engine != Engine::Postgres)
+        return {};
+    if (m_lost)
+        return m_lostError;
+    return executeNative(QStringLiteral("SELECT 1")).error;
+}
+
+void Database::noteFailure(const DbError& error)
+{
+    if (m_engine != Engine::Postgres || m_lost || error.kind != DbError::Kind::LostConnection)
+        return;
+    m_lost = true;
+    m_lostError = error;
+    m_lostError.statement.clear();
+    if (m_lostHandler)
+        m_lostHandler();
 }
 
 QString Database::description() const
@@ -278,6 +321,13 @@ DbError Database::createServerLedger()
         return tx.error();
     if (const DbResult r = executeNative(schema); !r.ok())
         return r.error;
+    // A new server ledger is made at this program's schema version, by its
+    // owner: the accounts that sign in later may not make tables.
+    if (const DbError e = upgradeLedgerSchema(*this))
+        return e;
+    // The server enforces the levels: group roles and their rights.
+    if (const DbError e = setUpLedgerRights(*this))
+        return e;
     return tx.commit();
 }
 
@@ -315,6 +365,8 @@ void Database::close()
     m_engine = Engine::Sqlite;
     m_savepoints = 0;
     m_depth = 0;
+    m_lost = false;
+    m_lostError = DbError();
 }
 
 bool Database::isOpen() const
@@ -325,6 +377,13 @@ bool Database::isOpen() const
 DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
 {
     DbResult r;
+    // A lost server connection may count as closed by the driver too; it
+    // is told as lost all the same.
+    if (m_lost) {
+        r.error = m_lostError;
+        r.error.statement = sql;
+        return r;
+    }
     if (!isOpen()) {
         r.error = DbError::make(DbError::General, QStringLiteral("台帐数据库没有打开。"), {}, sql);
         return r;
@@ -337,6 +396,7 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
     const bool direct = m_engine == Engine::Postgres && binds.isEmpty();
     if (!direct && !q.prepare(sql)) {
         r.error = queryError(q, sql);
+        noteFailure(r.error);
         holdFailed(std::move(query), direct);
         return r;
     }
@@ -346,6 +406,7 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
     RAVO_FAULT_STATEMENT(sql);
     if (!ran) {
         r.error = queryError(q, sql);
+        noteFailure(r.error);
         holdFailed(std::move(query), direct);
         return r;
     }

@@ -10,6 +10,7 @@
 #include <QSqlDatabase>
 #include <QStringList>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -59,6 +60,28 @@ public:
     // Connects to a ledger on a PostgreSQL server. The password is handed to
     // the driver for this connection only, never written anywhere.
     DbError openServer(const ServerAddress& address, const QString& password);
+    // Connects again to the server ledger last opened by openServer(), as
+    // the same account with the same password (held in this object's memory
+    // only, for exactly this). The old session's temporary tables (working
+    // copies, the result table) are gone with it.
+    DbError reconnect();
+    // Whether a server ledger has been opened by this object (and so can be
+    // connected to again).
+    bool canReconnect() const { return m_reconnectAddress.has_value(); }
+    // The signed-in account's password was changed on the server: later
+    // reconnections use the new one.
+    void passwordChanged(const QString& password) { m_reconnectPassword = password; }
+    // True once a statement found the server connection gone: from then on
+    // every statement fails at once with that error, without waiting for the
+    // network, until the ledger is opened again (reconnect()).
+    bool connectionLost() const { return m_lost; }
+    // Asks the server whether the connection still works (one trivial
+    // query); a file ledger always does. A connection found gone is marked
+    // lost.
+    DbError checkConnection();
+    // Called once each time a statement first finds the server connection
+    // gone (before its error goes back to whoever ran it).
+    void setConnectionLostHandler(std::function<void()> handler) { m_lostHandler = std::move(handler); }
     void close();
     bool isOpen() const;
     Engine engine() const override { return m_engine; }
@@ -74,7 +97,8 @@ public:
     sqlite3* handle() const;
 
     // Creates the ledger's tables in the empty server database this
-    // connection is on, in one transaction.
+    // connection is on, with the levels' group roles and rights
+    // (setUpLedgerRights), in one transaction.
     DbError createServerLedger();
 
     // Translates one statement of the old dialect and runs it.
@@ -113,6 +137,14 @@ public:
 private:
     DbResult runTranslated(const Translation& t, const QString& jet);
     void holdFailed(std::unique_ptr<QSqlQuery> query, bool direct);
+    // Marks the connection lost when the error says so (server only).
+    void noteFailure(const DbError& error);
+
+    std::optional<ServerAddress> m_reconnectAddress;
+    QString m_reconnectPassword;
+    bool m_lost = false;
+    DbError m_lostError;
+    std::function<void()> m_lostHandler;
 
     QString m_connectionName;
     QString m_path;

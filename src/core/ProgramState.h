@@ -35,6 +35,9 @@ struct ProgramState {
     QString databasePath() const { return appDir + QStringLiteral("/ravo.mdb"); }
 
     QString appDir; // where ravo.mdb, ravo.bak, ravo.tmp and TIPOFDAY.TXT live
+    // The ledger on a PostgreSQL server this run works on (the sign-in
+    // connects to it as the account signing in); nothing for the file.
+    std::optional<ServerAddress> server;
     Prompter& prompt;
     SettingsStore settings;
     Database LedgerDatabase;

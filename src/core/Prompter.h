@@ -23,6 +23,12 @@ public:
     // The typed text, or nothing when the user cancelled.
     virtual std::optional<QString> input(const QString& prompt, const QString& title,
                                          const QString& defaultText = {}) = 0;
+    // A password, typed without being shown; nothing when the user
+    // cancelled. A prompter that cannot hide the typing asks as input() does.
+    virtual std::optional<QString> password(const QString& prompt, const QString& title)
+    {
+        return input(prompt, title, {});
+    }
     virtual void beep() = 0;
     // The file to save to, or nothing when the user cancelled. `types` are
     // the file types offered ("Excel 工作簿 (*.xlsx)"), the first one chosen

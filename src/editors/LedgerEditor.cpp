@@ -1,5 +1,7 @@
 #include "LedgerEditor.h"
 
+#include "HistoryCard.h"
+
 #include "EditorTexts.h"
 #include "MemoEdit.h"
 #include "core/WorkingCopy.h"
@@ -896,6 +898,16 @@ void LedgerEditor::mouseMoveEvent(QMouseEvent* event)
     if (!button || !m_buttons.contains(button))
         restoreButtons();
     QDialog::mouseMoveEvent(event);
+}
+
+void LedgerEditor::printHistoryCard()
+{
+    const QString number = m_numberField ? DataControl::fieldText(m_numberField).trimmed() : QString();
+    if (number.isEmpty()) {
+        prompt().plain(QStringLiteral("请先选择一台计量器具，再打印履历卡。"), AppTitle);
+        return;
+    }
+    printHistoryCards(this, prompt(), db(), {number});
 }
 
 } // namespace ravo

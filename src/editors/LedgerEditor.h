@@ -105,6 +105,9 @@ public:
 
 public slots:
     void findByNumber();
+    // Prints the history card of the instrument the window shows, as its
+    // ledger holds it.
+    void printHistoryCard();
     void deleteCurrent();
     void save();
     void cancel();

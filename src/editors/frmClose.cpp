@@ -40,10 +40,12 @@ frmClose::frmClose(ProgramState& state, QWidget* parent) : LedgerEditor(state, s
     cmdFind = addCommandButton(QStringLiteral("cmdFind"), texts::FindCaption, &LedgerEditor::findByNumber);
     cmdOK = addCommandButton(QStringLiteral("cmdOK"), texts::OkCaption, &LedgerEditor::save);
     cmdCancle = addCommandButton(QStringLiteral("cmdCancle"), texts::CancelCaption, &LedgerEditor::cancel);
+    cmdCard =
+        addCommandButton(QStringLiteral("cmdCard"), QStringLiteral("履历卡(&H)..."), &LedgerEditor::printHistoryCard);
     connect(cmdOpen, &QPushButton::clicked, this, &frmClose::unseal);
     connect(cmdReject, &QPushButton::clicked, this, &frmClose::scrap);
 
-    layOutBody(labelledFields(fields, 3), fields, {cmdOpen, cmdReject, cmdFind, cmdOK, cmdCancle});
+    layOutBody(labelledFields(fields, 3), fields, {cmdOpen, cmdReject, cmdFind, cmdOK, cmdCancle, cmdCard});
     resize(860, sizeHint().height());
 
     setNumberField(Text1[0]);

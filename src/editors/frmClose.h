@@ -20,6 +20,7 @@ public:
     QPushButton* cmdFind = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancle = nullptr;
+    QPushButton* cmdCard = nullptr;
 
 public slots:
     // Back into use, 状态 "准用"; 封存日期 stays behind.

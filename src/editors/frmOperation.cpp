@@ -1,5 +1,7 @@
 #include "frmOperation.h"
 
+#include "platform/LabelPrint.h"
+
 #include "EditorTexts.h"
 #include "MemoEdit.h"
 #include "core/Dates.h"
@@ -105,12 +107,16 @@ void frmOperation::createButtons()
     cmdJunk = addCommandButton(QStringLiteral("cmdJunk"), QStringLiteral("报废(&J)"));
     cmdObturate = addCommandButton(QStringLiteral("cmdObturate"), QStringLiteral("封存(&S)"));
     cmdRepair = addCommandButton(QStringLiteral("cmdRepair"), QStringLiteral("修理记录(&R)"));
+    cmdLabel = addCommandButton(QStringLiteral("cmdLabel"), QStringLiteral("标签(&B)..."));
+    cmdCard =
+        addCommandButton(QStringLiteral("cmdCard"), QStringLiteral("履历卡(&H)..."), &LedgerEditor::printHistoryCard);
     connect(cmdCopy, &QPushButton::clicked, this, &frmOperation::copyRecord);
     connect(cmdAdd, &QPushButton::clicked, this, &frmOperation::addRecord);
     connect(cmdValidate, &QPushButton::clicked, this, &frmOperation::showConfirmationRecords);
     connect(cmdJunk, &QPushButton::clicked, this, &frmOperation::scrap);
     connect(cmdObturate, &QPushButton::clicked, this, &frmOperation::seal);
     connect(cmdRepair, &QPushButton::clicked, this, &frmOperation::showRepairRecords);
+    connect(cmdLabel, &QPushButton::clicked, this, &frmOperation::printLabel);
 }
 
 QList<QWidget*> frmOperation::tabSequence() const
@@ -158,7 +164,7 @@ void frmOperation::createLayout()
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     auto* frame = new QVBoxLayout(Frame1);
-    for (QPushButton* b : {cmdValidate, cmdJunk, cmdObturate, cmdRepair})
+    for (QPushButton* b : {cmdValidate, cmdJunk, cmdObturate, cmdRepair, cmdLabel, cmdCard})
         frame->addWidget(b);
     layOutBody(fields, seq, {cmdFind, cmdCopy, cmdAdd, cmdDelete, cmdCancle, cmdOK}, Frame1);
     resize(980, 540);
@@ -372,6 +378,27 @@ void frmOperation::showConfirmationRecords()
 {
     if (handOverInstrument(false) && openConfirmationEditor())
         activate();
+}
+
+// The label of the instrument as the window shows it, typed changes included:
+// a label is often printed right after a new calibration was typed in.
+void frmOperation::printLabel()
+{
+    QHash<QString, QString> shown;
+    for (QWidget* field : Data1->boundFields())
+        shown.insert(Data1->boundColumn(field), DataControl::fieldText(field).trimmed());
+    LabelData label;
+    label.number = shown.value(NumberColumn);
+    if (label.number.isEmpty()) {
+        prompt().plain(QStringLiteral("请先填写计量器具编号，再打印标签。"), AppTitle);
+        return;
+    }
+    label.name = shown.value(QStringLiteral("计量器具名称"));
+    label.calibrated = shown.value(QStringLiteral("检定日期"));
+    label.validUntil = shown.value(QStringLiteral("有效日期"));
+    label.calibratingBody = shown.value(QStringLiteral("检定单位"));
+    label.status = labelStatusFor(shown.value(QStringLiteral("状态")), label.validUntil, QDate::currentDate());
+    printStatusLabels(this, prompt(), state().settings, {label});
 }
 
 void frmOperation::showRepairRecords()

@@ -32,6 +32,8 @@ public:
     QPushButton* cmdJunk = nullptr;
     QPushButton* cmdObturate = nullptr;
     QPushButton* cmdRepair = nullptr;
+    QPushButton* cmdLabel = nullptr;
+    QPushButton* cmdCard = nullptr;
 
 public slots:
     void addRecord();
@@ -40,6 +42,7 @@ public slots:
     void seal();
     void showConfirmationRecords();
     void showRepairRecords();
+    void printLabel();
 
 protected:
     void onActivate() override;

@@ -44,10 +44,12 @@ frmReject::frmReject(ProgramState& state, QWidget* parent) : LedgerEditor(state,
     cmdFind = addCommandButton(QStringLiteral("cmdFind"), texts::FindCaption, &LedgerEditor::findByNumber);
     cmdOK = addCommandButton(QStringLiteral("cmdOK"), texts::OkCaption, &LedgerEditor::save);
     cmdCancle = addCommandButton(QStringLiteral("cmdCancle"), texts::CancelCaption, &LedgerEditor::cancel);
+    cmdCard =
+        addCommandButton(QStringLiteral("cmdCard"), QStringLiteral("履历卡(&H)..."), &LedgerEditor::printHistoryCard);
     connect(cmdUser, &QPushButton::clicked, this, &frmReject::reinstate);
     connect(cmdDelete, &QPushButton::clicked, this, &frmReject::writeOff);
 
-    layOutBody(labelledFields(fields, 3), fields, {cmdUser, cmdDelete, cmdFind, cmdOK, cmdCancle});
+    layOutBody(labelledFields(fields, 3), fields, {cmdUser, cmdDelete, cmdFind, cmdOK, cmdCancle, cmdCard});
     resize(860, 340);
 
     setNumberField(Text1[0]);

@@ -22,6 +22,7 @@ public:
     QPushButton* cmdFind = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancle = nullptr;
+    QPushButton* cmdCard = nullptr;
 
 public slots:
     // Back into use, 状态 "准用"; 报废日期 and 报废原因 stay behind.

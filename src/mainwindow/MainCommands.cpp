@@ -7,6 +7,8 @@
 #include "auxiliary/frmAbout.h"
 #include "core/Ledger.h"
 #include "core/ProgramState.h"
+#include "core/StatusLabel.h"
+#include "editors/HistoryCard.h"
 #include "editors/frmCertificate.h"
 #include "editors/frmClose.h"
 #include "editors/frmCondition.h"
@@ -22,7 +24,10 @@
 #include "platform/ExportToFile.h"
 #include "platform/HelpWindow.h"
 #include "platform/KeptWindow.h"
+#include "platform/LabelPrint.h"
 #include "query/frmQuery.h"
+#include "users/ServerPassword.h"
+#include "users/frmConnection.h"
 #include "users/frmPassword.h"
 #include "users/frmUser.h"
 
@@ -119,6 +124,11 @@ void MainCommands::createMenus()
     mnuRecord = topMenu("mnuRecord", QStringLiteral("记录(&R)"));
     mnuRecordQuery = addEntry(mnuRecord, "mnuRecordQuery", QStringLiteral("查询(&F)..."), ctrl(Qt::Key_F),
                               &MainCommands::showFrmQuery);
+    // The result again as the ledger stands now, colleagues' changes
+    // included.
+    mnuRecordRefresh =
+        addEntry(mnuRecord, "mnuRecordRefresh", QStringLiteral("刷新(&E)"), QKeySequence(Qt::Key_F5), nullptr);
+    connect(mnuRecordRefresh, &QAction::triggered, &m_main, [this] { (void)m_main.requery(); });
     mnuFileBar10 = addSeparator(mnuRecord, "mnuFileBar10");
     mnuEditPlan = addEntry(mnuRecord, "mnuEditPlan", QStringLiteral("检定计划(&P)..."), ctrl(Qt::Key_P),
                            &MainCommands::calibrationPlan);
@@ -132,6 +142,10 @@ void MainCommands::createMenus()
     connect(mnuRecordPrintQuery, &QAction::triggered, &m_main, &frmMain::PrintQuery);
     mnuRecordExport = addEntry(mnuRecord, "mnuRecordExport", QStringLiteral("导出(&X)..."), QKeySequence(),
                                &MainCommands::exportResult);
+    mnuRecordLabels = addEntry(mnuRecord, "mnuRecordLabels", QStringLiteral("打印标签(&L)..."), QKeySequence(),
+                               &MainCommands::printLabels);
+    mnuRecordCards = addEntry(mnuRecord, "mnuRecordCards", QStringLiteral("打印履历卡(&H)..."), QKeySequence(),
+                              &MainCommands::printCards);
     mnuFileBar1 = addSeparator(mnuRecord, "mnuFileBar1");
     mnuRecordQuit =
         addEntry(mnuRecord, "mnuRecordQuit", QStringLiteral("退出(&Q)"), ctrl(Qt::Key_Q), &MainCommands::exitProgram);
@@ -166,6 +180,8 @@ void MainCommands::createMenus()
                                    &MainCommands::showFrmUser);
     mnuSystemPassword = addEntry(mnuSystem, "mnuSystemPassword", QStringLiteral("密码设置(&K)..."), ctrl(Qt::Key_K),
                                  &MainCommands::changePassword);
+    mnuSystemConnection = addEntry(mnuSystem, "mnuSystemConnection", QStringLiteral("数据库连接(&D)..."),
+                                   QKeySequence(), &MainCommands::showFrmConnection);
 
     mnuHelp = topMenu("mnuHelp", QStringLiteral("帮助(&H)"));
     mnuHelpContents =
@@ -271,6 +287,41 @@ void MainCommands::exportResult()
     exportToFile(m_state, &m_main, tables::SearchResult, m_state.CurrentTable, whole);
 }
 
+// Reading only, so every account level may print labels.
+void MainCommands::printLabels()
+{
+    const std::optional<QStringList> numbers = instrumentNumbersOf(m_state.LedgerDatabase, tables::SearchResult);
+    if (!numbers) {
+        m_state.prompt.plain(QStringLiteral("检索结果中没有“计量器具编号”一列，不能打印标签。"), AppTitle);
+        return;
+    }
+    QStringList missing;
+    const QVector<LabelData> labels = readLabelData(m_state.LedgerDatabase, *numbers, QDate::currentDate(), &missing);
+    if (!missing.isEmpty() && !labels.isEmpty()) {
+        const QString some = QStringList(missing.mid(0, 5)).join(QStringLiteral("、"));
+        if (!m_state.prompt.confirm(
+                QStringLiteral("有 %1 个编号不在在用、封存或报废台帐中（%2%3），不打印它们的标签。\n"
+                               "打印其余 %4 台器具的标签吗？")
+                    .arg(missing.size())
+                    .arg(some, missing.size() > 5 ? QStringLiteral("……") : QString())
+                    .arg(labels.size()),
+                AppTitle))
+            return;
+    }
+    printStatusLabels(&m_main, m_state.prompt, m_state.settings, labels);
+}
+
+// Reading only, so every account level may print history cards.
+void MainCommands::printCards()
+{
+    const std::optional<QStringList> numbers = instrumentNumbersOf(m_state.LedgerDatabase, tables::SearchResult);
+    if (!numbers || numbers->isEmpty()) {
+        m_state.prompt.plain(QStringLiteral("检索结果中没有计量器具编号，不能打印履历卡。"), AppTitle);
+        return;
+    }
+    printHistoryCards(&m_main, m_state.prompt, m_state.LedgerDatabase, *numbers);
+}
+
 void MainCommands::calibrationPlan()
 {
     if (ledgerCheck())
@@ -310,7 +361,11 @@ void MainCommands::scrappedLedger()
 void MainCommands::changePassword()
 {
     if (request(QStringLiteral("frmPassword"))) {
-        ravo::changePassword(m_state, &m_main);
+        // On a server the password is the server account's own.
+        if (m_state.server)
+            changeServerPassword(m_state, &m_main);
+        else
+            ravo::changePassword(m_state, &m_main);
         returned();
     }
 }
@@ -338,8 +393,12 @@ void MainCommands::exitProgram()
 // the main window again, which brings the grid up to date when the window
 // asked for it.
 
-bool MainCommands::request(const QString& window)
+bool MainCommands::request(const QString& window, bool needsLedger)
 {
+    // On a server the window starts from a working connection; when the
+    // server cannot be reached the user is told and nothing opens.
+    if (needsLedger && !m_main.ensureConnected())
+        return false;
     emit windowRequested(window);
     return m_opensWindows;
 }
@@ -430,6 +489,19 @@ void MainCommands::showFrmAbout()
 {
     showModal<frmAbout>(QStringLiteral("frmAbout"));
 }
+// Needs no connection: a ledger on a server that is gone for good can be
+// left for the file here.
+void MainCommands::showFrmConnection()
+{
+    if (!request(QStringLiteral("frmConnection"), false))
+        return;
+    {
+        frmConnection window(m_state, &m_main);
+        window.exec();
+    }
+    returned();
+}
+
 void MainCommands::showFrmImport()
 {
     if (m_state.RestrictedLevel != 2)

@@ -52,6 +52,7 @@ public:
     // Menu entries, named as the menu names them.
     QMenu* mnuRecord = nullptr;
     QAction* mnuRecordQuery = nullptr;
+    QAction* mnuRecordRefresh = nullptr;
     QAction* mnuFileBar10 = nullptr;
     QAction* mnuEditPlan = nullptr;
     QAction* mnuEditOverDate = nullptr;
@@ -59,6 +60,8 @@ public:
     QAction* mnuRecordPrintList = nullptr;
     QAction* mnuRecordPrintQuery = nullptr;
     QAction* mnuRecordExport = nullptr;
+    QAction* mnuRecordLabels = nullptr;
+    QAction* mnuRecordCards = nullptr;
     QAction* mnuRecordBarImport = nullptr;
     QAction* mnuRecordImport = nullptr;
     QAction* mnuFileBar1 = nullptr;
@@ -75,6 +78,7 @@ public:
     QAction* mnuViewOptions = nullptr;
     QAction* mnuSystemUserManage = nullptr;
     QAction* mnuSystemPassword = nullptr;
+    QAction* mnuSystemConnection = nullptr;
     QMenu* mnuHelp = nullptr;
     QAction* mnuHelpContents = nullptr;
     QAction* mnuHelpAbout = nullptr;
@@ -91,6 +95,8 @@ public slots:
     void helpContents();      // the manual in the help window
     void exitProgram();       // closes the main window (the exit question)
     void exportResult();      // the grid's rows to an .xlsx or .csv file
+    void printLabels();       // status labels of the grid's instruments
+    void printCards();        // history cards of the grid's instruments
 
     // The windows, each shown modally over the main window.
     void showFrmQuery();       // query wizard
@@ -108,6 +114,7 @@ public slots:
     void showFrmUser();        // user management
     void showFrmAbout();       // About box
     void showFrmImport();      // spreadsheet import (not for level 2)
+    void showFrmConnection();  // which ledger: the file or a server (next start)
 
     // The due list the main window shows on its first activation when the
     // reminder option is on (no ledger check there).
@@ -123,8 +130,10 @@ private:
     QAction* addEntry(QMenu* menu, const char* objectName, const QString& caption, const QKeySequence& key,
                       void (MainCommands::*slot)());
     QAction* addSeparator(QMenu* menu, const char* objectName);
-    // Announces the window; true when it is to be opened.
-    bool request(const QString& window);
+    // Announces the window; true when it is to be opened. A window that
+    // works on the ledger first needs a working server connection (made
+    // again when it was lost; nothing opens when the server is away).
+    bool request(const QString& window, bool needsLedger = true);
     void returned();
     // Announces the window, shows it modally over the main window and
     // activates the main window again when it closes.

@@ -6,6 +6,7 @@
 #include "StatusPanels.h"
 
 #include "core/Ledger.h"
+#include "core/LedgerSchema.h"
 #include "core/Shutdown.h"
 #include "planning/ResultPrint.h"
 #include "platform/Units.h"
@@ -19,7 +20,10 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QScreen>
+#include <QSqlDriver>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTimer>
@@ -31,6 +35,9 @@ namespace ravo {
 namespace {
 
 const QString AllFields = QStringLiteral("全部");
+// The server announces on this channel, with the table's name, every
+// statement that changed one of the ledger tables.
+const QString ChangeChannel = QStringLiteral("ravo_changed");
 const QString ResultSelect = QStringLiteral("select * into MSys检索临时表 from ");
 
 // Geometry in twips on top of the widgets' pixels.
@@ -260,8 +267,25 @@ bool frmMain::load()
     move(twipsToPixels(p.left), twipsToPixels(p.top));
     resize(twipsToPixels(p.width), twipsToPixels(p.height));
 
-    if (DbError e = m_state.LedgerDatabase.open(m_state.databasePath())) {
+    // On a server the sign-in has connected already, as the account that
+    // signed in.
+    if (m_state.server) {
+        if (!m_state.LedgerDatabase.isOpen()) {
+            m_state.prompt.error(QStringLiteral("没有连接到数据库服务器上的台帐。"), AppTitle);
+            return false;
+        }
+        attachServer();
+    } else if (DbError e = m_state.LedgerDatabase.open(m_state.databasePath())) {
         m_state.prompt.error(e.text(), AppTitle);
+        return false;
+    }
+    // The attachment and history tables come with this program; an older
+    // ledger gets them now, a newer one is not touched. A database that is
+    // no ledger (no in-use ledger in it) is left as it is and refused below.
+    if (DbError e = m_state.LedgerDatabase.tableExists(tables::InUse) ? upgradeLedgerSchema(m_state.LedgerDatabase)
+                                                                      : DbError()) {
+        m_state.prompt.error(e.text(), AppTitle);
+        m_state.LedgerDatabase.close();
         return false;
     }
 
@@ -290,8 +314,10 @@ bool frmMain::selectStartTable()
     if (index < 0 && cboDbase->count() > 6)
         index = 6;
     if (index < 0) {
-        m_state.prompt.error(QStringLiteral("台帐数据库不完整：找不到数据表《%1》，程序无法继续运行。\n数据库文件：%2")
-                                 .arg(tables::InUse, m_state.databasePath()),
+        m_state.prompt.error(QStringLiteral("台帐数据库不完整：找不到数据表《%1》，程序无法继续运行。\n%2：%3")
+                                 .arg(tables::InUse,
+                                      m_state.server ? QStringLiteral("数据库服务器") : QStringLiteral("数据库文件"),
+                                      m_state.server ? m_state.LedgerDatabase.description() : m_state.databasePath()),
                              AppTitle);
         return false;
     }
@@ -321,6 +347,110 @@ void frmMain::applyLevelRights()
     const int i = m_state.CurrentUser - 1;
     const int level = i >= 0 && i < m_state.UserList.size() ? m_state.UserList.at(i).Level : 0;
     commands->applyLevel(level);
+}
+
+// ------------------------------------------------------------ server ledger
+
+void frmMain::attachServer()
+{
+    Database& db = m_state.LedgerDatabase;
+    setWindowTitle(AppTitle + QStringLiteral(" — 服务器 ") + db.description());
+    // The windows open when the connection goes lose their working copies
+    // with it; they are named when it is made again.
+    db.setConnectionLostHandler([this] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            const Qt::WindowType type = w->windowType();
+            if (w == this || !w->isVisible() || (type != Qt::Dialog && type != Qt::Window)
+                || qobject_cast<QMessageBox*>(w) || qobject_cast<QProgressDialog*>(w))
+                continue;
+            const QString title = w->windowTitle().trimmed();
+            if (!title.isEmpty() && !m_lostWindows.contains(title))
+                m_lostWindows << title;
+        }
+    });
+    listenForColleagues();
+}
+
+void frmMain::listenForColleagues()
+{
+    QSqlDriver* driver = m_state.LedgerDatabase.connection().driver();
+    if (!driver || !driver->hasFeature(QSqlDriver::EventNotifications))
+        return;
+    // Without the subscription the grid still shows colleagues' work at the
+    // next requery; only the notice is missing.
+    if (!driver->subscribeToNotification(ChangeChannel))
+        return;
+    connect(driver, &QSqlDriver::notification, this,
+            [this](const QString& name, QSqlDriver::NotificationSource source, const QVariant& payload) {
+                // This session's own changes are in the grid after the
+                // requery that follows every editor.
+                if (name == ChangeChannel && source == QSqlDriver::OtherSource)
+                    colleagueChanged(payload.toString());
+            });
+}
+
+void frmMain::colleagueChanged(const QString& table)
+{
+    const bool shown = table.compare(m_state.CurrentTable, Qt::CaseInsensitive) == 0
+        || (!m_state.QuerySQL.isEmpty() && m_state.QuerySQL.contains(table, Qt::CaseInsensitive));
+    if (!shown || table.isEmpty())
+        return;
+    m_colleagueNotice = QStringLiteral("其他用户修改了《%1》，刷新（F5）即可看到").arg(table);
+    m_panels[1]->setText(m_colleagueNotice);
+    // A narrow window cuts the panel short; the whole notice stays at hand.
+    m_panels[1]->setToolTip(m_colleagueNotice);
+}
+
+void frmMain::clearColleagueNotice()
+{
+    if (m_colleagueNotice.isEmpty())
+        return;
+    m_colleagueNotice.clear();
+    m_panels[1]->clear();
+    m_panels[1]->setToolTip(QString());
+    showGreeting();
+}
+
+bool frmMain::ensureConnected()
+{
+    Database& db = m_state.LedgerDatabase;
+    if (!m_state.server || m_reconnecting || !db.canReconnect())
+        return true;
+    // A connection that could not be made again last time is closed.
+    if (db.isOpen() && !db.connectionLost() && !db.checkConnection())
+        return true;
+    m_reconnecting = true;
+    // The grid's table went with the old session.
+    detachGrid();
+    if (const DbError e = db.reconnect()) {
+        m_reconnecting = false;
+        updateCounter();
+        // The server's own words say whether it is away or refuses.
+        m_state.prompt.error((e.kind == DbError::Kind::LostConnection
+                                  ? e.description
+                                  : QStringLiteral("不能重新连接数据库服务器：%1").arg(e.description))
+                                 + QStringLiteral("\n\n下一次操作（刷新、打开窗口）时程序会再次连接。"),
+                             AppTitle);
+        return false;
+    }
+    listenForColleagues();
+    const QString statement = m_shownStatement.isEmpty() ? ResultSelect + cboDbase->currentText() : m_shownStatement;
+    if (rebuildResult(statement, true))
+        (void)showWholeTable();
+    itemSort();
+    m_reconnecting = false;
+    const QStringList lost = std::exchange(m_lostWindows, {});
+    if (lost.isEmpty()) {
+        m_panels[1]->setText(QStringLiteral("与数据库服务器的连接中断过，已于 %1 重新连接")
+                                 .arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
+        return true;
+    }
+    m_state.prompt.message(QStringLiteral("与数据库服务器的连接中断过，程序已经重新连接。已经保存的内容没有丢失。\n\n"
+                                          "连接中断时打开着的以下窗口中，还没有按“确定”保存的修改随中断的连接丢失了，"
+                                          "请重新打开它们再做一次：\n%1")
+                               .arg(QStringLiteral("《") + lost.join(QStringLiteral("》\n《")) + QStringLiteral("》")),
+                           AppTitle, Prompter::Icon::Information);
+    return true;
 }
 
 // ----------------------------------------------------------------- activation
@@ -353,6 +483,9 @@ void frmMain::activate()
 
 void frmMain::cboDbase_Click()
 {
+    // A table picked while the server was away still becomes the current
+    // one; its rows come with the next action that reaches the server.
+    (void)ensureConnected();
     cboField->clear();
     cboField->addItem(AllFields);
     cboField->addItems(m_state.LedgerDatabase.columns(cboDbase->currentText()));
@@ -389,6 +522,8 @@ void frmMain::dblSort_Click(int row)
 
 bool frmMain::SQLQueryStar()
 {
+    if (!ensureConnected())
+        return false;
     const QString table = cboDbase->currentText();
     const QString field = cboField->currentText();
     const QString& value = t_sqlselectfield;
@@ -404,6 +539,10 @@ bool frmMain::SQLQueryStar()
     if (!e) {
         updateCounter();
         return true;
+    }
+    if (e.kind == DbError::Kind::LostConnection) {
+        m_state.prompt.error(e.description, AppTitle);
+        return false;
     }
     // A statement that cannot run must not leave the grid without rows to
     // show: the whole table comes back and the user learns why.
@@ -421,6 +560,8 @@ bool frmMain::SQLQueryStar()
 bool frmMain::requery()
 {
     m_state.RequeryOnActivate = false;
+    if (!ensureConnected())
+        return false;
     const QString statement = m_state.QuerySQL.isEmpty() ? ResultSelect + cboDbase->currentText() : m_state.QuerySQL;
     const DbError e = rebuildResult(statement, true);
     // The data may have changed under the value list too.
@@ -428,6 +569,11 @@ bool frmMain::requery()
     updateCounter();
     if (!e)
         return true;
+    if (e.kind == DbError::Kind::LostConnection) {
+        // Not the query's fault: the next action connects again.
+        m_state.prompt.error(e.description, AppTitle);
+        return false;
+    }
     (void)showWholeTable(); // the statement's failure is what the user is told
     m_state.prompt.plain(QStringLiteral("查询语句错误，请检查你设置的查询条件！"), AppTitle);
     return false;
@@ -463,6 +609,8 @@ DbError frmMain::rebuildResult(const QString& statement, bool throughScratch)
         return e;
     }
     updateCounter();
+    m_shownStatement = statement;
+    clearColleagueNotice();
     emit resultRebuilt();
     return {};
 }
@@ -669,7 +817,12 @@ void frmMain::savePlacement()
     p.top = float(pixelsToTwips(pos().y()));
     p.width = float(pixelsToTwips(width()));
     p.height = float(pixelsToTwips(height()));
-    saveWindowPlacement(m_state.settings, p, m_state.CurrentUser - 1);
+    // The last account is a position in the settings' own account list; a
+    // server account has none there, and leaves it as it was.
+    const int lastUser = m_state.server
+        ? m_state.settings.readInt16(SettingsStore::MainApp, optionkeys::Settings, optionkeys::OldUser).value_or(0)
+        : m_state.CurrentUser - 1;
+    saveWindowPlacement(m_state.settings, p, lastUser);
 }
 
 void frmMain::closeEvent(QCloseEvent* event)

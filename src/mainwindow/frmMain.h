@@ -63,6 +63,17 @@ public:
     // there is none; reports a failing statement.
     bool requery();
 
+    // On a server ledger: makes sure the connection works before an action.
+    // A connection found gone is made again (same account, the password of
+    // the sign-in held in memory) and the result table, which went with the
+    // old session, is rebuilt; the user is told once, naming the windows
+    // whose unsaved work went with it. False, told once, when the server
+    // cannot be reached: the action is not done. Always true on the file.
+    bool ensureConnected();
+    // The status bar's notice that another user changed the table shown
+    // (server only); empty when there is none. The next requery clears it.
+    QString colleagueNotice() const { return m_colleagueNotice; }
+
     // Lays the navigator and the grid out at splitter position x (twips),
     // x kept at least 800 twips from either edge; returns the position used.
     int SizeControls(int x);
@@ -144,6 +155,12 @@ private:
     void updateCounter();
     void updateClock();
     void savePlacement();
+    // Server ledger: the title names it, the connection's loss is watched,
+    // and colleagues' changes are listened for.
+    void attachServer();
+    void listenForColleagues();
+    void colleagueChanged(const QString& table);
+    void clearColleagueNotice();
 
     ProgramState& m_state;
     Recordset m_result;
@@ -156,6 +173,14 @@ private:
     // The navigator has been hidden or brought back by the pointer and is not
     // docked again yet.
     bool m_navFloating = false;
+    QString m_colleagueNotice;
+    // Windows that were open when the server connection was lost: their
+    // working copies went with the old session.
+    QStringList m_lostWindows;
+    bool m_reconnecting = false;
+    // The statement that made the result shown, made again after a
+    // reconnection.
+    QString m_shownStatement;
 };
 
 } // namespace ravo

@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -76,6 +77,20 @@ std::optional<QString> DesktopPrompter::input(const QString& prompt, const QStri
     dlg.setWindowTitle(title);
     dlg.setLabelText(prompt);
     dlg.setTextValue(defaultText);
+    dlg.setOkButtonText(QStringLiteral("确定"));
+    dlg.setCancelButtonText(QStringLiteral("取消"));
+    if (dlg.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dlg.textValue();
+}
+
+std::optional<QString> DesktopPrompter::password(const QString& prompt, const QString& title)
+{
+    QInputDialog dlg(QApplication::activeWindow());
+    dlg.setWindowTitle(title);
+    dlg.setLabelText(prompt);
+    dlg.setTextEchoMode(QLineEdit::Password);
+    dlg.setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
     dlg.setOkButtonText(QStringLiteral("确定"));
     dlg.setCancelButtonText(QStringLiteral("取消"));
     if (dlg.exec() != QDialog::Accepted)

@@ -10,6 +10,8 @@ class DesktopPrompter : public Prompter {
 public:
     Answer message(const QString& text, const QString& title, Icon icon, Buttons buttons) override;
     std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText) override;
+    // The input box with the typing shown as dots.
+    std::optional<QString> password(const QString& prompt, const QString& title) override;
     // Qt's file dialog; the extension follows the file type chosen in it.
     std::optional<QString> saveFileName(const QString& title, const QString& suggestedPath,
                                         const QStringList& types) override;

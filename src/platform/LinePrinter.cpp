@@ -346,6 +346,12 @@ void LinePrinter::printPageFooter(int page, int pages)
     printInBox(0, scaleHeight() - band, scaleWidth(), band, pageFooterText(page, pages), Qt::AlignHCenter);
 }
 
+QPointF LinePrinter::printableOffsetMm() const
+{
+    const QRectF paint = m_printer.pageLayout().paintRect(QPageLayout::Millimeter);
+    return paint.topLeft();
+}
+
 void LinePrinter::newPage()
 {
     ++m_page;
@@ -374,10 +380,13 @@ void LinePrinter::killDoc()
 
 // ---------------------------------------------------------------- printing with a preview
 
-void preparePrinter(QPrinter& printer, bool landscape, const QMarginsF& marginsMm)
+void preparePrinter(QPrinter& printer, bool landscape, const QMarginsF& marginsMm,
+                    const std::optional<QSizeF>& pageSizeMm)
 {
     printer.setResolution(600);
-    if (printer.outputFormat() == QPrinter::PdfFormat)
+    if (pageSizeMm)
+        printer.setPageSize(QPageSize(*pageSizeMm, QPageSize::Millimeter, {}, QPageSize::ExactMatch));
+    else if (printer.outputFormat() == QPrinter::PdfFormat)
         printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     // A printer that cannot print that close to the edge keeps its own margins.
@@ -466,7 +475,7 @@ PrintResult printWithPreview(QWidget* parent, Prompter& prompt, const PrintReque
         printer.setOutputFileName(defaultPdfPath(request.documentName));
     }
     printer.setDocName(request.documentName);
-    preparePrinter(printer, request.landscapeOnly, request.marginsMm);
+    preparePrinter(printer, request.landscapeOnly, request.marginsMm, request.pageSizeMm);
 
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setWindowTitle(QStringLiteral("打印预览 - %1").arg(request.documentName));

@@ -21,6 +21,7 @@
 #include <QFontMetricsF>
 #include <QMarginsF>
 #include <QPointF>
+#include <QSizeF>
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -184,6 +185,10 @@ public:
     void killDoc();
     // The pages laid out so far.
     const PrintedPages& pages() const { return m_pages; }
+    // How far the printable area lies from the paper's top-left corner, in
+    // millimetres: the paper's own measures are this much off the positions
+    // of this printer.
+    QPointF printableOffsetMm() const;
 
 private:
     double toPixels(double v) const;
@@ -214,6 +219,8 @@ struct PrintRequest {
     QString documentName;
     bool landscapeOnly = true;
     QMarginsF marginsMm{10, 7, 10, 7};
+    // Paper of its own (a label printer's label); the printer's paper when none.
+    std::optional<QSizeF> pageSizeMm;
     // Lays the document out on the printer's page. Called again when the
     // user changes the paper or the orientation.
     std::function<PrintResult(LinePrinter&, const PrintProgress&)> layout;
@@ -258,7 +265,9 @@ PrintResult printDirect(QPrinter& printer, Prompter& prompt, const PrintRequest&
                         const PrintProgress& progress);
 
 // Sets a printer up as the program's printouts expect: 600 dpi, landscape
-// when asked, the given margins where the printer allows them.
-void preparePrinter(QPrinter& printer, bool landscape, const QMarginsF& marginsMm);
+// when asked, the given margins where the printer allows them; the paper
+// of the given size when one is given (labels), else A4 for a PDF file.
+void preparePrinter(QPrinter& printer, bool landscape, const QMarginsF& marginsMm,
+                    const std::optional<QSizeF>& pageSizeMm = std::nullopt);
 
 } // namespace ravo

@@ -4,6 +4,7 @@
 #include "UserTexts.h"
 #include "core/Accounts.h"
 #include "core/PasswordHash.h"
+#include "core/ServerAccounts.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -21,7 +22,10 @@ frmLogin::frmLogin(ProgramState& state, QWidget* parent) : QDialog(parent), m_st
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("RAVO 登录"));
     createLayout();
-    loadAccounts();
+    if (m_state.server)
+        prepareServerSignIn();
+    else
+        loadAccounts();
 }
 
 void frmLogin::createLayout()
@@ -70,12 +74,30 @@ void frmLogin::createLayout()
     fields->addWidget(txtPassword, 2, 1);
     fields->setRowStretch(3, 1);
 
+    m_ledgerLabel = new QLabel(this);
+    m_ledgerLabel->setObjectName(QStringLiteral("lblLedger"));
+    m_ledgerLabel->hide();
+    fields->addWidget(m_ledgerLabel, 3, 0, 1, 2);
+    fields->setRowStretch(3, 0);
+    fields->setRowStretch(4, 1);
+
     auto* top = new QHBoxLayout;
     top->addWidget(m_picture);
     top->addSpacing(12);
     top->addLayout(fields, 1);
 
+    cmdFile = new QPushButton(QStringLiteral("本机台帐文件(&F)"), this);
+    cmdFile->setObjectName(QStringLiteral("cmdFile"));
+    cmdFile->setToolTip(QStringLiteral("这一次不连接数据库服务器，打开本机台帐文件"));
+    cmdFile->hide();
+    connect(cmdFile, &QPushButton::clicked, this, [this] {
+        Ok = false;
+        UseFileInstead = true;
+        QDialog::reject();
+    });
+
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdFile);
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
@@ -98,6 +120,18 @@ void frmLogin::loadAccounts()
         cboName->addItem(account.Name);
 }
 
+void frmLogin::prepareServerSignIn()
+{
+    const ServerAddress& a = *m_state.server;
+    setWindowTitle(QStringLiteral("RAVO 登录 — 数据库服务器"));
+    m_ledgerLabel->setText(QStringLiteral("台帐：服务器 %1:%2 上的数据库 %3").arg(a.host).arg(a.port).arg(a.database));
+    m_ledgerLabel->show();
+    cmdFile->show();
+    txtPassword->setToolTip(QStringLiteral("这个账户在数据库服务器上的密码"));
+    cboName->clear();
+    cboName->addItem(a.user);
+}
+
 void frmLogin::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -109,6 +143,8 @@ void frmLogin::showEvent(QShowEvent* event)
 
 void frmLogin::preselectLastAccount()
 {
+    if (m_state.server)
+        return;
     cboName->setCurrentIndex(preselectIndex(m_state.settings, cboName->count()));
 }
 
@@ -124,6 +160,10 @@ int frmLogin::matchingAccount(const QString& name, const QString& password) cons
 
 void frmLogin::checkSignIn()
 {
+    if (m_state.server) {
+        checkServerSignIn();
+        return;
+    }
     const QString password = txtPassword->text();
     const int account = matchingAccount(cboName->currentText(), password);
     if (account == 0) {
@@ -134,6 +174,53 @@ void frmLogin::checkSignIn()
     }
     upgradeClearTextPassword(account, password);
     m_state.CurrentUser = qint16(account);
+    Ok = true;
+    accept();
+}
+
+void frmLogin::checkServerSignIn()
+{
+    auto again = [this](const QString& text) {
+        m_state.prompt.error(text, QStringLiteral("登录"));
+        txtPassword->setFocus();
+        txtPassword->selectAll();
+    };
+    ServerAddress address = *m_state.server;
+    address.user = cboName->currentText().trimmed();
+    if (address.user.isEmpty()) {
+        again(QStringLiteral("请输入用户名。"));
+        return;
+    }
+    Database& db = m_state.LedgerDatabase;
+    if (const DbError e = db.openServer(address, txtPassword->text())) {
+        again(e.description);
+        return;
+    }
+    const std::optional<int> level = signedInLevel(db);
+    if (!level) {
+        db.close();
+        again(QStringLiteral("该账户不是本台帐的用户：数据库服务器上的账户“%1”不属于台帐“%2”的任何一级用户。\n"
+                             "请系统管理员在“用户管理”中为你建立账户。")
+                  .arg(address.user, address.database));
+        return;
+    }
+    QVector<UserAccount> accounts = serverAccounts(db);
+    int index = -1;
+    for (int i = 0; i < accounts.size(); ++i)
+        if (accounts.at(i).Name == address.user)
+            index = i;
+    if (index < 0) {
+        // A member of a group role through another role: signed in all the
+        // same, at the level the server gives it.
+        accounts.append({address.user, QString(), qint16(*level), 0});
+        index = int(accounts.size()) - 1;
+    }
+    accounts[index].Level = qint16(*level);
+    m_state.server = address;
+    m_state.UserList = accounts;
+    m_state.UserEditList = accounts;
+    m_state.UserCount = qint16(accounts.size());
+    m_state.CurrentUser = qint16(index + 1);
     Ok = true;
     accept();
 }
@@ -156,6 +243,8 @@ void frmLogin::upgradeClearTextPassword(int account, const QString& password)
 
 void frmLogin::reject()
 {
+    // Esc and 取消 give up.
+    UseFileInstead = false;
     Ok = false;
     QDialog::reject();
 }

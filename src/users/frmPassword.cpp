@@ -3,6 +3,7 @@
 #include "UserTexts.h"
 #include "core/Accounts.h"
 #include "core/PasswordHash.h"
+#include "core/ServerAccounts.h"
 
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -120,8 +121,64 @@ void frmPassword::reject()
     QDialog::reject();
 }
 
+namespace {
+
+// On a server the password is the signed-in role's own: the server keeps
+// it (as its hash), and the account's mark to change it at sign-in goes.
+void changeServerPassword(ProgramState& state, QWidget* parent)
+{
+    Database& db = state.LedgerDatabase;
+    frmPassword dialog(state, parent);
+    dialog.exec();
+    if (!state.NewPassword)
+        return;
+    const QString typed = *state.NewPassword;
+    state.NewPassword.reset();
+    if (typed.isEmpty()) {
+        state.prompt.error(QStringLiteral("数据库服务器上的用户必须有密码，密码不能为空。原密码仍然有效。"),
+                           QStringLiteral("设置密码"));
+        return;
+    }
+    const AccountChange c = setServerAccountPassword(db, db.serverAddress().user, typed);
+    if (!c.ok())
+        state.prompt.error(QStringLiteral("新密码没有保存，原密码仍然有效：\n\n%1").arg(c.refusal),
+                           QStringLiteral("设置密码"));
+}
+
+} // namespace
+
+bool requireOwnServerPassword(ProgramState& state, QWidget* parent)
+{
+    Database& db = state.LedgerDatabase;
+    const QString title = QStringLiteral("设置密码");
+    while (mustChangePassword(db)) {
+        state.prompt.message(QStringLiteral("用户“%1”现在的密码是管理员设置的临时密码，请设置您自己的新密码。")
+                                 .arg(db.serverAddress().user),
+                             title, Prompter::Icon::Information);
+        frmPassword dialog(state, parent);
+        dialog.exec();
+        if (!state.NewPassword)
+            return false;
+        const QString typed = *state.NewPassword;
+        state.NewPassword.reset();
+        if (typed.isEmpty()) {
+            state.prompt.error(QStringLiteral("数据库服务器上的用户必须有密码，密码不能为空。"), title);
+            continue;
+        }
+        if (const AccountChange c = setServerAccountPassword(db, db.serverAddress().user, typed); !c.ok()) {
+            state.prompt.error(QStringLiteral("新密码没有保存：\n\n%1").arg(c.refusal), title);
+            return false;
+        }
+    }
+    return true;
+}
+
 void changePassword(ProgramState& state, QWidget* parent)
 {
+    if (state.LedgerDatabase.engine() == Engine::Postgres) {
+        changeServerPassword(state, parent);
+        return;
+    }
     if (state.CurrentUserDeleted) {
         state.prompt.error(QStringLiteral("当前登录的用户已在用户管理中被删除，不能为它设置密码。\n"
                                           "请用其他用户重新登录后再设置密码。"),

@@ -42,6 +42,15 @@ private:
 // UserList and in the store (only that account's "Password" key is
 // written). The old password is not asked for. If user management has
 // deleted the signed-in account, the change is refused with a message.
+// On a ledger on a server it becomes the signed-in role's password on the
+// server (which keeps only its hash; an empty one is refused), and nothing
+// is written to the store.
 void changePassword(ProgramState& state, QWidget* parent);
+
+// After signing in to a server ledger: when the account's password was set
+// for it (a temporary one), tells the user so and asks for a password of its
+// own until one is set. False when the user gives up; the program then
+// signs out, since the temporary password is not to stay in use.
+bool requireOwnServerPassword(ProgramState& state, QWidget* parent);
 
 } // namespace ravo

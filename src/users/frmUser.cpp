@@ -3,6 +3,7 @@
 #include "UserTexts.h"
 #include "core/Accounts.h"
 #include "core/PasswordHash.h"
+#include "core/ServerAccounts.h"
 #include "frmPassword.h"
 
 #include <QButtonGroup>
@@ -26,6 +27,10 @@ const QString kNameErrorTitle = QStringLiteral("用户名错误！");
 const QString kCannotDelete = QStringLiteral("系统管理员是不能删除的！");
 const QString kCannotDeleteTitle = QStringLiteral("不能删除！");
 const QString kConfirmDeleteTitle = QStringLiteral("确认删除！");
+const QString kServerNeedsPassword = QStringLiteral("数据库服务器上的用户必须有密码，没有添加用户。");
+const QString kCannotDeleteSelf = QStringLiteral("不能删除正在使用的用户“%1”！请用其他系统管理员登录后再删除它。");
+const QString kServerRefused = QStringLiteral("数据库服务器没有接受用户设置的修改，所有修改都没有保存：\n\n%1");
+const QString kServerTitle = QStringLiteral("用户管理");
 const QString kHashFailed =
     QStringLiteral("新用户的密码未能加密保存（系统内存不足或加密组件无法使用），没有添加用户。");
 
@@ -43,6 +48,12 @@ frmUser::frmUser(ProgramState& state, QWidget* parent) : QDialog(parent), m_stat
     setWindowTitle(QStringLiteral("用户管理"));
     createLayout();
     openList();
+    // The typed passwords of accounts never made go with the window.
+    connect(this, &QDialog::finished, this, [this] {
+        if (onServer())
+            for (UserAccount& a : m_state.UserEditList)
+                a.Password.clear();
+    });
 }
 
 void frmUser::createLayout()
@@ -109,8 +120,24 @@ void frmUser::createLayout()
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+bool frmUser::onServer() const
+{
+    return m_state.LedgerDatabase.engine() == Engine::Postgres;
+}
+
 void frmUser::openList()
 {
+    // On a server the accounts are the server's roles of this ledger, read
+    // afresh at every opening; the program never sees their passwords.
+    if (onServer()) {
+        const QVector<UserAccount> accounts = serverAccounts(m_state.LedgerDatabase);
+        m_state.UserEditList = accounts;
+        m_serverAccounts = accounts;
+        UserCountTemp = qint16(accounts.size());
+        UserLoad();
+        selectEntry(0);
+        return;
+    }
     // The sign-in has made the store readable, so this reads what it holds.
     const AccountLoad load = loadAccountList(m_state.settings);
     findSignedIn(load.accounts);
@@ -219,6 +246,8 @@ std::optional<QString> frmUser::askNewName()
         bool exists = false;
         for (const UserAccount& a : m_state.UserEditList)
             exists = exists || a.Name == *answer;
+        // On a server every role of the server takes its name.
+        exists = exists || (onServer() && serverRoleExists(m_state.LedgerDatabase, answer->trimmed()));
         // A name of spaces only would become an empty name, which the list
         // cannot show.
         const bool blank = answer->trimmed().isEmpty();
@@ -246,6 +275,20 @@ void frmUser::newUser()
         selectEntry(0);
         return;
     }
+    if (onServer()) {
+        // The server hashes it when the account is made at OK; until then
+        // it is held only by this window.
+        const QString typed = *m_state.NewPassword;
+        m_state.NewPassword.reset();
+        if (typed.isEmpty()) {
+            m_state.prompt.error(kServerNeedsPassword, kNameTitle);
+            selectEntry(0);
+            return;
+        }
+        m_newPassword = typed;
+        UserAddDel(-1);
+        return;
+    }
     const std::optional<QString> stored = hashPassword(*m_state.NewPassword);
     m_state.NewPassword.reset();
     if (!stored) {
@@ -265,6 +308,8 @@ void frmUser::deleteUser()
         const QString name = m_state.UserEditList.at(account).Name;
         if (name == AdministratorName)
             m_state.prompt.error(kCannotDelete, kCannotDeleteTitle);
+        else if (onServer() && name == m_state.LedgerDatabase.serverAddress().user)
+            m_state.prompt.error(kCannotDeleteSelf.arg(name), kCannotDeleteTitle);
         else if (m_state.prompt.confirm(QStringLiteral("你确认要删除用户: ") + name + QStringLiteral(" 吗？"),
                                         kConfirmDeleteTitle))
             UserAddDel(0);
@@ -300,8 +345,54 @@ void frmUser::UserAddDel(int what)
     }
 }
 
+// Makes the server's accounts what the window shows, in one transaction:
+// new accounts first, then levels, then deletions, so that the ledger never
+// lacks a level-0 account in between. Empty on success, else the server's
+// refusal; then nothing was changed.
+QString frmUser::applyOnServer()
+{
+    Database& db = m_state.LedgerDatabase;
+    const auto find = [](const QVector<UserAccount>& list, const QString& name) -> const UserAccount* {
+        for (const UserAccount& a : list)
+            if (a.Name == name)
+                return &a;
+        return nullptr;
+    };
+    Transaction tx(db);
+    if (tx.error())
+        return tx.error().text();
+    for (const UserAccount& a : std::as_const(m_state.UserEditList))
+        if (!find(m_serverAccounts, a.Name))
+            if (const AccountChange c = createServerAccount(db, a.Name, a.Password, shownLevel(a.Level)); !c.ok())
+                return c.refusal;
+    for (const UserAccount& a : std::as_const(m_state.UserEditList))
+        if (const UserAccount* was = find(m_serverAccounts, a.Name);
+            was && shownLevel(was->Level) != shownLevel(a.Level))
+            if (const AccountChange c = setServerAccountLevel(db, a.Name, shownLevel(a.Level)); !c.ok())
+                return c.refusal;
+    for (const UserAccount& was : std::as_const(m_serverAccounts))
+        if (!find(m_state.UserEditList, was.Name))
+            if (const AccountChange c = dropServerAccount(db, was.Name); !c.ok())
+                return c.refusal;
+    if (const DbError e = tx.commit())
+        return e.text();
+    return {};
+}
+
 void frmUser::confirm()
 {
+    if (onServer()) {
+        const QString refusal = applyOnServer();
+        if (!refusal.isEmpty()) {
+            // The window stays open with the edits, to be mended or cancelled.
+            m_state.prompt.error(kServerRefused.arg(refusal), kServerTitle);
+            return;
+        }
+        m_state.UserEditList = serverAccounts(m_state.LedgerDatabase);
+        m_serverAccounts = m_state.UserEditList;
+        accept();
+        return;
+    }
     saveAccountList(m_state.settings, m_state.UserEditList);
     // What sign-in checked against is now the list just written.
     m_state.UserList = m_state.UserEditList;

@@ -16,6 +16,14 @@
 // before them is deleted), so that the password change and the last
 // account remembered at exit still mean that account. If it was deleted
 // itself, CurrentUser becomes 0 and CurrentUserDeleted is set.
+//
+// On a ledger on a server the accounts are the server's roles: the window
+// opens on them, edits the list the same way, and "确定" makes the server's
+// accounts what it shows in one transaction (new accounts with the password
+// typed for them, which only the server keeps, as its hash; levels; drops).
+// A refusal of the server keeps the window open with every edit and changes
+// nothing. The signed-in account cannot be deleted there; the server also
+// keeps at least one level-0 account.
 #include "core/ProgramState.h"
 
 #include <QDialog>
@@ -74,6 +82,8 @@ private:
     // Asks for the name of a new account until it is new or the user gives
     // up; the name as typed, or nothing.
     std::optional<QString> askNewName();
+    bool onServer() const;
+    QString applyOnServer();
 
     ProgramState& m_state;
     QButtonGroup* m_levels = nullptr;
@@ -89,7 +99,9 @@ private:
 
     QString NewUserName;
     int DeleteUserNumber = -1;
-    QString m_newPassword; // stored form of the new account's password
+    QString m_newPassword; // stored form of the new account's password (on a server: as typed)
+    // On a server: the accounts as the server held them when the window opened.
+    QVector<UserAccount> m_serverAccounts;
 };
 
 } // namespace ravo

@@ -7,6 +7,8 @@
 #include "core/Calibration.h"
 #include "core/Database.h"
 #include "core/Ledger.h"
+#include "core/LedgerSchema.h"
+#include "core/LedgerChoice.h"
 #include "core/WorkingCopy.h"
 
 #include <QElapsedTimer>
@@ -806,6 +808,72 @@ private slots:
         QVERIFY(cell(tables::Scrapped, QStringLiteral("报废日期"), QStringLiteral("x-9")).isNull());
     }
 
+    // Opening a ledger of the seven tables adds the extension tables in one
+    // numbered step that leaves every row as it was and the table list the
+    // user sees alone; a second opening changes nothing; a ledger of a newer
+    // version is refused, nothing written.
+    void schemaUpgrade_data()
+    {
+        QTest::addColumn<int>("before"); // -1: seven tables only; else the version recorded first
+        QTest::addColumn<int>("from");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("seven tables only") << -1 << 0 << "";
+        QTest::newRow("already up to date") << LedgerSchemaVersion << LedgerSchemaVersion << "";
+        QTest::newRow("from a newer program") << LedgerSchemaVersion + 1 << LedgerSchemaVersion + 1 << "较新版本";
+    }
+    void schemaUpgrade()
+    {
+        QFETCH(int, before);
+        QFETCH(int, from);
+        QFETCH(QString, refusal);
+        openLedger();
+        addCalibrationLedger();
+        if (before >= 0) {
+            QVERIFY(!upgradeLedgerSchema(*db));
+            if (before > LedgerSchemaVersion)
+                QVERIFY(
+                    db->executeNative(
+                          QStringLiteral("INSERT INTO \"MSys架构\" (版本, 升级时间) VALUES (?, '2030-01-01 00:00:00')"),
+                          {before})
+                        .ok());
+        }
+        const QStringList shown = db->tables();
+        auto snapshot = [this, &shown] {
+            QStringList rows;
+            for (const QString& t : shown) {
+                QSqlQuery q(db->connection());
+                q.exec(QStringLiteral("SELECT * FROM \"%1\"").arg(t));
+                while (q.next()) {
+                    QStringList values;
+                    for (int c = 0; c < q.record().count(); ++c)
+                        values << q.value(c).toString();
+                    rows << t + ':' + values.join('|');
+                }
+            }
+            rows.sort();
+            return rows;
+        };
+        const QStringList rowsBefore = snapshot();
+        QCOMPARE(rowsBefore.size(), 4);
+        const int versionRows = before >= 0 ? count(tables::SchemaVersion) : 0;
+        int found = -1;
+        const DbError e = upgradeLedgerSchema(*db, &found);
+        QCOMPARE(found, from);
+        if (!refusal.isEmpty()) {
+            QVERIFY(e);
+            QVERIFY2(e.text().contains(refusal), qPrintable(e.text()));
+            QCOMPARE(count(tables::SchemaVersion), versionRows);
+        } else {
+            QVERIFY2(!e, qPrintable(e.text()));
+            QCOMPARE(ledgerSchemaVersion(*db), LedgerSchemaVersion);
+            QCOMPARE(count(tables::SchemaVersion), std::max(versionRows, LedgerSchemaVersion));
+            QCOMPARE(count(tables::Attachments), 0);
+            QCOMPARE(count(tables::History), 0);
+        }
+        QCOMPARE(db->tables(), shown);
+        QCOMPARE(snapshot(), rowsBefore);
+    }
+
     // The row taken out of the source ledger is the one the working row was
     // copied from, whatever its number became in the window; a row added in
     // the window takes none; a ledger row that is not there refuses the move.
@@ -867,6 +935,58 @@ private slots:
         QCOMPARE(count(tables::working(tables::InUse)), workingBefore - (e.isError() ? 0 : 1));
     }
 
+    // A server session that goes away (here ended by a colleague's
+    // session, as a restarted server or a cut network would) is noticed by
+    // the statement that meets it, told once to the handler, and every
+    // later statement fails at once with the same kind; connecting again
+    // finds the committed rows and none of the old session's working
+    // tables. The file is never lost.
+    void lostConnectionAndReconnect()
+    {
+        addInUse(QStringLiteral("A-1"));
+        makeWorking(tables::InUse);
+        int told = 0;
+        db->setConnectionLostHandler([&] { ++told; });
+        QVERIFY(!db->checkConnection());
+        if (engine == Engine::Sqlite) {
+            QVERIFY(!db->canReconnect());
+            QVERIFY(db->reconnect());
+            QCOMPARE(told, 0);
+            return;
+        }
+        QVERIFY(db->canReconnect());
+        Database colleague;
+        QVERIFY2(test::openSecondSession(*db, colleague).isEmpty(), "second session");
+        QSqlQuery pid(db->connection());
+        QVERIFY(pid.exec(QStringLiteral("SELECT pg_backend_pid()")) && pid.next());
+        QVERIFY(colleague.executeNative(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid.value(0)}).ok());
+        pid.finish();
+        QElapsedTimer waited;
+        waited.start();
+        const DbResult first = db->execute(QStringLiteral("select count(*) from 计量器具在用库"));
+        QCOMPARE(first.error.kind, DbError::Kind::LostConnection);
+        QVERIFY(db->connectionLost());
+        const DbError again = db->checkConnection();
+        QCOMPARE(again.kind, DbError::Kind::LostConnection);
+        QCOMPARE(db->executeNative(QStringLiteral("SELECT 1")).error.kind, DbError::Kind::LostConnection);
+        QCOMPARE(told, 1);
+        QVERIFY(waited.elapsed() < 5000);
+
+        const DbError e = db->reconnect();
+        QVERIFY2(!e, qPrintable(e.text()));
+        QVERIFY(!db->connectionLost());
+        QVERIFY(!db->checkConnection());
+        QCOMPARE(count(tables::InUse), 1);
+        QVERIFY(!db->tableExists(tables::working(tables::InUse)));
+        // A second loss is told again.
+        QSqlQuery pid2(db->connection());
+        QVERIFY(pid2.exec(QStringLiteral("SELECT pg_backend_pid()")) && pid2.next());
+        QVERIFY(colleague.executeNative(QStringLiteral("SELECT pg_terminate_backend(?)"), {pid2.value(0)}).ok());
+        pid2.finish();
+        QCOMPARE(db->checkConnection().kind, DbError::Kind::LostConnection);
+        QCOMPARE(told, 2);
+    }
+
     void injectionInNumberTouchesNoOtherRow()
     {
         addInUse(QStringLiteral("N-1"));
@@ -882,6 +1002,11 @@ private slots:
 
 // What only the ledger file has: a file to open, and rows another program
 // wrote against the rules (a server never lets them in).
+QString good()
+{
+    return QStringLiteral("host=db.lab port=5432 dbname=ravo user=张三");
+}
+
 class LedgerFileTest : public LedgerFixture {
     Q_OBJECT
 public:
@@ -928,6 +1053,69 @@ private slots:
         }
         QCOMPARE(address->toString(), written);
         QCOMPARE(ServerAddress::parse(written)->toString(), written);
+    }
+
+    // Which ledger a start works on: --server first, else the settings'
+    // choice; the file when nothing (or anything but "Server") is chosen.
+    void ledgerChoice_data()
+    {
+        QTest::addColumn<QString>("engine");   // settings "Database"/"Engine"; "-" for none
+        QTest::addColumn<QString>("server");   // settings "Database"/"Server"
+        QTest::addColumn<QString>("line");     // --server text; "-" when not given
+        QTest::addColumn<QString>("expected"); // the server's address, "file", or a word of the refusal
+        const QString good = QStringLiteral("host=db.lab port=5432 dbname=ravo user=张三");
+        QTest::newRow("nothing chosen: the file") << "-" << QString() << "-"
+                                                  << "file";
+        QTest::newRow("file chosen, server remembered") << "File" << good << "-"
+                                                        << "file";
+        QTest::newRow("server chosen") << "Server" << good << "-" << good;
+        QTest::newRow("chosen in any case") << "server" << good << "-" << good;
+        QTest::newRow("mistyped engine: the file") << "Sever" << good << "-"
+                                                   << "file";
+        QTest::newRow("server chosen, text broken") << "Server"
+                                                    << "host=db.lab user=u"
+                                                    << "-"
+                                                    << "设置中保存";
+        QTest::newRow("command line over the file") << "File" << QString() << "host=h port=6000 dbname=d user=u"
+                                                    << "host=h port=6000 dbname=d user=u";
+        QTest::newRow("command line over another server") << "Server" << good << "host=h dbname=d user=u"
+                                                          << "host=h port=5432 dbname=d user=u";
+        QTest::newRow("command line broken") << "Server" << good << "host=h dbname=d"
+                                             << "--server";
+        QTest::newRow("command line without its text") << "-" << QString() << ""
+                                                       << "--server";
+    }
+    void ledgerChoice()
+    {
+        QFETCH(QString, engine);
+        QFETCH(QString, server);
+        QFETCH(QString, line);
+        QFETCH(QString, expected);
+        SettingsStore store;
+        store.removeSection(SettingsStore::MainApp, QStringLiteral("Database"));
+        if (engine != QLatin1String("-"))
+            store.save(SettingsStore::MainApp, QStringLiteral("Database"), QStringLiteral("Engine"), engine);
+        store.save(SettingsStore::MainApp, QStringLiteral("Database"), QStringLiteral("Server"), server);
+        QString problem;
+        const std::optional<ServerAddress> a =
+            startupServer(store, line == QLatin1String("-") ? QString() : line, line != QLatin1String("-"), &problem);
+        if (expected == QLatin1String("file")) {
+            QVERIFY(!a);
+            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        } else if (expected.contains(QLatin1Char('='))) {
+            QVERIFY2(a, qPrintable(problem));
+            QCOMPARE(a->toString(), expected);
+        } else {
+            QVERIFY(!a);
+            QVERIFY2(problem.contains(expected), qPrintable(problem));
+        }
+        // What is saved reads back the same, the file choice keeping the
+        // server for next time.
+        saveLedgerChoice(store, {false, good()});
+        QCOMPARE(readLedgerChoice(store).server, false);
+        QCOMPARE(readLedgerChoice(store).serverText, good());
+        saveLedgerChoice(store, {true, good()});
+        QCOMPARE(readLedgerChoice(store).server, true);
     }
 
     // Rows another program wrote against the rules still make a working

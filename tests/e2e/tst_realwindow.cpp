@@ -8,17 +8,25 @@
 // keyboard from one window to the next: every step waits until the window it
 // talks to has the keyboard, and a window that never gets it fails the test.
 // Where Xvfb, xdotool or xmodmap is missing the test is skipped (exit code 77).
+//
+// Then three copies of the program on one ledger on the test cluster's
+// server, side by side on the one display, each signed in as an account of
+// its own: all three run at once on the server, each window names the ledger,
+// and a picture of the screen is left in /tmp/shots when that folder exists.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <array>
 #include <optional>
 
 namespace {
@@ -58,6 +66,7 @@ private slots:
     void cleanupTestCase();
     void cleanup();
     void scrapsAnInstrumentThroughTheKeyboard();
+    void threeCopiesOnOneServerLedger();
 
 private:
     QString xdotool(const QStringList& args, bool* ok = nullptr);
@@ -73,6 +82,8 @@ private:
     QProcess m_xvfb;
     QString m_display;
     QProcess m_program;
+    // The program whose windows are waited for.
+    QProcess* m_watched = &m_program;
     QTemporaryDir m_folder;
 };
 
@@ -192,7 +203,7 @@ QString TestRealWindow::waitForFocus(const QString& name, const QString& other)
                 return w->id;
             last = w->name;
         }
-        if (m_program.state() == QProcess::NotRunning)
+        if (m_watched->state() == QProcess::NotRunning)
             break;
         QThread::msleep(20);
     }
@@ -320,6 +331,155 @@ void TestRealWindow::scrapsAnInstrumentThroughTheKeyboard()
     QVERIFY2(QFile::exists(settingsFile), qPrintable(settingsFile));
     QSettings settings(settingsFile, QSettings::IniFormat);
     QCOMPARE(settings.value(QStringLiteral("Settings/OldUser")).toString(), QStringLiteral("0"));
+}
+
+void TestRealWindow::threeCopiesOnOneServerLedger()
+{
+    const QString pgDir = qEnvironmentVariable("RAVO_TEST_PGDIR");
+    QFile hostFile(pgDir + QStringLiteral("/host"));
+    if (pgDir.isEmpty() || !hostFile.open(QIODevice::ReadOnly))
+        QSKIP("no test cluster (RAVO_TEST_PGDIR); run through ctest");
+    const QString host = QString::fromUtf8(hostFile.readAll()).trimmed();
+    const QString database = QStringLiteral("ravo_e2e_three");
+    const QStringList people = {QStringLiteral("张三"), QStringLiteral("李四"), QStringLiteral("王五")};
+    auto role = [&](int i) { return people.at(i) + QLatin1Char('_') + database; };
+
+    // A fresh server ledger with three in-use instruments, the ledger's
+    // three levels and an account at each.
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("admin"));
+        admin.setHostName(host);
+        admin.setDatabaseName(QStringLiteral("postgres"));
+        admin.setUserName(QStringLiteral("ravo"));
+        QVERIFY2(admin.open(), qPrintable(admin.lastError().text()));
+        QSqlQuery q(admin);
+        // Sessions left by an earlier run go first, then the database.
+        q.exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '%1'")
+                   .arg(database));
+        QVERIFY2(q.exec(QStringLiteral("DROP DATABASE IF EXISTS %1").arg(database)), qPrintable(q.lastError().text()));
+        QVERIFY2(q.exec(QStringLiteral("CREATE DATABASE %1").arg(database)), qPrintable(q.lastError().text()));
+        q.finish();
+        admin.setDatabaseName(database);
+        admin.close();
+        QVERIFY2(admin.open(), qPrintable(admin.lastError().text()));
+        QFile schema(QStringLiteral(RAVO_SERVER_SCHEMA));
+        QVERIFY(schema.open(QIODevice::ReadOnly));
+        QSqlQuery ledger(admin);
+        QVERIFY2(ledger.exec(QString::fromUtf8(schema.readAll())), qPrintable(ledger.lastError().text()));
+        QStringList setUp;
+        for (int level = 0; level <= 2; ++level) {
+            const QString group = QStringLiteral("ravo_%1_level%2").arg(database).arg(level);
+            setUp << QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1') THEN "
+                                    "CREATE ROLE %1 NOLOGIN; END IF; END$$")
+                         .arg(group)
+                  << QStringLiteral("GRANT USAGE ON SCHEMA public TO %1").arg(group)
+                  << QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA public TO %1").arg(group)
+                  << QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1') THEN "
+                                    "CREATE ROLE \"%1\" LOGIN; END IF; END$$")
+                         .arg(role(level))
+                  << QStringLiteral("ALTER ROLE \"%1\" LOGIN PASSWORD 'pw%2'").arg(role(level)).arg(level)
+                  << QStringLiteral("GRANT %1 TO \"%2\"").arg(group, role(level));
+        }
+        for (int i = 1; i <= 3; ++i)
+            setUp << QStringLiteral("INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 使用部门) "
+                                    "VALUES ('S-%1', '游标卡尺', '一车间')")
+                         .arg(i);
+        for (const QString& sql : setUp)
+            QVERIFY2(ledger.exec(sql), qPrintable(sql + QLatin1Char(' ') + ledger.lastError().text()));
+        ledger.finish();
+        admin.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("admin"));
+
+    // Each copy on its own settings, a window of its own place.
+    std::array<QProcess, 3> copies;
+    QStringList titles;
+    for (int i = 0; i < 3; ++i) {
+        const QString configDir = m_folder.filePath(QStringLiteral("server-config%1").arg(i));
+        const QString runtimeDir = m_folder.filePath(QStringLiteral("server-runtime%1").arg(i));
+        QVERIFY(QDir().mkpath(configDir + QStringLiteral("/RAVO")) && QDir().mkpath(runtimeDir));
+        QFile::setPermissions(runtimeDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        {
+            QSettings ini(configDir + QStringLiteral("/RAVO/RAVO.ini"), QSettings::IniFormat);
+            ini.setValue(QStringLiteral("WindowsSettings/MainLeft"), QString::number(i == 1 ? 9600 : 0));
+            ini.setValue(QStringLiteral("WindowsSettings/MainTop"), QString::number(i == 2 ? 7680 : 0));
+            ini.setValue(QStringLiteral("WindowsSettings/MainWidth"), QStringLiteral("9600"));
+            ini.setValue(QStringLiteral("WindowsSettings/MainHeight"), QStringLiteral("7500"));
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configDir);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir);
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        env.remove(QStringLiteral("QT_IM_MODULE"));
+        QProcess& copy = copies.at(size_t(i));
+        copy.setProcessEnvironment(env);
+        copy.setProcessChannelMode(QProcess::ForwardedChannels);
+        copy.start(
+            QStringLiteral(RAVO_PROGRAM),
+            {QStringLiteral("--server"), QStringLiteral("host=%1 dbname=%2 user=%3").arg(host, database, role(i))});
+        QVERIFY2(copy.waitForStarted(WindowTimeoutMs), "the program does not start");
+        m_watched = &copy;
+        // The account is offered; its password signs it in.
+        QVERIFY(!waitForFocus(QStringLiteral("RAVO 登录 — 数据库服务器")).isEmpty());
+        QVERIFY(type(QStringLiteral("pw%1").arg(i)));
+        QVERIFY(key(QStringLiteral("Return")));
+        QVERIFY(!waitForFocus(TipTitle).isEmpty());
+        QVERIFY(key(QStringLiteral("Return")));
+        titles << QStringLiteral("RAVO — 服务器 %1@%2/%3").arg(role(i), host, database);
+        QVERIFY2(!waitForFocus(titles.last()).isEmpty(), qPrintable(titles.last()));
+    }
+    m_watched = &m_program;
+
+    // All three at work on the server at once, each as its own account.
+    {
+        QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("check"));
+        check.setHostName(host);
+        check.setDatabaseName(database);
+        check.setUserName(QStringLiteral("ravo"));
+        QVERIFY(check.open());
+        QSqlQuery q(check);
+        QVERIFY(q.exec(QStringLiteral("SELECT string_agg(DISTINCT usename, ',' ORDER BY usename) FROM pg_stat_activity "
+                                      "WHERE datname = '%1' AND usename <> 'ravo'")
+                           .arg(database))
+                && q.next());
+        QStringList expected = {role(0), role(1), role(2)};
+        QStringList seen = q.value(0).toString().split(QLatin1Char(','));
+        expected.sort();
+        seen.sort();
+        QCOMPARE(seen, expected);
+        q.finish();
+        check.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    if (QFileInfo(QStringLiteral("/tmp/shots")).isDir()) {
+        QProcess import;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), m_display);
+        import.setProcessEnvironment(env);
+        import.start(
+            QStringLiteral("import"),
+            {QStringLiteral("-window"), QStringLiteral("root"), QStringLiteral("/tmp/shots/e2e-three-copies.png")});
+        import.waitForFinished(WindowTimeoutMs);
+    }
+
+    // Each leaves as usual: 记录 › 退出 and its question.
+    for (int i = 0; i < 3; ++i) {
+        QProcess& copy = copies.at(size_t(i));
+        m_watched = &copy;
+        // Without a window manager the keyboard is handed over by hand.
+        (void)xdotool({QStringLiteral("search"), QStringLiteral("--name"), role(i), QStringLiteral("windowfocus"),
+                       QStringLiteral("--sync")});
+        const QString main = waitForFocus(titles.at(i));
+        QVERIFY2(!main.isEmpty(), qPrintable(titles.at(i)));
+        QVERIFY(key(QStringLiteral("ctrl+q")));
+        QVERIFY(!waitForFocus(MainTitle).isEmpty());
+        QVERIFY(key(QStringLiteral("Return")));
+        QVERIFY2(copy.waitForFinished(WindowTimeoutMs), "a copy does not end");
+        QCOMPARE(copy.exitCode(), 0);
+    }
+    m_watched = &m_program;
 }
 
 int main(int argc, char* argv[])

@@ -6,6 +6,7 @@
 #include "EditorFixture.h"
 #include "PdfText.h"
 #include "core/Dates.h"
+#include "editors/HistoryCard.h"
 #include "editors/MemoEdit.h"
 #include "editors/RecordPrints.h"
 #include "editors/frmCertificate.h"
@@ -609,6 +610,64 @@ private slots:
         QVERIFY(all.contains(QStringLiteral("第%1行").arg(lines, 3, 10, QLatin1Char('0'))));
         if (lp.pageCount() > 1)
             QVERIFY(lp.pages().texts(1).first().endsWith(QStringLiteral("（续）")));
+    }
+
+    // The history card: the instrument as its ledger holds it (found without
+    // regard to case), only its own records, oldest first; a long record
+    // list goes on over the next page with its column heads again, and every
+    // page carries the number and its page count.
+    void historyCard_data()
+    {
+        QTest::addColumn<QString>("ledger");
+        QTest::addColumn<int>("confirmations");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("in use, a few records") << tables::InUse << 2 << 1;
+        QTest::newRow("sealed") << tables::Sealed << 1 << 1;
+        QTest::newRow("scrapped, records over two pages") << tables::Scrapped << 45 << 2;
+    }
+    void historyCard()
+    {
+        QFETCH(QString, ledger);
+        QFETCH(int, confirmations);
+        QFETCH(int, pages);
+        QVERIFY(f->insert(
+            ledger, {{{Number, "HC-1"}, {"计量器具名称", "压力表"}, {"使用部门", "二车间"}, {"备注", "铭牌已更换"}}}));
+        const RecordKind k = kindOf(true);
+        QStringList dates;
+        for (int i = confirmations; i >= 1; --i)
+            dates << QDate(2000, 1, 1).addMonths(i).toString("yyyy-MM-dd");
+        addRecords(k, "HC-1", dates);
+        addRecords(k, "HC-2", {"2001-05-05"});
+        addRecords(kindOf(false), "HC-1", {"2010-10-10"});
+
+        const std::optional<InstrumentStory> story = readInstrumentStory(f->db(), "hc-1");
+        QVERIFY(story);
+        QCOMPARE(story->ledger, ledger);
+        QCOMPARE(story->confirmations.size(), confirmations);
+        QCOMPARE(story->confirmations.first().first(), QDate(2000, 2, 1).toString("yyyy-MM-dd"));
+        const QString pdf = out.filePath("card.pdf");
+        {
+            auto printer = test::pdfPrinter(pdf, false, QMarginsF(15, 12, 15, 10));
+            LinePrinter lp(*printer);
+            QVERIFY(layoutHistoryCards(lp, {*story}, QDate(2026, 12, 8)).ok());
+            QCOMPARE(lp.pageCount(), pages);
+            QVERIFY(lp.endDoc().ok());
+        }
+        const QStringList read = test::pdfPages(pdf);
+        QCOMPARE(read.size(), pages);
+        QString all = read.join(QString());
+        all.remove(' ');
+        for (const QString& word : QStringList{"计量器具履历卡", "所在台帐：" + ledger, "打印日期：2026-12-08",
+                                               "二车间", "铭牌已更换", "HC-1@2000-02-01", "2010-10-10"})
+            QVERIFY2(all.contains(printed(word)), qPrintable(word));
+        QVERIFY(!read.join(QString()).contains("HC-2"));
+        for (int pg = 0; pg < pages; ++pg) {
+            QString page = read[pg];
+            page.remove(' ');
+            QVERIFY(page.contains(printed(QStringLiteral("第%1页共%2页").arg(pg + 1).arg(pages))));
+            QVERIFY(page.contains(printed("计量器具编号：HC-1")));
+            QVERIFY(page.contains(printed("报告编号")));
+        }
     }
 
     void repairList()

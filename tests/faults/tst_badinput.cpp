@@ -555,9 +555,9 @@ private slots:
         QVERIFY(l.ok);
         QVERIFY(insertRow(l.db(), tables::InUse, {{Number, "H-1"}, {Name, value}}));
         const QStringList everything = otherRows(l.db(), {});
-        const QStringList tablesBefore = l.db().tables(true);
         const auto main = mainWindowOn(l);
         QVERIFY(main);
+        const QStringList tablesBefore = l.db().tables(true);
         QPointer<frmQuery> wizard;
         for (const QString& condition :
              {QStringLiteral("计量器具名称 = ") + value, QStringLiteral("计量器具名称 = \"") + value + QLatin1Char('"'),

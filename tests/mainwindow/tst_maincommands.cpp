@@ -6,6 +6,7 @@
 #include "core/PasswordHash.h"
 #include "exchange/Spreadsheet.h"
 #include "platform/HelpWindow.h"
+#include "platform/LabelPrint.h"
 #include "query/frmQuery.h"
 #include "users/frmLogin.h"
 #include "users/frmPassword.h"
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QTextBlock>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -393,6 +395,58 @@ private slots:
             seen << sheet->cell(r, 0).toString() + QLatin1Char('|') + sheet->cell(r, 1).toString();
         QCOMPARE(seen, firstTwoColumns);
         QCOMPARE(sheet->columnCount(), choice == 1 ? run.db().columns(tables::InUse).size() : 2);
+    }
+
+    // 记录 → 打印标签 prints the labels of the grid's instruments: a grid
+    // without numbers is refused, numbers no ledger holds are named first,
+    // and the label window counts the labels to print.
+    void labelsOfTheGrid_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("goneFromLedger"); // deleted from the in-use ledger after the query
+        QTest::addColumn<QString>("message");        // what the program says first; empty: none
+        QTest::addColumn<QString>("summary");        // the label window's count; empty: no window
+        const QString numbers =
+            QStringLiteral("select 计量器具编号, 检定日期 into MSys检索临时表 from 计量器具在用库;");
+        QTest::newRow("every instrument of the grid") << numbers << ""
+                                                      << ""
+                                                      << "共 4 张标签，每页 24 张，用 1 页。";
+        QTest::newRow("one no longer in any ledger")
+            << numbers << "L-002"
+            << "有 1 个编号不在在用、封存或报废台帐中（L-002），不打印它们的标签。\n打印其余 3 台器具的标签吗？"
+            << "共 3 张标签，每页 24 张，用 1 页。";
+        QTest::newRow("no number column") << "select 计量器具名称 into MSys检索临时表 from 计量器具在用库;"
+                                          << ""
+                                          << "检索结果中没有“计量器具编号”一列，不能打印标签。"
+                                          << "";
+    }
+    void labelsOfTheGrid()
+    {
+        QFETCH(QString, query);
+        QFETCH(QString, goneFromLedger);
+        QFETCH(QString, message);
+        QFETCH(QString, summary);
+        MainRun run(2);
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        run.state.QuerySQL = query;
+        QVERIFY(run.window->requery());
+        if (!goneFromLedger.isEmpty())
+            QVERIFY(run.db().execute("delete from 计量器具在用库 where 计量器具编号 = " + quoted(goneFromLedger)).ok());
+        QString seen;
+        if (!summary.isEmpty())
+            test::whenModal<LabelPrintDialog>(this, [&seen](LabelPrintDialog* d) {
+                seen = d->lblSummary->text();
+                d->reject();
+            });
+        QAction* entry = run.window->commands->mnuRecordLabels;
+        QCOMPARE(entry->text(), QStringLiteral("打印标签(&L)..."));
+        QVERIFY(entry->isEnabled());
+        entry->trigger();
+        QCOMPARE(run.prompt.messages.size(), message.isEmpty() ? 0 : 1);
+        if (!message.isEmpty())
+            QCOMPARE(run.prompt.messages[0].text, message);
+        QCOMPARE(seen, summary);
     }
 
     // F1 pressed on the focused field of each window opens the manual at

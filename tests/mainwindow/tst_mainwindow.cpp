@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QCloseEvent>
+#include <QDialog>
 #include <QLabel>
 #include <QListView>
 #include <QStatusBar>
@@ -44,6 +45,52 @@ int widthTw(const QWidget* w)
 }
 
 } // namespace
+
+// A run on a ledger on the test cluster: the window works as the account
+// `role` (a superuser of the test's own, so that it needs no grants; its
+// password is what a reconnection uses), `admin` is a colleague's session.
+struct ServerRun : MainRun {
+    Database admin;
+    QString role;
+
+    bool connect(const QStringList& statements)
+    {
+        const QString failure = openFreshServerLedger(admin);
+        if (!failure.isEmpty()) {
+            qWarning("%s", qPrintable(failure));
+            return false;
+        }
+        role = QStringLiteral("main_") + admin.serverAddress().database;
+        const QString r = quotedIdentifier(role);
+        QStringList setUp = {QStringLiteral("DO $$BEGIN IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = '%1') "
+                                            "THEN CREATE ROLE %2; END IF; END$$")
+                                 .arg(role, r),
+                             QStringLiteral("ALTER ROLE %1 SUPERUSER LOGIN PASSWORD 'pw 1'").arg(r)};
+        for (const QString& sql : setUp + statements)
+            if (const DbResult done = admin.executeNative(sql); !done.ok()) {
+                qWarning("%s", qPrintable(done.error.text()));
+                return false;
+            }
+        ServerAddress a = admin.serverAddress();
+        a.user = role;
+        state.server = a;
+        if (const DbError e = state.LedgerDatabase.openServer(a, QStringLiteral("pw 1"))) {
+            qWarning("%s", qPrintable(e.text()));
+            return false;
+        }
+        return true;
+    }
+    // Ends the window's session on the server, as a restarted server or a
+    // cut network does.
+    void cutOff()
+    {
+        QVERIFY(admin
+                    .executeNative(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                                  "WHERE usename = ?"),
+                                   {role})
+                    .ok());
+    }
+};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -97,14 +144,28 @@ private slots:
         QVERIFY(!QFile::exists(run.sandbox.databasePath()));
     }
 
-    void loadingALedgerWithoutItsTablesFails()
+    // A ledger without the in-use ledger, or one a newer program upgraded,
+    // is not opened, and says why.
+    void loadingALedgerItCannotUseFails_data()
     {
+        QTest::addColumn<QStringList>("prepare");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("without its in-use ledger") << QStringList{"DROP TABLE 计量器具在用库"} << tables::InUse;
+        QTest::newRow("of a newer program")
+            << QStringList{"CREATE TABLE MSys架构 (版本 INTEGER NOT NULL, 升级时间 TEXT NOT NULL)",
+                           "INSERT INTO MSys架构 VALUES (99, '2030-01-01 00:00:00')"}
+            << "较新版本";
+    }
+    void loadingALedgerItCannotUseFails()
+    {
+        QFETCH(QStringList, prepare);
+        QFETCH(QString, reason);
         MainRun run;
-        run.prepare({"DROP TABLE 计量器具在用库"});
+        run.prepare(prepare);
         frmMain w(run.state);
         QVERIFY(!w.load());
         QCOMPARE(run.prompt.messages.size(), 1);
-        QVERIFY(run.prompt.messages[0].text.contains(tables::InUse));
+        QVERIFY2(run.prompt.messages[0].text.contains(reason), qPrintable(run.prompt.messages[0].text));
     }
 
     void tableSelectionShowsTheWholeTable_data()
@@ -534,6 +595,123 @@ private slots:
         QCOMPARE(model.valueAt(n - 1), QStringLiteral("N%1").arg(n, 6, 10, QLatin1Char('0')));
         QCOMPARE(model.valueAt(300), QStringLiteral("N000301"));
         QCOMPARE(model.valueAt(n), QString());
+    }
+
+    // On a server ledger the title names it, and a colleague's change of
+    // the table shown is told in the status bar until the next requery,
+    // which shows it; this session's own changes and other tables' are not
+    // told.
+    void colleaguesChanges_data()
+    {
+        QTest::addColumn<bool>("colleague");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("colleague, table shown") << true << tables::InUse << true;
+        QTest::newRow("colleague, another table") << true << tables::Sealed << false;
+        QTest::newRow("this session") << false << tables::InUse << false;
+    }
+    void colleaguesChanges()
+    {
+        QFETCH(bool, colleague);
+        QFETCH(QString, table);
+        QFETCH(bool, told);
+        ServerRun run;
+        QVERIFY(run.connect(sampleInUse()));
+        QVERIFY(run.open());
+        QCOMPARE(run.window->windowTitle(),
+                 QStringLiteral("RAVO — 服务器 %1@%2/%3")
+                     .arg(run.role, run.admin.serverAddress().host, run.admin.serverAddress().database));
+        QCOMPARE(run.window->resultCount(), 4);
+        const QString greeting = run.window->panelText(2);
+        Database& writer = colleague ? run.admin : run.db();
+        QVERIFY(writer
+                    .executeNative(table == tables::InUse ? inUseRow("N-005", "千分尺", "三车间")
+                                                          : QStringLiteral("INSERT INTO 计量器具封存库 (计量器具编号) "
+                                                                           "VALUES ('S-1')"))
+                    .ok());
+        QVERIFY(writer.executeNative(QStringLiteral("NOTIFY ravo_changed, '%1'").arg(table)).ok());
+        if (told) {
+            QTRY_VERIFY(!run.window->colleagueNotice().isEmpty());
+            QCOMPARE(run.window->panelText(2), QStringLiteral("其他用户修改了《计量器具在用库》，刷新（F5）即可看到"));
+            QCOMPARE(run.window->sbStatusBar->findChild<QLabel*>("sbStatusBar.Panels(2)")->toolTip(),
+                     run.window->panelText(2));
+            QCOMPARE(run.window->resultCount(), 4); // shown at the next requery, not before
+        } else {
+            QTest::qWait(300);
+            QCOMPARE(run.window->colleagueNotice(), QString());
+            QCOMPARE(run.window->panelText(2), greeting);
+        }
+        run.window->commands->mnuRecordRefresh->trigger();
+        QCOMPARE(run.window->colleagueNotice(), QString());
+        QCOMPARE(run.window->panelText(2), greeting);
+        QCOMPARE(run.window->resultCount(), table == tables::InUse ? 5 : 4);
+        QVERIFY(run.prompt.messages.isEmpty());
+    }
+
+    // A lost server connection is made again by the next action: the result
+    // is rebuilt, the windows open at the loss are named in one message, and
+    // while the server refuses the action is not done and is told once.
+    void reconnect_data()
+    {
+        QTest::addColumn<bool>("windowOpen");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("nothing open") << false << false;
+        QTest::newRow("an editor open at the loss") << true << false;
+        QTest::newRow("server refuses at first") << false << true;
+    }
+    void reconnect()
+    {
+        QFETCH(bool, windowOpen);
+        QFETCH(bool, refused);
+        ServerRun run;
+        QVERIFY(run.connect(sampleInUse()));
+        QVERIFY(run.open());
+        run.chooseField(QStringLiteral("使用部门"));
+        run.window->t_sqlselectfield = QStringLiteral("一车间");
+        QVERIFY(run.window->SQLQueryStar());
+        QCOMPARE(run.window->resultCount(), 2);
+        const QString role = quotedIdentifier(run.role);
+        if (refused)
+            QVERIFY(run.admin.executeNative(QStringLiteral("ALTER ROLE %1 NOLOGIN").arg(role)).ok());
+        run.cutOff();
+        if (windowOpen) {
+            // The editor's own statement meets the loss while it is open.
+            QDialog editor(run.window.get());
+            editor.setWindowTitle(QStringLiteral("在用计量器具台帐"));
+            editor.show();
+            QCOMPARE(run.db().execute(QStringLiteral("delete from 计量器具在用库")).error.kind,
+                     DbError::Kind::LostConnection);
+        }
+        QSignalSpy spy(run.window->commands, &MainCommands::windowRequested);
+        run.window->commands->tbToolBar_ButtonClick(QStringLiteral("查询向导"));
+        if (refused) {
+            QCOMPARE(spy.size(), 0);
+            QCOMPARE(run.prompt.messages.size(), 1);
+            QVERIFY2(
+                run.prompt.messages.at(0).text.contains(QStringLiteral("下一次操作（刷新、打开窗口）时程序会再次连接")),
+                qPrintable(run.prompt.messages.at(0).text));
+            QCOMPARE(run.prompt.messages.at(0).icon, Prompter::Icon::Critical);
+            QVERIFY(run.admin.executeNative(QStringLiteral("ALTER ROLE %1 LOGIN").arg(role)).ok());
+            run.prompt.messages.clear();
+            run.window->commands->tbToolBar_ButtonClick(QStringLiteral("查询向导"));
+        }
+        QCOMPARE(spy.size(), 1);
+        QVERIFY(!run.db().connectionLost());
+        // The result of the quick search, rebuilt in the new session.
+        QCOMPARE(run.window->resultCount(), 2);
+        QCOMPARE(run.count(tables::InUse), 4);
+        if (windowOpen) {
+            QCOMPARE(run.prompt.messages.size(), 1);
+            QVERIFY2(run.prompt.messages.at(0).text.contains(QStringLiteral("《在用计量器具台帐》")),
+                     qPrintable(run.prompt.messages.at(0).text));
+        } else {
+            QCOMPARE(run.prompt.messages.size(), 0);
+            QVERIFY2(run.window->panelText(2).contains(QStringLiteral("重新连接")),
+                     qPrintable(run.window->panelText(2)));
+        }
+        // Colleagues are listened to again on the new session.
+        QVERIFY(run.admin.executeNative(QStringLiteral("NOTIFY ravo_changed, '计量器具在用库'")).ok());
+        QTRY_VERIFY(!run.window->colleagueNotice().isEmpty());
     }
 };
 

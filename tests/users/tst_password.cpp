@@ -1,9 +1,11 @@
 // The password dialog, and the password change of the signed-in account.
 #include "UsersTestKit.h"
+#include "core/ServerAccounts.h"
 #include "users/frmPassword.h"
 #include "users/frmUser.h"
 
 #include <QListWidget>
+#include <QSqlQuery>
 #include <memory>
 
 using namespace ravo;
@@ -205,6 +207,118 @@ private slots:
         QVERIFY2(hash.startsWith("$argon2id$v=19$m=65536,t=2,p=1$"), qPrintable(hash));
         QVERIFY(passwordMatches(hash, "root"));
         QVERIFY(hashPassword("root") != hashPassword("root")); // salted
+    }
+
+    // On a server ledger the command sets the signed-in role's password on
+    // the server (and clears its mark to change it); the settings file is
+    // not written.
+    void changePasswordOnServer_data()
+    {
+        QTest::addColumn<QString>("typed");    // typed in both boxes; "cancel" cancels
+        QTest::addColumn<QString>("password"); // what lets the account in afterwards
+        QTest::addColumn<QString>("said");     // the message shown, in part
+        QTest::newRow("new password") << "新 密码-2"
+                                      << "新 密码-2"
+                                      << "";
+        QTest::newRow("empty refused") << ""
+                                       << "first-1"
+                                       << "不能为空";
+        QTest::newRow("cancelled") << "cancel"
+                                   << "first-1"
+                                   << "";
+    }
+    void changePasswordOnServer()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, password);
+        QFETCH(QString, said);
+        Database owner;
+        const QString why = openFreshServerLedger(owner);
+        if (!why.isEmpty())
+            QFAIL(qPrintable(why));
+        ServerAddress me = owner.serverAddress();
+        me.user = me.database + QStringLiteral("_张三");
+        QVERIFY(owner.executeNative("DROP ROLE IF EXISTS " + quotedIdentifier(me.user)).ok());
+        QVERIFY(createServerAccount(owner, me.user, "first-1", 1, true).ok());
+        QVERIFY(!run->state.LedgerDatabase.openServer(me, "first-1"));
+        QVERIFY(mustChangePassword(run->state.LedgerDatabase));
+        const QMap<QString, QVariant> before = settingsSnapshot(run->state.settings);
+
+        whenModal<frmPassword>(this, [typed](frmPassword* d) {
+            if (typed == "cancel") {
+                d->cmdCancle->click();
+                return;
+            }
+            d->txtPassword1->setText(typed);
+            d->txtPassword2->setText(typed);
+            d->cmdOk->click();
+        });
+        QWidget mainWindow;
+        ravo::changePassword(run->state, &mainWindow);
+        QCOMPARE(run->prompt.messages.size(), said.isEmpty() ? 0 : 1);
+        if (!said.isEmpty())
+            QVERIFY2(run->prompt.messages.at(0).text.contains(said), qPrintable(run->prompt.messages.at(0).text));
+        QCOMPARE(mustChangePassword(run->state.LedgerDatabase), password == "first-1");
+        QCOMPARE(settingsSnapshot(run->state.settings), before);
+        run->state.LedgerDatabase.close();
+        Database again;
+        QVERIFY(!again.openServer(me, password));
+        if (password != "first-1")
+            QVERIFY(again.openServer(me, "first-1"));
+        again.close();
+        QVERIFY(owner.executeNative("DROP ROLE " + quotedIdentifier(me.user)).ok());
+    }
+
+    // Signed in with a temporary password: a password of one's own is asked
+    // for until one is set, or the user gives up.
+    void ownPasswordAfterSignIn_data()
+    {
+        QTest::addColumn<bool>("temporary");
+        QTest::addColumn<QStringList>("typed"); // one per dialog shown; "cancel" cancels
+        QTest::addColumn<bool>("signedIn");
+        QTest::newRow("own password already") << false << QStringList{} << true;
+        QTest::newRow("set at once") << true << QStringList{"mine-3"} << true;
+        QTest::newRow("empty, then set") << true << QStringList{"", "mine-3"} << true;
+        QTest::newRow("given up") << true << QStringList{"cancel"} << false;
+    }
+    void ownPasswordAfterSignIn()
+    {
+        QFETCH(bool, temporary);
+        QFETCH(QStringList, typed);
+        QFETCH(bool, signedIn);
+        Database owner;
+        const QString why = openFreshServerLedger(owner);
+        if (!why.isEmpty())
+            QFAIL(qPrintable(why));
+        ServerAddress me = owner.serverAddress();
+        me.user = me.database + QStringLiteral("_李四");
+        QVERIFY(owner.executeNative("DROP ROLE IF EXISTS " + quotedIdentifier(me.user)).ok());
+        QVERIFY(createServerAccount(owner, me.user, "first-1", 2, temporary).ok());
+        QVERIFY(!run->state.LedgerDatabase.openServer(me, "first-1"));
+        std::function<void(frmPassword*)> answer;
+        int shown = 0;
+        answer = [&](frmPassword* d) {
+            const QString t = typed.value(shown++);
+            if (shown < typed.size())
+                whenModal<frmPassword>(this, answer);
+            if (t == "cancel") {
+                d->cmdCancle->click();
+                return;
+            }
+            d->txtPassword1->setText(t);
+            d->txtPassword2->setText(t);
+            d->cmdOk->click();
+        };
+        if (!typed.isEmpty())
+            whenModal<frmPassword>(this, answer);
+        QCOMPARE(requireOwnServerPassword(run->state, nullptr), signedIn);
+        QCOMPARE(shown, typed.size());
+        QCOMPARE(mustChangePassword(run->state.LedgerDatabase), !signedIn);
+        run->state.LedgerDatabase.close();
+        Database again;
+        QVERIFY(!again.openServer(me, typed.contains("mine-3") ? "mine-3" : "first-1"));
+        again.close();
+        QVERIFY(owner.executeNative("DROP ROLE " + quotedIdentifier(me.user)).ok());
     }
 };
 

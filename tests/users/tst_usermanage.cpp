@@ -1,11 +1,13 @@
 // User management: the list and its level buttons, adding, deleting, and
 // what "确定" and "取消" leave in the store.
 #include "UsersTestKit.h"
+#include "core/ServerAccounts.h"
 #include "users/frmPassword.h"
 #include "users/frmUser.h"
 
 #include <QListWidget>
 #include <QRadioButton>
+#include <QSqlQuery>
 #include <memory>
 
 using namespace ravo;
@@ -307,6 +309,124 @@ private slots:
         // The next opening reads the store again.
         frmUser again(run->state);
         QCOMPARE(listed(again), (QStringList{Admin, "张三", "李四"}));
+    }
+
+    // On a server ledger the window works on the server's roles: "确定"
+    // makes them what it shows, a refusal keeps the window open and changes
+    // nothing, "取消" changes nothing. Steps: "add NAME PASSWORD", "level NAME
+    // N", "delete NAME", then "ok" or "cancel". Names are of this test's own
+    // (the server's roles are shared by every test program), "我" is the
+    // signed-in level-0 account; "=NAME" is a name as it stands.
+    void onServer_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("after"); // the server's accounts, "name:level"
+        QTest::addColumn<QString>("said");      // a message shown, in part
+        QTest::addColumn<bool>("stays");        // the window is still open
+        const QStringList start{"我:0", "计量:1", "保管:2"};
+        QTest::newRow("add") << QStringList{"add 张三 pw-1", "ok"} << QStringList{"我:0", "计量:1", "保管:2", "张三:2"}
+                             << "" << false;
+        QTest::newRow("add, raise and delete at once")
+            << QStringList{"add 张三 pw-1", "level 张三 0", "level 计量 2", "delete 保管", "ok"}
+            << QStringList{"我:0", "张三:0", "计量:2"} << "" << false;
+        QTest::newRow("no password") << QStringList{"add 张三 ", "ok"} << start << "必须有密码" << false;
+        QTest::newRow("oneself") << QStringList{"delete 我", "ok"} << start << "不能删除正在使用的用户" << false;
+        QTest::newRow("a name the server holds")
+            << QStringList{"add =ravo", "ok"} << start << "此用户名已经存在！请另取一个新的用户名！" << false;
+        QTest::newRow("the name taken meanwhile")
+            << QStringList{"add 张三 pw-1", "level 计量 0", "elsewhere 张三", "ok"} << start << "已经有名为" << true;
+        QTest::newRow("cancelled") << QStringList{"add 张三 pw-1", "delete 保管", "cancel"} << start << "" << false;
+    }
+    void onServer()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, after);
+        QFETCH(QString, said);
+        QFETCH(bool, stays);
+        Database owner;
+        const QString why = openFreshServerLedger(owner);
+        if (!why.isEmpty())
+            QFAIL(qPrintable(why));
+        const QString prefix = owner.serverAddress().database + QStringLiteral("_");
+        const auto role = [&](const QString& n) { return n.startsWith('=') ? n.mid(1) : prefix + n; };
+        const auto dropRoles = [&] {
+            QSqlQuery q(owner.connection());
+            q.prepare(QStringLiteral("SELECT rolname FROM pg_roles WHERE starts_with(rolname, ?)"));
+            q.addBindValue(prefix);
+            QVERIFY(q.exec());
+            while (q.next())
+                QVERIFY(owner.executeNative("DROP ROLE " + quotedIdentifier(q.value(0).toString())).ok());
+        };
+        dropRoles();
+        for (const QString& a : QStringList{"我:0", "计量:1", "保管:2"})
+            QVERIFY(createServerAccount(owner, role(a.section(':', 0, 0)), "pw-0", a.section(':', 1).toInt()).ok());
+        ServerAddress me = owner.serverAddress();
+        me.user = role("我");
+        QVERIFY(!run->state.LedgerDatabase.openServer(me, "pw-0"));
+        {
+            frmUser dialog(run->state);
+            dialog.show();
+            QCOMPARE(listed(dialog), (QStringList{role("我"), role("计量"), role("保管")}));
+            const auto select = [&](const QString& n) {
+                dialog.lstUser->setCurrentRow(int(listed(dialog).indexOf(role(n))));
+            };
+            for (const QString& step : steps) {
+                const QStringList w = step.split(' ');
+                if (w[0] == "add" && w.size() == 2) { // a name refused: given up
+                    run->prompt.inputs << role(w[1]);
+                    run->prompt.answers << Prompter::Answer::Cancel;
+                    dialog.cmdNewUser->click();
+                } else if (w[0] == "add") {
+                    run->prompt.inputs << role(w[1]);
+                    const QString pw = w.value(2);
+                    whenModal<frmPassword>(this, [pw](frmPassword* p) {
+                        p->txtPassword1->setText(pw);
+                        p->txtPassword2->setText(pw);
+                        p->cmdOk->click();
+                    });
+                    dialog.cmdNewUser->click();
+                } else if (w[0] == "elsewhere") {
+                    QVERIFY(owner.executeNative("CREATE ROLE " + quotedIdentifier(role(w[1]))).ok());
+                } else if (w[0] == "level") {
+                    select(w[1]);
+                    (w[2] == "0" ? dialog.opt0 : w[2] == "1" ? dialog.opt1 : dialog.opt2)->click();
+                } else if (w[0] == "delete") {
+                    run->prompt.answers << Prompter::Answer::Ok;
+                    select(w[1]);
+                    dialog.cmdDeleteUser->click();
+                } else {
+                    (w[0] == "ok" ? dialog.cmdClose : dialog.cmdCanle)->click();
+                }
+            }
+            QCOMPARE(dialog.isVisible(), stays);
+            QStringList shown;
+            for (const ScriptedPrompter::Message& m : run->prompt.messages)
+                if (!m.text.startsWith(QStringLiteral("你确认要删除用户")))
+                    shown << m.text;
+            if (said.isEmpty())
+                QCOMPARE(shown, QStringList());
+            else
+                QVERIFY2(shown.size() == 1 && shown.at(0).contains(said), qPrintable(shown.join('\n')));
+            // The typed passwords are not kept once the window is done.
+            dialog.reject();
+            for (const UserAccount& a : run->state.UserEditList)
+                QVERIFY(a.Password.isEmpty());
+        }
+        QStringList held;
+        for (const UserAccount& a : serverAccounts(owner))
+            held << a.Name.mid(prefix.size()) + ':' + QString::number(a.Level);
+        QCOMPARE(held, after);
+        // Nothing of the window reached the settings file.
+        QCOMPARE(run->state.settings.read(SettingsStore::MainApp, "User", "Count"), QString());
+        // A new account signs in with the password typed for it.
+        if (after.contains("张三:2")) {
+            Database added;
+            ServerAddress a = me;
+            a.user = role("张三");
+            QVERIFY(!added.openServer(a, "pw-1"));
+        }
+        run->state.LedgerDatabase.close();
+        dropRoles();
     }
 };
 

@@ -1,0 +1,37 @@
+#pragma once
+// An instrument's whole story as its history card (计量器具履历卡) tells it:
+// its identity as its ledger holds it, and every confirmation and repair
+// record kept for it.
+#include "Database.h"
+
+#include <QPair>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+namespace ravo {
+
+struct InstrumentStory {
+    QString number;
+    QString ledger; // the ledger that holds it: in use, sealed or scrapped
+    // Every column of its ledger row with its value, in the table's order.
+    QVector<QPair<QString, QString>> fields;
+    // Confirmation records: 检定日期, 报告编号, 报告类型, 结论, 有效日期, 检定单位;
+    // oldest first.
+    QVector<QStringList> confirmations;
+    // Repair records: 修理日期, 修理人员, 修理前状态, 修理后状态, 修理内容; oldest first.
+    QVector<QStringList> repairs;
+
+    QString field(const QString& column) const;
+};
+
+// The column headings of the two record lists.
+const QStringList& storyConfirmationColumns();
+const QStringList& storyRepairColumns();
+
+// Reads the story of the instrument numbered `number` (without regard to
+// case) from the in-use, sealed and scrapped ledgers and the record tables;
+// nothing when no ledger holds it.
+std::optional<InstrumentStory> readInstrumentStory(Database& db, const QString& number);
+
+} // namespace ravo
