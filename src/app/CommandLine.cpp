@@ -172,6 +172,14 @@ std::optional<QString> askOnTerminal(const QString& prompt)
     return QString::fromUtf8(line);
 }
 
+// The folder of a job that reads --appdir itself (the import, the copy to a
+// server): the program's own ledger folder when no --appdir is given.
+QString folderWithoutAppdir(QString* problem)
+{
+    return QCoreApplication::arguments().contains(QStringLiteral("--appdir")) ? QString()
+                                                                              : jobFolder(CommandLine{}, problem);
+}
+
 // --copy-to-server: the ledger file and the settings' accounts moved to an
 // empty database on a server.
 int runCopyToServer()
@@ -179,9 +187,7 @@ int runCopyToServer()
     QTextStream out(stdout);
     QTextStream err(stderr);
     QString problem;
-    const QString defaultFolder = QCoreApplication::arguments().contains(QStringLiteral("--appdir"))
-        ? QString()
-        : jobFolder(CommandLine{}, &problem);
+    const QString defaultFolder = folderWithoutAppdir(&problem);
     if (!problem.isEmpty())
         return refuse(problem);
     return exchange::runCopyToServerCommand(QCoreApplication::arguments(), defaultFolder, out, err, askOnTerminal);
@@ -335,9 +341,7 @@ int runJob(int argc, char* argv[])
         QTextStream out(stdout);
         QTextStream err(stderr);
         QString problem;
-        const QString defaultFolder = QCoreApplication::arguments().contains(QStringLiteral("--appdir"))
-            ? QString()
-            : jobFolder(CommandLine{}, &problem);
+        const QString defaultFolder = folderWithoutAppdir(&problem);
         if (!problem.isEmpty())
             return refuse(problem);
         return exchange::runImportCommand(QCoreApplication::arguments(), defaultFolder, out, err);

@@ -26,7 +26,6 @@
 #include "platform/KeptWindow.h"
 #include "platform/LabelPrint.h"
 #include "query/frmQuery.h"
-#include "users/ServerPassword.h"
 #include "users/frmConnection.h"
 #include "users/frmPassword.h"
 #include "users/frmUser.h"

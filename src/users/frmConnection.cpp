@@ -1,13 +1,19 @@
 #include "frmConnection.h"
 
+#include "exchange/ServerCopy.h"
+
+#include "core/Accounts.h"
+
 #include "UserTexts.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -86,18 +92,22 @@ void frmConnection::createLayout()
 
     cmdTest = new QPushButton(QStringLiteral("测试连接(&T)..."), this);
     cmdTest->setObjectName(QStringLiteral("cmdTest"));
+    cmdCopy = new QPushButton(QStringLiteral("复制本机台帐到服务器(&Y)..."), this);
+    cmdCopy->setObjectName(QStringLiteral("cmdCopy"));
     cmdOK = new QPushButton(OkButtonText, this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
     cmdCancel = new QPushButton(CancelButtonText, this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     connect(cmdTest, &QPushButton::clicked, this, &frmConnection::testConnection);
+    connect(cmdCopy, &QPushButton::clicked, this, &frmConnection::copyToServer);
     connect(cmdOK, &QPushButton::clicked, this, &frmConnection::save);
     connect(cmdCancel, &QPushButton::clicked, this, &frmConnection::reject);
     connect(optServer, &QRadioButton::toggled, this, &frmConnection::enableServerFields);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(cmdTest);
+    buttons->addWidget(cmdCopy);
     buttons->addStretch(1);
     buttons->addWidget(cmdOK);
     buttons->addWidget(cmdCancel);
@@ -128,7 +138,7 @@ void frmConnection::enableServerFields()
 {
     for (QWidget* w :
          {static_cast<QWidget*>(txtHost), static_cast<QWidget*>(txtPort), static_cast<QWidget*>(txtDatabase),
-          static_cast<QWidget*>(txtUser), static_cast<QWidget*>(cmdTest)})
+          static_cast<QWidget*>(txtUser), static_cast<QWidget*>(cmdTest), static_cast<QWidget*>(cmdCopy)})
         w->setEnabled(optServer->isChecked());
 }
 
@@ -162,15 +172,21 @@ std::optional<LedgerChoice> frmConnection::choice(QString* why) const
     return c;
 }
 
-void frmConnection::testConnection()
+// The server the fields name; nothing, after saying why, when they name none.
+std::optional<ServerAddress> frmConnection::serverNamed() const
 {
     QString why;
     const std::optional<LedgerChoice> c = choice(&why);
     if (!c) {
         m_state.prompt.error(why, Title);
-        return;
+        return std::nullopt;
     }
-    const std::optional<ServerAddress> a = ServerAddress::parse(c->serverText);
+    return ServerAddress::parse(c->serverText);
+}
+
+void frmConnection::testConnection()
+{
+    const std::optional<ServerAddress> a = serverNamed();
     if (!a)
         return;
     const std::optional<QString> password =
@@ -191,6 +207,69 @@ void frmConnection::testConnection()
                                                    "可以先把本机台帐文件复制到这个数据库。")
                                         .arg(a->database),
                            Title, ledger ? Prompter::Icon::Information : Prompter::Icon::Warning);
+}
+
+void frmConnection::copyToServer()
+{
+    const std::optional<ServerAddress> a = serverNamed();
+    if (!a)
+        return;
+    const QVector<UserAccount> accounts = loadAccountList(m_state.settings).accounts;
+    if (!m_state.prompt.confirm(QStringLiteral("将把本机台帐文件“%1”中的全部数据和本机的 %2 个用户复制到服务器上的"
+                                               "空数据库“%3”中，复制完后逐表核对。\n"
+                                               "复制要由数据库的所有者（用户名“%4”）进行。继续吗？")
+                                    .arg(QDir::toNativeSeparators(m_state.databasePath()))
+                                    .arg(accounts.size())
+                                    .arg(a->database, a->user),
+                                Title))
+        return;
+    const std::optional<QString> password =
+        m_state.prompt.password(QStringLiteral("用户“%1”在数据库服务器上的密码：").arg(a->user), Title);
+    if (!password)
+        return;
+    Database server;
+    if (const DbError e = server.openServer(*a, *password)) {
+        m_state.prompt.error(QStringLiteral("连接失败：%1").arg(e.description), Title);
+        return;
+    }
+    const exchange::AccountPasswordSource passwordOf = [this](const UserAccount& account) {
+        return m_state.prompt.password(
+            QStringLiteral("用户“%1”在服务器上的密码（不填则设一个临时密码，首次登录时由本人修改）：")
+                .arg(account.Name),
+            Title);
+    };
+    QProgressDialog progress(QStringLiteral("正在复制台帐到服务器…"), CancelButtonText, 0, 100, this);
+    progress.setWindowTitle(Title);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    const exchange::ServerCopyProgress shown = [&progress](const QString& step, qint64 done, qint64 total) {
+        progress.setLabelText(step);
+        progress.setValue(total > 0 ? int(done * 100 / total) : 0);
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    };
+    const exchange::ServerCopyResult r =
+        exchange::copyLedgerToServer(m_state.databasePath(), accounts, server, passwordOf, shown);
+    progress.reset();
+    server.close();
+    if (!r.ok()) {
+        m_state.prompt.error(r.problem, Title);
+        return;
+    }
+    qint64 rows = 0;
+    for (const exchange::CopiedTable& t : r.tables)
+        rows += t.rows;
+    QString text = QStringLiteral("已把 %1 个数据表共 %2 行和 %3 个用户复制到服务器上的数据库“%4”，逐表核对无误。")
+                       .arg(r.tables.size())
+                       .arg(rows)
+                       .arg(r.accounts.size())
+                       .arg(a->database);
+    if (!r.temporaryPasswords.isEmpty()) {
+        text += QStringLiteral("\n\n以下用户的临时密码（请转告本人，首次登录时须修改）：");
+        for (const exchange::TemporaryPassword& t : r.temporaryPasswords)
+            text += QStringLiteral("\n  %1：%2").arg(t.account, t.password);
+    }
+    m_state.prompt.message(text, Title, Prompter::Icon::Information);
 }
 
 void frmConnection::save()

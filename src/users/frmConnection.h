@@ -37,12 +37,16 @@ public:
     QLineEdit* txtDatabase = nullptr;
     QLineEdit* txtUser = nullptr;
     QPushButton* cmdTest = nullptr;
+    QPushButton* cmdCopy = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
     QLabel* lblCurrent = nullptr;
 
     // "测试连接": asks for the password and connects; the outcome is told.
+    std::optional<ServerAddress> serverNamed() const;
     void testConnection();
+    // Copies the ledger file and its accounts into the empty server database.
+    void copyToServer();
     // "确定": checks the fields, keeps the choice and says when it applies.
     void save();
 

@@ -1,5 +1,7 @@
 #include "frmLogin.h"
 
+#include "frmPassword.h"
+
 #include "InstrumentDial.h"
 #include "UserTexts.h"
 #include "core/Accounts.h"
@@ -221,6 +223,13 @@ void frmLogin::checkServerSignIn()
     m_state.UserEditList = accounts;
     m_state.UserCount = qint16(accounts.size());
     m_state.CurrentUser = qint16(index + 1);
+    // An account given a temporary password sets its own before it works.
+    if (!requireOwnServerPassword(m_state, this)) {
+        db.close();
+        m_state.CurrentUser = 0;
+        again(QStringLiteral("账户“%1”的密码是临时密码，设置自己的新密码后才能使用台帐。").arg(address.user));
+        return;
+    }
     Ok = true;
     accept();
 }

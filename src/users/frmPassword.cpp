@@ -121,10 +121,9 @@ void frmPassword::reject()
     QDialog::reject();
 }
 
-namespace {
-
 // On a server the password is the signed-in role's own: the server keeps
 // it (as its hash), and the account's mark to change it at sign-in goes.
+// The running program reconnects with the new one from then on.
 void changeServerPassword(ProgramState& state, QWidget* parent)
 {
     Database& db = state.LedgerDatabase;
@@ -135,17 +134,20 @@ void changeServerPassword(ProgramState& state, QWidget* parent)
     const QString typed = *state.NewPassword;
     state.NewPassword.reset();
     if (typed.isEmpty()) {
-        state.prompt.error(QStringLiteral("数据库服务器上的用户必须有密码，密码不能为空。原密码仍然有效。"),
+        state.prompt.error(QStringLiteral("数据库服务器上的账户必须有密码：没有密码就不能再登录。原密码仍然有效。"),
                            QStringLiteral("设置密码"));
         return;
     }
     const AccountChange c = setServerAccountPassword(db, db.serverAddress().user, typed);
-    if (!c.ok())
+    if (!c.ok()) {
         state.prompt.error(QStringLiteral("新密码没有保存，原密码仍然有效：\n\n%1").arg(c.refusal),
                            QStringLiteral("设置密码"));
+        return;
+    }
+    db.passwordChanged(typed);
+    state.prompt.message(QStringLiteral("密码已修改。下次登录时请使用新密码。"), QStringLiteral("设置密码"),
+                         Prompter::Icon::Information);
 }
-
-} // namespace
 
 bool requireOwnServerPassword(ProgramState& state, QWidget* parent)
 {
@@ -169,6 +171,7 @@ bool requireOwnServerPassword(ProgramState& state, QWidget* parent)
             state.prompt.error(QStringLiteral("新密码没有保存：\n\n%1").arg(c.refusal), title);
             return false;
         }
+        db.passwordChanged(typed);
     }
     return true;
 }

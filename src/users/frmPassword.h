@@ -52,5 +52,8 @@ void changePassword(ProgramState& state, QWidget* parent);
 // own until one is set. False when the user gives up; the program then
 // signs out, since the temporary password is not to stay in use.
 bool requireOwnServerPassword(ProgramState& state, QWidget* parent);
+// 密码设置 on a server: the signed-in account's own password, set on the
+// server (an empty one refused); the running program reconnects with it.
+void changeServerPassword(ProgramState& state, QWidget* parent);
 
 } // namespace ravo

@@ -219,10 +219,10 @@ private slots:
         QTest::addColumn<QString>("said");     // the message shown, in part
         QTest::newRow("new password") << "新 密码-2"
                                       << "新 密码-2"
-                                      << "";
+                                      << "密码已修改";
         QTest::newRow("empty refused") << ""
                                        << "first-1"
-                                       << "不能为空";
+                                       << "必须有密码";
         QTest::newRow("cancelled") << "cancel"
                                    << "first-1"
                                    << "";

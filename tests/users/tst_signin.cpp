@@ -3,12 +3,12 @@
 #include "UsersTestKit.h"
 #include "core/LedgerChoice.h"
 #include "core/ServerAccounts.h"
-#include "users/ServerPassword.h"
 #include "users/frmConnection.h"
 #include "users/frmPassword.h"
 
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QSqlQuery>
 #include <memory>
 
 using namespace ravo;
@@ -525,6 +525,57 @@ private slots:
         QVERIFY(!run->state.LedgerDatabase.isOpen());
     }
 
+    // 复制本机台帐到服务器 in the connection window copies the ledger file
+    // and the settings' accounts into an empty server database, and refuses
+    // one that holds a ledger already.
+    void copyFromTheConnectionWindow_data()
+    {
+        QTest::addColumn<bool>("empty");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("an empty database") << true << "已把 7 个数据表共 1 行和 1 个用户复制到服务器上的数据库";
+        QTest::newRow("a database with a ledger") << false << "不是空的";
+    }
+    void copyFromTheConnectionWindow()
+    {
+        QFETCH(bool, empty);
+        QFETCH(QString, said);
+        Database owner;
+        const QString failure = openFreshServerLedger(owner);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        const QString database = owner.serverAddress().database;
+        const QString administrator = roleName(database, "管理员");
+        QVERIFY(owner.executeNative("DROP ROLE IF EXISTS " + quotedIdentifier(administrator)).ok());
+        if (empty)
+            for (const QString& sql : {QStringLiteral("DROP SCHEMA IF EXISTS public CASCADE"),
+                                       QStringLiteral("DROP SCHEMA IF EXISTS ravo_accounts CASCADE"),
+                                       QStringLiteral("CREATE SCHEMA public")})
+                QVERIFY2(owner.executeNative(sql).ok(), qPrintable(sql));
+        run->state.settings.save(SettingsStore::MainApp, "register", "ok", "True");
+        saveAccountList(run->state.settings, {{administrator, QString(), 0, 0}});
+        {
+            Database file;
+            QVERIFY(!file.open(run->state.databasePath()));
+            QVERIFY(insertRow(file, tables::InUse, {{"计量器具编号", "C-1"}}));
+        }
+        frmConnection dialog(run->state);
+        dialog.optServer->setChecked(true);
+        dialog.txtHost->setText(owner.serverAddress().host);
+        dialog.txtDatabase->setText(database);
+        dialog.txtUser->setText(owner.serverAddress().user);
+        run->prompt.inputs << QStringLiteral("owner's password") << std::nullopt; // the account: a temporary one
+        dialog.cmdCopy->click();
+        QVERIFY(!run->prompt.messages.isEmpty());
+        QVERIFY2(run->prompt.messages.last().text.contains(said), qPrintable(run->prompt.messages.last().text));
+        if (empty) {
+            QVERIFY(run->prompt.messages.last().text.contains(administrator + "："));
+            QSqlQuery q(owner.connection());
+            QVERIFY(q.exec("SELECT 计量器具编号 FROM 计量器具在用库") && q.next());
+            QCOMPARE(q.value(0).toString(), QString("C-1"));
+            QVERIFY(serverRoleExists(owner, administrator));
+            QVERIFY(owner.executeNative("DROP ROLE " + quotedIdentifier(administrator)).ok());
+        }
+    }
+
     // 密码设置 on a server ledger sets the server account's password: the
     // next sign-in takes the new one only, nothing reaches the settings, and
     // an empty password (which would lock the account out) is refused.
@@ -562,8 +613,8 @@ private slots:
         });
         changeServerPassword(run->state, &mainWindow);
         QCOMPARE(run->prompt.messages.size(), typed == "-" ? 0 : 1);
-        if (typed.isEmpty())
-            QVERIFY(run->prompt.messages.at(0).text.contains("必须有密码"));
+        if (typed != "-")
+            QVERIFY(run->prompt.messages.at(0).text.contains(changed ? "密码已修改" : "必须有密码"));
         QVERIFY(!run->state.settings.contains(SettingsStore::MainApp, "User", "Count"));
         // The running program reconnects with the password in force.
         QVERIFY(!run->state.LedgerDatabase.reconnect());
