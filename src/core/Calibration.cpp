@@ -190,6 +190,14 @@ DbError applyCalibrationUpdate(Database& db, const CalibrationResult& result, Le
 DbError commitConfirmationRecords(Database& db, const QString& deleteStatement, const QString& insertStatement,
                                   bool insertDirect, bool updateLedger, CalibrationSaveReport* report)
 {
+    return commitConfirmationRecords(
+        db, [&] { return commitWorkingTable(db, deleteStatement, insertStatement, insertDirect); }, updateLedger,
+        report);
+}
+
+DbError commitConfirmationRecords(Database& db, const std::function<DbError()>& commitRecords, bool updateLedger,
+                                  CalibrationSaveReport* report)
+{
     Transaction tx(db);
     if (tx.error())
         return tx.error();
@@ -202,7 +210,7 @@ DbError commitConfirmationRecords(Database& db, const QString& deleteStatement, 
             if (!statusForConclusion(r.conclusion).isEmpty())
                 candidates.append(r);
     }
-    if (const DbError e = commitWorkingTable(db, deleteStatement, insertStatement, insertDirect))
+    if (const DbError e = commitRecords())
         return e;
 
     CalibrationSaveReport done;

@@ -9,6 +9,7 @@
 
 #include <QStringList>
 #include <QVector>
+#include <functional>
 
 namespace ravo {
 
@@ -75,5 +76,9 @@ struct CalibrationSaveReport {
 // were.
 DbError commitConfirmationRecords(Database& db, const QString& deleteStatement, const QString& insertStatement,
                                   bool insertDirect, bool updateLedger, CalibrationSaveReport* report = nullptr);
+// The same with the records committed by `commitRecords` (the commit of
+// only what changed, on a server ledger) inside that transaction.
+DbError commitConfirmationRecords(Database& db, const std::function<DbError()>& commitRecords, bool updateLedger,
+                                  CalibrationSaveReport* report = nullptr);
 
 } // namespace ravo

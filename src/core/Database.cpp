@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QUuid>
 #include <algorithm>
+#include <memory>
 #include <sqlite3.h>
 
 // The bundled resources of a static library are registered by hand.
@@ -349,6 +350,7 @@ bool isWholeDatabaseFile(sqlite3* handle, const QString& path)
 
 void Database::close()
 {
+    m_failed.clear();
     if (!QSqlDatabase::contains(m_connectionName))
         return;
     {
@@ -386,7 +388,8 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
         r.error = DbError::make(DbError::General, QStringLiteral("台帐数据库没有打开。"), {}, sql);
         return r;
     }
-    QSqlQuery q(connection());
+    auto query = std::make_unique<QSqlQuery>(connection());
+    QSqlQuery& q = *query;
     q.setForwardOnly(true);
     // The server prepares only queries and changes of rows; a statement
     // without values to bind (BEGIN, CREATE, SET, …) goes to it as it is.
@@ -394,6 +397,7 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
     if (!direct && !q.prepare(sql)) {
         r.error = queryError(q, sql);
         noteFailure(r.error);
+        holdFailed(std::move(query), direct);
         return r;
     }
     for (const QVariant& v : binds)
@@ -403,10 +407,20 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
     if (!ran) {
         r.error = queryError(q, sql);
         noteFailure(r.error);
+        holdFailed(std::move(query), direct);
         return r;
     }
     r.rowsAffected = q.numRowsAffected();
     return r;
+}
+
+void Database::holdFailed(std::unique_ptr<QSqlQuery> query, bool direct)
+{
+    // A refused statement inside a server transaction leaves the transaction
+    // refusing everything until it is rolled back, the freeing of the
+    // statement's prepared form included: that form is kept until then.
+    if (m_engine == Engine::Postgres && m_depth > 0 && !direct)
+        m_failed.push_back(std::move(query));
 }
 
 DbResult Database::runTranslated(const Translation& t, const QString& jet)
@@ -496,6 +510,9 @@ QStringList Database::tables(bool includeHidden) const
         const QString name = q.value(0).toString();
         if (name.startsWith(QLatin1String("sqlite_")))
             continue;
+        // The session's own books on a server (an editor's deleted rows).
+        if (m_engine == Engine::Postgres && name.startsWith(QLatin1String("ravo_")))
+            continue;
         if (!includeHidden
             && (name.startsWith(QLatin1String("MSys"), Qt::CaseInsensitive) || name.startsWith(QLatin1Char('~'))))
             continue;
@@ -521,7 +538,8 @@ QStringList Database::columns(const QString& table) const
     QSqlQuery q(connection());
     q.prepare(m_engine == Engine::Postgres
                   ? QStringLiteral("SELECT attname FROM pg_attribute WHERE attrelid = %1 AND attnum > 0 "
-                                   "AND NOT attisdropped AND attname <> 'rowid' ORDER BY attnum")
+                                   "AND NOT attisdropped AND attname <> 'rowid' AND attname NOT LIKE 'ravo\\_%' "
+                                   "ORDER BY attnum")
                         .arg(kServerTable)
                   : QStringLiteral("SELECT name FROM pragma_table_info(?) ORDER BY cid"));
     q.addBindValue(table);
@@ -547,7 +565,8 @@ QString Database::createSql(const QString& table) const
                       "(SELECT quote_ident(collname) FROM pg_collation WHERE oid = a.attcollation) ELSE '' END || "
                       "CASE WHEN a.attnotnull THEN ' NOT NULL' ELSE '' END, ', ' ORDER BY a.attnum) "
                       "FROM pg_attribute a JOIN pg_type t ON t.oid = a.atttypid "
-                      "WHERE a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped AND a.attname <> 'rowid'), "
+                      "WHERE a.attrelid = c.oid AND a.attnum > 0 AND NOT a.attisdropped AND a.attname <> 'rowid' "
+                      "AND a.attname NOT LIKE 'ravo\\_%'), "
                       "(SELECT string_agg('CONSTRAINT ' || quote_ident(conname) || ' ' || pg_get_constraintdef(oid), "
                       "', ' ORDER BY conname) FROM pg_constraint WHERE conrelid = c.oid)) || ')' "
                       "FROM pg_class c WHERE c.oid = %1")
@@ -581,6 +600,8 @@ DbError Database::release(const QString& name)
     DbError e = executeNative(outermost ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE SAVEPOINT ") + name).error;
     if (!e)
         m_depth = std::max(0, m_depth - 1);
+    if (m_depth == 0)
+        m_failed.clear();
     return e;
 }
 
@@ -591,10 +612,12 @@ void Database::rollbackTo(const QString& name)
     m_depth = std::max(0, m_depth - 1);
     if (m_engine == Engine::Postgres && m_depth == 0) {
         (void)executeNative(QStringLiteral("ROLLBACK"));
+        m_failed.clear();
         return;
     }
     (void)executeNative(QStringLiteral("ROLLBACK TO SAVEPOINT ") + name);
     (void)executeNative(QStringLiteral("RELEASE SAVEPOINT ") + name);
+    m_failed.clear();
 }
 
 DbError Database::createFromSchema(const QString& path, const QString& schemaSql)

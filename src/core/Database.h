@@ -11,8 +11,11 @@
 #include <QStringList>
 #include <QVariantList>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
+class QSqlQuery;
 struct sqlite3;
 
 namespace ravo {
@@ -133,6 +136,7 @@ public:
 
 private:
     DbResult runTranslated(const Translation& t, const QString& jet);
+    void holdFailed(std::unique_ptr<QSqlQuery> query, bool direct);
     // Marks the connection lost when the error says so (server only).
     void noteFailure(const DbError& error);
 
@@ -149,6 +153,9 @@ private:
     Engine m_engine = Engine::Sqlite;
     int m_savepoints = 0;
     int m_depth = 0; // open savepoints
+    // Statements refused inside a server transaction, freed once it is
+    // rolled back.
+    std::vector<std::unique_ptr<QSqlQuery>> m_failed;
 };
 
 // All-or-nothing work on the database: rolls back everything done since it

@@ -33,6 +33,7 @@ struct [[nodiscard]] DbError {
         TableExistsKind,  // the table to make exists already
         LostConnection,   // the database server cannot be reached, or went away
         PermissionDenied, // the server refuses this account the work (or the sign-in)
+        Conflict,         // rows to write were changed or taken away by someone else since they were read
         Other,
     };
 

@@ -1,6 +1,8 @@
 // Only the test build of the core library has a body here; see FaultInjection.h.
 #include "FaultInjection.h"
 
+#include <cstdio>
+
 #ifdef RAVO_FAULT_INJECTION
 
 #include <QFile>
@@ -78,10 +80,17 @@ void statementRan(const QString& sql)
         return;
     ++s.statements;
     trace(QString::number(s.statements) + QLatin1Char('\t') + sql);
-    if (s.plan.afterStatement > 0 && s.statements == s.plan.afterStatement)
+    const bool chosen = (s.plan.afterStatement > 0 && s.statements == s.plan.afterStatement)
+        || (!s.plan.afterStatementContaining.isEmpty() && sql.contains(s.plan.afterStatementContaining)
+            && ++s.matches == s.plan.occurrence);
+    if (!chosen)
+        return;
+    if (!s.plan.pauseInstead)
         endNow();
-    if (!s.plan.afterStatementContaining.isEmpty() && sql.contains(s.plan.afterStatementContaining)
-        && ++s.matches == s.plan.occurrence)
+    std::fputs("paused\n", stdout);
+    std::fflush(stdout);
+    char line[64];
+    if (!std::fgets(line, sizeof line, stdin))
         endNow();
 }
 

@@ -29,6 +29,10 @@ struct Plan {
     int occurrence = 1;
     // End on reaching the named point.
     QString atPoint;
+    // Instead of ending, stop at the chosen statement: say "paused" on
+    // standard output and go on when a line arrives on standard input (a test
+    // breaks the server connection in between).
+    bool pauseInstead = false;
     // Every statement and point passed is appended to this file, one a line,
     // written straight to the file so that it survives the abrupt end.
     QString traceFile;

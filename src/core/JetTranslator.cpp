@@ -549,8 +549,11 @@ Rewrite rewriteSelectIntoServer(const Statement& st, const SchemaCatalogue& cata
             r.statements += QStringLiteral("ALTER TABLE %1 DROP COLUMN %2")
                                 .arg(target, quotedName(sourceColumns[c], Engine::Postgres));
     }
-    // The table's own address is not copied: the copy numbers its rows anew.
-    r.statements += QStringLiteral("ALTER TABLE %1 DROP COLUMN IF EXISTS rowid").arg(target);
+    // The table's own address and its rows' versions are not copied: the
+    // copy numbers its rows anew, and the editor's books keep the versions.
+    r.statements += QStringLiteral("ALTER TABLE %1 DROP COLUMN IF EXISTS rowid, DROP COLUMN IF EXISTS ravo_version, "
+                                   "DROP COLUMN IF EXISTS ravo_changed_by, DROP COLUMN IF EXISTS ravo_changed_at")
+                        .arg(target);
     r.statements += addRowid;
     r.statements +=
         QStringLiteral("INSERT INTO %1 (%2) %3%4").arg(target, names.join(QLatin1Char(',')), select, fromPart);

@@ -4,6 +4,8 @@
 #include "JetTranslator.h"
 #include "WorkingCopy.h"
 
+#include <QDateTime>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <algorithm>
 
@@ -291,6 +293,47 @@ QStringList moveStatements(Move move, const QString& number, const QDate& today,
     return out;
 }
 
+namespace {
+
+// On a server ledger colleagues move and change instruments at the same
+// time: the move first locks the instrument's row in the source ledger, so
+// that a second move of it waits for this one and then finds it gone. A row
+// that another user changed since the editor read it is not moved either:
+// the move would carry the editor's older values over the colleague's.
+DbError lockServerRow(Database& db, const QString& source, const QString& number)
+{
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT rowid, ravo_version, ravo_changed_by, ravo_changed_at FROM %1 "
+                             "WHERE %2 = ? FOR UPDATE")
+                  .arg(quotedIdentifier(source), quotedIdentifier(NumberColumn)));
+    q.addBindValue(number);
+    if (!q.exec())
+        return DbError::fromSqlError(q.lastError(), q.lastQuery());
+    if (!q.next())
+        return DbError::make(
+            DbError::Kind::Conflict,
+            QStringLiteral("编号为“%1”的计量器具已被其他用户移走或删除，不在“%2”中，没有移动任何记录。")
+                .arg(number, source));
+    const qint64 row = q.value(0).toLongLong();
+    const qint64 version = q.value(1).toLongLong();
+    const QString by = q.value(2).toString();
+    const QDateTime at = q.value(3).toDateTime();
+    q.finish();
+    const QString working = tables::working(source);
+    if (!hasCopyBooks(db, working))
+        return {};
+    const qint64 read = versionRead(db, working, row);
+    if (read > 0 && read != version)
+        return DbError::make(DbError::Kind::Conflict,
+                             QStringLiteral("编号为“%1”的计量器具在您打开窗口之后已被 %2 于 %3 修改，没有移动任何记录。"
+                                            "请取消后重新打开窗口，看过对方的修改再移动。")
+                                 .arg(number, by, at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    return {};
+}
+
+} // namespace
+
 DbError moveInstrument(Database& db, Move move, const QString& number, const QDate& today, const LedgerRow& ledgerRow)
 {
     const MoveSpec m = moveSpec(move);
@@ -303,6 +346,9 @@ DbError moveInstrument(Database& db, Move move, const QString& number, const QDa
     Transaction tx(db);
     if (tx.error())
         return tx.error();
+    if (db.engine() == Engine::Postgres && fromLedger)
+        if (const DbError e = lockServerRow(db, m.source, ledgerRow.number.value_or(n)))
+            return e;
     const DbResult copied = db.execute(statements.first());
     if (!copied.ok()) {
         if (copied.error.kind == DbError::Kind::DuplicateNumber)

@@ -12,7 +12,9 @@ namespace ravo {
 class Prompter {
 public:
     enum class Icon { None, Information, Warning, Critical, Question };
-    enum class Buttons { Ok, OkCancel, YesNo };
+    // ReloadKeepCancel: 重新读取 (Yes), 保留我的修改 (No), 取消 (Cancel) — the
+    // question after colleagues changed rows an OK was to write.
+    enum class Buttons { Ok, OkCancel, YesNo, ReloadKeepCancel };
     enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~Prompter() = default;

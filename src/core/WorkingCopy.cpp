@@ -1,7 +1,9 @@
 #include "WorkingCopy.h"
 
 #include "Ledger.h"
+#include "ServerWorkingCopy.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace ravo {
@@ -13,9 +15,31 @@ QString q(const QString& name)
     return quotedIdentifier(name);
 }
 
-QString temp(const QString& name)
+// A book of this connection's own: SQLite's temp schema, or the server
+// session's temporary one.
+QString temp(const Database& db, const QString& name)
 {
-    return QStringLiteral("temp.") + quotedIdentifier(name);
+    return (db.engine() == Engine::Postgres ? QStringLiteral("pg_temp.") : QStringLiteral("temp."))
+        + quotedIdentifier(name);
+}
+
+bool onServer(const Database& db)
+{
+    return db.engine() == Engine::Postgres;
+}
+
+// The rows of the window's order, each maybe followed by its direction.
+QStringList orderItems(const QString& order)
+{
+    QStringList orderBy;
+    for (const QString& item : order.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList words = item.simplified().split(QLatin1Char(' '));
+        const QString way = words.size() == 2 ? words.at(1).toLower() : QString();
+        orderBy << (way == QLatin1String("asc") || way == QLatin1String("desc")
+                        ? q(words.at(0)) + QLatin1Char(' ') + way
+                        : q(item.trimmed()));
+    }
+    return orderBy;
 }
 
 } // namespace
@@ -30,6 +54,8 @@ CopyBooks::CopyBooks(const QString& workingTable)
 
 bool hasCopyBooks(Database& db, const QString& workingTable)
 {
+    if (onServer(db))
+        return servercopy::hasBooks(db, workingTable);
     QSqlQuery query(db.connection());
     query.prepare(QStringLiteral("SELECT 1 FROM sqlite_temp_master WHERE type = 'table' AND name = ?"));
     query.addBindValue(CopyBooks(workingTable).origin);
@@ -41,15 +67,32 @@ void dropCopyBooks(Database& db, const QString& workingTable)
     const CopyBooks books(workingTable);
     // Dropping what this connection made itself cannot fail but for a lost
     // connection, and then the books are gone with it.
+    if (onServer(db)) {
+        servercopy::dropBooks(db, workingTable);
+        return;
+    }
     for (const QString& t : books.triggers)
-        (void)db.executeNative(QStringLiteral("DROP TRIGGER IF EXISTS ") + temp(t));
+        (void)db.executeNative(QStringLiteral("DROP TRIGGER IF EXISTS ") + temp(db, t));
     for (const QString& t : {books.origin, books.changed, books.removed})
-        (void)db.executeNative(QStringLiteral("DROP TABLE IF EXISTS ") + temp(t));
+        (void)db.executeNative(QStringLiteral("DROP TABLE IF EXISTS ") + temp(db, t));
 }
 
 DbError createTrackedWorkingTable(Database& db, const QString& table, const QString& workingTable, const QString& order,
-                                  const QString& openStatement, bool* keptRules)
+                                  const QString& openStatement, bool* keptRules, const QString& number)
 {
+    QString rows;
+    if (!number.isNull())
+        rows = QStringLiteral(" WHERE %1 = '%2'")
+                   .arg(q(NumberColumn), QString(number).replace(QLatin1Char('\''), QStringLiteral("''")));
+    if (onServer(db)) {
+        dropWorkingTable(db, workingTable);
+        dropCopyBooks(db, workingTable);
+        if (const DbError e = servercopy::create(db, table, workingTable, order, openStatement, rows))
+            return e;
+        if (keptRules) // a server never holds rows against the rules
+            *keptRules = true;
+        return {};
+    }
     dropWorkingTable(db, workingTable);
     dropCopyBooks(db, workingTable);
     const CopyBooks books(workingTable);
@@ -66,15 +109,7 @@ DbError createTrackedWorkingTable(Database& db, const QString& table, const QStr
     const QStringList columns = db.columns(workingTable);
     if (columns.isEmpty())
         return DbError::make(DbError::General, QStringLiteral("找不到数据表“%1”。").arg(workingTable));
-    // Columns of the order, each maybe followed by its direction.
-    QStringList orderBy;
-    for (const QString& item : order.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList words = item.simplified().split(QLatin1Char(' '));
-        const QString way = words.size() == 2 ? words.at(1).toLower() : QString();
-        orderBy << (way == QLatin1String("asc") || way == QLatin1String("desc")
-                        ? q(words.at(0)) + QLatin1Char(' ') + way
-                        : q(item.trimmed()));
-    }
+    const QStringList orderBy = orderItems(order);
     QStringList quotedColumns;
     QStringList fromLedger;
     for (const QString& c : columns) {
@@ -89,8 +124,8 @@ DbError createTrackedWorkingTable(Database& db, const QString& table, const QStr
         QStringLiteral("CREATE TEMP TABLE %1 (wrow INTEGER PRIMARY KEY, lrow INTEGER NOT NULL)").arg(q(books.origin)),
         QStringLiteral("CREATE TEMP TABLE %1 (wrow INTEGER PRIMARY KEY)").arg(q(books.changed)),
         QStringLiteral("CREATE TEMP TABLE %1 (lrow INTEGER PRIMARY KEY)").arg(q(books.removed)),
-        QStringLiteral("INSERT INTO %1 (lrow) SELECT rowid FROM %2%3")
-            .arg(temp(books.origin), q(table),
+        QStringLiteral("INSERT INTO %1 (lrow) SELECT rowid FROM %2%3%4")
+            .arg(temp(db, books.origin), q(table), rows,
                  orderBy.isEmpty() ? QString() : QStringLiteral(" ORDER BY ") + orderBy.join(QLatin1Char(','))),
     };
     for (const QString& sql : statements)
@@ -99,7 +134,7 @@ DbError createTrackedWorkingTable(Database& db, const QString& table, const QStr
     const QString fill = QStringLiteral("INSERT INTO %1 (rowid, %2) SELECT o.wrow, %3 FROM %4 AS o CROSS JOIN %5 AS l "
                                         "ON l.rowid = o.lrow ORDER BY o.wrow")
                              .arg(q(workingTable), quotedColumns.join(QLatin1Char(',')),
-                                  fromLedger.join(QLatin1Char(',')), temp(books.origin), q(table));
+                                  fromLedger.join(QLatin1Char(',')), temp(db, books.origin), q(table));
     // The rules are kept while the copy is filled, as a rule: then every
     // row of the copy keeps them, and since each later write into the copy
     // is checked, only the rows written since can break them. A table with
@@ -150,21 +185,30 @@ DbError createTrackedWorkingTable(Database& db, const QString& table, const QStr
 
 qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow)
 {
+    if (onServer(db))
+        return servercopy::ledgerRowOf(db, workingTable, workingRow);
     QSqlQuery query(db.connection());
-    query.prepare(QStringLiteral("SELECT lrow FROM %1 WHERE wrow = ?").arg(temp(CopyBooks(workingTable).origin)));
+    query.prepare(QStringLiteral("SELECT lrow FROM %1 WHERE wrow = ?").arg(temp(db, CopyBooks(workingTable).origin)));
     query.addBindValue(workingRow);
     if (query.exec() && query.next())
         return query.value(0).toLongLong();
     return -1;
 }
 
+qint64 versionRead(Database& db, const QString& workingTable, qint64 ledgerRow)
+{
+    return onServer(db) ? servercopy::versionRead(db, workingTable, ledgerRow) : 0;
+}
+
 QList<qint64> workingRowsOfLedgerRow(Database& db, const QString& workingTable, qint64 ledgerRow)
 {
+    if (onServer(db))
+        return servercopy::workingRowsOf(db, workingTable, ledgerRow);
     QList<qint64> rows;
     QSqlQuery query(db.connection());
     query.setForwardOnly(true);
-    query.prepare(
-        QStringLiteral("SELECT wrow FROM %1 WHERE lrow = ? ORDER BY wrow").arg(temp(CopyBooks(workingTable).origin)));
+    query.prepare(QStringLiteral("SELECT wrow FROM %1 WHERE lrow = ? ORDER BY wrow")
+                      .arg(temp(db, CopyBooks(workingTable).origin)));
     query.addBindValue(ledgerRow);
     if (query.exec())
         while (query.next())
@@ -172,14 +216,26 @@ QList<qint64> workingRowsOfLedgerRow(Database& db, const QString& workingTable, 
     return rows;
 }
 
-QString changedRowsCondition(const QString& workingTable)
+QString changedRowsCondition(Database& db, const QString& workingTable)
 {
-    return QStringLiteral("rowid IN (SELECT wrow FROM %1)").arg(temp(CopyBooks(workingTable).changed));
+    if (onServer(db))
+        return servercopy::changedRowsCondition();
+    return QStringLiteral("rowid IN (SELECT wrow FROM %1)").arg(temp(db, CopyBooks(workingTable).changed));
+}
+
+QString RowConflict::text() const
+{
+    if (gone)
+        return QStringLiteral("%1：已被删除或移走").arg(label);
+    return QStringLiteral("%1：%2 于 %3 修改")
+        .arg(label, changedBy, changedAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
 }
 
 DbError commitTrackedWorkingTable(Database& db, const QString& table, const QString& workingTable,
-                                  const QString& keptText, CopyCommit* done)
+                                  const QString& keptText, CopyCommit* done, QVector<RowConflict>* conflicts)
 {
+    if (conflicts)
+        conflicts->clear();
     const CopyBooks books(workingTable);
     if (!hasCopyBooks(db, workingTable))
         return DbError::make(DbError::General,
@@ -191,9 +247,11 @@ DbError commitTrackedWorkingTable(Database& db, const QString& table, const QStr
         quotedColumns << q(c);
         fromCopy << QStringLiteral("w.") + q(c);
     }
-    const QString origin = temp(books.origin);
-    const QString changed = temp(books.changed);
-    const QString removed = temp(books.removed);
+    if (onServer(db))
+        return servercopy::commit(db, table, workingTable, keptText, done, conflicts);
+    const QString origin = temp(db, books.origin);
+    const QString changed = temp(db, books.changed);
+    const QString removed = temp(db, books.removed);
 
     Transaction tx(db);
     if (tx.error())
@@ -239,6 +297,17 @@ DbError commitTrackedWorkingTable(Database& db, const QString& table, const QStr
     if (done)
         *done = counts;
     return {};
+}
+
+DbError reloadLedgerRows(Database& db, const QString& table, const QString& workingTable,
+                         const QVector<qint64>& ledgerRows)
+{
+    return onServer(db) ? servercopy::reload(db, table, workingTable, ledgerRows) : DbError();
+}
+
+DbError keepOwnEdits(Database& db, const QString& table, const QString& workingTable, const QVector<qint64>& ledgerRows)
+{
+    return onServer(db) ? servercopy::keepOwn(db, table, workingTable, ledgerRows) : DbError();
 }
 
 } // namespace ravo

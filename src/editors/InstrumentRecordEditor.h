@@ -42,7 +42,11 @@ protected:
 
     void beforeOpen() override;
     QString openStatement() const override;
-    bool tracksChanges() const override { return false; }
+    // On a server ledger colleagues write the records side by side: the
+    // copy keeps its books and OK writes only what changed. The file keeps
+    // the replace of what was copied.
+    bool tracksChanges() const override { return db().engine() == Engine::Postgres; }
+    QString trackedNumber() const override { return m_oneInstrument ? m_number : QString(); }
     QString commitDeleteStatement() const override;
     void onActivate() override;
 

@@ -311,7 +311,7 @@ bool LedgerEditor::load()
     m_keptRules = false;
     auto make = [this] {
         return m_tracked ? createTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, m_spec.order,
-                                                     openStatement(), &m_keptRules)
+                                                     openStatement(), &m_keptRules, trackedNumber())
                          : createWorkingTable(db(), m_spec.workingTable, openStatement());
     };
     DbError e = make();
@@ -644,7 +644,7 @@ QString LedgerEditor::rowsToCheck() const
 {
     // A copy made with every row keeping the rules can break them only in
     // the rows written since, which the engine checked as they were written.
-    return m_tracked && m_keptRules ? changedRowsCondition(m_spec.workingTable) : QString();
+    return m_tracked && m_keptRules ? changedRowsCondition(db(), m_spec.workingTable) : QString();
 }
 
 bool LedgerEditor::checkRules()
@@ -668,8 +668,14 @@ bool LedgerEditor::checkRules()
 DbError LedgerEditor::commitWorkingCopy()
 {
     if (m_tracked)
-        return commitTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, commitInsertStatement());
+        return commitTrackedCopy();
     return commitWorkingTable(db(), commitDeleteStatement(), commitInsertStatement(), m_spec.commitInsertDirect);
+}
+
+DbError LedgerEditor::commitTrackedCopy()
+{
+    return commitTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, commitInsertStatement(), nullptr,
+                                     &m_conflicts);
 }
 
 void LedgerEditor::afterSave()
@@ -693,10 +699,52 @@ void LedgerEditor::save()
     if (!checkWorkingCopy() || !checkRules())
         return;
     if (const DbError e = commitWorkingCopy()) {
+        if (e.kind == DbError::Kind::Conflict && !m_conflicts.isEmpty())
+            resolveConflict(e);
+        else
+            showEngineError(e);
+        return;
+    }
+    // On a server the commit may have filled in values of the rows it
+    // wrote (a reading's ID); a window that stays open shows them.
+    if (m_tracked && db().engine() == Engine::Postgres) {
+        Data1->recordset().forgetValues();
+        Data1->reloadFields();
+    }
+    afterSave();
+}
+
+void LedgerEditor::resolveConflict(const DbError& error)
+{
+    const Prompter::Answer answer =
+        prompt().message(error.description
+                             + QStringLiteral("\n\n重新读取：放弃您对这些记录的修改，换成数据库中现在的内容。"
+                                              "\n保留我的修改：再按“确定”时，用您的修改覆盖别人的修改。"
+                                              "\n取消：回到窗口，暂不处理。"),
+                         AppTitle, Prompter::Icon::Warning, Prompter::Buttons::ReloadKeepCancel);
+    if (answer == Prompter::Answer::Cancel)
+        return;
+    QVector<qint64> rows;
+    for (const RowConflict& c : std::as_const(m_conflicts))
+        rows << c.ledgerRow;
+    const qint64 current = Data1->recordset().currentRowid();
+    const DbError e = answer == Prompter::Answer::Yes ? reloadLedgerRows(db(), m_spec.table, m_spec.workingTable, rows)
+                                                      : keepOwnEdits(db(), m_spec.table, m_spec.workingTable, rows);
+    if (e) {
         showEngineError(e);
         return;
     }
-    afterSave();
+    m_conflicts.clear();
+    if (answer == Prompter::Answer::No)
+        return;
+    // Rows were rewritten, taken out or brought back behind the window.
+    if (const DbError r = Data1->refresh()) {
+        showEngineError(r);
+        return;
+    }
+    if (current < 0 || !Data1->moveToRowid(current))
+        Data1->moveFirst();
+    Data1->reloadFields();
 }
 
 void LedgerEditor::cancel()

@@ -29,6 +29,7 @@
 #include "DataControl.h"
 
 #include "core/ProgramState.h"
+#include "core/WorkingCopy.h"
 
 #include <QDialog>
 #include <QHash>
@@ -209,6 +210,12 @@ protected:
     // statement) keeps the copy's books and commits only what changed; one
     // that names columns or filters its copy replaces what it copied.
     virtual bool tracksChanges() const { return true; }
+    // The instrument whose rows alone a tracked copy holds; null: all rows.
+    virtual QString trackedNumber() const { return {}; }
+    // The commit of only what changed (for a window that tracks changes),
+    // noting the rows colleagues changed meanwhile for the question that
+    // follows a clash.
+    DbError commitTrackedCopy();
     virtual QString commitDeleteStatement() const;
     virtual QString commitInsertStatement() const;
     virtual DbError commitWorkingCopy();
@@ -238,6 +245,12 @@ private:
     // another program): named when the window opens, and refused by Save,
     // which moves to the first of them.
     void reportRuleBreaches();
+    // OK found rows that colleagues changed, moved or deleted since the
+    // window read them: says which, by whom and when, and lets the user take
+    // their versions (the window's edits to those rows are given up) or keep
+    // the window's own (the next OK writes over theirs). The window stays
+    // open either way.
+    void resolveConflict(const DbError& error);
     bool checkRules();
     // The rows of the copy that Save must look at again: with a copy whose
     // rows all kept the rules when it was made, those written since (as an
@@ -273,6 +286,8 @@ private:
     bool m_tracked = false;
     // Every row of the copy kept the table's rules when it was made.
     bool m_keptRules = false;
+    // The rows the last OK found changed by colleagues (a server ledger).
+    QVector<RowConflict> m_conflicts;
 };
 
 } // namespace ravo

@@ -49,6 +49,12 @@ Prompter::Answer DesktopPrompter::message(const QString& text, const QString& ti
         box.setDefaultButton(box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole));
         box.setEscapeButton(box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole));
         break;
+    case Buttons::ReloadKeepCancel:
+        box.addButton(QStringLiteral("重新读取(&R)"), QMessageBox::YesRole);
+        box.addButton(QStringLiteral("保留我的修改(&K)"), QMessageBox::NoRole);
+        box.setDefaultButton(box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole));
+        box.setEscapeButton(box.defaultButton());
+        break;
     }
     box.exec();
     const QMessageBox::ButtonRole role = box.buttonRole(box.clickedButton());
@@ -59,6 +65,8 @@ Prompter::Answer DesktopPrompter::message(const QString& text, const QString& ti
         return role == QMessageBox::AcceptRole ? Answer::Ok : Answer::Cancel;
     case Buttons::YesNo:
         return role == QMessageBox::YesRole ? Answer::Yes : Answer::No;
+    case Buttons::ReloadKeepCancel:
+        return role == QMessageBox::YesRole ? Answer::Yes : role == QMessageBox::NoRole ? Answer::No : Answer::Cancel;
     }
     return Answer::Cancel;
 }

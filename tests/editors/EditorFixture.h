@@ -1,6 +1,7 @@
 #pragma once
 // A fresh ledger with the program state around it, for the editor tests:
-// rows are put straight into the tables and read back the same way.
+// rows are put straight into the tables and read back the same way. The
+// ledger is a file unless the test asks for one on the test server.
 #include "ScriptedPrompter.h"
 #include "TestSupport.h"
 #include "core/ProgramState.h"
@@ -16,8 +17,27 @@ struct EditorFixture {
     ScriptedPrompter prompt;
     ProgramState state{box.appDir(), prompt};
 
-    EditorFixture() { open = box.isValid() && !state.LedgerDatabase.open(box.databasePath()); }
+    explicit EditorFixture(Engine engine = Engine::Sqlite)
+    {
+        if (engine == Engine::Postgres) {
+            failure = openFreshServerLedger(state.LedgerDatabase);
+            open = box.isValid() && failure.isEmpty();
+            return;
+        }
+        open = box.isValid() && !state.LedgerDatabase.open(box.databasePath());
+    }
     bool open = false;
+    QString failure;
+
+    // A colleague's session on the same ledger (or a second connection to
+    // the same file).
+    QString openColleague(Database& other)
+    {
+        if (db().engine() == Engine::Postgres)
+            return openSecondSession(db(), other);
+        const DbError e = other.open(box.databasePath());
+        return e ? e.text() : QString();
+    }
 
     Database& db() { return state.LedgerDatabase; }
 

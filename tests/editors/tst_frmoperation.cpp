@@ -293,26 +293,85 @@ private slots:
                  QStringLiteral("insert into 计量器具在用库 select MSys计量器具在用库.* from MSys计量器具在用库;"));
     }
 
-    // OK writes the rows edited in the window and no other: what was saved
-    // meanwhile into a row the window left alone stays.
-    void okKeepsWhatWasSavedMeanwhile()
+    // OK writes the rows edited in the window and no other: what a
+    // colleague saved meanwhile into a row the window left alone stays. On a
+    // server, a colleague's change to a row the window changed too is told
+    // (which instrument, by whom) and nothing is written; the user takes the
+    // colleague's version (重新读取), keeps the window's (保留我的修改, the next
+    // OK writes it) or goes back to the window (取消).
+    void okMeetsColleaguesWork_data()
     {
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<QString>("colleague");  // a statement of the colleague's
+        QTest::addColumn<int>("answer");         // to the question, -1: none asked
+        QTest::addColumn<QStringList>("ledger"); // N-001 and N-003 after: "名称|备注" each, "-" when gone
+        const QString n3 = QStringLiteral("UPDATE 计量器具在用库 SET 备注 = '别处保存' WHERE 计量器具编号 = 'N-003'");
+        const QString n1 = QStringLiteral("UPDATE 计量器具在用库 SET 备注 = '别处保存' WHERE 计量器具编号 = 'N-001'");
+        const QString gone = QStringLiteral("DELETE FROM 计量器具在用库 WHERE 计量器具编号 = 'N-001'");
+        const int none = -1, reload = int(Prompter::Answer::Yes), keep = int(Prompter::Answer::No),
+                  cancel = int(Prompter::Answer::Cancel);
+        for (const bool server : {false, true})
+            QTest::addRow("%s: another row changed meanwhile", server ? "server" : "file")
+                << server << n3 << none << QStringList{"改名|", "表3|别处保存"};
+        QTest::newRow("server: the same row, back to the window")
+            << true << n1 << cancel << QStringList{"表1|别处保存", "表3|"};
+        QTest::newRow("server: the same row, colleague's version read")
+            << true << n1 << reload << QStringList{"表1|别处保存", "表3|"};
+        QTest::newRow("server: the same row, mine kept") << true << n1 << keep << QStringList{"改名|", "表3|"};
+        QTest::newRow("server: the row deleted, read again") << true << gone << reload << QStringList{"-", "表3|"};
+        QTest::newRow("server: the row deleted, mine kept") << true << gone << keep << QStringList{"改名|", "表3|"};
+    }
+    void okMeetsColleaguesWork()
+    {
+        QFETCH(bool, server);
+        QFETCH(QString, colleague);
+        QFETCH(int, answer);
+        QFETCH(QStringList, ledger);
+        if (server) {
+            f = std::make_unique<test::EditorFixture>(Engine::Postgres);
+            QVERIFY2(f->open, qPrintable(f->failure));
+        }
         QVERIFY(f->fillInUse(3));
         auto w = open();
         w->Data1->moveFirst();
         static_cast<QLineEdit*>(w->Text1[1])->setText(QStringLiteral("改名"));
         {
             Database other;
-            QVERIFY(!other.open(f->box.databasePath()));
-            QVERIFY(other
-                        .executeNative(QStringLiteral("UPDATE 计量器具在用库 SET 备注 = '别处保存' "
-                                                      "WHERE 计量器具编号 = 'N-003'"))
-                        .ok());
+            QCOMPARE(f->openColleague(other), QString());
+            QVERIFY(other.executeNative(colleague).ok());
         }
+        if (answer >= 0)
+            f->prompt.answers << Prompter::Answer(answer);
         w->cmdOK->click();
-        QVERIFY(f->prompt.messages.isEmpty());
-        QCOMPARE(f->row(InUse, "N-001").value("计量器具名称").toString(), QStringLiteral("改名"));
-        QCOMPARE(f->row(InUse, "N-003").value("备注").toString(), QStringLiteral("别处保存"));
+        if (answer < 0) {
+            QVERIFY(f->prompt.messages.isEmpty());
+        } else {
+            QCOMPARE(f->prompt.messages.size(), 1);
+            const QString told = f->prompt.messages.first().text;
+            QVERIFY2(told.contains(colleague.startsWith("DELETE") ? QStringLiteral("N-001：已被删除或移走")
+                                                                  : QStringLiteral("N-001：ravo 于 ")),
+                     qPrintable(told));
+            QCOMPARE(f->prompt.messages.first().buttons, Prompter::Buttons::ReloadKeepCancel);
+            // Nothing of this OK was written; the window stays open.
+            QVERIFY(w->isVisible());
+            if (answer == int(Prompter::Answer::Yes) && !colleague.startsWith("DELETE")) {
+                QCOMPARE(w->line(0), QStringLiteral("N-001"));
+                QCOMPARE(w->line(1), QStringLiteral("表1"));
+            }
+            if (answer != int(Prompter::Answer::Cancel)) {
+                w->cmdOK->click();
+                QCOMPARE(f->prompt.messages.size(), 1);
+                QVERIFY(!w->isVisible());
+            }
+        }
+        QStringList found;
+        for (const char* n : {"N-001", "N-003"}) {
+            const QVariantHash row = f->row(InUse, n);
+            found << (row.isEmpty() ? QStringLiteral("-")
+                                    : row.value("计量器具名称").toString() + "|" + row.value("备注").toString());
+        }
+        QCOMPARE(found, ledger);
+        QCOMPARE(f->column(InUse, Number).size(), ledger.contains("-") ? 2 : 3);
     }
 
     void enterWalksTheTabOrder()

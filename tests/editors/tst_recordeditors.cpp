@@ -106,12 +106,18 @@ private slots:
         QTest::addColumn<bool>("certificate");
         QTest::addColumn<QString>("number");
         QTest::addColumn<bool>("deleteAll");
+        QTest::addColumn<bool>("server");
         for (bool certificate : {true, false}) {
             const char* name = certificate ? "confirmation" : "repair";
             for (const QString& number : {QStringLiteral("N-1"), QStringLiteral("N\"1"), QStringLiteral("\"N\"")}) {
-                QTest::addRow("%s %s edited", name, qPrintable(number)) << certificate << number << false;
-                QTest::addRow("%s %s all deleted", name, qPrintable(number)) << certificate << number << true;
+                QTest::addRow("%s %s edited", name, qPrintable(number)) << certificate << number << false << false;
+                QTest::addRow("%s %s all deleted", name, qPrintable(number)) << certificate << number << true << false;
             }
+            // On a server a colleague adds a record of the same instrument
+            // meanwhile: OK writes only the window's changes, so it stays.
+            for (bool deleteAll : {false, true})
+                QTest::addRow("server: %s N\"1 %s", name, deleteAll ? "all deleted" : "edited")
+                    << certificate << QStringLiteral("N\"1") << deleteAll << true;
         }
     }
     void oneInstrument()
@@ -119,6 +125,11 @@ private slots:
         QFETCH(bool, certificate);
         QFETCH(QString, number);
         QFETCH(bool, deleteAll);
+        QFETCH(bool, server);
+        if (server) {
+            f = std::make_unique<test::EditorFixture>(Engine::Postgres);
+            QVERIFY2(f->open, qPrintable(f->failure));
+        }
         const RecordKind k = kindOf(certificate);
         addRecords(k, number, {"2003-05-01", "2001-01-01", "2002-02-02"});
         // Other instruments: one whose number begins with N's, one that is
@@ -143,6 +154,13 @@ private slots:
         QCOMPARE(text(w->Text1[k.tagField]), number + "@2001-01-01");
 
         QStringList expected;
+        if (server) {
+            Database colleague;
+            QCOMPARE(f->openColleague(colleague), QString());
+            QVERIFY(test::insertRow(colleague, k.table,
+                                    {{Number, number}, {k.tagColumn, "别人的"}, {k.dateColumn, "2005-05-05"}}));
+            expected << number + "|别人的|2005-05-05";
+        }
         if (deleteAll) {
             for (int i = 0; i < 3; ++i)
                 w->cmdDelete->click();

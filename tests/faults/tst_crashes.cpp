@@ -9,6 +9,12 @@
 // every table either as before the operation or as after it, every
 // instrument in exactly one ledger, the backup sound, and the working
 // tables left behind dropped and made again.
+//
+// Then colleagues on one server ledger: runner processes editing and moving
+// instruments side by side and at random, the session's connection broken in
+// the middle of an OK or a move, and the client ended after each statement
+// of its OK. Nothing may be lost: every change either lands or is refused as
+// a clash, and every instrument stays in exactly one ledger.
 #include "FaultKit.h"
 #include "core/Database.h"
 #include "core/InstanceLock.h"
@@ -16,6 +22,7 @@
 #include "core/Shutdown.h"
 #include "exchange/TableWriter.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 
 using namespace ravo;
@@ -84,6 +91,104 @@ bool addInstrument(Database& db, const QString& table, const QString& number, co
                                "VALUES (?, ?, '电源线', '合格', '2025-03-01', ?)")
                     .arg(table),
                 {number, name, remark});
+}
+
+// A colleague's program: a runner process that says what it is doing on its
+// output, line by line, and can be told to go on.
+class Colleague {
+public:
+    explicit Colleague(const QStringList& args) { m_process.start(RunnerProgram, args); }
+    ~Colleague()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
+    }
+    // The first line of output that starts with the word; empty when the
+    // runner ends or says nothing of the kind within 30 s.
+    QString waitFor(const QString& word)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 30000) {
+            while (m_process.canReadLine()) {
+                const QString line = QString::fromUtf8(m_process.readLine()).trimmed();
+                m_output << line;
+                if (line.startsWith(word))
+                    return line;
+            }
+            if (m_process.state() == QProcess::NotRunning)
+                return {};
+            m_process.waitForReadyRead(100);
+        }
+        return {};
+    }
+    void go() { m_process.write("go\n"); }
+    int finish()
+    {
+        if (!m_process.waitForFinished(120000))
+            return -1;
+        for (const QByteArray& line : m_process.readAllStandardOutput().split('\n'))
+            if (!line.trimmed().isEmpty())
+                m_output << QString::fromUtf8(line.trimmed());
+        m_errors = QString::fromUtf8(m_process.readAllStandardError());
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    }
+    const QStringList& output() const { return m_output; }
+    const QString& errors() const { return m_errors; }
+
+private:
+    QProcess m_process;
+    QStringList m_output;
+    QString m_errors;
+};
+
+// A server ledger's state as the program sees it (no row addresses or
+// versions): per table a digest of its rows, and the instrument numbers.
+LedgerState serverStateOf(Database& db)
+{
+    LedgerState s;
+    s.integrity = QStringLiteral("ok");
+    QSqlQuery q(db.connection());
+    for (const QString& table : ledgerTables()) {
+        QStringList columns = db.columns(table);
+        for (QString& c : columns)
+            c = quotedIdentifier(c);
+        QStringList rows;
+        if (!q.exec(QStringLiteral("SELECT %1 FROM \"%2\"").arg(columns.join(QLatin1Char(',')), table))) {
+            s.digests.insert(table, "unreadable: " + q.lastError().text().toUtf8());
+            continue;
+        }
+        while (q.next())
+            rows << rowText(q);
+        rows.sort();
+        s.counts.insert(table, int(rows.size()));
+        s.digests.insert(table, QCryptographicHash::hash(rows.join(QChar(0x1e)).toUtf8(), QCryptographicHash::Sha1));
+        if (table == tables::InUse || table == tables::Sealed || table == tables::Scrapped) {
+            QStringList numbers;
+            if (q.exec(QStringLiteral("SELECT 计量器具编号 FROM \"%1\"").arg(table)))
+                while (q.next())
+                    numbers << q.value(0).toString();
+            s.numbers.insert(table, numbers);
+        }
+    }
+    return s;
+}
+
+// The sum of a counter column (as the runner keeps them) over the three
+// ledgers an instrument lives in.
+qint64 counterSum(Database& db, const QString& column)
+{
+    qint64 sum = 0;
+    for (const QString& table : {tables::InUse, tables::Sealed, tables::Scrapped}) {
+        QSqlQuery q(db.connection());
+        if (q.exec(QStringLiteral("SELECT coalesce(sum(nullif(%1, '')::integer), 0) FROM \"%2\"")
+                       .arg(quotedIdentifier(column), table))
+            && q.next())
+            sum += q.value(0).toLongLong();
+    }
+    return sum;
 }
 
 } // namespace
@@ -459,6 +564,240 @@ private slots:
             return;
         const LedgerState& expected = imported ? after : before;
         QVERIFY2(found == expected, qPrintable(QStringLiteral("differs in ") + differences(found, expected)));
+    }
+
+    // ---- colleagues on one server ledger ----------------------------------
+
+    // A fresh server ledger with `inUse` instruments in use (N-00001 …) and
+    // `others` sealed (S-1 …) and scrapped (X-1 …); the connection text the
+    // runners use.
+    QString freshServerLedger(Database& db, int inUse, int others)
+    {
+        const QString failure = openFreshServerLedger(db);
+        if (!failure.isEmpty())
+            return failure;
+        const QStringList fill = {
+            QStringLiteral(
+                "INSERT INTO 计量器具在用库 (计量器具编号, 计量器具名称, 状态, 检定日期) SELECT "
+                "'N-' || lpad(i::text, 5, '0'), '表' || i, '合格', '2025-03-01' FROM generate_series(1, %1) i")
+                .arg(inUse),
+            QStringLiteral(
+                "INSERT INTO 计量器具封存库 (计量器具编号, 计量器具名称, 状态) SELECT 'S-' || i, '封存表' || i, "
+                "'封存' FROM generate_series(1, %1) i")
+                .arg(others),
+            QStringLiteral(
+                "INSERT INTO 计量器具报废库 (计量器具编号, 计量器具名称, 状态) SELECT 'X-' || i, '报废表' || i, "
+                "'报废' FROM generate_series(1, %1) i")
+                .arg(others),
+        };
+        for (const QString& sql : fill)
+            if (const DbResult r = db.executeNative(sql); !r.ok())
+                return r.error.text();
+        return {};
+    }
+    QStringList serverArgs(const Database& db, const QString& operation, const QStringList& more = {})
+    {
+        return QStringList{QStringLiteral("-"), operation, QStringLiteral("--server"), db.serverAddress().toString()}
+        + more;
+    }
+
+    // Two colleagues, each with an editor open, OK (edit: adds one to the
+    // instrument's 联系电话) or move the same or different instruments; the
+    // first goes, then the second, or both at once. A colleague refused
+    // because the other was first ends with 5; nothing is lost either way.
+    void serverColleaguesSideBySide_data()
+    {
+        QTest::addColumn<QStringList>("first");
+        QTest::addColumn<QStringList>("second");
+        QTest::addColumn<bool>("together");
+        QTest::addColumn<QList<int>>("statuses"); // together: in either order
+        const QString edit = QStringLiteral("edit:") + tables::InUse;
+        const QString n1 = QStringLiteral("N-00001");
+        const QStringList editN1 = {edit, QStringLiteral("--number"), n1};
+        QTest::newRow("different instruments: both land")
+            << editN1 << QStringList{edit, QStringLiteral("--number"), QStringLiteral("N-00002")} << false
+            << QList<int>{0, 0};
+        QTest::newRow("the same instrument: the second is told") << editN1 << editN1 << false << QList<int>{0, 5};
+        QTest::newRow("the same instrument at once: one is told") << editN1 << editN1 << true << QList<int>{0, 5};
+        QTest::newRow("sealed and scrapped at once: one moves it")
+            << QStringList{"move:1", "--number", n1} << QStringList{"move:0", "--number", n1} << true
+            << QList<int>{0, 5};
+        QTest::newRow("changed, then moved with the old values: refused")
+            << editN1 << QStringList{"move:1", "--number", n1} << false << QList<int>{0, 5};
+        QTest::newRow("moved, then changed: refused")
+            << QStringList{"move:0", "--number", n1} << editN1 << false << QList<int>{0, 5};
+        QTest::newRow("moved and another changed: both land")
+            << QStringList{"move:0", "--number", n1} << QStringList{edit, QStringLiteral("--number"), "N-00003"} << true
+            << QList<int>{0, 0};
+    }
+    void serverColleaguesSideBySide()
+    {
+        QFETCH(QStringList, first);
+        QFETCH(QStringList, second);
+        QFETCH(bool, together);
+        QFETCH(QList<int>, statuses);
+        Database db;
+        const QString failure = freshServerLedger(db, 5, 2);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        const QStringList everyNumber = instrumentNumbers(serverStateOf(db));
+        const QStringList wait = {QStringLiteral("--wait"), QStringLiteral("--date"), Today};
+        Colleague a(serverArgs(db, first.first(), first.mid(1) + wait));
+        Colleague b(serverArgs(db, second.first(), second.mid(1) + wait));
+        QVERIFY2(!a.waitFor("ready").isEmpty(), qPrintable(a.output().join('\n')));
+        QVERIFY2(!b.waitFor("ready").isEmpty(), qPrintable(b.output().join('\n')));
+        int statusA = 0, statusB = 0;
+        if (together) {
+            a.go();
+            b.go();
+            statusA = a.finish();
+            statusB = b.finish();
+        } else {
+            a.go();
+            statusA = a.finish();
+            b.go();
+            statusB = b.finish();
+        }
+        QList<int> found = {statusA, statusB};
+        if (together)
+            std::sort(found.begin(), found.end());
+        QVERIFY2(found == statuses, qPrintable(a.errors() + b.errors()));
+        // A refusal names the instrument and says why.
+        for (const Colleague* c : {&a, &b})
+            if (!c->errors().isEmpty())
+                QVERIFY2(c->errors().contains(QStringLiteral("N-0000")), qPrintable(c->errors()));
+        // Each OK that landed counted once: none overwrote another.
+        const qint64 landed = qint64(first.first().startsWith("edit:") && statusA == 0)
+            + qint64(second.first().startsWith("edit:") && statusB == 0);
+        QCOMPARE(counterSum(db, QStringLiteral("联系电话")), landed);
+        QCOMPARE(instrumentNumbers(serverStateOf(db)), everyNumber);
+    }
+
+    // Ten colleagues at work at once, 200 OKs and moves each at random on a
+    // small ledger, so that they often meet. Every OK and move that was not
+    // refused is found in the ledger's counters (no lost update), and every
+    // instrument is in exactly one ledger.
+    void serverColleaguesAtWork()
+    {
+        constexpr int Clients = 10;
+        constexpr int Operations = 200;
+        Database db;
+        const QString failure = freshServerLedger(db, 20, 10);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        const QStringList everyNumber = instrumentNumbers(serverStateOf(db));
+        QElapsedTimer clock;
+        clock.start();
+        std::vector<std::unique_ptr<Colleague>> colleagues;
+        for (int i = 0; i < Clients; ++i)
+            colleagues.push_back(
+                std::make_unique<Colleague>(serverArgs(db, QStringLiteral("churn"),
+                                                       {QStringLiteral("--seed"), QString::number(1000 + i),
+                                                        QStringLiteral("--count"), QString::number(Operations)})));
+        int oks = 0, moves = 0, conflicts = 0;
+        for (auto& c : colleagues) {
+            const int status = c->finish();
+            QVERIFY2(status == 0, qPrintable(c->errors()));
+            const QString said = c->output().filter(QStringLiteral("oks=")).value(0);
+            const QRegularExpression counts(QStringLiteral("oks=(\\d+) moves=(\\d+) conflicts=(\\d+) failures=0"));
+            const QRegularExpressionMatch m = counts.match(said);
+            QVERIFY2(m.hasMatch(), qPrintable(said));
+            oks += m.captured(1).toInt();
+            moves += m.captured(2).toInt();
+            conflicts += m.captured(3).toInt();
+        }
+        const qint64 elapsed = clock.elapsed();
+        QCOMPARE(oks + moves + conflicts, Clients * Operations);
+        QCOMPARE(counterSum(db, QStringLiteral("联系电话")), qint64(oks));
+        QCOMPARE(counterSum(db, QStringLiteral("存放地点")), qint64(moves));
+        QCOMPARE(instrumentNumbers(serverStateOf(db)), everyNumber);
+        QVERIFY(moves > 0 && oks > 0 && conflicts > 0);
+        qInfo("%d colleagues x %d operations in %.1f s: %d OKs and %d moves landed, %d refused as clashes, 0 lost",
+              Clients, Operations, elapsed / 1000.0, oks, moves, conflicts);
+    }
+
+    // The session's connection to the server breaks in the middle of an OK
+    // or a move (its server process ended): the runner is told the
+    // connection is lost, and the ledger is exactly as before.
+    void serverConnectionLostMidway_data()
+    {
+        QTest::addColumn<QStringList>("operation");
+        QTest::addColumn<QString>("breakAfter");
+        QTest::newRow("OK, rows locked") << QStringList{"edit:" + tables::InUse, "--number", "N-00001"} << "FOR UPDATE";
+        QTest::newRow("OK, rows deleted") << QStringList{"ok:" + tables::InUse} << "DELETE FROM";
+        QTest::newRow("OK, rows written") << QStringList{"ok:" + tables::InUse} << "UPDATE \"" + tables::InUse;
+        QTest::newRow("move, copied into the target") << QStringList{"move:1", "--number", "N-00002"} << "INSERT";
+        QTest::newRow("move, taken out of the source") << QStringList{"move:1", "--number", "N-00002"} << "DELETE";
+    }
+    void serverConnectionLostMidway()
+    {
+        QFETCH(QStringList, operation);
+        QFETCH(QString, breakAfter);
+        Database db;
+        const QString failure = freshServerLedger(db, 5, 2);
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+        const LedgerState before = serverStateOf(db);
+        Colleague c(serverArgs(db, operation.first(),
+                               operation.mid(1) + QStringList{"--pause", "--after-text", breakAfter, "--date", Today}));
+        const QString backend = c.waitFor("backend").section(' ', 1);
+        QVERIFY2(!backend.isEmpty(), qPrintable(c.output().join('\n')));
+        QVERIFY2(!c.waitFor("paused").isEmpty(), qPrintable(c.output().join('\n')));
+        QSqlQuery q(db.connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT pg_terminate_backend(%1)").arg(backend.toLongLong())));
+        c.go();
+        QCOMPARE(c.finish(), 1);
+        QVERIFY2(c.errors().contains(QStringLiteral("与数据库服务器的连接中断了")), qPrintable(c.errors()));
+        ++m_faults;
+        const LedgerState found = serverStateOf(db);
+        QVERIFY2(found == before, qPrintable(differences(found, before)));
+    }
+
+    // A client ended abruptly after each statement of its OK or move in
+    // turn: the server rolls back what was not committed, so the ledger is
+    // exactly as before, or, once the commit ran, exactly as after.
+    void serverClientEndedAfterEveryStatement_data()
+    {
+        QTest::addColumn<QStringList>("operation");
+        QTest::newRow("OK") << QStringList{QStringLiteral("ok:") + tables::InUse};
+        QTest::newRow("move to scrapped") << QStringList{"move:0", "--number", "N-00002", "--date", Today};
+        QTest::newRow("move from sealed") << QStringList{"move:2", "--number", "S-1", "--date", Today};
+    }
+    void serverClientEndedAfterEveryStatement()
+    {
+        QFETCH(QStringList, operation);
+        QTemporaryDir dir;
+        const QString tracePath = dir.filePath(QStringLiteral("trace.txt"));
+        LedgerState before, after;
+        QStringList statements;
+        {
+            Database db;
+            const QString failure = freshServerLedger(db, 5, 2);
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            before = serverStateOf(db);
+            Colleague c(serverArgs(db, operation.first(), operation.mid(1) + QStringList{"--trace", tracePath}));
+            QVERIFY2(c.finish() == 0, qPrintable(c.errors()));
+            after = serverStateOf(db);
+            for (const QString& line : readTextFile(tracePath).split('\n', Qt::SkipEmptyParts))
+                statements << line.section('\t', 1);
+        }
+        QVERIFY(!(after == before));
+        const qsizetype commitAt = statements.indexOf(QStringLiteral("COMMIT")) + 1;
+        QVERIFY2(commitAt > 0, qPrintable(statements.join('\n')));
+        for (int k = 1; k <= statements.size(); ++k) {
+            const QString context =
+                QStringLiteral("ended after statement %1 (%2)").arg(k).arg(statements.at(k - 1).left(100));
+            Database db;
+            const QString failure = freshServerLedger(db, 5, 2);
+            QVERIFY2(failure.isEmpty(), qPrintable(failure));
+            Colleague c(
+                serverArgs(db, operation.first(), operation.mid(1) + QStringList{"--after", QString::number(k)}));
+            QVERIFY2(c.finish() == EndedByHook, qPrintable(context + c.errors()));
+            ++m_faults;
+            const LedgerState found = serverStateOf(db);
+            const LedgerState& expected = k >= commitAt ? after : before;
+            QVERIFY2(found == expected,
+                     qPrintable(context + QStringLiteral(": differs in ") + differences(found, expected)));
+            if (operation.first().startsWith(QLatin1String("move:"))) // each instrument in one ledger
+                QCOMPARE(instrumentNumbers(found), instrumentNumbers(before));
+        }
     }
 
     // The hook is in the runner only: the program never carries it.

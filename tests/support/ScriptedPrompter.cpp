@@ -4,7 +4,10 @@ namespace ravo::test {
 
 Prompter::Answer ScriptedPrompter::message(const QString& text, const QString& title, Icon icon, Buttons buttons)
 {
-    Message m{text, title, icon, buttons, buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok};
+    Message m{text, title, icon, buttons,
+              buttons == Buttons::YesNo                  ? Answer::Yes
+                  : buttons == Buttons::ReloadKeepCancel ? Answer::Cancel
+                                                         : Answer::Ok};
     if (!answers.isEmpty())
         m.answer = answers.dequeue();
     if (onMessage)
