@@ -1,6 +1,8 @@
 #include "Attachments.h"
 
+#include "Ledger.h"
 #include "LedgerSchema.h"
+#include "WorkingCopy.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -163,6 +165,53 @@ DbError renumberAttachments(Database& db, const QString& oldNumber, const QStrin
         .executeNative(QStringLiteral("UPDATE %1 SET 计量器具编号 = ? WHERE 计量器具编号 = ?").arg(table()),
                        {newNumber, oldNumber})
         .error;
+}
+
+QVector<std::pair<QString, QString>> renumberedInstruments(Database& db, const QString& table,
+                                                           const QString& workingTable)
+{
+    QVector<std::pair<QString, QString>> renamed;
+    QSqlQuery changed(db.connection());
+    changed.setForwardOnly(true);
+    if (!changed.exec(QStringLiteral("SELECT rowid, %1 FROM %2 WHERE %3")
+                          .arg(quotedIdentifier(NumberColumn), quotedIdentifier(workingTable),
+                               changedRowsCondition(db, workingTable))))
+        return renamed;
+    QVector<std::pair<qint64, QString>> rows;
+    while (changed.next())
+        rows.append({changed.value(0).toLongLong(), changed.value(1).toString()});
+    changed.finish();
+    QSqlQuery ledger(db.connection());
+    ledger.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                       .arg(quotedIdentifier(NumberColumn), quotedIdentifier(table)));
+    for (const auto& [workingRow, number] : rows) {
+        const qint64 ledgerRow = ledgerRowOf(db, workingTable, workingRow);
+        if (ledgerRow < 0)
+            continue;
+        ledger.addBindValue(ledgerRow);
+        if (ledger.exec() && ledger.next() && ledger.value(0).toString() != number)
+            renamed.append({ledger.value(0).toString(), number});
+        ledger.finish();
+    }
+    return renamed;
+}
+
+DbError followRenumbering(Database& db, const QVector<std::pair<QString, QString>>& renamed)
+{
+    if (renamed.isEmpty())
+        return {};
+    // Through a number no instrument has, so that A → B and B → A exchange.
+    Transaction tx(db);
+    if (tx.error())
+        return tx.error();
+    const QString passing = QStringLiteral("\x01改号中\x01%1");
+    for (int i = 0; i < renamed.size(); ++i)
+        if (const DbError e = renumberAttachments(db, renamed[i].first, passing.arg(i)))
+            return e;
+    for (int i = 0; i < renamed.size(); ++i)
+        if (const DbError e = renumberAttachments(db, passing.arg(i), renamed[i].second))
+            return e;
+    return tx.commit();
 }
 
 DbError removeAttachmentsOf(Database& db, const QString& number, int* removed)

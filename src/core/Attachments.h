@@ -61,6 +61,16 @@ DbError removeAttachment(Database& db, qint64 id);
 
 // The attachments of an instrument follow it to its new number.
 DbError renumberAttachments(Database& db, const QString& oldNumber, const QString& newNumber);
+// The instruments a window renumbered in its working copy of a ledger:
+// (number the ledger holds, number in the window) for each changed row that
+// was copied from the ledger and carries another number now. Read before
+// the copy is committed.
+QVector<std::pair<QString, QString>> renumberedInstruments(Database& db, const QString& table,
+                                                           const QString& workingTable);
+// The attachments follow those numbers; numbers exchanged between two
+// instruments are exchanged whole.
+DbError followRenumbering(Database& db, const QVector<std::pair<QString, QString>>& renamed);
+
 // Removes every attachment of an instrument (it is written off); *removed
 // gets how many.
 DbError removeAttachmentsOf(Database& db, const QString& number, int* removed = nullptr);

@@ -674,8 +674,28 @@ DbError LedgerEditor::commitWorkingCopy()
 
 DbError LedgerEditor::commitTrackedCopy()
 {
-    return commitTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, commitInsertStatement(), nullptr,
-                                     &m_conflicts);
+    // What follows an instrument beyond its row rides in the same
+    // transaction: its attachments take its new number, and those of an
+    // instrument written off go when the user said so.
+    const bool instruments = isMoveSource(m_spec.table);
+    const QVector<std::pair<QString, QString>> renamed = instruments
+        ? renumberedInstruments(db(), m_spec.table, m_spec.workingTable)
+        : QVector<std::pair<QString, QString>>();
+    Transaction tx(db());
+    if (tx.error())
+        return tx.error();
+    if (const DbError e = commitTrackedWorkingTable(db(), m_spec.table, m_spec.workingTable, commitInsertStatement(),
+                                                    nullptr, &m_conflicts))
+        return e;
+    if (const DbError e = followRenumbering(db(), renamed))
+        return e;
+    for (const QString& number : std::as_const(m_attachmentsToDrop))
+        if (const DbError e = removeAttachmentsOf(db(), number))
+            return e;
+    if (const DbError e = tx.commit())
+        return e;
+    m_attachmentsToDrop.clear();
+    return {};
 }
 
 void LedgerEditor::afterSave()

@@ -288,6 +288,10 @@ private:
     bool m_keptRules = false;
     // The rows the last OK found changed by colleagues (a server ledger).
     QVector<RowConflict> m_conflicts;
+
+protected:
+    // Instruments deleted in the window whose attachments go with the next OK.
+    QStringList m_attachmentsToDrop;
 };
 
 } // namespace ravo

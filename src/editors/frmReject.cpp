@@ -1,5 +1,7 @@
 #include "frmReject.h"
 
+#include "core/Attachments.h"
+
 #include "EditorTexts.h"
 #include "MemoEdit.h"
 
@@ -72,8 +74,19 @@ void frmReject::reinstate()
 void frmReject::writeOff()
 {
     // Like a delete, the row leaves the ledger only with OK.
-    if (confirmForCurrent(QStringLiteral("注销"), QStringLiteral("”永久性删除吗？"), false))
-        deleteCurrent();
+    const QString number = fieldText(0).trimmed();
+    if (!confirmForCurrent(QStringLiteral("注销"), QStringLiteral("”永久性删除吗？"), false))
+        return;
+    deleteCurrent();
+    // Its attachments are kept unless the user lets them go with it.
+    if (const int files = number.isEmpty() ? 0 : attachmentCount(db(), number); files > 0
+        && prompt().message(QStringLiteral("编号为“%1”的器具有 %2 个附件。按“确定”注销时，要同时删除这些附件吗？\n"
+                                           "选“否”则附件仍保留在台帐中。")
+                                .arg(number)
+                                .arg(files),
+                            QStringLiteral("注销"), Prompter::Icon::Question, Prompter::Buttons::YesNo)
+            == Prompter::Answer::Yes)
+        m_attachmentsToDrop << number;
 }
 
 } // namespace ravo

@@ -940,6 +940,54 @@ private slots:
         QVERIFY(saveAttachmentAs(*db, made.id, copy).text().contains(QStringLiteral("已经不在台帐中")));
     }
 
+    // A number corrected in the window takes the instrument's attachments
+    // along at OK, also when two instruments exchange their numbers.
+    void attachmentsFollowANewNumber_data()
+    {
+        QTest::addColumn<QStringList>("edits");  // on the working copy
+        QTest::addColumn<QStringList>("owners"); // attachment file → number after the commit
+        const QString w =
+            QStringLiteral("UPDATE \"MSys计量器具在用库\" SET 计量器具编号 = '%1' WHERE 计量器具编号 = '%2'");
+        QTest::newRow("renumbered") << QStringList{w.arg("A-9", "A-1")} << QStringList{"a.pdf=A-9", "b.pdf=B-2"};
+        QTest::newRow("exchanged") << QStringList{w.arg("X", "A-1"), w.arg("A-1", "B-2"), w.arg("B-2", "X")}
+                                   << QStringList{"a.pdf=B-2", "b.pdf=A-1"};
+        QTest::newRow("another column changed")
+            << QStringList{"UPDATE \"MSys计量器具在用库\" SET 状态 = '禁用'"} << QStringList{"a.pdf=A-1", "b.pdf=B-2"};
+    }
+    void attachmentsFollowANewNumber()
+    {
+        QFETCH(QStringList, edits);
+        QFETCH(QStringList, owners);
+        openLedger();
+        QVERIFY(!upgradeLedgerSchema(*db));
+        addInUse("A-1");
+        addInUse("B-2");
+        QTemporaryDir dir;
+        for (const auto& [file, number] : {std::pair{"a.pdf", "A-1"}, std::pair{"b.pdf", "B-2"}}) {
+            QFile f(dir.filePath(file));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("%PDF-1.4") > 0);
+            f.close();
+            QVERIFY(!addAttachment(*db, {number, attachmentkind::Instrument}, f.fileName(), "张三"));
+        }
+        const QString working = tables::working(tables::InUse);
+        QVERIFY(!createTrackedWorkingTable(*db, tables::InUse, working, NumberColumn, QStringLiteral("打开")));
+        for (const QString& sql : edits)
+            QVERIFY2(db->executeNative(sql).ok(), qPrintable(sql));
+        const auto renamed = renumberedInstruments(*db, tables::InUse, working);
+        {
+            Transaction tx(*db);
+            QVERIFY(!commitTrackedWorkingTable(*db, tables::InUse, working));
+            QVERIFY(!followRenumbering(*db, renamed));
+            QVERIFY(!tx.commit());
+        }
+        QStringList seen;
+        QSqlQuery q(db->connection());
+        QVERIFY(q.exec("SELECT 文件名, 计量器具编号 FROM \"MSys附件\" ORDER BY 文件名"));
+        while (q.next())
+            seen << q.value(0).toString() + '=' + q.value(1).toString();
+        QCOMPARE(seen, owners);
+    }
+
     // The row taken out of the source ledger is the one the working row was
     // copied from, whatever its number became in the window; a row added in
     // the window takes none; a ledger row that is not there refuses the move.
