@@ -3,6 +3,8 @@
 // scrapped with what they carry, the refused moves, and the write-off that
 // waits for OK.
 #include "EditorFixture.h"
+#include "core/Attachments.h"
+#include "core/LedgerSchema.h"
 #include "editors/MemoEdit.h"
 #include "editors/frmClose.h"
 #include "editors/frmReject.h"
@@ -286,20 +288,40 @@ private slots:
         QTest::addColumn<bool>("confirmed");
         QTest::addColumn<bool>("saved");
         QTest::addColumn<QStringList>("left");
-        QTest::newRow("written off, OK") << true << true << QStringList{"N-001", "N-003"};
-        QTest::newRow("written off, cancel") << true << false << QStringList{"N-001", "N-002", "N-003"};
-        QTest::newRow("declined, OK") << false << true << QStringList{"N-001", "N-002", "N-003"};
+        QTest::addColumn<int>("dropFiles"); // -1: N-002 has no attachment; else the answer (1 yes, 0 no)
+        QTest::addColumn<int>("filesLeft");
+        QTest::newRow("written off, OK") << true << true << QStringList{"N-001", "N-003"} << -1 << 0;
+        QTest::newRow("written off, cancel") << true << false << QStringList{"N-001", "N-002", "N-003"} << -1 << 0;
+        QTest::newRow("declined, OK") << false << true << QStringList{"N-001", "N-002", "N-003"} << -1 << 0;
+        QTest::newRow("written off with its attachment") << true << true << QStringList{"N-001", "N-003"} << 1 << 0;
+        QTest::newRow("written off, attachment kept") << true << true << QStringList{"N-001", "N-003"} << 0 << 1;
+        QTest::newRow("attachment to go, but cancelled")
+            << true << false << QStringList{"N-001", "N-002", "N-003"} << 1 << 1;
     }
     void writeOff()
     {
         QFETCH(bool, confirmed);
         QFETCH(bool, saved);
+        QFETCH(int, dropFiles);
+        QFETCH(int, filesLeft);
+        QVERIFY(!upgradeLedgerSchema(f->db()));
+        QTemporaryDir dir;
+        if (dropFiles >= 0) {
+            QFile scan(dir.filePath("证书.pdf"));
+            QVERIFY(scan.open(QIODevice::WriteOnly) && scan.write("%PDF-1.4") > 0);
+            scan.close();
+            QVERIFY(!addAttachment(f->db(), {"N-002", attachmentkind::Instrument}, scan.fileName(), "张三"));
+            f->prompt.answers << Prompter::Answer::Ok
+                              << (dropFiles == 1 ? Prompter::Answer::Yes : Prompter::Answer::No);
+        }
         auto w = open(Scrapped, 3, QStringLiteral("N-002"));
         QVERIFY(w);
         if (!confirmed)
             f->prompt.answers << Prompter::Answer::Cancel;
         button(*w, "cmdDelete")->click();
-        QCOMPARE(f->prompt.messages.size(), 1);
+        QCOMPARE(f->prompt.messages.size(), dropFiles >= 0 ? 2 : 1);
+        if (dropFiles >= 0)
+            QVERIFY(f->prompt.messages[1].text.contains(QStringLiteral("有 1 个附件")));
         QCOMPARE(f->prompt.messages[0].text,
                  QStringLiteral("你确认要将编号为：“N-002”的“计量器具名称值”永久性删除吗？"));
         QCOMPARE(f->prompt.messages[0].title, QStringLiteral("注销"));
@@ -309,6 +331,7 @@ private slots:
         button(*w, saved ? "cmdOK" : "cmdCancle")->click();
         QVERIFY(!w->isVisible());
         QTEST(f->column(Scrapped, Number), "left");
+        QCOMPARE(attachmentCount(f->db(), "N-002"), filesLeft);
     }
 };
 
