@@ -20,7 +20,7 @@ QString table()
     return quotedIdentifier(tables::Attachments);
 }
 
-const QString Columns = QStringLiteral("ID, 计量器具编号, 记录类别, 记录键, 文件名, 大小, 添加时间, 添加人");
+const QString Columns = QStringLiteral("\"ID\", 计量器具编号, 记录类别, 记录键, 文件名, 大小, 添加时间, 添加人");
 
 Attachment attachmentOf(const QSqlQuery& q)
 {
@@ -67,7 +67,7 @@ QVector<Attachment> listAttachments(Database& db, const AttachmentOwner& owner)
             binds << owner.recordKey;
         }
     }
-    q.prepare(sql + QStringLiteral(" ORDER BY ID"));
+    q.prepare(sql + QStringLiteral(" ORDER BY \"ID\""));
     for (const QVariant& b : binds)
         q.addBindValue(b);
     if (!q.exec())
@@ -121,7 +121,7 @@ DbError addAttachment(Database& db, const AttachmentOwner& owner, const QString&
         return e;
     if (made) {
         QSqlQuery q(db.connection());
-        q.prepare(QStringLiteral("SELECT max(ID) FROM %1 WHERE 计量器具编号 = ?").arg(table()));
+        q.prepare(QStringLiteral("SELECT max(\"ID\") FROM %1 WHERE 计量器具编号 = ?").arg(table()));
         q.addBindValue(a.number);
         if (q.exec() && q.next())
             a.id = q.value(0).toLongLong();
@@ -134,7 +134,7 @@ std::optional<QByteArray> attachmentContents(Database& db, qint64 id)
 {
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT 内容 FROM %1 WHERE ID = ?").arg(table()));
+    q.prepare(QStringLiteral("SELECT 内容 FROM %1 WHERE \"ID\" = ?").arg(table()));
     q.addBindValue(id);
     if (!q.exec() || !q.next())
         return std::nullopt;
@@ -156,7 +156,7 @@ DbError saveAttachmentAs(Database& db, qint64 id, const QString& path)
 
 DbError removeAttachment(Database& db, qint64 id)
 {
-    return db.executeNative(QStringLiteral("DELETE FROM %1 WHERE ID = ?").arg(table()), {id}).error;
+    return db.executeNative(QStringLiteral("DELETE FROM %1 WHERE \"ID\" = ?").arg(table()), {id}).error;
 }
 
 DbError renumberAttachments(Database& db, const QString& oldNumber, const QString& newNumber)

@@ -1,5 +1,7 @@
 #include "ServerCopy.h"
 
+#include "core/LedgerSchema.h"
+
 #include "Export.h"
 #include "core/Database.h"
 #include "core/InstanceLock.h"
@@ -27,7 +29,7 @@ QVariant plainValue(const QVariant& v, bool number)
 {
     if (v.isNull())
         return QVariant(QMetaType(number ? QMetaType::LongLong : QMetaType::QString));
-    if (number)
+    if (number || v.typeId() == QMetaType::QByteArray)
         return v;
     return v.toString();
 }
@@ -37,6 +39,8 @@ void addToChecksum(QCryptographicHash& hash, const QVariant& v)
     // A missing value is a byte no text holds; each value ends with another.
     if (v.isNull())
         hash.addData(QByteArrayView("\x01", 1));
+    else if (v.typeId() == QMetaType::QByteArray)
+        hash.addData(v.toByteArray()); // a file kept in the ledger, byte for byte
     else
         hash.addData(v.toString().toUtf8());
     hash.addData(QByteArrayView("\x00", 1));
@@ -55,13 +59,28 @@ QString columnList(const QStringList& columns)
     return quoted.join(QStringLiteral(", "));
 }
 
+// The attachments and the history, kept beside the ledger tables.
+const QStringList& extensionTables()
+{
+    static const QStringList names{tables::Attachments, tables::History};
+    return names;
+}
+
+// What orders a table's rows: the ledger tables' row address, the
+// extension tables' ID.
+QString rowOrder(const QString& table)
+{
+    return ledgerTables().contains(table) ? QStringLiteral("rowid") : quotedIdentifier(QStringLiteral("ID"));
+}
+
 // Reads a table back in row order: its count and checksum.
 bool tableChecksum(const QSqlDatabase& connection, const QString& table, const QStringList& columns, qint64* rows,
                    QByteArray* checksum, QString* problem)
 {
     QSqlQuery q(connection);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid").arg(columnList(columns), quotedIdentifier(table)))) {
+    if (!q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+                    .arg(columnList(columns), quotedIdentifier(table), rowOrder(table)))) {
         *problem = DbError::fromSqlError(q.lastError()).text();
         return false;
     }
@@ -100,16 +119,23 @@ public:
         }
         QSqlQuery read(m_file.connection());
         read.setForwardOnly(true);
-        if (!read.exec(QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid")
-                           .arg(columnList(columns), quotedIdentifier(table)))) {
+        // A ledger table's rows keep their row address; an extension table's
+        // their ID, one of their columns.
+        const bool addressed = ledgerTables().contains(table);
+        if (!read.exec(QStringLiteral("SELECT %1, %2 FROM %3 ORDER BY %4")
+                           .arg(addressed ? QStringLiteral("rowid") : QStringLiteral("0"), columnList(columns),
+                                quotedIdentifier(table), rowOrder(table)))) {
             *problem = DbError::fromSqlError(read.lastError()).text();
             return false;
         }
         QCryptographicHash hash(QCryptographicHash::Sha256);
         const QString insertHead =
-            QStringLiteral("INSERT INTO %1 (%2, rowid) VALUES ").arg(quotedIdentifier(table), columnList(columns));
-        const QString oneRow =
-            QLatin1Char('(') + QStringList(columns.size() + 1, QStringLiteral("?")).join(',') + QLatin1Char(')');
+            QStringLiteral("INSERT INTO %1 (%2%3) VALUES ")
+                .arg(quotedIdentifier(table), columnList(columns), addressed ? QStringLiteral(", rowid") : QString());
+        const QString oneRow = QLatin1Char('(')
+            + QStringList(columns.size() + (addressed ? 1 : 0), QStringLiteral("?")).join(',') + QLatin1Char(')');
+        // Files kept in the ledger go one to a statement.
+        const int batchRows = table == tables::Attachments ? 1 : kBatchRows;
         QVariantList binds;
         int batched = 0;
         qint64 done = 0;
@@ -133,9 +159,10 @@ public:
                 addToChecksum(hash, v);
                 binds << v;
             }
-            binds << read.value(0).toLongLong();
+            if (addressed)
+                binds << read.value(0).toLongLong();
             ++done;
-            if (++batched == kBatchRows) {
+            if (++batched == batchRows) {
                 if (!flush())
                     return false;
                 if (m_progress && !m_progress(step, done, total)) {
@@ -156,10 +183,9 @@ public:
         }
         // New rows the program adds on the server are numbered after these.
         const DbResult next = m_server.executeNative(
-            QStringLiteral("SELECT setval(pg_get_serial_sequence(?, 'rowid'), coalesce(max(rowid), 0) + 1, false) "
-                           "FROM %1")
-                .arg(quotedIdentifier(table)),
-            {quotedIdentifier(table)});
+            QStringLiteral("SELECT setval(pg_get_serial_sequence(?, ?), coalesce(max(%2), 0) + 1, false) FROM %1")
+                .arg(quotedIdentifier(table), rowOrder(table)),
+            {quotedIdentifier(table), addressed ? QStringLiteral("rowid") : QStringLiteral("ID")});
         if (!next.ok()) {
             *problem = next.error.text();
             return false;
@@ -229,7 +255,7 @@ ServerCopyResult copyInOneTransaction(const QString& ledgerFile, const QVector<U
         return result;
     }
     for (const QString& t : file.tables(true))
-        if (!ledgerTables().contains(t))
+        if (!ledgerTables().contains(t) && !extensionTables().contains(t) && t != tables::SchemaVersion)
             result.leftOut << t;
 
     Transaction tx(server);
@@ -251,6 +277,16 @@ ServerCopyResult copyInOneTransaction(const QString& ledgerFile, const QVector<U
         if (!copier.copyTable(table, &copied, &result.problem)) {
             return result;
         }
+        result.tables << copied;
+    }
+    // The attachments and the history, when the file has them (a ledger of
+    // an older program has not; the server's are then left empty).
+    for (const QString& table : extensionTables()) {
+        if (!file.tableExists(table))
+            continue;
+        CopiedTable copied;
+        if (!copier.copyTable(table, &copied, &result.problem))
+            return result;
         result.tables << copied;
     }
 

@@ -2,14 +2,17 @@
 // numbers, the accounts as the server's roles, an occupied database refused,
 // and a copy that fails or is stopped leaving the server database empty.
 #include "TestSupport.h"
+#include "core/Attachments.h"
 #include "core/Database.h"
 #include "core/Ledger.h"
+#include "core/LedgerSchema.h"
 #include "core/ServerAccounts.h"
 #include "core/SettingsStore.h"
 #include "exchange/Export.h"
 #include "exchange/ServerCopy.h"
 
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QtTest>
 
@@ -124,6 +127,18 @@ private slots:
         Database file;
         QVERIFY(!file.open(box.databasePath()));
         fillLedger(file);
+        // A certificate scan kept in the file goes along byte for byte.
+        QVERIFY(!upgradeLedgerSchema(file));
+        QByteArray scan;
+        for (int i = 0; i < 1024; ++i)
+            scan.append(char(i % 256));
+        QTemporaryDir dir;
+        QFile scanFile(dir.filePath(QStringLiteral("证书.pdf")));
+        QVERIFY(scanFile.open(QIODevice::WriteOnly) && scanFile.write(scan) == scan.size());
+        scanFile.close();
+        Attachment kept;
+        QVERIFY(!addAttachment(file, {QStringLiteral("JL-001"), attachmentkind::Instrument}, scanFile.fileName(),
+                               QStringLiteral("张三"), &kept));
         QStringList steps;
         const auto passwordOf = [this](const UserAccount& a) -> std::optional<QString> {
             if (a.Name == account("管理员"))
@@ -136,7 +151,10 @@ private slots:
                                                           return true;
                                                       });
         QVERIFY2(r.ok(), qPrintable(r.problem));
-        QCOMPARE(r.tables.size(), 7);
+        QCOMPARE(r.tables.size(), 9);
+        QVERIFY(r.leftOut.isEmpty() || !r.leftOut.contains(tables::Attachments));
+        QCOMPARE(attachmentContents(m_owner, kept.id), std::optional<QByteArray>(scan));
+        QCOMPARE(listAttachments(m_owner, {QStringLiteral("JL-001"), attachmentkind::Instrument}).size(), 1);
         for (const QString& table : ledgerTables()) {
             const QStringList fileRows = rowsOf(file, table);
             QVERIFY(!fileRows.isEmpty());
