@@ -1,6 +1,8 @@
 #include "InstrumentStory.h"
 
+#include "Attachments.h"
 #include "Ledger.h"
+#include "LedgerSchema.h"
 
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -29,6 +31,13 @@ const QStringList& storyRepairColumns()
     static const QStringList columns{QStringLiteral("修理日期"), QStringLiteral("修理人员"),
                                      QStringLiteral("修理前状态"), QStringLiteral("修理后状态"),
                                      QStringLiteral("修理内容")};
+    return columns;
+}
+
+const QStringList& storyAttachmentColumns()
+{
+    static const QStringList columns{QStringLiteral("文件名"), QStringLiteral("附于"), QStringLiteral("大小"),
+                                     QStringLiteral("添加时间"), QStringLiteral("添加人")};
     return columns;
 }
 
@@ -86,6 +95,12 @@ std::optional<InstrumentStory> readInstrumentStory(Database& db, const QString& 
         // The records carry the number as the ledger holds it.
         story.confirmations = recordsOf(db, tables::Confirmation, storyConfirmationColumns(), story.number);
         story.repairs = recordsOf(db, tables::Repair, storyRepairColumns(), story.number);
+        // A ledger of an older program has no attachments yet.
+        if (db.tableExists(tables::Attachments))
+            for (const Attachment& a : listAttachments(db, {story.number, {}}))
+                story.attachments << QStringList{
+                    a.fileName, a.recordKey.isEmpty() ? a.kind : a.kind + QStringLiteral("（%1）").arg(a.recordKey),
+                    sizeText(a.size), a.added, a.addedBy};
         return story;
     }
     return std::nullopt;

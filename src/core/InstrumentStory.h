@@ -21,6 +21,9 @@ struct InstrumentStory {
     QVector<QStringList> confirmations;
     // Repair records: 修理日期, 修理人员, 修理前状态, 修理后状态, 修理内容; oldest first.
     QVector<QStringList> repairs;
+    // Its attachments (of the instrument and of its records): 文件名, 附于,
+    // 大小, 添加时间, 添加人; oldest first.
+    QVector<QStringList> attachments;
 
     QString field(const QString& column) const;
 };
@@ -28,6 +31,7 @@ struct InstrumentStory {
 // The column headings of the two record lists.
 const QStringList& storyConfirmationColumns();
 const QStringList& storyRepairColumns();
+const QStringList& storyAttachmentColumns();
 
 // Reads the story of the instrument numbered `number` (without regard to
 // case) from the in-use, sealed and scrapped ledgers and the record tables;

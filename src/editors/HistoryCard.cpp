@@ -65,6 +65,8 @@ public:
                 storyConfirmationColumns(), {14, 18, 16, 12, 14, 26}, s.confirmations);
         records(QStringLiteral("三、修理记录（共 %1 条）").arg(s.repairs.size()), storyRepairColumns(),
                 {14, 13, 13, 13, 47}, s.repairs);
+        records(QStringLiteral("四、附件（共 %1 个）").arg(s.attachments.size()), storyAttachmentColumns(),
+                {34, 22, 10, 20, 14}, s.attachments);
     }
 
     // Bands to pages: a band that does not fit goes to the next page; a

@@ -5,7 +5,9 @@
 // from PDF.
 #include "EditorFixture.h"
 #include "PdfText.h"
+#include "core/Attachments.h"
 #include "core/Dates.h"
+#include "core/LedgerSchema.h"
 #include "editors/HistoryCard.h"
 #include "editors/MemoEdit.h"
 #include "editors/RecordPrints.h"
@@ -639,6 +641,11 @@ private slots:
         addRecords(k, "HC-1", dates);
         addRecords(k, "HC-2", {"2001-05-05"});
         addRecords(kindOf(false), "HC-1", {"2010-10-10"});
+        QVERIFY(!upgradeLedgerSchema(f->db()));
+        QFile scan(out.filePath("nameplate.png"));
+        QVERIFY(scan.open(QIODevice::WriteOnly) && scan.write("PNG") == 3);
+        scan.close();
+        QVERIFY(!addAttachment(f->db(), {"HC-1", attachmentkind::Instrument}, scan.fileName(), "张三"));
 
         const std::optional<InstrumentStory> story = readInstrumentStory(f->db(), "hc-1");
         QVERIFY(story);
@@ -657,8 +664,9 @@ private slots:
         QCOMPARE(read.size(), pages);
         QString all = read.join(QString());
         all.remove(' ');
-        for (const QString& word : QStringList{"计量器具履历卡", "所在台帐：" + ledger, "打印日期：2026-12-08",
-                                               "二车间", "铭牌已更换", "HC-1@2000-02-01", "2010-10-10"})
+        for (const QString& word :
+             QStringList{"计量器具履历卡", "所在台帐：" + ledger, "打印日期：2026-12-08", "二车间", "铭牌已更换",
+                         "HC-1@2000-02-01", "2010-10-10", "四、附件(共1个)", "nameplate.png"})
             QVERIFY2(all.contains(printed(word)), qPrintable(word));
         QVERIFY(!read.join(QString()).contains("HC-2"));
         for (int pg = 0; pg < pages; ++pg) {
