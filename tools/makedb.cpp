@@ -4,10 +4,13 @@
 //   makedb --server "host=H port=P dbname=D user=U"
 // The account must be let in without a password (the private cluster's
 // superuser on its own socket); a database that holds tables is refused
-// (exit code 3) and left as it is. The ledger's first account, 系统管理员
+// (exit code 3); a ledger of an earlier program in it is brought up to
+// date (its attachment and history tables added, as the owner). The ledger's first account, 系统管理员
 // (level 0), is made with a temporary password printed on standard output,
 // to be changed at its first sign-in.
 #include "core/Database.h"
+#include "core/Ledger.h"
+#include "core/LedgerSchema.h"
 #include "core/ServerAccounts.h"
 
 #include <QCoreApplication>
@@ -30,8 +33,23 @@ int makeServerLedger(const QString& connection)
         return 1;
     }
     if (!db.tables(true).isEmpty()) {
+        // A ledger made by an earlier program is brought up to date by its
+        // owner: the accounts that sign in may not add tables.
+        int from = 0;
+        if (db.tableExists(ravo::tables::InUse)) {
+            if (const ravo::DbError e = ravo::upgradeLedgerSchema(db, &from)) {
+                std::fprintf(stderr, "%s\n", qPrintable(e.text()));
+                return 1;
+            }
+            if (from < ravo::LedgerSchemaVersion)
+                std::printf("%s\n",
+                            qPrintable(QStringLiteral("台帐“%1”已从结构版本 %2 升级到 %3。")
+                                           .arg(address->database)
+                                           .arg(from)
+                                           .arg(ravo::LedgerSchemaVersion)));
+        }
         std::fprintf(stderr, "%s\n",
-                     qPrintable(QStringLiteral("数据库“%1”中已经有数据表，没有改动它。").arg(address->database)));
+                     qPrintable(QStringLiteral("数据库“%1”中已经有数据表，没有另建台帐。").arg(address->database)));
         return 3;
     }
     QString temporary;

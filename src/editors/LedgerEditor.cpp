@@ -5,6 +5,7 @@
 
 #include "EditorTexts.h"
 #include "MemoEdit.h"
+#include "core/LedgerSchema.h"
 #include "core/WorkingCopy.h"
 #include "platform/Units.h"
 
@@ -933,6 +934,11 @@ void LedgerEditor::printHistoryCard()
 
 void LedgerEditor::showAttachments()
 {
+    if (!db().tableExists(tables::Attachments)) {
+        prompt().plain(QStringLiteral("这个台帐还没有附件数据表（由较早版本的 RAVO 建立，尚未升级），不能使用附件。"),
+                       AppTitle);
+        return;
+    }
     const QString number = m_numberField ? DataControl::fieldText(m_numberField).trimmed() : QString();
     QSqlQuery q(db().connection());
     q.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?")

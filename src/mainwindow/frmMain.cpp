@@ -284,9 +284,19 @@ bool frmMain::load()
     // no ledger (no in-use ledger in it) is left as it is and refused below.
     if (DbError e = m_state.LedgerDatabase.tableExists(tables::InUse) ? upgradeLedgerSchema(m_state.LedgerDatabase)
                                                                       : DbError()) {
-        m_state.prompt.error(e.text(), AppTitle);
-        m_state.LedgerDatabase.close();
-        return false;
+        // On a server only the ledger's owner adds tables: the ledger is
+        // used as it is until the owner brings it up to date.
+        if (e.kind == DbError::Kind::PermissionDenied) {
+            m_state.prompt.plain(QStringLiteral("服务器上的这个台帐是由较早版本的 RAVO 建立的，还没有附件和履历数据表；"
+                                                "附件暂时不能使用。\n请数据库的所有者运行 ravo_makedb --server "
+                                                "\"host=… dbname=%1 user=所有者\" 升级台帐。")
+                                     .arg(m_state.LedgerDatabase.serverAddress().database),
+                                 AppTitle);
+        } else {
+            m_state.prompt.error(e.text(), AppTitle);
+            m_state.LedgerDatabase.close();
+            return false;
+        }
     }
 
     // Working tables ("MSys…") and temporary objects ("~…") are not for the
