@@ -80,20 +80,6 @@ DbError prepareSession(Database& db)
     return {};
 }
 
-// The columns of the window's order, each maybe followed by its direction.
-QStringList orderItems(const QString& order)
-{
-    QStringList orderBy;
-    for (const QString& item : order.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList words = item.simplified().split(QLatin1Char(' '));
-        const QString way = words.size() == 2 ? words.at(1).toLower() : QString();
-        orderBy << (way == QLatin1String("asc") || way == QLatin1String("desc")
-                        ? q(words.at(0)) + QLatin1Char(' ') + way
-                        : q(item.trimmed()));
-    }
-    return orderBy;
-}
-
 // How a row of the table is named to the user, as an expression on the row
 // `alias`: the instrument's number where the table has one, else its name,
 // model and purchase date (the stock) or the reading's ID, date and time
@@ -156,6 +142,20 @@ qint64 scalar(Database& db, const QString& sql, const QVariantList& binds, qint6
 }
 
 } // namespace
+
+// The columns of the window's order, each maybe followed by its direction.
+QStringList orderItems(const QString& order)
+{
+    QStringList orderBy;
+    for (const QString& item : order.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList words = item.simplified().split(QLatin1Char(' '));
+        const QString way = words.size() == 2 ? words.at(1).toLower() : QString();
+        orderBy << (way == QLatin1String("asc") || way == QLatin1String("desc")
+                        ? q(words.at(0)) + QLatin1Char(' ') + way
+                        : q(item.trimmed()));
+    }
+    return orderBy;
+}
 
 DbError create(Database& db, const QString& table, const QString& workingTable, const QString& order,
                const QString& openStatement, const QString& rows)

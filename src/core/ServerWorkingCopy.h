@@ -14,6 +14,10 @@
 
 namespace ravo::servercopy {
 
+// The items of a window's order (columns, each maybe followed by asc or
+// desc), their names quoted: shared by the copies on both engines.
+QStringList orderItems(const QString& order);
+
 // `rows`: empty, or " WHERE …" choosing the rows to copy.
 DbError create(Database& db, const QString& table, const QString& workingTable, const QString& order,
                const QString& openStatement, const QString& rows);

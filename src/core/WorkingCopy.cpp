@@ -28,20 +28,6 @@ bool onServer(const Database& db)
     return db.engine() == Engine::Postgres;
 }
 
-// The rows of the window's order, each maybe followed by its direction.
-QStringList orderItems(const QString& order)
-{
-    QStringList orderBy;
-    for (const QString& item : order.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QStringList words = item.simplified().split(QLatin1Char(' '));
-        const QString way = words.size() == 2 ? words.at(1).toLower() : QString();
-        orderBy << (way == QLatin1String("asc") || way == QLatin1String("desc")
-                        ? q(words.at(0)) + QLatin1Char(' ') + way
-                        : q(item.trimmed()));
-    }
-    return orderBy;
-}
-
 } // namespace
 
 CopyBooks::CopyBooks(const QString& workingTable)
@@ -109,7 +95,7 @@ DbError createTrackedWorkingTable(Database& db, const QString& table, const QStr
     const QStringList columns = db.columns(workingTable);
     if (columns.isEmpty())
         return DbError::make(DbError::General, QStringLiteral("找不到数据表“%1”。").arg(workingTable));
-    const QStringList orderBy = orderItems(order);
+    const QStringList orderBy = servercopy::orderItems(order);
     QStringList quotedColumns;
     QStringList fromLedger;
     for (const QString& c : columns) {
