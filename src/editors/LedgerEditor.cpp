@@ -955,4 +955,12 @@ void LedgerEditor::showAttachments()
     w.exec();
 }
 
+QString LedgerEditor::shownText(const QString& column) const
+{
+    for (QWidget* field : Data1->boundFields())
+        if (Data1->boundColumn(field) == column)
+            return DataControl::fieldText(field).trimmed();
+    return {};
+}
+
 } // namespace ravo

@@ -1,4 +1,7 @@
 #include "frmCertificate.h"
+#include "core/Attachments.h"
+#include "core/LedgerSchema.h"
+#include "platform/AttachmentsWindow.h"
 
 #include "EditorTexts.h"
 #include "MemoEdit.h"
@@ -108,6 +111,9 @@ frmCertificate::frmCertificate(ProgramState& state, QWidget* parent)
     cmdUpdate = addCommandButton(QStringLiteral("cmdUpdate"), QStringLiteral("更新台帐(&U)"));
     cmdUpdate->setToolTip(QStringLiteral("用当前确认记录的检定日期、有效日期和结论更新在用台帐"));
     connect(cmdUpdate, &QPushButton::clicked, this, &frmCertificate::updateLedger);
+    cmdFiles = addCommandButton(QStringLiteral("cmdFiles"), QStringLiteral("附件(&M)..."));
+    cmdFiles->setToolTip(QStringLiteral("这条确认记录的附件，例如检定证书的扫描件"));
+    connect(cmdFiles, &QPushButton::clicked, this, &frmCertificate::showRecordAttachments);
     createFields();
     createLayout();
     setNumberField(Text1[Number]);
@@ -174,7 +180,8 @@ void frmCertificate::createLayout()
     for (const auto& pair : std::as_const(pairs))
         tabOrder << pair.second;
     tabOrder << Text1[Data];
-    layOutBody(Frame1, tabOrder, {cmdAdd, cmdCopy, cmdDelete, cmdFind, cmdPrint, cmdUpdate, cmdOK, cmdCancle});
+    layOutBody(Frame1, tabOrder,
+               {cmdAdd, cmdCopy, cmdDelete, cmdFind, cmdPrint, cmdUpdate, cmdFiles, cmdOK, cmdCancle});
     resize(820, 600);
 }
 
@@ -366,6 +373,38 @@ bool frmCertificate::printSheet(QPrinter* direct)
         return printDirect(*direct, prompt(), request, progress.callback()).ok();
     }
     return printWithPreview(this, prompt(), request).ok();
+}
+
+// The attachments of the record the window shows, as the ledger keeps it:
+// a certificate scan belongs to one calibration, named by its 检定日期 and
+// 报告编号, and follows the instrument's number.
+void frmCertificate::showRecordAttachments()
+{
+    if (!db().tableExists(tables::Attachments)) {
+        prompt().plain(QStringLiteral("这个台帐还没有附件数据表（由较早版本的 RAVO 建立，尚未升级），不能使用附件。"),
+                       AppTitle);
+        return;
+    }
+    const QString number = shownText(NumberColumn);
+    const QString date = shownText(QStringLiteral("检定日期"));
+    const QString report = shownText(QStringLiteral("报告编号"));
+    QSqlQuery q(db().connection());
+    q.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ? AND coalesce(检定日期, '') = coalesce(?, '') "
+                             "AND coalesce(报告编号, '') = coalesce(?, '')")
+                  .arg(quotedIdentifier(tables::Confirmation), quotedIdentifier(NumberColumn)));
+    for (const QString& v : {number, date, report})
+        q.addBindValue(v);
+    if (number.isEmpty() || !q.exec() || !q.next() || q.value(0).toInt() == 0) {
+        prompt().plain(
+            QStringLiteral("附件跟随台帐中的确认记录：请先“确定”保存这条记录（要有计量器具编号），再打开它的附件。"),
+            AppTitle);
+        return;
+    }
+    const int i = state().CurrentUser - 1;
+    const QString account = i >= 0 && i < state().UserList.size() ? state().UserList.at(i).Name : QString();
+    AttachmentsWindow w(db(), prompt(), {number, attachmentkind::Confirmation, recordKey(date, report)}, account,
+                        QStringLiteral("“%1”%2的确认记录").arg(number, date.isEmpty() ? QString() : date), this);
+    w.exec();
 }
 
 } // namespace ravo

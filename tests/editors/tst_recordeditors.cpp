@@ -4,6 +4,7 @@
 // the calibration carried into the in-use ledger and the printouts read back
 // from PDF.
 #include "EditorFixture.h"
+#include "ModalKit.h"
 #include "PdfText.h"
 #include "core/Attachments.h"
 #include "core/Dates.h"
@@ -14,6 +15,7 @@
 #include "editors/frmCertificate.h"
 #include "editors/frmOperation.h"
 #include "editors/frmRepair.h"
+#include "platform/AttachmentsWindow.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -383,6 +385,52 @@ private slots:
     // 更新台帐(&U): the current record, as typed, moves its instrument's
     // dates (and its status when it passed) after an old → new question;
     // an instrument not in use is refused and nothing changes.
+    // 附件 in the confirmation editor keeps files with the record shown,
+    // once the record is in the ledger.
+    void recordAttachments_data()
+    {
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("a saved record") << true;
+        QTest::newRow("a record not saved yet") << false;
+    }
+    void recordAttachments()
+    {
+        QFETCH(bool, saved);
+        QVERIFY(!upgradeLedgerSchema(f->db()));
+        addRecords(kindOf(true), "N-1", {"2003-01-01"});
+        f->state.EditorMode = ActiveWindow::Main;
+        frmCertificate w(f->state);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.cmdFiles->text(), QStringLiteral("附件(&M)..."));
+        if (!saved) {
+            w.cmdAdd->click();
+            static_cast<QLineEdit*>(w.Text1[4])->setText(QStringLiteral("N-2"));
+        }
+        QFile scan(out.filePath("certificate-scan.pdf"));
+        QVERIFY(scan.open(QIODevice::WriteOnly) && scan.write("%PDF-1.4") > 0);
+        scan.close();
+        bool shown = false;
+        if (saved)
+            test::whenModal<AttachmentsWindow>(this, [&](AttachmentsWindow* d) {
+                shown = true;
+                d->addFiles({scan.fileName()});
+                d->accept();
+            });
+        w.cmdFiles->click();
+        QCOMPARE(shown, saved);
+        if (saved) {
+            QVERIFY(f->prompt.messages.isEmpty());
+            const QVector<Attachment> kept = listAttachments(
+                f->db(), {"N-1", attachmentkind::Confirmation, recordKey("2003-01-01", "N-1@2003-01-01")});
+            QCOMPARE(kept.size(), 1);
+            QCOMPARE(kept[0].fileName, QStringLiteral("certificate-scan.pdf"));
+        } else {
+            QCOMPARE(f->prompt.messages.size(), 1);
+            QVERIFY(f->prompt.messages[0].text.contains(QStringLiteral("请先“确定”保存")));
+        }
+    }
+
     void updateLedgerButton_data()
     {
         QTest::addColumn<QString>("number");
