@@ -934,11 +934,8 @@ void LedgerEditor::printHistoryCard()
 
 void LedgerEditor::showAttachments()
 {
-    if (!db().tableExists(tables::Attachments)) {
-        prompt().plain(QStringLiteral("这个台帐还没有附件数据表（由较早版本的 RAVO 建立，尚未升级），不能使用附件。"),
-                       AppTitle);
+    if (!attachmentsAvailable())
         return;
-    }
     const QString number = m_numberField ? DataControl::fieldText(m_numberField).trimmed() : QString();
     QSqlQuery q(db().connection());
     q.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?")
@@ -948,9 +945,7 @@ void LedgerEditor::showAttachments()
         prompt().plain(QStringLiteral("附件跟随台帐中的器具：请先“确定”保存这台器具，再打开它的附件。"), AppTitle);
         return;
     }
-    const int i = state().CurrentUser - 1;
-    const QString account = i >= 0 && i < state().UserList.size() ? state().UserList.at(i).Name : QString();
-    AttachmentsWindow w(db(), prompt(), {number, attachmentkind::Instrument}, account,
+    AttachmentsWindow w(db(), prompt(), {number, attachmentkind::Instrument}, signedInName(),
                         QStringLiteral("计量器具“%1”").arg(number), this);
     w.exec();
 }
@@ -961,6 +956,21 @@ QString LedgerEditor::shownText(const QString& column) const
         if (Data1->boundColumn(field) == column)
             return DataControl::fieldText(field).trimmed();
     return {};
+}
+
+bool LedgerEditor::attachmentsAvailable() const
+{
+    if (db().tableExists(tables::Attachments))
+        return true;
+    prompt().plain(QStringLiteral("这个台帐还没有附件数据表（由较早版本的 RAVO 建立，尚未升级），不能使用附件。"),
+                   AppTitle);
+    return false;
+}
+
+QString LedgerEditor::signedInName() const
+{
+    const int i = state().CurrentUser - 1;
+    return i >= 0 && i < state().UserList.size() ? state().UserList.at(i).Name : QString();
 }
 
 } // namespace ravo

@@ -114,6 +114,10 @@ public slots:
     // What the window shows in the field of a column, trimmed; empty when no
     // field shows it.
     QString shownText(const QString& column) const;
+    // False, after saying why, when the ledger has no attachment table yet.
+    bool attachmentsAvailable() const;
+    // The signed-in account's name; empty before sign-in.
+    QString signedInName() const;
     void deleteCurrent();
     void save();
     void cancel();

@@ -380,11 +380,8 @@ bool frmCertificate::printSheet(QPrinter* direct)
 // 报告编号, and follows the instrument's number.
 void frmCertificate::showRecordAttachments()
 {
-    if (!db().tableExists(tables::Attachments)) {
-        prompt().plain(QStringLiteral("这个台帐还没有附件数据表（由较早版本的 RAVO 建立，尚未升级），不能使用附件。"),
-                       AppTitle);
+    if (!attachmentsAvailable())
         return;
-    }
     const QString number = shownText(NumberColumn);
     const QString date = shownText(QStringLiteral("检定日期"));
     const QString report = shownText(QStringLiteral("报告编号"));
@@ -400,9 +397,7 @@ void frmCertificate::showRecordAttachments()
             AppTitle);
         return;
     }
-    const int i = state().CurrentUser - 1;
-    const QString account = i >= 0 && i < state().UserList.size() ? state().UserList.at(i).Name : QString();
-    AttachmentsWindow w(db(), prompt(), {number, attachmentkind::Confirmation, recordKey(date, report)}, account,
+    AttachmentsWindow w(db(), prompt(), {number, attachmentkind::Confirmation, recordKey(date, report)}, signedInName(),
                         QStringLiteral("“%1”%2的确认记录").arg(number, date.isEmpty() ? QString() : date), this);
     w.exec();
 }
