@@ -19,6 +19,8 @@
 #include <QTemporaryDir>
 #include <QUuid>
 #include <QtTest>
+#include <functional>
+#include <functional>
 
 namespace ravo::test {
 
@@ -121,15 +123,13 @@ inline QString rowText(const QSqlQuery& q)
     return cells.join(QChar(0x1f));
 }
 
-inline LedgerState stateOf(const QSqlDatabase& c)
+// Digests and numbers of the ledger tables into `s`; `selectOf` gives the
+// statement that reads a table's rows.
+inline void readTables(QSqlQuery& q, LedgerState& s, const std::function<QString(const QString&)>& selectOf)
 {
-    LedgerState s;
-    QSqlQuery q(c);
-    q.exec(QStringLiteral("PRAGMA integrity_check"));
-    s.integrity = q.next() ? q.value(0).toString() : q.lastError().text();
     for (const QString& table : ledgerTables()) {
         QStringList rows;
-        if (!q.exec(QStringLiteral("SELECT * FROM \"%1\"").arg(table))) {
+        if (!q.exec(selectOf(table))) {
             s.digests.insert(table, "unreadable: " + q.lastError().text().toUtf8());
             continue;
         }
@@ -146,6 +146,15 @@ inline LedgerState stateOf(const QSqlDatabase& c)
             s.numbers.insert(table, numbers);
         }
     }
+}
+
+inline LedgerState stateOf(const QSqlDatabase& c)
+{
+    LedgerState s;
+    QSqlQuery q(c);
+    q.exec(QStringLiteral("PRAGMA integrity_check"));
+    s.integrity = q.next() ? q.value(0).toString() : q.lastError().text();
+    readTables(q, s, [](const QString& table) { return QStringLiteral("SELECT * FROM \"%1\"").arg(table); });
     return s;
 }
 

@@ -151,28 +151,12 @@ LedgerState serverStateOf(Database& db)
     LedgerState s;
     s.integrity = QStringLiteral("ok");
     QSqlQuery q(db.connection());
-    for (const QString& table : ledgerTables()) {
+    readTables(q, s, [&db](const QString& table) {
         QStringList columns = db.columns(table);
         for (QString& c : columns)
             c = quotedIdentifier(c);
-        QStringList rows;
-        if (!q.exec(QStringLiteral("SELECT %1 FROM \"%2\"").arg(columns.join(QLatin1Char(',')), table))) {
-            s.digests.insert(table, "unreadable: " + q.lastError().text().toUtf8());
-            continue;
-        }
-        while (q.next())
-            rows << rowText(q);
-        rows.sort();
-        s.counts.insert(table, int(rows.size()));
-        s.digests.insert(table, QCryptographicHash::hash(rows.join(QChar(0x1e)).toUtf8(), QCryptographicHash::Sha1));
-        if (table == tables::InUse || table == tables::Sealed || table == tables::Scrapped) {
-            QStringList numbers;
-            if (q.exec(QStringLiteral("SELECT 计量器具编号 FROM \"%1\"").arg(table)))
-                while (q.next())
-                    numbers << q.value(0).toString();
-            s.numbers.insert(table, numbers);
-        }
-    }
+        return QStringLiteral("SELECT %1 FROM \"%2\"").arg(columns.join(QLatin1Char(',')), table);
+    });
     return s;
 }
 
