@@ -89,6 +89,10 @@ public:
     QString path() const { return m_path; }
     // Which ledger is open, for the user: the file's path, or user@host/database.
     QString description() const;
+    // The account signed in, named by the change history; empty before
+    // sign-in.
+    void setAccount(const QString& name) { m_account = name; }
+    const QString& account() const { return m_account; }
     // Where the open server ledger is (the user is the signed-in account);
     // empty parts for the file.
     const ServerAddress& serverAddress() const { return m_address; }
@@ -148,6 +152,7 @@ private:
 
     QString m_connectionName;
     QString m_path;
+    QString m_account;
     QString m_description;
     ServerAddress m_address;
     Engine m_engine = Engine::Sqlite;

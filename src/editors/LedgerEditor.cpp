@@ -690,6 +690,8 @@ DbError LedgerEditor::commitTrackedCopy()
         return e;
     if (const DbError e = followRenumbering(db(), renamed))
         return e;
+    if (const DbError e = commitAlso())
+        return e;
     for (const QString& number : std::as_const(m_attachmentsToDrop))
         if (const DbError e = removeAttachmentsOf(db(), number))
             return e;

@@ -226,6 +226,9 @@ protected:
     virtual QString commitDeleteStatement() const;
     virtual QString commitInsertStatement() const;
     virtual DbError commitWorkingCopy();
+    // Work that rides in the same transaction as the commit of the working
+    // copy, after its rows are written (an issue from stock noting 发放).
+    virtual DbError commitAlso() { return {}; }
     // After a successful save; the default closes the window unless the
     // window stays open after saving (closeOnSave).
     virtual void afterSave();

@@ -176,6 +176,7 @@ void frmLogin::checkSignIn()
     }
     upgradeClearTextPassword(account, password);
     m_state.CurrentUser = qint16(account);
+    m_state.LedgerDatabase.setAccount(m_state.UserList.at(account - 1).Name);
     Ok = true;
     accept();
 }
@@ -223,6 +224,7 @@ void frmLogin::checkServerSignIn()
     m_state.UserEditList = accounts;
     m_state.UserCount = qint16(accounts.size());
     m_state.CurrentUser = qint16(index + 1);
+    m_state.LedgerDatabase.setAccount(address.user);
     // An account given a temporary password sets its own before it works.
     if (!requireOwnServerPassword(m_state, this)) {
         db.close();

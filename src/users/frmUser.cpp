@@ -176,6 +176,9 @@ void frmUser::publishSignedIn()
         return;
     m_state.CurrentUser = qint16(m_signedIn + 1);
     m_state.CurrentUserDeleted = m_signedIn < 0;
+    // A renamed account signs the history with its new name from now on.
+    if (m_signedIn >= 0 && m_signedIn < m_state.UserList.size())
+        m_state.LedgerDatabase.setAccount(m_state.UserList.at(m_signedIn).Name);
 }
 
 void frmUser::UserLoad()
