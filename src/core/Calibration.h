@@ -65,15 +65,15 @@ struct CalibrationSaveReport {
 };
 
 // Commits the confirmation records' working copy as commitReplacedRows()
-// does (the history noting the records that change) and, when updateLedger is set, carries every new or changed record of
-// a passed calibration into the in-use ledger in the same transaction. A
-// record is new or changed when the table holds no record equal to it in
-// every column. Of several such records of one instrument the latest (by
-// 检定日期) counts. A record is passed over (and said why in the report)
-// when its instrument is not in use or its dates are missing, or when the
-// ledger already holds a later 检定日期: correcting an old record does not
-// set the instrument's dates back. Any failure leaves both tables as they
-// were.
+// does (the history noting the records that change) and, when updateLedger
+// is set, carries every new or changed record of a passed calibration into
+// the in-use ledger in the same transaction. A record is new or changed when
+// the table holds no record equal to it in every column. Of several such
+// records of one instrument the latest (by 检定日期) counts. A record is
+// passed over (and said why in the report) when its instrument is not in use
+// or its dates are missing, or when the ledger already holds a later
+// 检定日期: correcting an old record does not set the instrument's dates
+// back. Any failure leaves both tables as they were.
 DbError commitConfirmationRecords(Database& db, const QString& deleteStatement, const QString& insertStatement,
                                   bool insertDirect, bool updateLedger, CalibrationSaveReport* report = nullptr);
 // The same with the records committed by `commitRecords` (the commit of

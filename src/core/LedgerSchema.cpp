@@ -8,6 +8,8 @@ namespace ravo {
 
 namespace {
 
+const QString HistoryKept = QStringLiteral("变更履历只能增加，不能修改或删除。");
+
 // The statements of one numbered step, for the engine.
 QStringList stepStatements(int step, Engine engine)
 {
@@ -42,12 +44,54 @@ QStringList stepStatements(int step, Engine engine)
             QStringLiteral("CREATE INDEX %1 ON %2 (时间)")
                 .arg(quotedIdentifier(QStringLiteral("MSys履历_时间")), history),
         };
+    case 2:
+        // The history only grows: the ledger itself refuses to change or
+        // delete its rows. On a server it also names the account and the
+        // time itself, so that they are the server's word (its owner, who
+        // copies a history over from a file, keeps what it writes).
+        if (!server)
+            return {
+                QStringLiteral("CREATE TRIGGER %1 BEFORE UPDATE ON %2 BEGIN SELECT RAISE(ABORT, '%3'); END")
+                    .arg(quotedIdentifier(QStringLiteral("MSys履历_不改")), history, HistoryKept),
+                QStringLiteral("CREATE TRIGGER %1 BEFORE DELETE ON %2 BEGIN SELECT RAISE(ABORT, '%3'); END")
+                    .arg(quotedIdentifier(QStringLiteral("MSys履历_不删")), history, HistoryKept),
+            };
+        return {
+            QStringLiteral("CREATE OR REPLACE FUNCTION ravo_history_kept() RETURNS trigger LANGUAGE plpgsql AS "
+                           "$f$ BEGIN RAISE EXCEPTION '%1'; END $f$")
+                .arg(HistoryKept),
+            QStringLiteral("CREATE TRIGGER ravo_history_kept BEFORE UPDATE OR DELETE ON %1 FOR EACH ROW "
+                           "EXECUTE FUNCTION ravo_history_kept()")
+                .arg(history),
+            QStringLiteral("CREATE TRIGGER ravo_history_kept_whole BEFORE TRUNCATE ON %1 FOR EACH STATEMENT "
+                           "EXECUTE FUNCTION ravo_history_kept()")
+                .arg(history),
+            QStringLiteral("CREATE OR REPLACE FUNCTION ravo_history_stamp() RETURNS trigger LANGUAGE plpgsql AS $f$ "
+                           "BEGIN IF NOT pg_has_role(session_user, (SELECT relowner FROM pg_class WHERE oid = "
+                           "TG_RELID), 'MEMBER') THEN NEW.账户 := session_user; "
+                           "NEW.时间 := to_char(now(), 'YYYY-MM-DD HH24:MI:SS'); END IF; RETURN NEW; END $f$"),
+            QStringLiteral("CREATE TRIGGER ravo_history_stamp BEFORE INSERT ON %1 FOR EACH ROW "
+                           "EXECUTE FUNCTION ravo_history_stamp()")
+                .arg(history),
+            historyRightsStatement(),
+        };
     default:
         return {};
     }
 }
 
 } // namespace
+
+QString historyRightsStatement()
+{
+    return QStringLiteral(
+               "DO $d$ DECLARE r text; BEGIN "
+               "REVOKE UPDATE, DELETE, TRUNCATE ON %1 FROM PUBLIC; "
+               "FOR r IN SELECT rolname FROM pg_roles WHERE rolname IN ('ravo_' || current_database() || '_level0', "
+               "'ravo_' || current_database() || '_level1', 'ravo_' || current_database() || '_level2') LOOP "
+               "EXECUTE format('REVOKE UPDATE, DELETE, TRUNCATE ON %1 FROM %I', r); END LOOP; END $d$")
+        .arg(quotedIdentifier(tables::History));
+}
 
 int ledgerSchemaVersion(Database& db)
 {

@@ -5,7 +5,8 @@
 // them, and none is a working table's name ("MSys" + a ledger table).
 //
 // A ledger records which of them it has as a numbered schema version in
-// MSys架构. Opening a ledger brings an older one up to date, one numbered
+// MSys架构 (1: the attachments and the history; 2: the history only grows).
+// Opening a ledger brings an older one up to date, one numbered
 // step at a time, each in one transaction that adds tables and touches no
 // existing row; a ledger of a newer version than this program knows is
 // refused rather than damaged.
@@ -20,7 +21,11 @@ inline const QString SchemaVersion = QStringLiteral("MSys架构");
 } // namespace tables
 
 // The schema version this program writes and knows.
-constexpr int LedgerSchemaVersion = 1;
+constexpr int LedgerSchemaVersion = 2;
+
+// On a server: takes from the levels' group roles (and everyone) the right
+// to change or delete the change history, which they may only add to.
+QString historyRightsStatement();
 
 // The ledger's schema version: 0 for a ledger with only the seven tables.
 int ledgerSchemaVersion(Database& db);

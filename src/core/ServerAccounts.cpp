@@ -1,5 +1,7 @@
 #include "ServerAccounts.h"
 
+#include "LedgerSchema.h"
+
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSqlError>
@@ -319,6 +321,10 @@ DbError setUpLedgerRights(Database& db)
     };
     for (const QString& sql : statements)
         if (const DbResult r = db.executeNative(sql); !r.ok())
+            return r.error;
+    // The history, which the grants above opened to changes like every table.
+    if (db.tableExists(tables::History))
+        if (const DbResult r = db.executeNative(historyRightsStatement()); !r.ok())
             return r.error;
     return tx.commit();
 }

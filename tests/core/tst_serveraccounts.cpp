@@ -3,6 +3,7 @@
 // and the account changes of user management with their refusals.
 #include "TestSupport.h"
 #include "core/Ledger.h"
+#include "core/LedgerSchema.h"
 #include "core/ServerAccounts.h"
 
 #include <QSqlError>
@@ -130,6 +131,22 @@ private slots:
                 QTest::addRow("stranger %s %s", qPrintable(r[0]), qPrintable(t)) << "陌生" << r[1] << false;
             }
         }
+        // The change history: the levels that write the ledger add to it;
+        // nobody changes or deletes it.
+        const QString history = quotedIdentifier(tables::History);
+        const QString historyWork[][2] = {
+            {QStringLiteral("select"), QStringLiteral("SELECT count(*) FROM %1")},
+            {QStringLiteral("insert"),
+             QStringLiteral("INSERT INTO %1 (时间, 数据表, 事件) VALUES ('2026-01-01 00:00:00', 'x', 'x')")},
+            {QStringLiteral("update"), QStringLiteral("UPDATE %1 SET 账户 = 'x'")},
+            {QStringLiteral("delete"), QStringLiteral("DELETE FROM %1")},
+            {QStringLiteral("truncate"), QStringLiteral("TRUNCATE %1")},
+        };
+        for (const auto& r : historyWork)
+            for (const QString& who : {QStringLiteral("管理员"), QStringLiteral("计量"), QStringLiteral("保管")})
+                QTest::addRow("%s %s history", qPrintable(who), qPrintable(r[0]))
+                    << who << r[1].arg(history)
+                    << (r[0] == QLatin1String("select") || (r[0] == QLatin1String("insert") && who != "保管"));
         QTest::newRow("level2 lasting table") << "保管"
                                               << "CREATE TABLE public.mine (a text)" << false;
         QTest::newRow("level1 lasting table") << "计量"
@@ -190,6 +207,28 @@ private slots:
             QVERIFY2(code == QLatin1String("42501")
                          || (who == QStringLiteral("陌生") && code == QLatin1String("42P01")),
                      qPrintable(code));
+        }
+    }
+
+    // The server names who wrote a history row and when, whatever the
+    // client sends; even the owner cannot change a row once written.
+    void historyStampedAndKept()
+    {
+        PlainSession session(m_db.connection(), account("计量"), kPassword);
+        QSqlDatabase c = session.db();
+        QVERIFY2(c.isOpen(), qPrintable(c.lastError().text()));
+        QSqlQuery q(c);
+        QVERIFY2(q.exec(QStringLiteral("INSERT INTO \"MSys履历\" (时间, 账户, 数据表, 事件) VALUES "
+                                       "('1999-01-01 00:00:00', '别人', 'x', '修改') RETURNING 账户, 时间")),
+                 qPrintable(q.lastError().text()));
+        QVERIFY(q.next());
+        QCOMPARE(q.value(0).toString(), account("计量"));
+        QVERIFY2(!q.value(1).toString().startsWith(QLatin1String("1999")), qPrintable(q.value(1).toString()));
+        for (const QString& sql :
+             {QStringLiteral("UPDATE \"MSys履历\" SET 账户 = 'x'"), QStringLiteral("DELETE FROM \"MSys履历\""),
+              QStringLiteral("TRUNCATE \"MSys履历\"")}) {
+            const DbResult r = m_db.executeNative(sql);
+            QVERIFY2(!r.ok() && r.error.text().contains(QStringLiteral("变更履历只能增加")), qPrintable(sql));
         }
     }
 

@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 #include "core/Attachments.h"
 #include "core/Database.h"
+#include "core/History.h"
 #include "core/Ledger.h"
 #include "core/LedgerSchema.h"
 #include "core/ServerAccounts.h"
@@ -93,9 +94,11 @@ private:
         QStringList cols;
         for (const QString& c : db.columns(table))
             cols << quotedIdentifier(c);
+        // The history has no rowid of its own on a server: its ID orders it.
+        const QString key = table == tables::History ? QStringLiteral("\"ID\"") : QStringLiteral("rowid");
         QSqlQuery q(db.connection());
         if (!q.exec(
-                QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid").arg(cols.join(','), quotedIdentifier(table))))
+                QStringLiteral("SELECT %3, %1 FROM %2 ORDER BY %3").arg(cols.join(','), quotedIdentifier(table), key)))
             return {QStringLiteral("unreadable")};
         while (q.next()) {
             QStringList values;
@@ -139,6 +142,10 @@ private slots:
         Attachment kept;
         QVERIFY(!addAttachment(file, {QStringLiteral("JL-001"), attachmentkind::Instrument}, scanFile.fileName(),
                                QStringLiteral("张三"), &kept));
+        // The history goes along as it is, its accounts and times included.
+        file.setAccount(QStringLiteral("张三"));
+        QVERIFY(!recordHistoryEvent(file, tables::Sealed, QStringLiteral("JL-002"), historyevent::Sealed, {},
+                                    tables::InUse, tables::Sealed));
         QStringList steps;
         const auto passwordOf = [this](const UserAccount& a) -> std::optional<QString> {
             if (a.Name == account("管理员"))
@@ -155,7 +162,7 @@ private slots:
         QVERIFY(r.leftOut.isEmpty() || !r.leftOut.contains(tables::Attachments));
         QCOMPARE(attachmentContents(m_owner, kept.id), std::optional<QByteArray>(scan));
         QCOMPARE(listAttachments(m_owner, {QStringLiteral("JL-001"), attachmentkind::Instrument}).size(), 1);
-        for (const QString& table : ledgerTables()) {
+        for (const QString& table : ledgerTables() + QStringList{tables::History}) {
             const QStringList fileRows = rowsOf(file, table);
             QVERIFY(!fileRows.isEmpty());
             QCOMPARE(rowsOf(m_owner, table), fileRows);
