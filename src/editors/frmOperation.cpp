@@ -4,6 +4,7 @@
 
 #include "EditorTexts.h"
 #include "MemoEdit.h"
+#include "core/Attachments.h"
 #include "core/Dates.h"
 #include "frmCertificate.h"
 #include "frmRepair.h"
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QVBoxLayout>
 
 namespace ravo {
@@ -69,6 +72,7 @@ frmOperation::frmOperation(ProgramState& state, QWidget* parent) : LedgerEditor(
     createLayout();
     setNumberField(Text1[0]);
     setEnterOrder(tabSequence(), cmdOK);
+    connect(&Data1->recordset(), &Recordset::rowAdded, this, &frmOperation::noteRowAdded);
     for (int i : {11, 12})
         connect(static_cast<QLineEdit*>(Text1[i]), &QLineEdit::editingFinished, this,
                 &frmOperation::calibrationChanged);
@@ -262,8 +266,10 @@ void frmOperation::onActivate()
 
 void frmOperation::issueFromStock()
 {
+    m_issued = {};
     if (!Data1->addNew())
         return;
+    m_issued = {state().navigation.StockIssueRow, Data1->recordset().additions(), -1};
     unlockFields();
     const QHash<QString, QVariant>& item = state().StockIssue;
     auto stock = [&item](const QString& column) { return item.value(column).toString(); };
@@ -291,6 +297,38 @@ void frmOperation::issueFromStock()
     if (!stock(Accessories).isEmpty())
         Data1->recordset().setValue(Accessories, stock(Accessories));
     Text1[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void frmOperation::noteRowAdded(qint64 rowid)
+{
+    if (m_issued.stockRow < 0)
+        return;
+    if (Data1->recordset().additions() == m_issued.addition)
+        m_issued.workingRow = rowid;
+    else if (rowid == m_issued.workingRow)
+        m_issued.workingRow = -1;
+}
+
+DbError frmOperation::carryStockAttachments()
+{
+    if (m_issued.stockRow < 0 || m_issued.workingRow < 0)
+        return {};
+    QSqlQuery q(db().connection());
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                  .arg(quotedIdentifier(NumberColumn), quotedIdentifier(editorSpec().workingTable)));
+    q.addBindValue(m_issued.workingRow);
+    if (!q.exec())
+        return DbError::fromSqlError(q.lastError());
+    if (!q.next())
+        return {}; // deleted again before OK
+    const QString number = q.value(0).toString();
+    q.finish();
+    return copyStockAttachments(db(), m_issued.stockRow, number);
+}
+
+DbError frmOperation::commitAlso()
+{
+    return carryStockAttachments();
 }
 
 void frmOperation::scrap()

@@ -59,6 +59,8 @@ protected:
     // as they are, and the fields of the current row show them.
     void takeOverLedgerUpdates(const QVector<LedgerUpdate>& updates);
 
+    DbError commitAlso() override;
+
 private:
     void createFields();
     void createButtons();
@@ -74,9 +76,22 @@ private:
     void setNewRowDefaults();
     void issueFromStock();
     bool handOverInstrument(bool forRepair);
+    // The instrument issued from stock takes copies of the stock item's
+    // attachments as OK writes it; nothing when it was deleted again.
+    DbError carryStockAttachments();
+    void noteRowAdded(qint64 rowid);
 
     // What Add last proposed by the period rule; empty when it did not.
     QString m_proposedValidUntil;
+    // The row issued from stock: the stock item's ledger row, the addition
+    // of the recordset that started it, and its working row once written
+    // (-1 before, and again once another new row took that rowid, which the
+    // working copy hands out only after the row is gone).
+    struct IssuedRow {
+        qint64 stockRow = -1;
+        quint64 addition = 0;
+        qint64 workingRow = -1;
+    } m_issued;
 };
 
 } // namespace ravo
