@@ -6,6 +6,7 @@
 #include "MemoEdit.h"
 #include "core/Attachments.h"
 #include "core/Dates.h"
+#include "core/History.h"
 #include "frmCertificate.h"
 #include "frmRepair.h"
 
@@ -264,12 +265,34 @@ void frmOperation::onActivate()
     state().EditorMode = ActiveWindow::InUseEditor;
 }
 
+DbError frmOperation::commitAlso()
+{
+    QString number;
+    if (const DbError e = issuedNumber(&number))
+        return e;
+    if (number.isEmpty())
+        return {};
+    if (const DbError e =
+            recordHistoryEvent(db(), tables::InUse, number, historyevent::Issued, {}, tables::Stock, tables::InUse))
+        return e;
+    // Copies, not the files themselves: the stock item keeps its own for
+    // the instruments issued after.
+    return copyStockAttachments(db(), m_issued.stockRow, number);
+}
+
+void frmOperation::afterSave()
+{
+    m_issued = {};
+    LedgerEditor::afterSave();
+}
+
 void frmOperation::issueFromStock()
 {
     m_issued = {};
     if (!Data1->addNew())
         return;
-    m_issued = {state().navigation.StockIssueRow, Data1->recordset().additions(), -1};
+    // The new row gets its rowid when it is first written (noteRowAdded).
+    m_issued = {true, state().navigation.StockIssueRow, Data1->recordset().additions(), -1};
     unlockFields();
     const QHash<QString, QVariant>& item = state().StockIssue;
     auto stock = [&item](const QString& column) { return item.value(column).toString(); };
@@ -301,7 +324,7 @@ void frmOperation::issueFromStock()
 
 void frmOperation::noteRowAdded(qint64 rowid)
 {
-    if (m_issued.stockRow < 0)
+    if (!m_issued.active)
         return;
     if (Data1->recordset().additions() == m_issued.addition)
         m_issued.workingRow = rowid;
@@ -309,26 +332,21 @@ void frmOperation::noteRowAdded(qint64 rowid)
         m_issued.workingRow = -1;
 }
 
-DbError frmOperation::carryStockAttachments()
+DbError frmOperation::issuedNumber(QString* number)
 {
-    if (m_issued.stockRow < 0 || m_issued.workingRow < 0)
+    number->clear();
+    if (!m_issued.active || m_issued.workingRow < 0)
         return {};
+    // A row issued and then deleted again before OK was never issued.
     QSqlQuery q(db().connection());
     q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
                   .arg(quotedIdentifier(NumberColumn), quotedIdentifier(editorSpec().workingTable)));
     q.addBindValue(m_issued.workingRow);
     if (!q.exec())
-        return DbError::fromSqlError(q.lastError());
-    if (!q.next())
-        return {}; // deleted again before OK
-    const QString number = q.value(0).toString();
-    q.finish();
-    return copyStockAttachments(db(), m_issued.stockRow, number);
-}
-
-DbError frmOperation::commitAlso()
-{
-    return carryStockAttachments();
+        return DbError::fromSqlError(q.lastError(), q.lastQuery());
+    if (q.next())
+        *number = q.value(0).toString();
+    return {};
 }
 
 void frmOperation::scrap()

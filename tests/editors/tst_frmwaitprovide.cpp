@@ -216,9 +216,19 @@ private slots:
         // it; the item keeps its own for the instruments issued after.
         QCOMPARE(attachmentCount(f->db(), "E-7"), madeInUse.isEmpty() ? 0 : files);
         QCOMPARE(listAttachments(f->db(), stockItemOwner(item)).size(), files);
+        // The history notes the issue of the instrument saved from it, and
+        // of no other.
+        auto issued = [this](const char* number) {
+            QSqlQuery q(f->db().connection());
+            q.prepare(QStringLiteral("SELECT count(*) FROM \"MSys履历\" WHERE 事件 = '发放' AND 计量器具编号 = ?"));
+            q.addBindValue(QString::fromUtf8(number));
+            return q.exec() && q.next() ? q.value(0).toInt() : -1;
+        };
+        QCOMPARE(issued("E-7"), madeInUse.isEmpty() ? 0 : 1);
         if (deleteAgain) {
             QVERIFY(!f->row(InUse, "E-7b").isEmpty());
             QCOMPARE(attachmentCount(f->db(), "E-7b"), 0);
+            QCOMPARE(issued("E-7b"), 0);
         }
         (stockOk ? w->cmdOK : w->cmdExit)->click();
         QVERIFY(!w->isVisible());
