@@ -48,13 +48,22 @@ QString recordKey(const QString& date, const QString& second)
     return date.trimmed() + QLatin1Char('|') + second.trimmed();
 }
 
+AttachmentOwner stockItemOwner(qint64 ledgerRow)
+{
+    return {QStringLiteral(""), attachmentkind::Stock, QString::number(ledgerRow)};
+}
+
 QVector<Attachment> listAttachments(Database& db, const AttachmentOwner& owner)
 {
     QVector<Attachment> list;
+    // A blank number is no instrument's: only a stock item, named by its
+    // kind and row, has attachments without one.
+    if (owner.number.trimmed().isEmpty() && (owner.kind != attachmentkind::Stock || owner.recordKey.isEmpty()))
+        return list;
     QSqlQuery q(db.connection());
     q.setForwardOnly(true);
     QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE 计量器具编号 = ?").arg(Columns, table());
-    QVariantList binds{owner.number};
+    QVariantList binds{owner.number.isNull() ? QStringLiteral("") : owner.number};
     // The instrument's own attachments have no record key (an empty key is
     // kept as none).
     if (!owner.kind.isEmpty()) {
@@ -82,7 +91,10 @@ DbError addAttachment(Database& db, const AttachmentOwner& owner, const QString&
 {
     const QFileInfo info(path);
     const QString name = info.fileName();
-    if (owner.number.trimmed().isEmpty())
+    const bool stock = owner.kind == attachmentkind::Stock;
+    if (stock && owner.recordKey.isEmpty())
+        return refused(QStringLiteral("这项待发放器具还没有保存到台帐中，先“确定”保存后再添加附件。"));
+    if (!stock && owner.number.trimmed().isEmpty())
         return refused(QStringLiteral("这台器具还没有计量器具编号，先填写编号并“确定”保存后再添加附件。"));
     if (!info.isFile())
         return refused(QStringLiteral("找不到文件“%1”。").arg(path));
@@ -100,7 +112,7 @@ DbError addAttachment(Database& db, const AttachmentOwner& owner, const QString&
         return refused(QStringLiteral("文件“%1”是空的，没有添加。").arg(name));
 
     Attachment a;
-    a.number = owner.number;
+    a.number = stock ? QStringLiteral("") : owner.number;
     a.kind = owner.kind;
     a.recordKey = owner.recordKey;
     a.fileName = name;
@@ -121,8 +133,9 @@ DbError addAttachment(Database& db, const AttachmentOwner& owner, const QString&
         return e;
     if (made) {
         QSqlQuery q(db.connection());
-        q.prepare(QStringLiteral("SELECT max(\"ID\") FROM %1 WHERE 计量器具编号 = ?").arg(table()));
+        q.prepare(QStringLiteral("SELECT max(\"ID\") FROM %1 WHERE 计量器具编号 = ? AND 记录类别 = ?").arg(table()));
         q.addBindValue(a.number);
+        q.addBindValue(a.kind);
         if (q.exec() && q.next())
             a.id = q.value(0).toLongLong();
         *made = a;
@@ -161,6 +174,8 @@ DbError removeAttachment(Database& db, qint64 id)
 
 DbError renumberAttachments(Database& db, const QString& oldNumber, const QString& newNumber)
 {
+    if (oldNumber.isEmpty())
+        return {};
     return db
         .executeNative(QStringLiteral("UPDATE %1 SET 计量器具编号 = ? WHERE 计量器具编号 = ?").arg(table()),
                        {newNumber, oldNumber})
@@ -216,6 +231,8 @@ DbError followRenumbering(Database& db, const QVector<std::pair<QString, QString
 
 DbError removeAttachmentsOf(Database& db, const QString& number, int* removed)
 {
+    if (number.trimmed().isEmpty())
+        return {};
     const int before = attachmentCount(db, number);
     if (const DbError e =
             db.executeNative(QStringLiteral("DELETE FROM %1 WHERE 计量器具编号 = ?").arg(table()), {number}).error)
@@ -227,10 +244,46 @@ DbError removeAttachmentsOf(Database& db, const QString& number, int* removed)
 
 int attachmentCount(Database& db, const QString& number)
 {
+    if (number.trimmed().isEmpty())
+        return 0;
     QSqlQuery q(db.connection());
     q.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE 计量器具编号 = ?").arg(table()));
     q.addBindValue(number);
     return q.exec() && q.next() ? q.value(0).toInt() : 0;
+}
+
+DbError copyStockAttachments(Database& db, qint64 stockRow, const QString& number, int* copied)
+{
+    if (copied)
+        *copied = 0;
+    // A ledger without the attachment table (not yet upgraded) has none.
+    if (stockRow < 0 || number.trimmed().isEmpty() || !db.tableExists(tables::Attachments))
+        return {};
+    const DbResult r = db.executeNative(
+        QStringLiteral("INSERT INTO %1 (计量器具编号, 记录类别, 记录键, 文件名, 大小, 添加时间, 添加人, 内容) "
+                       "SELECT ?, ?, ?, 文件名, 大小, 添加时间, 添加人, 内容 FROM %1 "
+                       "WHERE 记录类别 = ? AND 记录键 = ? ORDER BY \"ID\"")
+            .arg(table()),
+        {number, attachmentkind::Instrument, QStringLiteral(""), attachmentkind::Stock, QString::number(stockRow)});
+    if (r.ok() && copied)
+        *copied = int(r.rowsAffected);
+    return r.error;
+}
+
+DbError removeStockAttachments(Database& db, const QVector<qint64>& stockRows)
+{
+    if (stockRows.isEmpty() || !db.tableExists(tables::Attachments))
+        return {};
+    Transaction tx(db);
+    if (tx.error())
+        return tx.error();
+    for (const qint64 row : stockRows)
+        if (const DbError e =
+                db.executeNative(QStringLiteral("DELETE FROM %1 WHERE 记录类别 = ? AND 记录键 = ?").arg(table()),
+                                 {attachmentkind::Stock, QString::number(row)})
+                    .error)
+            return e;
+    return tx.commit();
 }
 
 QString sizeText(qint64 bytes)

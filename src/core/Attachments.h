@@ -14,19 +14,26 @@ namespace ravo {
 // The largest file an attachment may be.
 constexpr qint64 MaxAttachmentBytes = 20 * 1024 * 1024;
 
-// What an attachment belongs to: the instrument itself, or one of its
-// confirmation or repair records (told apart by the record's key).
+// What an attachment belongs to: the instrument itself, one of its
+// confirmation or repair records (told apart by the record's key), or an
+// item of the stock not yet issued (which has no number yet).
 namespace attachmentkind {
 inline const QString Instrument = QStringLiteral("器具");
 inline const QString Confirmation = QStringLiteral("确认记录");
 inline const QString Repair = QStringLiteral("修理记录");
+inline const QString Stock = QStringLiteral("待发放");
 } // namespace attachmentkind
 
 struct AttachmentOwner {
-    QString number;         // 计量器具编号
-    QString kind;           // attachmentkind::…
-    QString recordKey = {}; // for a record: its date and report number; empty for the instrument
+    QString number; // 计量器具编号; empty for a stock item
+    QString kind;   // attachmentkind::…
+    QString recordKey =
+        {}; // for a record: its date and report number; for a stock item: its row; empty for the instrument
 };
+
+// The owner of a stock item's attachments: the item's row in the stock
+// ledger (计量器具待发放库), which keeps its rowid through every edit.
+AttachmentOwner stockItemOwner(qint64 ledgerRow);
 
 struct Attachment {
     qint64 id = -1;
@@ -72,10 +79,20 @@ QVector<std::pair<QString, QString>> renumberedInstruments(Database& db, const Q
 DbError followRenumbering(Database& db, const QVector<std::pair<QString, QString>>& renamed);
 
 // Removes every attachment of an instrument (it is written off); *removed
-// gets how many.
+// gets how many. A blank number names no instrument and removes nothing.
 DbError removeAttachmentsOf(Database& db, const QString& number, int* removed = nullptr);
 // How many attachments an instrument has, of every kind.
 int attachmentCount(Database& db, const QString& number);
+
+// The attachments of a stock item go with the instrument issued from it:
+// copies of them are kept with that instrument (kind 器具), as added then
+// and by whom; the item keeps its own for the instruments issued after.
+// *copied gets how many. A ledger without attachments has nothing to copy
+// or remove.
+DbError copyStockAttachments(Database& db, qint64 stockRow, const QString& number, int* copied = nullptr);
+// Removes the attachments of the stock items kept in these rows (the items
+// were deleted).
+DbError removeStockAttachments(Database& db, const QVector<qint64>& stockRows);
 
 // "1.2 MB", "340 KB", "85 字节".
 QString sizeText(qint64 bytes);

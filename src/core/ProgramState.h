@@ -69,6 +69,9 @@ struct ProgramState {
         // the instrument handed to the record editors; column name → value.
         QHash<QString, QVariant> StockIssue;
         QHash<QString, QString> TargetInstrument;
+        // The stock ledger's row of the item issued (its attachments go with
+        // the new instrument); -1 for an item not yet saved.
+        qint64 StockIssueRow = -1;
         bool ButtonHighlighted = false;
     } navigation;
 

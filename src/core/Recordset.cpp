@@ -392,6 +392,7 @@ void Recordset::addNew()
     m_pending.clear();
     m_deleted = false;
     m_adding = true;
+    ++m_additions;
     emit repositioned();
 }
 
@@ -492,6 +493,7 @@ DbError Recordset::update()
         m_pos = pos;
         m_lastModified = id;
         invalidateCache();
+        emit rowAdded(id);
         emit repositioned();
         return {};
     }

@@ -103,6 +103,9 @@ public:
     // Starts a new row; its values are blank until set. update() appends it.
     void addNew();
     bool isAdding() const { return m_adding; }
+    // How many new rows addNew() started so far: names the row being added,
+    // so that a window can tell its own new row when it is written.
+    quint64 additions() const { return m_additions; }
     // Writes the pending edits (or the new row). Empty text is written as no
     // value; dates, times and numbers are checked and converted first, and a
     // value that is not one leaves the edits pending and says why.
@@ -145,6 +148,8 @@ signals:
     void repositioned();
     // The record source changed or the rows were read again.
     void reopened();
+    // update() wrote the row being added (additions() names it) at this rowid.
+    void rowAdded(qint64 rowid);
 
 private:
     void setPosition(int pos);
@@ -166,6 +171,7 @@ private:
     int m_posBeforeAdd = -1;
     QHash<int, QVariant> m_pending;
     qint64 m_lastModified = -1;
+    quint64 m_additions = 0;
 
     static constexpr int BlockSize = 256;
     static constexpr int MaxBlocks = 64;

@@ -227,6 +227,21 @@ qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow)
                   -1);
 }
 
+QVector<qint64> removedRows(Database& db, const QString& workingTable)
+{
+    QVector<qint64> rows;
+    if (scalar(db, QStringLiteral("SELECT 1 WHERE to_regclass('pg_temp.ravo_removed') IS NOT NULL"), {}, 0) != 1)
+        return rows;
+    QSqlQuery query(db.connection());
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT lrow FROM %1 WHERE working = ? ORDER BY lrow").arg(Removed));
+    query.addBindValue(workingTable);
+    if (query.exec())
+        while (query.next())
+            rows << query.value(0).toLongLong();
+    return rows;
+}
+
 qint64 versionRead(Database& db, const QString& workingTable, qint64 ledgerRow)
 {
     return scalar(db, QStringLiteral("SELECT max(ravo_version) FROM %1 WHERE ravo_lrow = ?").arg(q(workingTable)),

@@ -24,6 +24,7 @@ DbError create(Database& db, const QString& table, const QString& workingTable, 
 bool hasBooks(Database& db, const QString& workingTable);
 void dropBooks(Database& db, const QString& workingTable);
 qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow);
+QVector<qint64> removedRows(Database& db, const QString& workingTable);
 qint64 versionRead(Database& db, const QString& workingTable, qint64 ledgerRow);
 QList<qint64> workingRowsOf(Database& db, const QString& workingTable, qint64 ledgerRow);
 QString changedRowsCondition();

@@ -182,6 +182,21 @@ qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow)
     return -1;
 }
 
+QVector<qint64> removedLedgerRows(Database& db, const QString& workingTable)
+{
+    if (onServer(db))
+        return servercopy::removedRows(db, workingTable);
+    QVector<qint64> rows;
+    if (!hasCopyBooks(db, workingTable))
+        return rows;
+    QSqlQuery query(db.connection());
+    query.setForwardOnly(true);
+    if (query.exec(QStringLiteral("SELECT lrow FROM %1 ORDER BY lrow").arg(temp(db, CopyBooks(workingTable).removed))))
+        while (query.next())
+            rows << query.value(0).toLongLong();
+    return rows;
+}
+
 qint64 versionRead(Database& db, const QString& workingTable, qint64 ledgerRow)
 {
     return onServer(db) ? servercopy::versionRead(db, workingTable, ledgerRow) : 0;

@@ -48,6 +48,10 @@ void dropCopyBooks(Database& db, const QString& workingTable);
 // The ledger rowid the working row was copied from; -1 for a row added in
 // the window (and not yet committed) or one that is not there.
 qint64 ledgerRowOf(Database& db, const QString& workingTable, qint64 workingRow);
+// The ledger rows deleted in the window since the copy was made or last
+// committed, in rowid order; the next commit takes them out. Read before
+// that commit, which clears the books.
+QVector<qint64> removedLedgerRows(Database& db, const QString& workingTable);
 // The version of the ledger row that the working copy read (a server
 // ledger's books only); 0 when unknown.
 qint64 versionRead(Database& db, const QString& workingTable, qint64 ledgerRow);

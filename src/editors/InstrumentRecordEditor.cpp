@@ -1,8 +1,11 @@
 #include "InstrumentRecordEditor.h"
 
 #include "EditorTexts.h"
+#include "core/Attachments.h"
+#include "platform/AttachmentsWindow.h"
 
 #include <QPushButton>
+#include <QSqlQuery>
 
 namespace ravo {
 
@@ -18,6 +21,43 @@ InstrumentRecordEditor::InstrumentRecordEditor(ProgramState& state, EditorSpec e
     cmdCancle = addCommandButton(QStringLiteral("cmdCancle"), texts::CancelCaption, &LedgerEditor::cancel);
     connect(cmdAdd, &QPushButton::clicked, this, &InstrumentRecordEditor::addRecord);
     connect(cmdPrint, &QPushButton::clicked, this, &InstrumentRecordEditor::printRecords);
+}
+
+QPushButton* InstrumentRecordEditor::addAttachmentsButton(RecordFiles files, const QString& toolTip)
+{
+    m_files = std::move(files);
+    cmdFiles = addCommandButton(QStringLiteral("cmdFiles"), QStringLiteral("附件(&M)..."));
+    cmdFiles->setToolTip(toolTip);
+    connect(cmdFiles, &QPushButton::clicked, this, &InstrumentRecordEditor::showRecordAttachments);
+    return cmdFiles;
+}
+
+void InstrumentRecordEditor::showRecordAttachments()
+{
+    if (m_files.kind.isEmpty() || !attachmentsAvailable())
+        return;
+    const QString number = shownText(NumberColumn);
+    const QString date = shownText(m_files.dateColumn);
+    const QString second = shownText(m_files.secondColumn);
+    // The record as the ledger holds it, by the values the window shows.
+    QSqlQuery q(db().connection());
+    q.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ? AND coalesce(%3, '') = coalesce(?, '') "
+                             "AND coalesce(%4, '') = coalesce(?, '')")
+                  .arg(quotedIdentifier(editorSpec().table), quotedIdentifier(NumberColumn),
+                       quotedIdentifier(m_files.dateColumn), quotedIdentifier(m_files.secondColumn)));
+    for (const QString& v : {number, date, second})
+        q.addBindValue(v);
+    if (number.isEmpty() || !q.exec() || !q.next() || q.value(0).toInt() == 0) {
+        prompt().plain(
+            QStringLiteral("附件跟随台帐中的%1：请先“确定”保存这条记录（要有计量器具编号），再打开它的附件。")
+                .arg(m_files.recordName),
+            AppTitle);
+        return;
+    }
+    q.finish();
+    AttachmentsWindow w(db(), prompt(), {number, m_files.kind, recordKey(date, second)}, signedInName(),
+                        QStringLiteral("“%1”%2的%3").arg(number, date, m_files.recordName), this);
+    w.exec();
 }
 
 void InstrumentRecordEditor::beforeOpen()

@@ -27,15 +27,36 @@ public:
     QPushButton* cmdPrint = nullptr;
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancle = nullptr;
+    // "附件(&M)...": the attachments of the record shown.
+    QPushButton* cmdFiles = nullptr;
 
 public slots:
     virtual void addRecord() = 0;
     virtual void printRecords() = 0;
+    // The attachments of the record the window shows, as the ledger keeps
+    // it: named by its instrument's number and the two columns of its key,
+    // they follow the instrument's number. A record the ledger does not hold
+    // yet (not saved, or changed since in its key) is refused with a word on
+    // saving first.
+    void showRecordAttachments();
 
 protected:
     // The editor's order is the date column the records are ordered by; the
     // working copy takes the given columns, in their order.
     InstrumentRecordEditor(ProgramState& state, EditorSpec editorSpec, QStringList columns, QWidget* parent);
+
+    // How the window's records keep attachments: their kind
+    // (attachmentkind::…), the two columns of a record's key (recordKey) and
+    // the record's name in the user's words ("确认记录").
+    struct RecordFiles {
+        QString kind;
+        QString dateColumn;
+        QString secondColumn;
+        QString recordName;
+    };
+    // Makes cmdFiles, which opens showRecordAttachments(); the window lays it
+    // out with its other buttons.
+    QPushButton* addAttachmentsButton(RecordFiles files, const QString& toolTip);
 
     // A value of the instrument handed over, by column name; empty when none was.
     QString handedOver(const QString& column) const { return state().TargetInstrument.value(column); }
@@ -54,6 +75,7 @@ private:
     QString instrumentCondition() const;
 
     QStringList m_columns;
+    RecordFiles m_files;
     bool m_oneInstrument = false;
     QString m_number;
 };

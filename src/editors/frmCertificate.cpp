@@ -1,7 +1,6 @@
 #include "frmCertificate.h"
 #include "core/Attachments.h"
 #include "core/LedgerSchema.h"
-#include "platform/AttachmentsWindow.h"
 
 #include "EditorTexts.h"
 #include "MemoEdit.h"
@@ -111,9 +110,11 @@ frmCertificate::frmCertificate(ProgramState& state, QWidget* parent)
     cmdUpdate = addCommandButton(QStringLiteral("cmdUpdate"), QStringLiteral("更新台帐(&U)"));
     cmdUpdate->setToolTip(QStringLiteral("用当前确认记录的检定日期、有效日期和结论更新在用台帐"));
     connect(cmdUpdate, &QPushButton::clicked, this, &frmCertificate::updateLedger);
-    cmdFiles = addCommandButton(QStringLiteral("cmdFiles"), QStringLiteral("附件(&M)..."));
-    cmdFiles->setToolTip(QStringLiteral("这条确认记录的附件，例如检定证书的扫描件"));
-    connect(cmdFiles, &QPushButton::clicked, this, &frmCertificate::showRecordAttachments);
+    // A certificate scan belongs to one calibration, named by its 检定日期
+    // and 报告编号.
+    addAttachmentsButton({attachmentkind::Confirmation, QStringLiteral("检定日期"), QStringLiteral("报告编号"),
+                          QStringLiteral("确认记录")},
+                         QStringLiteral("这条确认记录的附件，例如检定证书的扫描件"));
     createFields();
     createLayout();
     setNumberField(Text1[Number]);
@@ -370,33 +371,6 @@ bool frmCertificate::printSheet(QPrinter* direct)
         return printDirect(*direct, prompt(), request, progress.callback()).ok();
     }
     return printWithPreview(this, prompt(), request).ok();
-}
-
-// The attachments of the record the window shows, as the ledger keeps it:
-// a certificate scan belongs to one calibration, named by its 检定日期 and
-// 报告编号, and follows the instrument's number.
-void frmCertificate::showRecordAttachments()
-{
-    if (!attachmentsAvailable())
-        return;
-    const QString number = shownText(NumberColumn);
-    const QString date = shownText(QStringLiteral("检定日期"));
-    const QString report = shownText(QStringLiteral("报告编号"));
-    QSqlQuery q(db().connection());
-    q.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ? AND coalesce(检定日期, '') = coalesce(?, '') "
-                             "AND coalesce(报告编号, '') = coalesce(?, '')")
-                  .arg(quotedIdentifier(tables::Confirmation), quotedIdentifier(NumberColumn)));
-    for (const QString& v : {number, date, report})
-        q.addBindValue(v);
-    if (number.isEmpty() || !q.exec() || !q.next() || q.value(0).toInt() == 0) {
-        prompt().plain(
-            QStringLiteral("附件跟随台帐中的确认记录：请先“确定”保存这条记录（要有计量器具编号），再打开它的附件。"),
-            AppTitle);
-        return;
-    }
-    AttachmentsWindow w(db(), prompt(), {number, attachmentkind::Confirmation, recordKey(date, report)}, signedInName(),
-                        QStringLiteral("“%1”%2的确认记录").arg(number, date.isEmpty() ? QString() : date), this);
-    w.exec();
 }
 
 } // namespace ravo

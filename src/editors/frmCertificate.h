@@ -38,7 +38,6 @@ public:
     QGroupBox* Frame1 = nullptr;
     QPushButton* cmdCopy = nullptr;
     QPushButton* cmdUpdate = nullptr;
-    QPushButton* cmdFiles = nullptr;
 
     // What this window changed in the in-use ledger since it opened, by the
     // button and by the save; the in-use editor it was opened from takes the
@@ -55,7 +54,6 @@ public slots:
     // Applies the current record to its instrument in the in-use ledger,
     // after showing what changes and asking.
     void updateLedger();
-    void showRecordAttachments();
 
 protected:
     DbError commitWorkingCopy() override;

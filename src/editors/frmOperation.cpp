@@ -4,6 +4,7 @@
 
 #include "EditorTexts.h"
 #include "MemoEdit.h"
+#include "core/Attachments.h"
 #include "core/Dates.h"
 #include "core/History.h"
 #include "frmCertificate.h"
@@ -72,6 +73,7 @@ frmOperation::frmOperation(ProgramState& state, QWidget* parent) : LedgerEditor(
     createLayout();
     setNumberField(Text1[0]);
     setEnterOrder(tabSequence(), cmdOK);
+    connect(&Data1->recordset(), &Recordset::rowAdded, this, &frmOperation::noteRowAdded);
     for (int i : {11, 12})
         connect(static_cast<QLineEdit*>(Text1[i]), &QLineEdit::editingFinished, this,
                 &frmOperation::calibrationChanged);
@@ -265,43 +267,32 @@ void frmOperation::onActivate()
 
 DbError frmOperation::commitAlso()
 {
-    if (m_issuedRow < 0)
+    QString number;
+    if (const DbError e = issuedNumber(&number))
+        return e;
+    if (number.isEmpty())
         return {};
-    // A row issued and then deleted again before OK was never issued.
-    QSqlQuery q(db().connection());
-    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                  .arg(quotedIdentifier(NumberColumn), quotedIdentifier(editorSpec().workingTable)));
-    q.addBindValue(m_issuedRow);
-    if (!q.exec())
-        return DbError::fromSqlError(q.lastError(), q.lastQuery());
-    if (!q.next())
-        return {};
-    const QString number = q.value(0).toString();
-    q.finish();
-    return recordHistoryEvent(db(), tables::InUse, number, historyevent::Issued, {}, tables::Stock, tables::InUse);
+    if (const DbError e =
+            recordHistoryEvent(db(), tables::InUse, number, historyevent::Issued, {}, tables::Stock, tables::InUse))
+        return e;
+    // Copies, not the files themselves: the stock item keeps its own for
+    // the instruments issued after.
+    return copyStockAttachments(db(), m_issued.stockRow, number);
 }
 
 void frmOperation::afterSave()
 {
-    m_issuedRow = -1;
+    m_issued = {};
     LedgerEditor::afterSave();
 }
 
 void frmOperation::issueFromStock()
 {
+    m_issued = {};
     if (!Data1->addNew())
         return;
-    // The new row gets its rowid when it is first written.
-    m_issuePending = true;
-    Recordset& rs = Data1->recordset();
-    const qint64 before = rs.lastModified();
-    connect(&rs, &Recordset::repositioned, this, [this, &rs, before] {
-        if (!m_issuePending || rs.isAdding())
-            return;
-        m_issuePending = false;
-        if (rs.lastModified() != before)
-            m_issuedRow = rs.lastModified();
-    });
+    // The new row gets its rowid when it is first written (noteRowAdded).
+    m_issued = {true, state().navigation.StockIssueRow, Data1->recordset().additions(), -1};
     unlockFields();
     const QHash<QString, QVariant>& item = state().StockIssue;
     auto stock = [&item](const QString& column) { return item.value(column).toString(); };
@@ -329,6 +320,33 @@ void frmOperation::issueFromStock()
     if (!stock(Accessories).isEmpty())
         Data1->recordset().setValue(Accessories, stock(Accessories));
     Text1[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void frmOperation::noteRowAdded(qint64 rowid)
+{
+    if (!m_issued.active)
+        return;
+    if (Data1->recordset().additions() == m_issued.addition)
+        m_issued.workingRow = rowid;
+    else if (rowid == m_issued.workingRow)
+        m_issued.workingRow = -1;
+}
+
+DbError frmOperation::issuedNumber(QString* number)
+{
+    number->clear();
+    if (!m_issued.active || m_issued.workingRow < 0)
+        return {};
+    // A row issued and then deleted again before OK was never issued.
+    QSqlQuery q(db().connection());
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                  .arg(quotedIdentifier(NumberColumn), quotedIdentifier(editorSpec().workingTable)));
+    q.addBindValue(m_issued.workingRow);
+    if (!q.exec())
+        return DbError::fromSqlError(q.lastError(), q.lastQuery());
+    if (q.next())
+        *number = q.value(0).toString();
+    return {};
 }
 
 void frmOperation::scrap()

@@ -58,7 +58,8 @@ protected:
     // the working copy takes the same values, so that OK writes them back
     // as they are, and the fields of the current row show them.
     void takeOverLedgerUpdates(const QVector<LedgerUpdate>& updates);
-    // The row issued from stock, once saved, is noted as 发放 in the history.
+    // The row issued from stock, once saved, is noted as 发放 in the history
+    // and takes copies of the stock item's attachments.
     DbError commitAlso() override;
     void afterSave() override;
 
@@ -77,13 +78,24 @@ private:
     void setNewRowDefaults();
     void issueFromStock();
     bool handOverInstrument(bool forRepair);
+    // The number of the row issued from stock as the working copy holds it;
+    // empty when nothing was issued, or the issued row was deleted again.
+    DbError issuedNumber(QString* number);
+    void noteRowAdded(qint64 rowid);
 
     // What Add last proposed by the period rule; empty when it did not.
     QString m_proposedValidUntil;
-    // The row issued from stock: pending until it is first written, then
-    // its rowid in the working copy until the OK that saves it.
-    bool m_issuePending = false;
-    qint64 m_issuedRow = -1;
+    // The row issued from stock: the stock item's ledger row (-1 for one
+    // never saved), the addition of the recordset that started the row, and
+    // its working row once written (-1 before, and again once another new
+    // row took that rowid, which the working copy hands out only after the
+    // row is gone).
+    struct IssuedRow {
+        bool active = false;
+        qint64 stockRow = -1;
+        quint64 addition = 0;
+        qint64 workingRow = -1;
+    } m_issued;
 };
 
 } // namespace ravo

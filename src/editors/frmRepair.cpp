@@ -3,6 +3,7 @@
 #include "EditorTexts.h"
 #include "MemoEdit.h"
 #include "RecordPrints.h"
+#include "core/Attachments.h"
 #include "core/Dates.h"
 #include "platform/PrintProgress.h"
 
@@ -54,6 +55,11 @@ const QStringList& frmRepair::textCaptions()
 frmRepair::frmRepair(ProgramState& state, QWidget* parent)
     : InstrumentRecordEditor(state, repairSpec(), recordColumns(), parent)
 {
+    // A repair report or the invoice belongs to one repair, named by its
+    // 修理日期 and 修理人员.
+    addAttachmentsButton(
+        {attachmentkind::Repair, QStringLiteral("修理日期"), QStringLiteral("修理人员"), QStringLiteral("修理记录")},
+        QStringLiteral("这条修理记录的附件，例如修理报告或发票的扫描件"));
     createFields();
     createLayout();
     setNumberField(Text1[Number]);
@@ -95,7 +101,7 @@ void frmRepair::createLayout()
     Text1[Content]->setMinimumHeight(110);
 
     layOutBody(grid, QList<QWidget*>(Text1.cbegin(), Text1.cend()),
-               {cmdAdd, cmdDelete, cmdFind, cmdPrint, cmdOK, cmdCancle});
+               {cmdAdd, cmdDelete, cmdFind, cmdPrint, cmdFiles, cmdOK, cmdCancle});
     resize(720, 420);
 }
 

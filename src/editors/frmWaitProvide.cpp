@@ -1,8 +1,10 @@
 #include "frmWaitProvide.h"
 
 #include "EditorTexts.h"
+#include "core/Attachments.h"
 #include "core/Dates.h"
 #include "frmOperation.h"
+#include "platform/AttachmentsWindow.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -102,14 +104,18 @@ void frmWaitProvide::createButtons()
     cmdDelete = addCommandButton(QStringLiteral("cmdDelete"), texts::DeleteCaption, &LedgerEditor::deleteCurrent);
     cmdExit = addCommandButton(QStringLiteral("cmdExit"), texts::CancelCaption, &LedgerEditor::cancel);
     cmdOK = addCommandButton(QStringLiteral("cmdOK"), texts::OkCaption, &LedgerEditor::save);
+    cmdFiles = addCommandButton(QStringLiteral("cmdFiles"), QStringLiteral("附件(&M)..."));
+    cmdFiles->setToolTip(
+        QStringLiteral("这项待发放器具的附件，例如发票、说明书、出厂合格证；启用时随器具带到在用台帐"));
     connect(cmdAdd, &QPushButton::clicked, this, &frmWaitProvide::addStock);
     connect(cmdUser, &QPushButton::clicked, this, &frmWaitProvide::issue);
+    connect(cmdFiles, &QPushButton::clicked, this, &frmWaitProvide::showStockAttachments);
 }
 
 void frmWaitProvide::createLayout()
 {
     const QList<QWidget*> seq = tabSequence();
-    layOutBody(labelledFields(seq, 3), seq, {cmdAdd, cmdUser, cmdDelete, cmdExit, cmdOK});
+    layOutBody(labelledFields(seq, 3), seq, {cmdAdd, cmdUser, cmdDelete, cmdExit, cmdOK, cmdFiles});
     resize(860, sizeHint().height());
 }
 
@@ -251,6 +257,7 @@ void frmWaitProvide::issue()
         return;
 
     state().StockIssue = *item;
+    state().navigation.StockIssueRow = currentLedgerRow();
     frmOperation editor(state(), this);
     if (!editor.load())
         return; // the reason was shown; nothing issued
@@ -261,6 +268,53 @@ void frmWaitProvide::issue()
     state().EditorMode = ActiveWindow::Stock;
     editor.exec();
     activate();
+}
+
+qint64 frmWaitProvide::currentLedgerRow() const
+{
+    const Recordset& rs = Data1->recordset();
+    if (!rs.hasCurrent() || rs.isAdding())
+        return -1;
+    return ledgerRowOf(db(), editorSpec().workingTable, rs.currentRowid());
+}
+
+void frmWaitProvide::showStockAttachments()
+{
+    if (!attachmentsAvailable())
+        return;
+    const qint64 row = currentLedgerRow();
+    if (row < 0) {
+        prompt().plain(QStringLiteral("附件跟随台帐中的待发放器具：这一项还没有保存到台帐中，"
+                                      "请先“确定”保存，再打开它的附件。"),
+                       AppTitle);
+        return;
+    }
+    QSqlQuery q(db().connection());
+    q.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE rowid = ?").arg(quotedIdentifier(editorSpec().table)));
+    q.addBindValue(row);
+    if (!q.exec() || !q.next() || q.value(0).toInt() == 0) {
+        prompt().plain(QStringLiteral("这项待发放器具已经不在台帐中了（也许刚被别人删除），不能打开它的附件。"),
+                       AppTitle);
+        return;
+    }
+    q.finish();
+    const QString name = fieldText(0).trimmed();
+    AttachmentsWindow w(db(), prompt(), stockItemOwner(row), signedInName(),
+                        name.isEmpty() ? QStringLiteral("这项待发放器具") : QStringLiteral("待发放器具“%1”").arg(name),
+                        this);
+    w.exec();
+}
+
+DbError frmWaitProvide::commitWorkingCopy()
+{
+    // The commit clears the books that name them.
+    m_deletedItems = removedLedgerRows(db(), editorSpec().workingTable);
+    return LedgerEditor::commitWorkingCopy();
+}
+
+DbError frmWaitProvide::commitAlso()
+{
+    return removeStockAttachments(db(), m_deletedItems);
 }
 
 } // namespace ravo

@@ -16,6 +16,12 @@
 // Nothing is issued at all when the quantity or a date of the stock row cannot
 // be read: the user is told which and the quantity is left as it was.
 //
+// A stock item keeps attachments (the invoice, the manual, the maker's
+// certificate) by its row in the stock ledger, once saved: an instrument
+// issued from it gets copies of them when the in-use editor's OK writes it,
+// and an item deleted here takes them along when this window's OK writes
+// the deletion.
+//
 // Combo1 and Combo2 are two single boxes here (category and kind), not a
 // control array like the other editors' Combo1.
 #include "LedgerEditor.h"
@@ -39,17 +45,23 @@ public:
     QPushButton* cmdDelete = nullptr;
     QPushButton* cmdExit = nullptr;
     QPushButton* cmdOK = nullptr;
+    QPushButton* cmdFiles = nullptr;
 
 public slots:
     // "新品入库": a new stock row with today's dates and a quantity of one.
     void addStock();
     // "启用": issues the current item into use.
     void issue();
+    // "附件": the attachments of the current item, once it is saved.
+    void showStockAttachments();
 
 protected:
     void onActivate() override;
     bool checkCurrentRow() override;
     bool checkWorkingCopy() override;
+    DbError commitWorkingCopy() override;
+    // The items deleted here take their attachments along.
+    DbError commitAlso() override;
 
 private:
     void createFields();
@@ -63,6 +75,11 @@ private:
     // What issuing hands to the in-use editor, read from the fields; nothing
     // (after telling the user) when a date or the quantity cannot be read.
     std::optional<QHash<QString, QVariant>> readIssue();
+    // The stock ledger's row of the current item; -1 for one not saved yet.
+    qint64 currentLedgerRow() const;
+
+    // The ledger rows of the items deleted here, read as OK begins.
+    QVector<qint64> m_deletedItems;
 };
 
 } // namespace ravo

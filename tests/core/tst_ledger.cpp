@@ -988,6 +988,83 @@ private slots:
         QCOMPARE(seen, owners);
     }
 
+    // A stock item keeps its attachments by its ledger row: an instrument
+    // issued from it gets copies, and the item's go with its deletion in the
+    // same commit, also when the file hands its rowid to an item added then.
+    void stockItemAttachments_data()
+    {
+        QTest::addColumn<QStringList>("edits");      // on the working copy of the stock
+        QTest::addColumn<QStringList>("itemsAfter"); // the stock ledger's items in rowid order: "名称=文件…"
+        const QString w = QStringLiteral("DELETE FROM \"MSys计量器具待发放库\" WHERE 计量器具名称 = '%1'");
+        QTest::newRow("item deleted") << QStringList{w.arg("电压表")} << QStringList{"电流表=a.pdf", "万用表=c.pdf"};
+        QTest::newRow("item changed")
+            << QStringList{"UPDATE \"MSys计量器具待发放库\" SET 库存数量 = 0 WHERE 计量器具名称 = '电压表'"}
+            << QStringList{"电流表=a.pdf", "电压表=b.pdf", "万用表=c.pdf"};
+        QTest::newRow("last item deleted, another added")
+            << QStringList{w.arg("万用表"), "INSERT INTO \"MSys计量器具待发放库\" (计量器具名称) VALUES ('新表')"}
+            << QStringList{"电流表=a.pdf", "电压表=b.pdf", "新表="};
+    }
+    void stockItemAttachments()
+    {
+        QFETCH(QStringList, edits);
+        QFETCH(QStringList, itemsAfter);
+        openLedger();
+        QVERIFY(!upgradeLedgerSchema(*db));
+        QTemporaryDir dir;
+        QHash<QString, qint64> rowOf;
+        for (const auto& [name, file] :
+             {std::pair{"电流表", "a.pdf"}, std::pair{"电压表", "b.pdf"}, std::pair{"万用表", "c.pdf"}}) {
+            QVERIFY(
+                db->executeNative(QStringLiteral("INSERT INTO 计量器具待发放库 (计量器具名称, 库存数量) VALUES (?, 2)"),
+                                  {QString::fromUtf8(name)})
+                    .ok());
+            QSqlQuery q(db->connection());
+            QVERIFY(q.exec(QStringLiteral("SELECT max(rowid) FROM 计量器具待发放库")) && q.next());
+            rowOf.insert(QString::fromUtf8(name), q.value(0).toLongLong());
+            QFile f(dir.filePath(file));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("%PDF-1.4") > 0);
+            f.close();
+            QVERIFY(!addAttachment(*db, stockItemOwner(rowOf.value(QString::fromUtf8(name))), f.fileName(), "张三"));
+        }
+        // A stock item's files are no instrument's.
+        QCOMPARE(attachmentCount(*db, QString()), 0);
+        QVERIFY(listAttachments(*db, {QString(), {}}).isEmpty());
+        int copied = 0;
+        QVERIFY(!copyStockAttachments(*db, rowOf.value("电压表"), "E-1", &copied));
+        QCOMPARE(copied, 1);
+
+        const QString working = tables::working(tables::Stock);
+        QVERIFY(!createTrackedWorkingTable(*db, tables::Stock, working, QStringLiteral("计量器具名称"),
+                                           QStringLiteral("打开")));
+        for (const QString& sql : edits)
+            QVERIFY2(db->executeNative(sql).ok(), qPrintable(sql));
+        const QVector<qint64> removed = removedLedgerRows(*db, working);
+        QCOMPARE(removed.size(), int(edits.first().startsWith("DELETE")));
+        {
+            Transaction tx(*db);
+            QVERIFY(!commitTrackedWorkingTable(*db, tables::Stock, working));
+            QVERIFY(!removeStockAttachments(*db, removed));
+            QVERIFY(!tx.commit());
+        }
+        QVERIFY(removedLedgerRows(*db, working).isEmpty());
+        QStringList seen;
+        QSqlQuery q(db->connection());
+        QVERIFY(q.exec(QStringLiteral("SELECT rowid, 计量器具名称 FROM 计量器具待发放库 ORDER BY rowid")));
+        while (q.next()) {
+            QStringList names;
+            for (const Attachment& a : listAttachments(*db, stockItemOwner(q.value(0).toLongLong())))
+                names << a.fileName;
+            seen << q.value(1).toString() + '=' + names.join(',');
+        }
+        QCOMPARE(seen, itemsAfter);
+        // The issued instrument keeps its copy whatever became of the item.
+        const QVector<Attachment> issued = listAttachments(*db, {"E-1", attachmentkind::Instrument});
+        QCOMPARE(issued.size(), 1);
+        QCOMPARE(issued[0].fileName, QStringLiteral("b.pdf"));
+        QCOMPARE(issued[0].addedBy, QStringLiteral("张三"));
+        dropCopyBooks(*db, working);
+    }
+
     // The row taken out of the source ledger is the one the working row was
     // copied from, whatever its number became in the window; a row added in
     // the window takes none; a ledger row that is not there refuses the move.

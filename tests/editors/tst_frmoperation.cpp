@@ -2,6 +2,8 @@
 // positioning on the selected instrument, issue from stock, OK, the Enter
 // walk, the hand-over to the record editors, and scrapping and sealing.
 #include "EditorFixture.h"
+#include "core/Attachments.h"
+#include "core/LedgerSchema.h"
 #include "editors/MemoEdit.h"
 #include "editors/frmOperation.h"
 
@@ -233,8 +235,37 @@ private slots:
         QCOMPARE(w->Data1->caption(), QStringLiteral("记录:%1/20000").arg(position + 1));
     }
 
+    // The new row starts from the stock item; OK writes it with copies of
+    // the item's attachments (the item keeps its own), Cancel with none.
+    void issueFromStock_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("file: OK") << false << true;
+        QTest::newRow("file: cancelled") << false << false;
+        QTest::newRow("server: OK") << true << true;
+        QTest::newRow("server: cancelled") << true << false;
+    }
     void issueFromStock()
     {
+        QFETCH(bool, server);
+        QFETCH(bool, ok);
+        if (server) {
+            f = std::make_unique<test::EditorFixture>(Engine::Postgres);
+            QVERIFY2(f->open, qPrintable(f->failure));
+        }
+        QVERIFY(!upgradeLedgerSchema(f->db()));
+        // The item as the stock ledger keeps it, with its invoice and manual.
+        QVERIFY(f->insert(QStringLiteral("计量器具待发放库"), {{{"计量器具名称", "电流表"}, {"库存数量", 3}}}));
+        const qint64 item = f->column(QStringLiteral("计量器具待发放库"), "rowid").value(0).toLongLong();
+        QTemporaryDir dir;
+        for (const char* name : {"发票.pdf", "说明书.pdf"}) {
+            QFile file(dir.filePath(QString::fromUtf8(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4") > 0);
+            file.close();
+            QVERIFY(!addAttachment(f->db(), stockItemOwner(item), file.fileName(), "张三"));
+        }
+        f->state.navigation.StockIssueRow = item;
         f->state.EditorMode = ActiveWindow::Stock;
         f->state.StockIssue = {{"计量器具类别", "电磁E"},
                                {"计量器具种别", "电流仪器I"},
@@ -266,11 +297,18 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), w->Text1[0]);
 
         QTest::keyClicks(w->Text1[0], "E-7");
-        w->save();
+        ok ? w->save() : w->cancel();
         QVERIFY(f->prompt.messages.isEmpty());
+        QVERIFY(!w->isVisible());
         const QVariantHash row = f->row(InUse, "E-7");
-        QCOMPARE(row.value("配套设备").toString(), QStringLiteral("电源线"));
-        QCOMPARE(row.value("状态").toString(), QStringLiteral("准用"));
+        QCOMPARE(row.value("配套设备").toString(), ok ? QStringLiteral("电源线") : QString());
+        QCOMPARE(row.value("状态").toString(), ok ? QStringLiteral("准用") : QString());
+        QStringList copied;
+        for (const Attachment& a : listAttachments(f->db(), {"E-7", attachmentkind::Instrument}))
+            copied << a.fileName;
+        const QStringList expected = ok ? QStringList{"发票.pdf", "说明书.pdf"} : QStringList();
+        QCOMPARE(copied, expected);
+        QCOMPARE(listAttachments(f->db(), stockItemOwner(item)).size(), 2);
     }
 
     void okWritesTheWholeCopy()

@@ -1,14 +1,20 @@
 // The stock window: locks, new stock and the lists; issuing an item into use
 // through the in-use editor and how the two windows' OK and Cancel leave the
-// quantity and the new instrument; the refusals of issuing and of OK.
+// quantity, the new instrument and the item's attachments; the refusals of
+// issuing and of OK; an item's attachments going with its deletion.
 #include "EditorFixture.h"
+#include "ModalKit.h"
+#include "core/Attachments.h"
+#include "core/LedgerSchema.h"
 #include "editors/frmOperation.h"
 #include "editors/frmWaitProvide.h"
+#include "platform/AttachmentsWindow.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolBar>
+#include <QTreeWidget>
 
 using namespace ravo;
 
@@ -27,17 +33,25 @@ QVariantHash stockItem(const QVariant& quantity, const QVariant& made = QVariant
 }
 
 // Gives the in-use editor that the stock window opens modally its number,
-// then presses OK or Cancel there.
+// then presses OK or Cancel there. With deleteAgain the issued row is written
+// into the editor's copy and deleted, and another instrument, numbered
+// number + "b", added in its place.
 class InUseEditorScript {
 public:
-    InUseEditorScript(const ProgramState& state, const QString& number, bool ok)
+    InUseEditorScript(const ProgramState& state, const QString& number, bool ok, bool deleteAgain = false)
     {
         m_timer.setSingleShot(true);
-        QObject::connect(&m_timer, &QTimer::timeout, [this, &state, number, ok] {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, &state, number, ok, deleteAgain] {
             if (auto* w = qobject_cast<frmOperation*>(QApplication::activeModalWidget())) {
                 ++opened;
                 modeSeen = state.EditorMode;
                 static_cast<QLineEdit*>(w->Text1[0])->setText(number);
+                if (deleteAgain) {
+                    QVERIFY(!w->Data1->writePending());
+                    w->cmdDelete->click();
+                    w->cmdAdd->click();
+                    static_cast<QLineEdit*>(w->Text1[0])->setText(number + "b");
+                }
                 ok ? w->save() : w->cancel();
             }
         });
@@ -64,6 +78,26 @@ class FrmWaitProvideTest : public QObject {
         return w;
     }
     static QLineEdit* box(frmWaitProvide& w, int i) { return static_cast<QLineEdit*>(w.Text1[i]); }
+
+    QTemporaryDir files;
+    // Keeps `count` small files with a stock item.
+    void attachToStock(qint64 ledgerRow, int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            QFile file(files.filePath(QStringLiteral("发票%1-%2.pdf").arg(ledgerRow).arg(i)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("%PDF-1.4") > 0);
+            file.close();
+            const DbError e = addAttachment(f->db(), stockItemOwner(ledgerRow), file.fileName(), "张三");
+            QVERIFY2(!e, qPrintable(e.text()));
+        }
+    }
+    QList<qint64> stockRows()
+    {
+        QList<qint64> rows;
+        for (const QString& r : f->column(Stock, "rowid"))
+            rows << r.toLongLong();
+        return rows;
+    }
 
 private slots:
     void init()
@@ -130,16 +164,20 @@ private slots:
         QTest::addColumn<bool>("stockOk");
         QTest::addColumn<QString>("madeInUse"); // empty: no in-use row
         QTest::addColumn<QString>("stockLeft");
+        QTest::addColumn<int>("files");        // the item's attachments, copied to the instrument with its OK
+        QTest::addColumn<bool>("deleteAgain"); // the issued row deleted in the in-use editor, another added
         QTest::newRow("3 leaves 2") << 3 << QVariant("1999-12-31") << true << true << "1999-12-31"
-                                    << "2";
+                                    << "2" << 2 << false;
         QTest::newRow("1 leaves 0, no date of manufacture") << 1 << QVariant() << true << true << "2003-03-28"
-                                                            << "0";
+                                                            << "0" << 1 << false;
         QTest::newRow("0 stays 0") << 0 << QVariant() << true << true << "2003-03-28"
-                                   << "0";
+                                   << "0" << 0 << false;
         QTest::newRow("in-use cancelled, stock saved") << 3 << QVariant() << false << true << ""
-                                                       << "2";
+                                                       << "2" << 2 << false;
         QTest::newRow("in-use saved, stock cancelled") << 3 << QVariant() << true << false << "2003-03-28"
-                                                       << "3";
+                                                       << "3" << 1 << false;
+        QTest::newRow("issued row deleted again, another saved") << 3 << QVariant() << true << true << ""
+                                                                 << "2" << 2 << true;
     }
     void issue()
     {
@@ -148,9 +186,14 @@ private slots:
         QFETCH(bool, inUseOk);
         QFETCH(bool, stockOk);
         QFETCH(QString, madeInUse);
+        QFETCH(int, files);
+        QFETCH(bool, deleteAgain);
+        QVERIFY(!upgradeLedgerSchema(f->db()));
         QVERIFY(f->insert(Stock, {stockItem(quantity, made)}));
+        const qint64 item = stockRows().value(0);
+        attachToStock(item, files);
         auto w = open();
-        InUseEditorScript inUse(f->state, QStringLiteral("E-7"), inUseOk);
+        InUseEditorScript inUse(f->state, QStringLiteral("E-7"), inUseOk, deleteAgain);
         w->cmdUser->click();
         QCOMPARE(inUse.opened, 1);
         QCOMPARE(inUse.modeSeen, ActiveWindow::InUseEditor); // it started from StockIssue
@@ -169,9 +212,87 @@ private slots:
         }
         // The stock ledger learns of the lower quantity with this window's OK only.
         QCOMPARE(f->column(Stock, Quantity), QStringList{QString::number(quantity)});
+        // The new instrument took copies of the item's files as its OK wrote
+        // it; the item keeps its own for the instruments issued after.
+        QCOMPARE(attachmentCount(f->db(), "E-7"), madeInUse.isEmpty() ? 0 : files);
+        QCOMPARE(listAttachments(f->db(), stockItemOwner(item)).size(), files);
+        // The history notes the issue of the instrument saved from it, and
+        // of no other.
+        auto issued = [this](const char* number) {
+            QSqlQuery q(f->db().connection());
+            q.prepare(QStringLiteral("SELECT count(*) FROM \"MSys履历\" WHERE 事件 = '发放' AND 计量器具编号 = ?"));
+            q.addBindValue(QString::fromUtf8(number));
+            return q.exec() && q.next() ? q.value(0).toInt() : -1;
+        };
+        QCOMPARE(issued("E-7"), madeInUse.isEmpty() ? 0 : 1);
+        if (deleteAgain) {
+            QVERIFY(!f->row(InUse, "E-7b").isEmpty());
+            QCOMPARE(attachmentCount(f->db(), "E-7b"), 0);
+            QCOMPARE(issued("E-7b"), 0);
+        }
         (stockOk ? w->cmdOK : w->cmdExit)->click();
         QVERIFY(!w->isVisible());
         QTEST(f->column(Stock, Quantity).value(0), "stockLeft");
+        QCOMPARE(listAttachments(f->db(), stockItemOwner(item)).size(), files);
+    }
+
+    // 附件 keeps files with a stock item once it is saved; an item deleted in
+    // the window takes them along when OK writes the deletion, and Cancel
+    // keeps them.
+    void itemAttachments_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<QString>("action"); // "ok", "cancel" after deleting the first item; "new": 附件 on a new item
+        QTest::newRow("deleted, OK") << false << "ok";
+        QTest::newRow("deleted, cancelled") << false << "cancel";
+        QTest::newRow("server: deleted, OK") << true << "ok";
+        QTest::newRow("server: deleted, cancelled") << true << "cancel";
+        QTest::newRow("a new item not saved") << false << "new";
+    }
+    void itemAttachments()
+    {
+        QFETCH(bool, server);
+        QFETCH(QString, action);
+        if (server) {
+            f = std::make_unique<test::EditorFixture>(Engine::Postgres);
+            QVERIFY2(f->open, qPrintable(f->failure));
+        }
+        QVERIFY(!upgradeLedgerSchema(f->db()));
+        QVariantHash second = stockItem(2);
+        second.insert("计量器具名称", "电压表");
+        second.insert("购买日期", "2002-06-01");
+        QVERIFY(f->insert(Stock, {stockItem(1), second}));
+        const QList<qint64> items = stockRows();
+        QCOMPARE(items.size(), 2);
+        attachToStock(items[0], 1);
+        attachToStock(items[1], 2);
+        auto w = open();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QCOMPARE(w->cmdFiles->text(), QStringLiteral("附件(&M)..."));
+        if (action == "new") {
+            w->cmdAdd->click();
+            w->cmdFiles->click();
+            QCOMPARE(f->prompt.messages.size(), 1);
+            QVERIFY(f->prompt.messages[0].text.contains(QStringLiteral("请先“确定”保存")));
+            return;
+        }
+        // The first item in the window's order is the ammeter.
+        int listed = -1;
+        QString title;
+        test::whenModal<AttachmentsWindow>(this, [&](AttachmentsWindow* d) {
+            listed = d->lstFiles->topLevelItemCount();
+            title = d->windowTitle();
+            d->accept();
+        });
+        w->cmdFiles->click();
+        QCOMPARE(listed, 1);
+        QCOMPARE(title, QStringLiteral("附件 - 待发放器具“电流表”"));
+        w->cmdDelete->click();
+        (action == "ok" ? w->cmdOK : w->cmdExit)->click();
+        QVERIFY(f->prompt.messages.isEmpty());
+        QCOMPARE(f->column(Stock, "计量器具名称").size(), action == "ok" ? 1 : 2);
+        QCOMPARE(listAttachments(f->db(), stockItemOwner(items[0])).size(), action == "ok" ? 0 : 1);
+        QCOMPARE(listAttachments(f->db(), stockItemOwner(items[1])).size(), 2);
     }
 
     void issueRefused_data()

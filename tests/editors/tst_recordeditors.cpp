@@ -385,29 +385,35 @@ private slots:
     // 更新台帐(&U): the current record, as typed, moves its instrument's
     // dates (and its status when it passed) after an old → new question;
     // an instrument not in use is refused and nothing changes.
-    // 附件 in the confirmation editor keeps files with the record shown,
-    // once the record is in the ledger.
+    // 附件 in the confirmation and repair editors keeps files with the
+    // record shown, once the record is in the ledger.
     void recordAttachments_data()
     {
+        QTest::addColumn<bool>("certificate");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("a saved record") << true;
-        QTest::newRow("a record not saved yet") << false;
+        for (const bool certificate : {true, false}) {
+            const char* kind = certificate ? "confirmation" : "repair";
+            QTest::addRow("%s: a saved record", kind) << certificate << true;
+            QTest::addRow("%s: a record not saved yet", kind) << certificate << false;
+        }
     }
     void recordAttachments()
     {
+        QFETCH(bool, certificate);
         QFETCH(bool, saved);
         QVERIFY(!upgradeLedgerSchema(f->db()));
-        addRecords(kindOf(true), "N-1", {"2003-01-01"});
+        const RecordKind k = kindOf(certificate);
+        addRecords(k, "N-1", {"2003-01-01"});
         f->state.EditorMode = ActiveWindow::Main;
-        frmCertificate w(f->state);
-        w.show();
-        QVERIFY(QTest::qWaitForWindowActive(&w));
-        QCOMPARE(w.cmdFiles->text(), QStringLiteral("附件(&M)..."));
+        auto w = makeEditor(certificate, f->state, QDate(2003, 3, 28));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        QCOMPARE(w->cmdFiles->text(), QStringLiteral("附件(&M)..."));
         if (!saved) {
-            w.cmdAdd->click();
-            static_cast<QLineEdit*>(w.Text1[4])->setText(QStringLiteral("N-2"));
+            w->cmdAdd->click();
+            static_cast<QLineEdit*>(w->Text1[certificate ? 4 : 0])->setText(QStringLiteral("N-2"));
         }
-        QFile scan(out.filePath("certificate-scan.pdf"));
+        QFile scan(out.filePath("record-scan.pdf"));
         QVERIFY(scan.open(QIODevice::WriteOnly) && scan.write("%PDF-1.4") > 0);
         scan.close();
         bool shown = false;
@@ -417,17 +423,22 @@ private slots:
                 d->addFiles({scan.fileName()});
                 d->accept();
             });
-        w.cmdFiles->click();
+        w->cmdFiles->click();
         QCOMPARE(shown, saved);
         if (saved) {
             QVERIFY(f->prompt.messages.isEmpty());
-            const QVector<Attachment> kept = listAttachments(
-                f->db(), {"N-1", attachmentkind::Confirmation, recordKey("2003-01-01", "N-1@2003-01-01")});
+            const QString kind = certificate ? attachmentkind::Confirmation : attachmentkind::Repair;
+            const QVector<Attachment> kept =
+                listAttachments(f->db(), {"N-1", kind, recordKey("2003-01-01", "N-1@2003-01-01")});
             QCOMPARE(kept.size(), 1);
-            QCOMPARE(kept[0].fileName, QStringLiteral("certificate-scan.pdf"));
+            QCOMPARE(kept[0].fileName, QStringLiteral("record-scan.pdf"));
+            // The record's files are not the instrument's own.
+            QVERIFY(listAttachments(f->db(), {"N-1", attachmentkind::Instrument}).isEmpty());
         } else {
             QCOMPARE(f->prompt.messages.size(), 1);
             QVERIFY(f->prompt.messages[0].text.contains(QStringLiteral("请先“确定”保存")));
+            QVERIFY(f->prompt.messages[0].text.contains(certificate ? QStringLiteral("确认记录")
+                                                                    : QStringLiteral("修理记录")));
         }
     }
 
