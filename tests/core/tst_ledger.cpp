@@ -7,6 +7,7 @@
 #include "core/Attachments.h"
 #include "core/Calibration.h"
 #include "core/Database.h"
+#include "core/History.h"
 #include "core/Ledger.h"
 #include "core/LedgerChoice.h"
 #include "core/LedgerSchema.h"
@@ -793,6 +794,115 @@ private slots:
         QCOMPARE(int(done.written), count(w));
         QCOMPARE(count(tables::InUse), count(w));
         QCOMPARE(count(tables::InUse, QStringLiteral("WHERE 保管员 = '二次'")), count(w));
+    }
+
+    // Each kind of change leaves its rows in the change history, in the
+    // same commit, named after the account signed in: values changed
+    // (original → new), rows added and deleted, a write-off, a move with
+    // the edits it carries, records replaced by the record editor's copy,
+    // the ledger updated from a confirmation. Steps: "sql:…" on the in-use
+    // editor's copy, "ok" commits it; "move:N" scraps N; "writeoff:N"
+    // deletes N in the scrapped editor and commits; "record:…" on the
+    // confirmation editor's copy of A-1, "records" commits it;
+    // "calibrate" carries a calibration of A-1 into the ledger.
+    void historyOfEachChange_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("history"); // 数据表|编号|事件|字段|原值|新值, oldest first
+        const QString w = QStringLiteral("sql:UPDATE \"MSys计量器具在用库\" SET %1 WHERE 计量器具编号 = '%2'");
+        const QString in = tables::InUse;
+        QTest::newRow("one value changed")
+            << QStringList{w.arg("使用部门 = '计量室'", "A-1"), "ok"} << QStringList{in + "|A-1|修改|使用部门||计量室"};
+        QTest::newRow("two values of two rows")
+            << QStringList{w.arg("保管员 = '李四', 备注 = 'x'", "A-1"), w.arg("计量器具名称 = '千分尺'", "B-2"), "ok"}
+            << QStringList{in + "|A-1|修改|保管员||李四", in + "|A-1|修改|备注||x",
+                           in + "|B-2|修改|计量器具名称|游标卡尺|千分尺"};
+        QTest::newRow("written again unchanged")
+            << QStringList{w.arg("计量器具名称 = '游标卡尺'", "A-1"), "ok"} << QStringList{};
+        QTest::newRow("only the case changed") << QStringList{w.arg("计量器具编号 = 'a-1'", "A-1"), "ok"}
+                                               << QStringList{in + "|a-1|修改|计量器具编号|A-1|a-1"};
+        QTest::newRow("number corrected") << QStringList{w.arg("计量器具编号 = 'A-9'", "A-1"), "ok"}
+                                          << QStringList{in + "|A-9|修改|计量器具编号|A-1|A-9"};
+        QTest::newRow("added and deleted")
+            << QStringList{"sql:INSERT INTO \"MSys计量器具在用库\" (计量器具编号) VALUES ('E-5')",
+                           "sql:DELETE FROM \"MSys计量器具在用库\" WHERE 计量器具编号 = 'B-2'", "ok"}
+            << QStringList{in + "|B-2|删除|||", in + "|E-5|添加|||"};
+        QTest::newRow("scrapped with an edit not yet saved")
+            << QStringList{w.arg("备注 = '摔坏'", "A-1"), "move:A-1"}
+            << QStringList{in + "|A-1|修改|备注||摔坏", tables::Scrapped + "|A-1|报废||" + in + "|" + tables::Scrapped};
+        QTest::newRow("written off") << QStringList{"writeoff:X-1"} << QStringList{tables::Scrapped + "|X-1|注销|||"};
+        QTest::newRow("records replaced: one added, one changed")
+            << QStringList{"record:INSERT INTO \"MSys计量器具确认记录库\" (计量器具编号, 检定日期, 结论) VALUES "
+                           "('A-1', '2026-11-30', '合格')",
+                           "record:UPDATE \"MSys计量器具确认记录库\" SET 结论 = '准用' WHERE 检定日期 = '2026-01-05'",
+                           "records"}
+            << QStringList{tables::Confirmation + "|A-1|修改|结论|合格|准用", tables::Confirmation + "|A-1|添加|||"};
+        QTest::newRow("records replaced: one deleted")
+            << QStringList{"record:DELETE FROM \"MSys计量器具确认记录库\"", "records"}
+            << QStringList{tables::Confirmation + "|A-1|删除|||"};
+        QTest::newRow("ledger updated from a calibration")
+            << QStringList{"calibrate"}
+            << QStringList{in + "|A-1|更新台帐|检定日期|2026-01-05|2026-11-30",
+                           in + "|A-1|更新台帐|有效日期||2027-11-29", in + "|A-1|更新台帐|检定单位||市计量所"};
+    }
+    void historyOfEachChange()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, history);
+        QVERIFY(!upgradeLedgerSchema(*db));
+        db->setAccount(QStringLiteral("张三"));
+        addInUse(QStringLiteral("A-1"));
+        addInUse(QStringLiteral("B-2"));
+        QVERIFY(db->executeNative(QStringLiteral("INSERT INTO 计量器具报废库 (计量器具编号) VALUES ('X-1')")).ok());
+        QVERIFY(db->executeNative(QStringLiteral("INSERT INTO 计量器具确认记录库 (计量器具编号, 检定日期, 结论) "
+                                                 "VALUES ('A-1', '2026-01-05', '合格')"))
+                    .ok());
+        QVERIFY(!createTrackedWorkingTable(*db, tables::InUse, tables::working(tables::InUse), NumberColumn, "打开"));
+        const QString records = tables::working(tables::Confirmation);
+        QVERIFY(!createWorkingTable(*db, records,
+                                    QStringLiteral("select * into %1 from %2 where 计量器具编号 = \"A-1\";")
+                                        .arg(records, tables::Confirmation)));
+        for (const QString& step : steps) {
+            DbError e;
+            if (step.startsWith(QLatin1String("sql:")) || step.startsWith(QLatin1String("record:")))
+                e = db->executeNative(step.section(QLatin1Char(':'), 1)).error;
+            else if (step == QLatin1String("ok"))
+                e = commitTrackedWorkingTable(*db, tables::InUse, tables::working(tables::InUse));
+            else if (step.startsWith(QLatin1String("move:")))
+                e = moveInstrument(*db, Move::InUseToScrapped, step.mid(5), QDate(2026, 12, 8));
+            else if (step.startsWith(QLatin1String("writeoff:"))) {
+                const QString scrapped = tables::working(tables::Scrapped);
+                e = createTrackedWorkingTable(*db, tables::Scrapped, scrapped, NumberColumn, "打开");
+                if (!e)
+                    e = db->executeNative(
+                              QStringLiteral("DELETE FROM %1 WHERE 计量器具编号 = ?").arg(quotedIdentifier(scrapped)),
+                              {step.mid(9)})
+                            .error;
+                if (!e)
+                    e = commitTrackedWorkingTable(*db, tables::Scrapped, scrapped);
+            } else if (step == QLatin1String("records"))
+                e = commitReplacedRows(
+                    *db, tables::Confirmation, records, QStringLiteral("A-1"),
+                    QStringLiteral("delete %1.* from %1 where 计量器具编号=\"A-1\";").arg(tables::Confirmation),
+                    insertAllStatement(tables::Confirmation, records));
+            else if (step == QLatin1String("calibrate"))
+                e = applyCalibrationUpdate(*db, {"A-1", "2026-11-30", "2027-11-29", "合格", "市计量所"});
+            QVERIFY2(!e, qPrintable(step + QStringLiteral(": ") + e.text()));
+        }
+        QStringList found;
+        QSqlQuery q(db->connection());
+        QVERIFY(
+            q.exec(QStringLiteral("SELECT 数据表, 计量器具编号, 事件, 字段, 原值, 新值, 账户, 时间 FROM \"MSys履历\" "
+                                  "ORDER BY \"ID\"")));
+        while (q.next()) {
+            QStringList cells;
+            for (int c = 0; c < 6; ++c)
+                cells << q.value(c).toString();
+            found << cells.join(QLatin1Char('|'));
+            QCOMPARE(q.value(6).toString(), QStringLiteral("张三"));
+            QVERIFY(QDateTime::fromString(q.value(7).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss")).isValid());
+        }
+        QCOMPARE(found, history);
     }
 
     void moveIntoLedgerHoldingTheNumberChangesNothing()
