@@ -190,6 +190,7 @@ QVector<HistoryEntry> instrumentHistory(Database& db, const QString& number)
         return out;
     QString current = number.trimmed();
     qint64 upper = 0; // rows below this ID; 0 for all
+    QString leftAt;   // when the instrument left the number walked, by the correction followed
     // Each correction followed lies below the one before, so the walk ends;
     // the bound only guards against a damaged history.
     for (int step = 0; step < 10000; ++step) {
@@ -206,6 +207,10 @@ QVector<HistoryEntry> instrumentHistory(Database& db, const QString& number)
         const HistoryEntry* into = nullptr; // the correction that gave the instrument this number
         for (int i = 0; i < rows.size() && !into; ++i) {
             const HistoryEntry& r = rows[i];
+            // Numbers exchanged in one commit: the rows the exchange wrote
+            // under the number the instrument left are the other one's.
+            if (!leftAt.isEmpty() && r.time == leftAt)
+                continue;
             QString stopTime;
             bool stop = false;
             if (givenUp && r.id < givenUp->id) {
@@ -244,6 +249,7 @@ QVector<HistoryEntry> instrumentHistory(Database& db, const QString& number)
             break;
         current = into->before.trimmed();
         upper = into->id;
+        leftAt = into->time;
     }
     return out;
 }
