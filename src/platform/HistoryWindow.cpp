@@ -253,6 +253,13 @@ void HistoryWindow::build()
     }
     bottom->addWidget(cmdClose);
     layout->addLayout(bottom);
+    if (isWholeLog()) {
+        // Left to right, top to bottom, each date after its tick.
+        const QList<QWidget*> order{chkFrom,   dtpFrom,  chkTo,      dtpTo,     cboAccount, cboTable,
+                                    txtNumber, cmdQuery, grdHistory, cmdExport, cmdClose};
+        for (int i = 1; i < order.size(); ++i)
+            setTabOrder(order[i - 1], order[i]);
+    }
     resize(isWholeLog() ? 1060 : 960, 560);
 }
 
