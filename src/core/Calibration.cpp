@@ -1,5 +1,6 @@
 #include "Calibration.h"
 
+#include "History.h"
 #include "Ledger.h"
 
 #include <QHash>
@@ -114,6 +115,10 @@ DbError write(Database& db, const LedgerUpdate& u)
         return DbError::make(
             DbError::General,
             QStringLiteral("“%1”中找不到编号为“%2”的计量器具，没有更新任何记录。").arg(tables::InUse, u.number));
+    for (const FieldChange& c : u.changes)
+        if (const DbError e = recordHistoryEvent(db, tables::InUse, u.number, historyevent::LedgerUpdated, c.column,
+                                                 c.before, c.after))
+            return e;
     return {};
 }
 
@@ -191,8 +196,12 @@ DbError commitConfirmationRecords(Database& db, const QString& deleteStatement, 
                                   bool insertDirect, bool updateLedger, CalibrationSaveReport* report)
 {
     return commitConfirmationRecords(
-        db, [&] { return commitWorkingTable(db, deleteStatement, insertStatement, insertDirect); }, updateLedger,
-        report);
+        db,
+        [&] {
+            return commitReplacedRows(db, tables::Confirmation, tables::working(tables::Confirmation), std::nullopt,
+                                      deleteStatement, insertStatement, insertDirect);
+        },
+        updateLedger, report);
 }
 
 DbError commitConfirmationRecords(Database& db, const std::function<DbError()>& commitRecords, bool updateLedger,

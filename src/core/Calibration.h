@@ -64,8 +64,8 @@ struct CalibrationSaveReport {
     QStringList passedOver;        // why a candidate changed nothing, one a line
 };
 
-// Commits the confirmation records' working copy as commitWorkingTable()
-// does and, when updateLedger is set, carries every new or changed record of
+// Commits the confirmation records' working copy as commitReplacedRows()
+// does (the history noting the records that change) and, when updateLedger is set, carries every new or changed record of
 // a passed calibration into the in-use ledger in the same transaction. A
 // record is new or changed when the table holds no record equal to it in
 // every column. Of several such records of one instrument the latest (by

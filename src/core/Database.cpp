@@ -385,6 +385,13 @@ DbResult Database::executeNative(const QString& sql, const QVariantList& binds)
         return r;
     }
     if (!isOpen()) {
+        // The driver closes a server connection it found broken while
+        // freeing a statement; the ledger was open, so it is lost.
+        if (m_engine == Engine::Postgres && canReconnect()) {
+            r.error = DbError::fromPostgres(QStringLiteral("08006"), QStringLiteral("connection closed"), sql);
+            noteFailure(r.error);
+            return r;
+        }
         r.error = DbError::make(DbError::General, QStringLiteral("台帐数据库没有打开。"), {}, sql);
         return r;
     }

@@ -11,8 +11,8 @@
 //             and of the environment log, which have no number
 //   事件      what happened, one of historyevent::…
 //   字段, 原值, 新值  for 修改 and 更新台帐: the column and its value before and
-//             after; for a move: 原值 and 新值 name the ledgers it left and
-//             entered; otherwise empty
+//             after; for a move or an issue: 原值 and 新值 name the ledgers it
+//             left and entered; for 导入: 新值 names the file; otherwise empty
 //
 // Rows are written where the change is committed, in the same transaction,
 // so the history and the ledger are always both before or both after a
@@ -76,5 +76,17 @@ DbError recordCopyChanges(Database& db, const QString& table, const QStringList&
 // or deleted rows.
 DbError recordReplacedRows(Database& db, const QString& table, const QString& workingTable,
                            const std::optional<QString>& number = std::nullopt);
+
+// Replaces the rows of `table` (all of them, or those of the instrument
+// `number`) by its working copy with the two statements, as
+// commitWorkingTable() does, the history noting what changes; all in one
+// transaction.
+DbError commitReplacedRows(Database& db, const QString& table, const QString& workingTable,
+                           const std::optional<QString>& number, const QString& deleteStatement,
+                           const QString& insertStatement, bool insertDirect = false);
+
+// Every row of `table` past rowid `afterRowid` came in by an import from
+// `source` (the file's name): one 导入 row each, 新值 naming the file.
+DbError recordImportedRows(Database& db, const QString& table, qint64 afterRowid, const QString& source);
 
 } // namespace ravo

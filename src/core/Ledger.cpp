@@ -1,6 +1,7 @@
 #include "Ledger.h"
 
 #include "Dates.h"
+#include "History.h"
 #include "JetTranslator.h"
 #include "WorkingCopy.h"
 
@@ -332,6 +333,50 @@ DbError lockServerRow(Database& db, const QString& source, const QString& number
     return {};
 }
 
+// The history of a move: the edits the window made to the row, which the
+// move carries into the target, and the move itself.
+DbError recordMove(Database& db, const MoveSpec& m, Move move, const QString& number, const QString& ledgerNumber)
+{
+    if (!keepsHistory(db))
+        return {};
+    const QString working = tables::working(m.source);
+    const QStringList columns = db.columns(working);
+    QStringList before, after;
+    for (const QString& c : columns) {
+        before << QStringLiteral("l.") + quotedIdentifier(c);
+        after << QStringLiteral("w.") + quotedIdentifier(c);
+    }
+    // The number is a literal: the statement is read as it stands.
+    auto literal = [](QString s) {
+        return QLatin1Char('\'') + s.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
+    };
+    const QString edits =
+        QStringLiteral("SELECT l.%1 IS NOT NULL, %2, %3 FROM %4 AS w LEFT JOIN %5 AS l ON l.%1 = %6 WHERE w.%1 = %7")
+            .arg(quotedIdentifier(NumberColumn), before.join(QLatin1Char(',')), after.join(QLatin1Char(',')),
+                 quotedIdentifier(working), quotedIdentifier(m.source),
+                 ledgerNumber.isNull() ? QStringLiteral("NULL") : literal(ledgerNumber), literal(number));
+    if (!columns.isEmpty())
+        if (const DbError e = recordCopyChanges(db, m.source, columns, edits, {}))
+            return e;
+    QString event;
+    switch (move) {
+    case Move::InUseToScrapped:
+    case Move::SealedToScrapped:
+        event = historyevent::Scrapped;
+        break;
+    case Move::InUseToSealed:
+        event = historyevent::Sealed;
+        break;
+    case Move::SealedToInUse:
+        event = historyevent::Unsealed;
+        break;
+    case Move::ScrappedToInUse:
+        event = historyevent::Reinstated;
+        break;
+    }
+    return recordHistoryEvent(db, m.target, number, event, {}, m.source, m.target);
+}
+
 } // namespace
 
 DbError moveInstrument(Database& db, Move move, const QString& number, const QDate& today, const LedgerRow& ledgerRow)
@@ -349,6 +394,8 @@ DbError moveInstrument(Database& db, Move move, const QString& number, const QDa
     if (db.engine() == Engine::Postgres && fromLedger)
         if (const DbError e = lockServerRow(db, m.source, ledgerRow.number.value_or(n)))
             return e;
+    if (const DbError e = recordMove(db, m, move, n, fromLedger ? ledgerRow.number.value_or(n) : QString()))
+        return e;
     const DbResult copied = db.execute(statements.first());
     if (!copied.ok()) {
         if (copied.error.kind == DbError::Kind::DuplicateNumber)

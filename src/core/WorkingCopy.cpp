@@ -1,5 +1,6 @@
 #include "WorkingCopy.h"
 
+#include "History.h"
 #include "Ledger.h"
 #include "ServerWorkingCopy.h"
 
@@ -242,6 +243,23 @@ DbError commitTrackedWorkingTable(Database& db, const QString& table, const QStr
     Transaction tx(db);
     if (tx.error())
         return tx.error();
+    // The history notes what is about to change, before the rows are written.
+    {
+        QStringList before, after;
+        for (const QString& c : columns) {
+            before << QStringLiteral("l.") + q(c);
+            after << QStringLiteral("w.") + q(c);
+        }
+        const QString changedRows =
+            QStringLiteral("SELECT l.rowid IS NOT NULL, %1, %2 FROM %3 AS c JOIN %4 AS w ON w.rowid = c.wrow "
+                           "LEFT JOIN %5 AS o ON o.wrow = c.wrow LEFT JOIN %6 AS l ON l.rowid = o.lrow ORDER BY c.wrow")
+                .arg(before.join(QLatin1Char(',')), after.join(QLatin1Char(',')), changed, q(workingTable), origin,
+                     q(table));
+        const QString deletedRows = QStringLiteral("SELECT %1 FROM %2 AS l WHERE l.rowid IN (SELECT lrow FROM %3)")
+                                        .arg(before.join(QLatin1Char(',')), q(table), removed);
+        if (const DbError e = recordCopyChanges(db, table, columns, changedRows, deletedRows))
+            return e;
+    }
     CopyCommit counts;
     // The rows deleted in the window.
     DbResult r =

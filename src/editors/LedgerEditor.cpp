@@ -670,9 +670,22 @@ bool LedgerEditor::checkRules()
 
 DbError LedgerEditor::commitWorkingCopy()
 {
-    if (m_tracked)
-        return commitTrackedCopy();
-    return commitWorkingTable(db(), commitDeleteStatement(), commitInsertStatement(), m_spec.commitInsertDirect);
+    return m_tracked ? commitTrackedCopy() : commitReplacedCopy();
+}
+
+DbError LedgerEditor::commitReplacedCopy()
+{
+    Transaction tx(db());
+    if (tx.error())
+        return tx.error();
+    const QString number = trackedNumber();
+    if (const DbError e = commitReplacedRows(
+            db(), m_spec.table, m_spec.workingTable, number.isNull() ? std::nullopt : std::optional<QString>(number),
+            commitDeleteStatement(), commitInsertStatement(), m_spec.commitInsertDirect))
+        return e;
+    if (const DbError e = commitAlso())
+        return e;
+    return tx.commit();
 }
 
 DbError LedgerEditor::commitTrackedCopy()

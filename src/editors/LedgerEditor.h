@@ -229,6 +229,9 @@ protected:
     virtual QString commitDeleteStatement() const;
     virtual QString commitInsertStatement() const;
     virtual DbError commitWorkingCopy();
+    // The commit that replaces every row the copy was made of (a window that
+    // does not track changes); the history notes what it changes.
+    DbError commitReplacedCopy();
     // Work that rides in the same transaction as the commit of the working
     // copy, after its rows are written (an issue from stock noting 发放).
     virtual DbError commitAlso() { return {}; }

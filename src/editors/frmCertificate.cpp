@@ -286,11 +286,8 @@ DbError frmCertificate::commitWorkingCopy()
 {
     m_saveReport = {};
     const bool update = state().options.CertificateUpdatesLedger;
-    if (tracksChanges())
-        return commitConfirmationRecords(
-            db(), [this] { return commitTrackedCopy(); }, update, &m_saveReport);
-    return commitConfirmationRecords(db(), commitDeleteStatement(), commitInsertStatement(),
-                                     editorSpec().commitInsertDirect, update, &m_saveReport);
+    return commitConfirmationRecords(
+        db(), [this] { return LedgerEditor::commitWorkingCopy(); }, update, &m_saveReport);
 }
 
 void frmCertificate::afterSave()

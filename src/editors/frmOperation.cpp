@@ -5,6 +5,7 @@
 #include "EditorTexts.h"
 #include "MemoEdit.h"
 #include "core/Dates.h"
+#include "core/History.h"
 #include "frmCertificate.h"
 #include "frmRepair.h"
 
@@ -14,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QVBoxLayout>
 
 namespace ravo {
@@ -262,10 +265,45 @@ void frmOperation::onActivate()
     state().EditorMode = ActiveWindow::InUseEditor;
 }
 
+DbError frmOperation::commitAlso()
+{
+    if (m_issuedRow < 0)
+        return {};
+    // A row issued and then deleted again before OK was never issued.
+    QSqlQuery q(db().connection());
+    q.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                  .arg(quotedIdentifier(NumberColumn), quotedIdentifier(editorSpec().workingTable)));
+    q.addBindValue(m_issuedRow);
+    if (!q.exec())
+        return DbError::fromSqlError(q.lastError(), q.lastQuery());
+    if (!q.next())
+        return {};
+    const QString number = q.value(0).toString();
+    q.finish();
+    return recordHistoryEvent(db(), tables::InUse, number, historyevent::Issued, {}, tables::Stock, tables::InUse);
+}
+
+void frmOperation::afterSave()
+{
+    m_issuedRow = -1;
+    LedgerEditor::afterSave();
+}
+
 void frmOperation::issueFromStock()
 {
     if (!Data1->addNew())
         return;
+    // The new row gets its rowid when it is first written.
+    m_issuePending = true;
+    Recordset& rs = Data1->recordset();
+    const qint64 before = rs.lastModified();
+    connect(&rs, &Recordset::repositioned, this, [this, &rs, before] {
+        if (!m_issuePending || rs.isAdding())
+            return;
+        m_issuePending = false;
+        if (rs.lastModified() != before)
+            m_issuedRow = rs.lastModified();
+    });
     unlockFields();
     const QHash<QString, QVariant>& item = state().StockIssue;
     auto stock = [&item](const QString& column) { return item.value(column).toString(); };

@@ -59,6 +59,9 @@ protected:
     // the working copy takes the same values, so that OK writes them back
     // as they are, and the fields of the current row show them.
     void takeOverLedgerUpdates(const QVector<LedgerUpdate>& updates);
+    // The row issued from stock, once saved, is noted as 发放 in the history.
+    DbError commitAlso() override;
+    void afterSave() override;
 
 private:
     void createFields();
@@ -78,6 +81,10 @@ private:
 
     // What Add last proposed by the period rule; empty when it did not.
     QString m_proposedValidUntil;
+    // The row issued from stock: pending until it is first written, then
+    // its rowid in the working copy until the OK that saves it.
+    bool m_issuePending = false;
+    qint64 m_issuedRow = -1;
 };
 
 } // namespace ravo

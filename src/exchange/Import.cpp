@@ -3,9 +3,11 @@
 #include "core/Database.h"
 #include "core/Dates.h"
 #include "core/FaultInjection.h"
+#include "core/History.h"
 #include "core/Ledger.h"
 #include "exchange/TableWriter.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlQuery>
@@ -678,6 +680,14 @@ ImportOutcome Importer::run(const ImportOptions& options)
     Transaction tx(m_db);
     if (tx.error())
         return fail(tx.error().text());
+    // The rows past the last one now are the imported ones, for the history.
+    qint64 lastRow = 0;
+    {
+        QSqlQuery q(m_db.connection());
+        if (q.exec(QStringLiteral("SELECT coalesce(max(rowid), 0) FROM %1").arg(quotedIdentifier(m_plan.table)))
+            && q.next())
+            lastRow = q.value(0).toLongLong();
+    }
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(m_db.handle(), sql.toUtf8().constData(), -1, &raw, nullptr) != SQLITE_OK) {
         sqlite3_finalize(raw);
@@ -752,6 +762,9 @@ ImportOutcome Importer::run(const ImportOptions& options)
         if (!writeRefusalReport(options.reportPath, m_plan, outcome.refusals, &error))
             return fail(QStringLiteral("拒绝导入的行的报告不能保存，没有导入任何数据：%1").arg(error));
     }
+    if (const DbError e = recordImportedRows(m_db, m_plan.table, lastRow,
+                                             m_path.isEmpty() ? QString() : QFileInfo(m_path).fileName()))
+        return fail(QStringLiteral("导入的数据不能记入变更履历，台帐没有改变：%1").arg(e.text()));
     if (const DbError e = tx.commit())
         return fail(QStringLiteral("导入的数据不能保存，台帐没有改变：%1").arg(e.text()));
     return outcome;

@@ -20,7 +20,6 @@
 #include <QUuid>
 #include <QtTest>
 #include <functional>
-#include <functional>
 
 namespace ravo::test {
 
@@ -146,6 +145,17 @@ inline void readTables(QSqlQuery& q, LedgerState& s, const std::function<QString
             s.numbers.insert(table, numbers);
         }
     }
+    // The change history, when the ledger keeps one: what it says, without
+    // the time it was written (a run a second later says the same).
+    QStringList history;
+    if (q.exec(QStringLiteral(
+            "SELECT 账户, 数据表, 计量器具编号, 事件, 字段, 原值, 新值 FROM \"MSys履历\" ORDER BY \"ID\""))) {
+        while (q.next())
+            history << rowText(q);
+        s.counts.insert(QStringLiteral("MSys履历"), int(history.size()));
+        s.digests.insert(QStringLiteral("MSys履历"),
+                         QCryptographicHash::hash(history.join(QChar(0x1e)).toUtf8(), QCryptographicHash::Sha1));
+    }
 }
 
 inline LedgerState stateOf(const QSqlDatabase& c)
@@ -191,7 +201,7 @@ inline QStringList instrumentNumbers(const LedgerState& s)
 inline QString differences(const LedgerState& a, const LedgerState& b)
 {
     QStringList out;
-    for (const QString& t : ledgerTables())
+    for (const QString& t : ledgerTables() + QStringList{QStringLiteral("MSys履历")})
         if (a.digests.value(t) != b.digests.value(t))
             out << QStringLiteral("%1 (%2 rows / %3 rows)").arg(t).arg(a.counts.value(t)).arg(b.counts.value(t));
     return out.join(QStringLiteral(", "));

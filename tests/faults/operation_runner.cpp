@@ -58,6 +58,7 @@
 #include "core/Calibration.h"
 #include "core/Database.h"
 #include "core/FaultInjection.h"
+#include "core/History.h"
 #include "core/InstanceLock.h"
 #include "core/Ledger.h"
 #include "core/Maintenance.h"
@@ -286,7 +287,8 @@ int main(int argc, char* argv[])
     if (operation.startsWith(QLatin1String("commit:"))) {
         const QString table = operation.mid(7);
         faultinjection::arm(plan);
-        e = commitWorkingTable(db, deleteAllStatement(table), insertAllStatement(table, tables::working(table)));
+        e = commitReplacedRows(db, table, tables::working(table), std::nullopt, deleteAllStatement(table),
+                               insertAllStatement(table, tables::working(table)));
     } else if (operation.startsWith(QLatin1String("ok:"))) {
         const QString table = operation.mid(3);
         const QString working = tables::working(table);

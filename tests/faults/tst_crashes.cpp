@@ -18,6 +18,7 @@
 #include "FaultKit.h"
 #include "core/Database.h"
 #include "core/InstanceLock.h"
+#include "core/LedgerSchema.h"
 #include "core/Maintenance.h"
 #include "core/Shutdown.h"
 #include "exchange/TableWriter.h"
@@ -242,6 +243,10 @@ private:
         QVERIFY2(done.status == 0, qPrintable(done.errors));
         const LedgerState after = stateOfFile(clean.filePath(QStringLiteral("ravo.mdb")));
         QVERIFY2(!(after == before), "the operation changes nothing to cut off");
+        // Each cut below then finds the history before or after with the ledger.
+        const QString history = QStringLiteral("MSys履历");
+        QVERIFY2(!before.digests.contains(history) || after.counts.value(history) > before.counts.value(history),
+                 "the operation wrote no history");
         const Trace trace = readTrace(tracePath);
         QVERIFY2(trace.commitAt > 0, qPrintable(trace.statements.join(QLatin1Char('\n'))));
 
@@ -275,10 +280,13 @@ private:
         }
     }
 
-    // A ledger folder with instruments in each of the three ledgers, the
-    // in-use ones numbered N-00001 … with a remark of the given length.
+    // A ledger folder with instruments in each of the three ledgers (and the
+    // tables beside them), the in-use ones numbered N-00001 … with a remark of the given length.
     static bool fillLedgers(Database& db, int inUse, int remarkLength)
     {
+        // With the change history, which changes with the ledger or not at all.
+        if (upgradeLedgerSchema(db))
+            return false;
         Transaction tx(db);
         if (!exec(db,
                   QStringLiteral(
