@@ -204,12 +204,21 @@ QVector<HistoryEntry> instrumentHistory(Database& db, const QString& number)
         const QVector<HistoryEntry> rows = entries(db, s);
         const std::optional<HistoryEntry> givenUp = lastGivenUp(db, current, upper);
 
-        const HistoryEntry* into = nullptr; // the correction that gave the instrument this number
-        for (int i = 0; i < rows.size() && !into; ++i) {
+        // Numbers exchanged in one commit: another instrument's correction
+        // into the number this one left, written in the same commit before
+        // the correction followed, and that instrument's rows after it in
+        // the commit are not this one's.
+        qint64 partner = 0;
+        if (!leftAt.isEmpty())
+            for (const HistoryEntry& r : rows)
+                if (r.time == leftAt && r.isRenumbering()) {
+                    partner = r.id;
+                    break;
+                }
+        int into = -1; // the correction that gave the instrument this number
+        for (int i = 0; i < rows.size() && into < 0; ++i) {
             const HistoryEntry& r = rows[i];
-            // Numbers exchanged in one commit: the rows the exchange wrote
-            // under the number the instrument left are the other one's.
-            if (!leftAt.isEmpty() && r.time == leftAt)
+            if (partner > 0 && r.id >= partner && r.time == leftAt)
                 continue;
             QString stopTime;
             bool stop = false;
@@ -227,7 +236,7 @@ QVector<HistoryEntry> instrumentHistory(Database& db, const QString& number)
             if (!stop) {
                 out << r;
                 if (r.isRenumbering())
-                    into = &r;
+                    into = i;
                 continue;
             }
             // Numbers exchanged, or one handed on, in one commit: the
@@ -241,15 +250,26 @@ QVector<HistoryEntry> instrumentHistory(Database& db, const QString& number)
                 for (int k = i; k <= j; ++k)
                     if (!isDeletion(rows[k]))
                         out << rows[k];
-                into = &rows[j];
+                into = j;
             }
             break;
         }
-        if (!into || into->before.trimmed().isEmpty())
+        if (into < 0)
             break;
-        current = into->before.trimmed();
-        upper = into->id;
-        leftAt = into->time;
+        // The other values the same commit changed are written under the new
+        // number too, before or after the correction (not those of an
+        // earlier holder of the number, up to where it gave it up).
+        const HistoryEntry& correction = rows[into];
+        for (int k = into + 1; k < rows.size() && rows[k].time == correction.time; ++k) {
+            if (isDeletion(rows[k]) || rows[k].isRenumbering() || (givenUp && rows[k].id < givenUp->id))
+                break;
+            out << rows[k];
+        }
+        if (correction.before.trimmed().isEmpty())
+            break;
+        current = correction.before.trimmed();
+        upper = correction.id;
+        leftAt = correction.time;
     }
     return out;
 }

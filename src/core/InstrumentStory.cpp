@@ -53,13 +53,16 @@ const QStringList& storyEventColumns()
 namespace {
 
 // What a history row says of the instrument's life, in a few words: the
-// ledgers of a move, the value a ledger update changed, the numbers of a
-// correction; otherwise the table written.
+// ledgers of a move or an issue, the value a ledger update changed, the
+// numbers of a correction, the file of an import; otherwise the table
+// written.
 QString eventNote(const HistoryEntry& e)
 {
     const QString arrow = QStringLiteral(" → ");
     if (e.isRenumbering())
         return QStringLiteral("编号 ") + e.before + arrow + e.after;
+    if (e.event == historyevent::Imported && !e.after.isEmpty())
+        return QStringLiteral("从文件“%1”导入%2").arg(e.after, e.table);
     if (e.event == historyevent::LedgerUpdated)
         return e.column + QStringLiteral("：") + e.before + arrow + e.after;
     if (!e.before.isEmpty() || !e.after.isEmpty())

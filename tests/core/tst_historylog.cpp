@@ -108,6 +108,17 @@ private slots:
                     "5|2026-01-05 08|张三|" + InUse + "|C|修改|计量器具编号|B|C",
                     "6|2026-01-06 08|张三|计量器具封存库|C|封存||计量器具在用库|计量器具封存库"}
             << "C" << QList<qint64>{6, 5, 4, 3};
+        QTest::newRow("the other values of the correction's commit, written before it")
+            << Rows{"1|2026-01-01 08|张三|" + InUse + "|A|添加|||",
+                    "2|2026-01-02 08|张三|" + InUse + "|B|修改|备注||新铭牌",
+                    "3|2026-01-02 08|张三|" + InUse + "|B|修改|计量器具编号|A|B",
+                    "4|2026-01-02 08|张三|计量器具封存库|B|封存||" + InUse + "|计量器具封存库"}
+            << "B" << QList<qint64>{4, 3, 2, 1};
+        QTest::newRow("an edit, then a renumbering, in the same second")
+            << Rows{"1|2026-01-02 08:00:00|张三|" + InUse + "|A|修改|使用部门|一车间|二车间",
+                    "2|2026-01-02 08:00:00|张三|" + InUse + "|B|修改|计量器具编号|A|B",
+                    "3|2026-01-02 08:00:00|张三|" + InUse + "|B|修改|规格型号|0-25|0-50"}
+            << "B" << QList<qint64>{3, 2, 1};
         QTest::newRow("back to an earlier number: A→B→A")
             << Rows{"1|2026-01-01 08|张三|" + InUse + "|A|添加|||",
                     "2|2026-01-02 08|张三|" + InUse + "|B|修改|计量器具编号|A|B",

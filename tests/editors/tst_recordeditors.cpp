@@ -673,7 +673,7 @@ private slots:
         QTest::addColumn<int>("pages");
         QTest::newRow("in use, a few records") << tables::InUse << 2 << 1;
         QTest::newRow("sealed") << tables::Sealed << 1 << 1;
-        QTest::newRow("scrapped, records over two pages") << tables::Scrapped << 45 << 2;
+        QTest::newRow("scrapped, records over two pages") << tables::Scrapped << 40 << 2;
     }
     void historyCard()
     {
@@ -705,6 +705,7 @@ private slots:
             {"5", "2025-04-05 12:00:00", "王五", tables::InUse, "HC-1", "更新台帐", "检定日期", "2024-01-01",
              "2025-04-05"},
             {"6", "2025-04-06 12:00:00", "王五", tables::InUse, "HC-2", "添加", "", "", ""},
+            {"7", "2025-04-07 12:00:00", "王五", tables::Confirmation, "HC-1", "导入", "", "", "旧记录.xlsx"},
         };
         for (const QStringList& h : history) {
             QVariantList binds;
@@ -723,7 +724,7 @@ private slots:
         QCOMPARE(story->ledger, ledger);
         QCOMPARE(story->confirmations.size(), confirmations);
         QCOMPARE(story->confirmations.first().first(), QDate(2000, 2, 1).toString("yyyy-MM-dd"));
-        QCOMPARE(story->events.size(), 4);
+        QCOMPARE(story->events.size(), 5);
         QCOMPARE(story->events.first(), (QStringList{"2025-01-02 09:00:00", "添加", "张三", tables::InUse}));
         const QString pdf = out.filePath("card.pdf");
         {
@@ -739,7 +740,8 @@ private slots:
         all.remove(' ');
         for (const QString& word :
              QStringList{"计量器具履历卡", "所在台帐：" + ledger, "打印日期：2026-12-08", "二车间", "铭牌已更换",
-                         "HC-1@2000-02-01", "2010-10-10", "二、履历事件(共4条)", "编号OLD-1→HC-1",
+                         "HC-1@2000-02-01", "2010-10-10", "二、履历事件(共5条)",
+                         "从文件“旧记录.xlsx”导入" + tables::Confirmation, "编号OLD-1→HC-1",
                          tables::InUse + "→" + tables::Sealed, "检定日期：2024-01-01→2025-04-05", "2025-03-04 11:00:00",
                          "三、检定/校准确认记录", "五、附件(共1个)", "nameplate.png"})
             QVERIFY2(all.contains(printed(word)), qPrintable(word));
