@@ -1,6 +1,8 @@
 #include "InstrumentStory.h"
 
 #include "Attachments.h"
+#include "History.h"
+#include "HistoryLog.h"
 #include "Ledger.h"
 #include "LedgerSchema.h"
 
@@ -41,7 +43,32 @@ const QStringList& storyAttachmentColumns()
     return columns;
 }
 
+const QStringList& storyEventColumns()
+{
+    static const QStringList columns{QStringLiteral("日期时间"), QStringLiteral("事件"), QStringLiteral("账户"),
+                                     QStringLiteral("说明")};
+    return columns;
+}
+
 namespace {
+
+// What a history row says of the instrument's life, in a few words: the
+// ledgers of a move or an issue, the value a ledger update changed, the
+// numbers of a correction, the file of an import; otherwise the table
+// written.
+QString eventNote(const HistoryEntry& e)
+{
+    const QString arrow = QStringLiteral(" → ");
+    if (e.isRenumbering())
+        return QStringLiteral("编号 ") + e.before + arrow + e.after;
+    if (e.event == historyevent::Imported && !e.after.isEmpty())
+        return QStringLiteral("从文件“%1”导入%2").arg(e.after, e.table);
+    if (e.event == historyevent::LedgerUpdated)
+        return e.column + QStringLiteral("：") + e.before + arrow + e.after;
+    if (!e.before.isEmpty() || !e.after.isEmpty())
+        return e.before + arrow + e.after;
+    return e.table;
+}
 
 // The rows of a record table for one instrument, the given columns, oldest
 // first (undated records first, then in the order they were kept).
@@ -95,6 +122,12 @@ std::optional<InstrumentStory> readInstrumentStory(Database& db, const QString& 
         // The records carry the number as the ledger holds it.
         story.confirmations = recordsOf(db, tables::Confirmation, storyConfirmationColumns(), story.number);
         story.repairs = recordsOf(db, tables::Repair, storyRepairColumns(), story.number);
+        // Every event but the values changed in an editor, which a card
+        // would drown in; a number correction is an event of its own.
+        const QVector<HistoryEntry> history = instrumentHistory(db, story.number);
+        for (auto e = history.crbegin(); e != history.crend(); ++e)
+            if (e->event != historyevent::Changed || e->isRenumbering())
+                story.events << QStringList{e->time, e->event, e->account, eventNote(*e)};
         // A ledger of an older program has no attachments yet.
         if (db.tableExists(tables::Attachments))
             for (const Attachment& a : listAttachments(db, {story.number, {}}))

@@ -1,7 +1,7 @@
 #pragma once
 // An instrument's whole story as its history card (计量器具履历卡) tells it:
-// its identity as its ledger holds it, and every confirmation and repair
-// record kept for it.
+// its identity as its ledger holds it, its life events from the change
+// history, and every confirmation and repair record kept for it.
 #include "Database.h"
 
 #include <QPair>
@@ -21,6 +21,10 @@ struct InstrumentStory {
     QVector<QStringList> confirmations;
     // Repair records: 修理日期, 修理人员, 修理前状态, 修理后状态, 修理内容; oldest first.
     QVector<QStringList> repairs;
+    // Its life events from the change history (entry, issue, moves,
+    // number corrections, ledger updates from a confirmation, write-off):
+    // 日期时间, 事件, 账户, 说明; oldest first.
+    QVector<QStringList> events;
     // Its attachments (of the instrument and of its records): 文件名, 附于,
     // 大小, 添加时间, 添加人; oldest first.
     QVector<QStringList> attachments;
@@ -32,6 +36,7 @@ struct InstrumentStory {
 const QStringList& storyConfirmationColumns();
 const QStringList& storyRepairColumns();
 const QStringList& storyAttachmentColumns();
+const QStringList& storyEventColumns();
 
 // Reads the story of the instrument numbered `number` (without regard to
 // case) from the in-use, sealed and scrapped ledgers and the record tables;

@@ -61,11 +61,13 @@ public:
         title(printDate);
         heading(QStringLiteral("一、器具信息"));
         identity();
-        records(QStringLiteral("二、检定/校准确认记录（共 %1 条）").arg(s.confirmations.size()),
+        records(QStringLiteral("二、履历事件（共 %1 条）").arg(s.events.size()), storyEventColumns(), {20, 10, 12, 58},
+                s.events);
+        records(QStringLiteral("三、检定/校准确认记录（共 %1 条）").arg(s.confirmations.size()),
                 storyConfirmationColumns(), {14, 18, 16, 12, 14, 26}, s.confirmations);
-        records(QStringLiteral("三、修理记录（共 %1 条）").arg(s.repairs.size()), storyRepairColumns(),
+        records(QStringLiteral("四、修理记录（共 %1 条）").arg(s.repairs.size()), storyRepairColumns(),
                 {14, 13, 13, 13, 47}, s.repairs);
-        records(QStringLiteral("四、附件（共 %1 个）").arg(s.attachments.size()), storyAttachmentColumns(),
+        records(QStringLiteral("五、附件（共 %1 个）").arg(s.attachments.size()), storyAttachmentColumns(),
                 {34, 22, 10, 20, 14}, s.attachments);
     }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The history card (计量器具履历卡): one instrument's whole story on A4
-// portrait pages — its identity as the ledger holds it, its confirmation and
-// repair records — with its number and "第 n 页 共 m 页" at the foot of each
+// portrait pages — its identity as the ledger holds it, its life events
+// from the change history, its confirmation and repair records and its
+// attachments — with its number and "第 n 页 共 m 页" at the foot of each
 // page. Several cards print one after another, each from a new page and
 // numbered on its own.
 #include "core/InstrumentStory.h"

@@ -2,6 +2,7 @@
 
 #include "HistoryCard.h"
 #include "platform/AttachmentsWindow.h"
+#include "platform/HistoryWindow.h"
 
 #include "EditorTexts.h"
 #include "MemoEdit.h"
@@ -963,6 +964,34 @@ void LedgerEditor::showAttachments()
     }
     AttachmentsWindow w(db(), prompt(), {number, attachmentkind::Instrument}, signedInName(),
                         QStringLiteral("计量器具“%1”").arg(number), this);
+    w.exec();
+}
+
+void LedgerEditor::showChangeHistory()
+{
+    const QString number = m_numberField ? DataControl::fieldText(m_numberField).trimmed() : QString();
+    if (number.isEmpty()) {
+        prompt().plain(QStringLiteral("请先选择一台计量器具，再查看它的变更履历。"), AppTitle);
+        return;
+    }
+    if (!keepsHistory(db())) {
+        prompt().plain(
+            QStringLiteral("这个台帐还没有变更履历数据表（由较早版本的 RAVO 建立，尚未升级），没有变更履历可看。"),
+            AppTitle);
+        return;
+    }
+    QSqlQuery q(db().connection());
+    q.prepare(QStringLiteral("SELECT count(*) FROM %1 WHERE %2 = ?")
+                  .arg(quotedIdentifier(m_spec.table), quotedIdentifier(NumberColumn)));
+    q.addBindValue(number);
+    if (!q.exec() || !q.next() || q.value(0).toInt() == 0) {
+        prompt().plain(
+            QStringLiteral("台帐中还没有编号为“%1”的器具（还没有“确定”保存），所以没有它的变更履历。").arg(number),
+            AppTitle);
+        return;
+    }
+    q.finish();
+    HistoryWindow w(db(), prompt(), number, this);
     w.exec();
 }
 

@@ -111,6 +111,9 @@ public slots:
     // The attachments of the instrument the window shows, as its ledger
     // holds it.
     void showAttachments();
+    // The change history of the instrument the window shows, by the number
+    // its ledger holds (a row not yet saved has none).
+    void showChangeHistory();
     // What the window shows in the field of a column, trimmed; empty when no
     // field shows it.
     QString shownText(const QString& column) const;

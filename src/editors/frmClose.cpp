@@ -44,10 +44,13 @@ frmClose::frmClose(ProgramState& state, QWidget* parent) : LedgerEditor(state, s
         addCommandButton(QStringLiteral("cmdCard"), QStringLiteral("履历卡(&H)..."), &LedgerEditor::printHistoryCard);
     cmdFiles =
         addCommandButton(QStringLiteral("cmdFiles"), QStringLiteral("附件(&M)..."), &LedgerEditor::showAttachments);
+    cmdChanges = addCommandButton(QStringLiteral("cmdChanges"), QStringLiteral("变更履历(&Y)..."),
+                                  &LedgerEditor::showChangeHistory);
     connect(cmdOpen, &QPushButton::clicked, this, &frmClose::unseal);
     connect(cmdReject, &QPushButton::clicked, this, &frmClose::scrap);
 
-    layOutBody(labelledFields(fields, 3), fields, {cmdOpen, cmdReject, cmdFind, cmdOK, cmdCancle, cmdCard, cmdFiles});
+    layOutBody(labelledFields(fields, 3), fields,
+               {cmdOpen, cmdReject, cmdFind, cmdOK, cmdCancle, cmdCard, cmdChanges, cmdFiles});
     resize(860, sizeHint().height());
 
     setNumberField(Text1[0]);

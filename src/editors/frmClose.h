@@ -21,6 +21,7 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancle = nullptr;
     QPushButton* cmdCard = nullptr;
+    QPushButton* cmdChanges = nullptr;
     QPushButton* cmdFiles = nullptr;
 
 public slots:

@@ -117,6 +117,8 @@ void frmOperation::createButtons()
         addCommandButton(QStringLiteral("cmdCard"), QStringLiteral("履历卡(&H)..."), &LedgerEditor::printHistoryCard);
     cmdFiles =
         addCommandButton(QStringLiteral("cmdFiles"), QStringLiteral("附件(&M)..."), &LedgerEditor::showAttachments);
+    cmdChanges = addCommandButton(QStringLiteral("cmdChanges"), QStringLiteral("变更履历(&Y)..."),
+                                  &LedgerEditor::showChangeHistory);
     connect(cmdCopy, &QPushButton::clicked, this, &frmOperation::copyRecord);
     connect(cmdAdd, &QPushButton::clicked, this, &frmOperation::addRecord);
     connect(cmdValidate, &QPushButton::clicked, this, &frmOperation::showConfirmationRecords);
@@ -171,7 +173,7 @@ void frmOperation::createLayout()
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
     auto* frame = new QVBoxLayout(Frame1);
-    for (QPushButton* b : {cmdValidate, cmdJunk, cmdObturate, cmdRepair, cmdLabel, cmdCard, cmdFiles})
+    for (QPushButton* b : {cmdValidate, cmdJunk, cmdObturate, cmdRepair, cmdLabel, cmdCard, cmdChanges, cmdFiles})
         frame->addWidget(b);
     layOutBody(fields, seq, {cmdFind, cmdCopy, cmdAdd, cmdDelete, cmdCancle, cmdOK}, Frame1);
     resize(980, 540);

@@ -34,6 +34,7 @@ public:
     QPushButton* cmdRepair = nullptr;
     QPushButton* cmdLabel = nullptr;
     QPushButton* cmdCard = nullptr;
+    QPushButton* cmdChanges = nullptr;
     QPushButton* cmdFiles = nullptr;
 
 public slots:

@@ -50,10 +50,13 @@ frmReject::frmReject(ProgramState& state, QWidget* parent) : LedgerEditor(state,
         addCommandButton(QStringLiteral("cmdCard"), QStringLiteral("履历卡(&H)..."), &LedgerEditor::printHistoryCard);
     cmdFiles =
         addCommandButton(QStringLiteral("cmdFiles"), QStringLiteral("附件(&M)..."), &LedgerEditor::showAttachments);
+    cmdChanges = addCommandButton(QStringLiteral("cmdChanges"), QStringLiteral("变更履历(&Y)..."),
+                                  &LedgerEditor::showChangeHistory);
     connect(cmdUser, &QPushButton::clicked, this, &frmReject::reinstate);
     connect(cmdDelete, &QPushButton::clicked, this, &frmReject::writeOff);
 
-    layOutBody(labelledFields(fields, 3), fields, {cmdUser, cmdDelete, cmdFind, cmdOK, cmdCancle, cmdCard, cmdFiles});
+    layOutBody(labelledFields(fields, 3), fields,
+               {cmdUser, cmdDelete, cmdFind, cmdOK, cmdCancle, cmdCard, cmdChanges, cmdFiles});
     resize(860, 340);
 
     setNumberField(Text1[0]);

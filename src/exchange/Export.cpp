@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <sqlite3.h>
 
 namespace ravo::exchange {
@@ -173,6 +175,75 @@ ExportResult exportDueList(Database& db, const QString& table, const QDate& cutO
                 return result;
             ++result.rows;
         }
+    }
+    writer->finish(&result.error);
+    return result;
+}
+
+ExportResult exportQuery(Database& db, const QString& select, const QVariantList& binds, const QStringList& headers,
+                         const QString& path, const QString& sheetName, const ExportProgress& progress, qint64 total)
+{
+    ExportResult result;
+    QSqlQuery q(db.connection());
+    q.setForwardOnly(true);
+    const auto readFailed = [&] {
+        result.error = QStringLiteral("无法读取要导出的记录：%1").arg(DbError::fromSqlError(q.lastError()).text());
+        return result;
+    };
+    if (!q.prepare(select))
+        return readFailed();
+    for (const QVariant& b : binds)
+        q.addBindValue(b);
+    if (!q.exec())
+        return readFailed();
+
+    std::unique_ptr<TableWriter> writer;
+    if (QFileInfo(path).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) == 0)
+        writer = std::make_unique<XlsxTableWriter>(sheetName);
+    else
+        writer = createTableWriter(path, &result.error);
+    if (!writer || !writer->begin(path, headers, &result.error))
+        return result;
+
+    const int columns = int(headers.size());
+    QVector<Cell> row(columns);
+    int step = 0;
+    while (q.next()) {
+        for (int c = 0; c < columns; ++c) {
+            const QVariant v = q.value(c);
+            if (v.isNull()) {
+                row[c] = Cell{};
+                continue;
+            }
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::LongLong:
+            case QMetaType::Double:
+                row[c] = Cell::ofNumber(v.toDouble());
+                continue;
+            default:
+                break;
+            }
+            const QString text = v.toString();
+            const auto date = text.size() == 19 && text.at(10) == u' ' ? storedDate(text.left(10)) : std::nullopt;
+            const auto time = date ? storedTime(text.mid(11)) : std::nullopt;
+            row[c] = time ? Cell::ofDateTime(*date, *time) : Cell::ofText(text);
+        }
+        if (!writer->addRow(row, &result.error))
+            return result;
+        ++result.rows;
+        if (++step == ExportProgressStep) {
+            step = 0;
+            if (progress && !progress(result.rows, std::max(total, result.rows))) {
+                writer->cancel();
+                result.cancelled = true;
+                return result;
+            }
+        }
+    }
+    if (q.lastError().isValid()) {
+        writer->cancel();
+        return readFailed();
     }
     writer->finish(&result.error);
     return result;

@@ -27,6 +27,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 #include <functional>
 
 namespace ravo::exchange {
@@ -58,6 +59,17 @@ ExportResult exportTable(Database& db, const QString& table, const QString& path
 // worksheet of an .xlsx file.
 ExportResult exportDueList(Database& db, const QString& table, const QDate& cutOff, const QDate& today,
                            const QString& path, const QString& sheetName);
+
+// Writes the rows of a statement of the ledger's own dialect (`select`,
+// with its bound values), in the order it gives them, to `path` (.xlsx or
+// .csv), under the column headings `headers` (one a column of the select).
+// Whole numbers and decimals give number cells, a text in the stored form
+// yyyy-MM-dd HH:mm:ss a date-and-time cell, anything else its text. The rows
+// are read forward only, as they come, on either engine. `total`, when
+// known, is handed to the progress callback; otherwise the rows so far.
+ExportResult exportQuery(Database& db, const QString& select, const QVariantList& binds, const QStringList& headers,
+                         const QString& path, const QString& sheetName, const ExportProgress& progress = {},
+                         qint64 total = -1);
 
 // The file types the export offers, for the file question: .xlsx first.
 QStringList exportFileTypes();

@@ -23,6 +23,7 @@
 #include "planning/frmPlanSetup.h"
 #include "platform/ExportToFile.h"
 #include "platform/HelpWindow.h"
+#include "platform/HistoryWindow.h"
 #include "platform/KeptWindow.h"
 #include "platform/LabelPrint.h"
 #include "query/frmQuery.h"
@@ -145,6 +146,8 @@ void MainCommands::createMenus()
                                &MainCommands::printLabels);
     mnuRecordCards = addEntry(mnuRecord, "mnuRecordCards", QStringLiteral("打印履历卡(&H)..."), QKeySequence(),
                               &MainCommands::printCards);
+    mnuRecordHistory = addEntry(mnuRecord, "mnuRecordHistory", QStringLiteral("变更履历(&G)..."), QKeySequence(),
+                                &MainCommands::showFrmHistory);
     mnuFileBar1 = addSeparator(mnuRecord, "mnuFileBar1");
     mnuRecordQuit =
         addEntry(mnuRecord, "mnuRecordQuit", QStringLiteral("退出(&Q)"), ctrl(Qt::Key_Q), &MainCommands::exitProgram);
@@ -496,6 +499,18 @@ void MainCommands::showFrmConnection()
         return;
     {
         frmConnection window(m_state, &m_main);
+        window.exec();
+    }
+    returned();
+}
+
+// Reading only, so every account level may look.
+void MainCommands::showFrmHistory()
+{
+    if (!request(QStringLiteral("frmHistory")))
+        return;
+    {
+        HistoryWindow window(m_state.LedgerDatabase, m_state.prompt, &m_main);
         window.exec();
     }
     returned();

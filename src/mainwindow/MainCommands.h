@@ -62,6 +62,7 @@ public:
     QAction* mnuRecordExport = nullptr;
     QAction* mnuRecordLabels = nullptr;
     QAction* mnuRecordCards = nullptr;
+    QAction* mnuRecordHistory = nullptr;
     QAction* mnuRecordBarImport = nullptr;
     QAction* mnuRecordImport = nullptr;
     QAction* mnuFileBar1 = nullptr;
@@ -115,6 +116,7 @@ public slots:
     void showFrmAbout();       // About box
     void showFrmImport();      // spreadsheet import (not for level 2)
     void showFrmConnection();  // which ledger: the file or a server (next start)
+    void showFrmHistory();     // the change history, the whole log with its filters
 
     // The due list the main window shows on its first activation when the
     // reminder option is on (no ledger check there).

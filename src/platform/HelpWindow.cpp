@@ -154,6 +154,7 @@ const QHash<QString, QString>& helpSections()
         {QStringLiteral("frmOptions"), QStringLiteral("options")},
         {QStringLiteral("ReportCaption"), QStringLiteral("report")},
         {QStringLiteral("frmAbout"), QStringLiteral("about")},
+        {QStringLiteral("frmHistory"), QStringLiteral("history")},
         {QStringLiteral("frmSysInfo"), QStringLiteral("about")},
         {QStringLiteral("frmTip"), QStringLiteral("tip")},
     };

@@ -1,16 +1,22 @@
 // The sealed and the scrapped ledger editors: their fields, positioning on the
 // selected number, the Enter walk, the moves back into use and from sealed to
-// scrapped with what they carry, the refused moves, and the write-off that
-// waits for OK.
+// scrapped with what they carry, the refused moves, the write-off that waits
+// for OK, and the change history of the instrument shown (in these two and
+// in the in-use editor).
 #include "EditorFixture.h"
+#include "ModalKit.h"
 #include "core/Attachments.h"
 #include "core/LedgerSchema.h"
 #include "editors/MemoEdit.h"
 #include "editors/frmClose.h"
+#include "editors/frmOperation.h"
 #include "editors/frmReject.h"
+#include "platform/HistoryWindow.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableView>
 
 using namespace ravo;
 
@@ -61,8 +67,10 @@ class FrmCloseRejectTest : public QObject {
         std::unique_ptr<LedgerEditor> w;
         if (table == Sealed)
             w = std::make_unique<frmClose>(f->state);
-        else
+        else if (table == Scrapped)
             w = std::make_unique<frmReject>(f->state);
+        else
+            w = std::make_unique<frmOperation>(f->state);
         w->setClock([] { return Today; });
         w->show();
         return w;
@@ -332,6 +340,118 @@ private slots:
         QVERIFY(!w->isVisible());
         QTEST(f->column(Scrapped, Number), "left");
         QCOMPARE(attachmentCount(f->db(), "N-002"), filesLeft);
+    }
+
+    // 变更履历(&Y)... shows the history of the number the window shows,
+    // its rows under an earlier number included; a number the ledger does
+    // not hold yet, or a ledger without a history, is told instead.
+    void changeHistoryButton_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("situation");   // "saved", "typed, not saved", "no history table"
+        QTest::addColumn<QStringList>("numbers"); // of the rows shown; empty: no window, a message
+        const QStringList own{"N-002", "N-002", "OLD-2"};
+        QTest::newRow("sealed") << Sealed << "saved" << own;
+        QTest::newRow("scrapped") << Scrapped << "saved" << own;
+        QTest::newRow("in use") << InUse << "saved" << own;
+        QTest::newRow("sealed after a renumbering, as the editors record it")
+            << Sealed << "recorded by the editors" << QStringList{"M-002", "M-002", "M-002", "N-002"};
+        QTest::newRow("in use, a number typed, not saved") << InUse << "typed, not saved" << QStringList{};
+        QTest::newRow("sealed, ledger of an older program") << Sealed << "no history table" << QStringList{};
+    }
+    void changeHistoryButton()
+    {
+        QFETCH(QString, table);
+        QFETCH(QString, situation);
+        QFETCH(QStringList, numbers);
+        std::unique_ptr<LedgerEditor> w;
+        if (situation == "recorded by the editors") {
+            // One OK in the in-use editor, then a renumbering carried by a
+            // seal: the history as the editors write it.
+            QVERIFY(!upgradeLedgerSchema(f->db()));
+            QVERIFY(f->insert(InUse, {fullRow(InUse, "N-001"), fullRow(InUse, "N-002")}));
+            const auto setField = [](LedgerEditor& e, const QString& column, const QString& value) {
+                for (QWidget* field : e.Data1->boundFields())
+                    if (e.Data1->boundColumn(field) == column)
+                        if (auto* line = qobject_cast<QLineEdit*>(field))
+                            line->setText(value);
+            };
+            f->state.SelectedNumber = QStringLiteral("N-002");
+            {
+                frmOperation edit(f->state);
+                edit.show();
+                setField(edit, "使用部门", "三车间");
+                edit.cmdOK->click();
+            }
+            {
+                frmOperation edit(f->state);
+                edit.show();
+                setField(edit, Number, "M-002");
+                setField(edit, "规格型号", "改过的型号");
+                f->prompt.answers << Prompter::Answer::Ok;
+                edit.cmdObturate->click();
+                edit.cmdOK->click();
+            }
+            QCOMPARE(f->prompt.messages.size(), 1); // the seal's question
+            f->prompt.messages.clear();
+            w = open(table, 0, QStringLiteral("M-002"));
+            QVERIFY(w);
+            QCOMPARE(text(*w, 0), QStringLiteral("M-002"));
+        } else if (situation != "no history table") {
+            QVERIFY(!upgradeLedgerSchema(f->db()));
+            const QStringList rows[] = {
+                {"1", "2025-01-02 09:00:00", "OLD-2", "添加", "", "", ""},
+                {"2", "2025-01-03 09:00:00", "N-002", "修改", Number, "OLD-2", "N-002"},
+                {"3", "2025-01-04 09:00:00", "N-001", "修改", "备注", "", "别的器具"},
+                {"4", "2025-01-05 09:00:00", "N-002", "修改", "备注", "", "新铭牌"},
+            };
+            for (const QStringList& r : rows)
+                QVERIFY(f->db()
+                            .executeNative("INSERT INTO \"MSys履历\" (\"ID\", 时间, 账户, 数据表, 计量器具编号, 事件, "
+                                           "字段, 原值, 新值) VALUES (?, ?, '张三', ?, ?, ?, ?, ?, ?)",
+                                           {r[0], r[1], table, r[2], r[3], r[4].isEmpty() ? QVariant() : r[4],
+                                            r[5].isEmpty() ? QVariant() : r[5], r[6].isEmpty() ? QVariant() : r[6]})
+                            .ok());
+        }
+        if (!w) {
+            w = open(table, 3, QStringLiteral("N-002"));
+            QVERIFY(w);
+            QCOMPARE(text(*w, 0), QStringLiteral("N-002"));
+        }
+        if (situation == "typed, not saved") {
+            w->findChild<QPushButton*>("cmdAdd")->click();
+            for (QWidget* field : w->Data1->boundFields())
+                if (w->Data1->boundColumn(field) == Number)
+                    qobject_cast<QLineEdit*>(field)->setText(QStringLiteral("NEW-9"));
+        }
+        QStringList shown;
+        QString title;
+        bool readOnly = false;
+        if (!numbers.isEmpty())
+            test::whenModal<HistoryWindow>(w.get(), [&](HistoryWindow* h) {
+                title = h->windowTitle();
+                for (int r = 0; r < h->model()->rowCount(); ++r)
+                    shown << h->model()->entry(r).number;
+                readOnly = h->grdHistory->editTriggers() == QAbstractItemView::NoEditTriggers && !h->cmdExport
+                    && h->lblCount->text() == QStringLiteral("共 %1 条").arg(numbers.size());
+                h->cmdClose->click();
+            });
+        QPushButton* changes = button(*w, "cmdChanges");
+        QVERIFY(changes);
+        QCOMPARE(changes->text(), QStringLiteral("变更履历(&Y)..."));
+        changes->click();
+        if (numbers.isEmpty()) {
+            QCOMPARE(f->prompt.messages.size(), 1);
+            QVERIFY2(
+                f->prompt.messages[0].text.contains(situation == "no history table" ? "没有变更履历数据表" : "“NEW-9”"),
+                qPrintable(f->prompt.messages[0].text));
+            QVERIFY(title.isEmpty());
+            return;
+        }
+        QVERIFY(f->prompt.messages.isEmpty());
+        QCOMPARE(title, QStringLiteral("变更履历 — %1").arg(numbers.first()));
+        QCOMPARE(shown, numbers);
+        QVERIFY(readOnly);
     }
 };
 

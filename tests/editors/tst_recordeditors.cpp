@@ -684,7 +684,7 @@ private slots:
         QTest::addColumn<int>("pages");
         QTest::newRow("in use, a few records") << tables::InUse << 2 << 1;
         QTest::newRow("sealed") << tables::Sealed << 1 << 1;
-        QTest::newRow("scrapped, records over two pages") << tables::Scrapped << 45 << 2;
+        QTest::newRow("scrapped, records over two pages") << tables::Scrapped << 40 << 2;
     }
     void historyCard()
     {
@@ -705,12 +705,38 @@ private slots:
         QVERIFY(scan.open(QIODevice::WriteOnly) && scan.write("PNG") == 3);
         scan.close();
         QVERIFY(!addAttachment(f->db(), {"HC-1", attachmentkind::Instrument}, scan.fileName(), "张三"));
+        // Its history under an earlier number: events and the number
+        // correction on the card, the values changed in an editor not;
+        // another instrument's rows never.
+        const QStringList history[] = {
+            {"1", "2025-01-02 09:00:00", "张三", tables::InUse, "OLD-1", "添加", "", "", ""},
+            {"2", "2025-01-03 09:00:00", "张三", tables::InUse, "OLD-1", "修改", "使用部门", "一车间", "变动值"},
+            {"3", "2025-02-03 10:00:00", "李四", tables::InUse, "HC-1", "修改", Number, "OLD-1", "HC-1"},
+            {"4", "2025-03-04 11:00:00", "王五", tables::Sealed, "HC-1", "封存", "", tables::InUse, tables::Sealed},
+            {"5", "2025-04-05 12:00:00", "王五", tables::InUse, "HC-1", "更新台帐", "检定日期", "2024-01-01",
+             "2025-04-05"},
+            {"6", "2025-04-06 12:00:00", "王五", tables::InUse, "HC-2", "添加", "", "", ""},
+            {"7", "2025-04-07 12:00:00", "王五", tables::Confirmation, "HC-1", "导入", "", "", "旧记录.xlsx"},
+        };
+        for (const QStringList& h : history) {
+            QVariantList binds;
+            for (const QString& v : h)
+                binds << (v.isEmpty() ? QVariant() : QVariant(v));
+            QVERIFY(
+                f->db()
+                    .executeNative("INSERT INTO \"MSys履历\" (\"ID\", 时间, 账户, 数据表, 计量器具编号, 事件, 字段, "
+                                   "原值, 新值) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
+                                   binds)
+                    .ok());
+        }
 
         const std::optional<InstrumentStory> story = readInstrumentStory(f->db(), "hc-1");
         QVERIFY(story);
         QCOMPARE(story->ledger, ledger);
         QCOMPARE(story->confirmations.size(), confirmations);
         QCOMPARE(story->confirmations.first().first(), QDate(2000, 2, 1).toString("yyyy-MM-dd"));
+        QCOMPARE(story->events.size(), 5);
+        QCOMPARE(story->events.first(), (QStringList{"2025-01-02 09:00:00", "添加", "张三", tables::InUse}));
         const QString pdf = out.filePath("card.pdf");
         {
             auto printer = test::pdfPrinter(pdf, false, QMarginsF(15, 12, 15, 10));
@@ -725,9 +751,16 @@ private slots:
         all.remove(' ');
         for (const QString& word :
              QStringList{"计量器具履历卡", "所在台帐：" + ledger, "打印日期：2026-12-08", "二车间", "铭牌已更换",
-                         "HC-1@2000-02-01", "2010-10-10", "四、附件(共1个)", "nameplate.png"})
+                         "HC-1@2000-02-01", "2010-10-10", "二、履历事件(共5条)",
+                         "从文件“旧记录.xlsx”导入" + tables::Confirmation, "编号OLD-1→HC-1",
+                         tables::InUse + "→" + tables::Sealed, "检定日期：2024-01-01→2025-04-05", "2025-03-04 11:00:00",
+                         "三、检定/校准确认记录", "五、附件(共1个)", "nameplate.png"})
             QVERIFY2(all.contains(printed(word)), qPrintable(word));
         QVERIFY(!read.join(QString()).contains("HC-2"));
+        QVERIFY(!all.contains(printed("变动值")));
+        // The events stand between the instrument and its confirmation records.
+        QVERIFY(all.indexOf(printed("铭牌已更换")) < all.indexOf(printed("二、履历事件")));
+        QVERIFY(all.indexOf(printed("二、履历事件")) < all.indexOf(printed("三、检定/校准确认记录")));
         for (int pg = 0; pg < pages; ++pg) {
             QString page = read[pg];
             page.remove(' ');

@@ -1,6 +1,6 @@
 // Export of the ledger to .xlsx and .csv: every kind of source read back row
-// for row in its order, the cell kinds each column gets, a cancelled export,
-// and the command line's job with its exit statuses.
+// for row in its order, the cell kinds each column gets, a statement's rows,
+// a cancelled export, and the command line's job with its exit statuses.
 #include "TestSupport.h"
 #include "core/Database.h"
 #include "core/InstanceLock.h"
@@ -202,6 +202,53 @@ private slots:
         QCOMPARE(cell.toString(), value);
     }
 
+    // A statement's rows (the change history's export): in its order, under
+    // the headings given, with its bound values; numbers, stored date-times
+    // and text each as such. A refused statement writes no file.
+    void statementRows_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::newRow("xlsx") << "xlsx";
+        QTest::newRow("csv") << "csv";
+    }
+    void statementRows()
+    {
+        QFETCH(QString, suffix);
+        Ledger ledger;
+        QTemporaryDir out;
+        const QString path = out.filePath("语句." + suffix);
+        const QStringList headers{"编号", "时间", "数", "备注"};
+        const ExportResult r =
+            exportQuery(ledger.db,
+                        "SELECT 计量器具编号, 检定日期 || ' 09:15:00', 1200, 备注 FROM 计量器具在用库 "
+                        "WHERE 计量器具编号 <> ? ORDER BY 计量器具编号 DESC",
+                        {"T-2"}, headers, path, "履历");
+        QVERIFY2(r.ok(), qPrintable(r.error));
+        QCOMPARE(r.rows, qint64(2));
+        QString error;
+        const auto sheet = readSpreadsheet(path, 0, &error);
+        QVERIFY2(sheet, qPrintable(error));
+        QCOMPARE(sheet->rowCount(), 3);
+        for (int c = 0; c < headers.size(); ++c)
+            QCOMPARE(sheet->cell(0, c).toString(), headers[c]);
+        QCOMPARE(sheet->cell(1, 0).toString(), QStringLiteral("A-1"));
+        QCOMPARE(sheet->cell(2, 0).toString(), QStringLiteral("000123"));
+        QCOMPARE(sheet->cell(2, 1).toString(), QStringLiteral("2023-05-10 09:15:00"));
+        QCOMPARE(sheet->cell(1, 3).toString(), QStringLiteral("  前后空格 "));
+        QVERIFY(sheet->cell(2, 3).isEmpty());
+        if (suffix == "xlsx") {
+            QCOMPARE(int(sheet->cell(2, 1).kind), int(Cell::Kind::DateTime));
+            QCOMPARE(int(sheet->cell(1, 1).kind), int(Cell::Kind::Text)); // before 1900
+            QCOMPARE(int(sheet->cell(2, 2).kind), int(Cell::Kind::Number));
+            QCOMPARE(int(sheet->cell(2, 0).kind), int(Cell::Kind::Text));
+        }
+
+        const QString refused = out.filePath("拒绝." + suffix);
+        const ExportResult bad = exportQuery(ledger.db, "SELECT x FROM 没有这张表", {}, {"x"}, refused, "x");
+        QVERIFY(bad.error.startsWith(QStringLiteral("无法读取要导出的记录：")));
+        QVERIFY(!QFile::exists(refused));
+    }
+
     // Cancelling in the middle leaves no new file and an old one as it was;
     // a missing table is named.
     void cancelAndFailureWriteNothing_data()
@@ -305,9 +352,8 @@ private slots:
             << "选项 --due 和 --export 不能同时给" << none;
         // --server is the windows' ledger; the jobs work on the folder's file.
         QTest::newRow("export with --server")
-            << "filled"
-            << QStringList{"--server", "host=h dbname=d user=u", "--export", inUse, "--to", "%OUT%/x.csv"} << 2
-            << "选项 --server 只用于启动程序" << none;
+            << "filled" << QStringList{"--server", "host=h dbname=d user=u", "--export", inUse, "--to", "%OUT%/x.csv"}
+            << 2 << "选项 --server 只用于启动程序" << none;
         QTest::newRow("help names --server") << "none" << QStringList{"--help"} << 0 << "--server \"host=" << none;
     }
     void commandLine()

@@ -1,17 +1,22 @@
 // The main window's commands: the ledger check, the rights of the three
 // levels on the menu and the toolbar, the grid's current cell handed to the
-// editors, the keys, the exit, the password change and the help.
+// editors, the keys, the exit, the password change, the help and the change
+// history's whole log.
 #include "MainWindowTestKit.h"
 #include "ModalKit.h"
 #include "core/PasswordHash.h"
 #include "exchange/Spreadsheet.h"
+#include "platform/DatePicker.h"
 #include "platform/HelpWindow.h"
+#include "platform/HistoryWindow.h"
 #include "platform/LabelPrint.h"
 #include "query/frmQuery.h"
 #include "users/frmLogin.h"
 #include "users/frmPassword.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QScrollBar>
 #include <QTextBlock>
 
@@ -397,6 +402,134 @@ private slots:
         QCOMPARE(sheet->columnCount(), choice == 1 ? run.db().columns(tables::InUse).size() : 2);
     }
 
+    // 记录 → 变更履历 shows the whole log to every level, read a page at a
+    // time; each filter narrows it, the status line counts what it lets
+    // through, and the export writes all of it (not only the rows read).
+    void changeHistoryLog_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QDate>("to");
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<int>("table"); // index in the list; 0 （全部）
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<int>("count"); // -1: refused with a message
+        const QDate none;
+        QTest::newRow("everything, level 2") << 2 << none << none << "" << 0 << "" << 600;
+        QTest::newRow("two days") << 0 << QDate(2026, 3, 2) << QDate(2026, 3, 3) << "" << 0 << "" << 120;
+        QTest::newRow("from a day on") << 0 << QDate(2026, 3, 10) << none << "" << 0 << "" << 60;
+        QTest::newRow("account") << 0 << none << none << "张三" << 0 << "" << 300;
+        QTest::newRow("table") << 0 << none << none << "" << 3 << "" << 200;
+        QTest::newRow("instrument, other case") << 0 << none << none << "" << 0 << "n-7" << 12;
+        QTest::newRow("all at once") << 1 << none << none << "张三" << 2 << "N-7" << 8;
+        QTest::newRow("range backwards") << 0 << QDate(2026, 3, 5) << QDate(2026, 3, 4) << "" << 0 << "" << -1;
+    }
+    void changeHistoryLog()
+    {
+        QFETCH(int, level);
+        QFETCH(QDate, from);
+        QFETCH(QDate, to);
+        QFETCH(QString, account);
+        QFETCH(int, table);
+        QFETCH(QString, number);
+        QFETCH(int, count);
+        MainRun run(level);
+        run.prepare(sampleInUse());
+        QVERIFY(run.open());
+        // Row i: day 1 + i % 10 of March, 张三 for odd i, every third one
+        // in the sealed ledger, instrument N-(i % 50).
+        QVERIFY(run.db()
+                    .executeNative("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 600) "
+                                   "INSERT INTO \"MSys履历\" (\"ID\", 时间, 账户, 数据表, 计量器具编号, 事件, 字段, "
+                                   "原值, 新值) SELECT i, printf('2026-03-%02d 10:00:00', 1 + i % 10), "
+                                   "CASE WHEN i % 2 = 1 THEN '张三' ELSE '李四' END, "
+                                   "CASE WHEN i % 3 = 0 THEN '计量器具封存库' ELSE '计量器具在用库' END, "
+                                   "'N-' || (i % 50), '修改', '备注', NULL, 'v' || i FROM n")
+                    .ok());
+        QAction* entry = run.window->commands->mnuRecordHistory;
+        QCOMPARE(entry->text(), QStringLiteral("变更履历(&G)..."));
+        QVERIFY(entry->isEnabled());
+        run.window->commands->setOpensWindows(true);
+
+        QTemporaryDir out;
+        const QString path = out.filePath(QStringLiteral("履历.xlsx"));
+        run.prompt.fileNames << path;
+        int firstPage = -1, shown = -1, afterScroll = -1;
+        QString counted;
+        QStringList accounts;
+        QStringList tablesListed;
+        whenModal<HistoryWindow>(run.window.get(), [&](HistoryWindow* w) {
+            QCOMPARE(w->windowTitle(), QStringLiteral("变更履历"));
+            for (int i = 0; i < w->cboAccount->count(); ++i)
+                accounts << w->cboAccount->itemText(i);
+            for (int i = 0; i < w->cboTable->count(); ++i)
+                tablesListed << w->cboTable->itemText(i);
+            w->chkFrom->setChecked(from.isValid());
+            w->chkTo->setChecked(to.isValid());
+            if (from.isValid())
+                w->dtpFrom->setDate(from);
+            if (to.isValid())
+                w->dtpTo->setDate(to);
+            if (!account.isEmpty())
+                w->cboAccount->setEditText(account);
+            w->cboTable->setCurrentIndex(table);
+            w->txtNumber->setText(number);
+            w->cmdQuery->click();
+            counted = w->lblCount->text();
+            firstPage = w->model()->rowCount();
+            while (w->model()->canFetchMore())
+                w->model()->fetchMore();
+            shown = w->model()->rowCount();
+            for (int r = 1; r < shown; ++r)
+                QVERIFY(w->model()->entry(r).id < w->model()->entry(r - 1).id);
+            afterScroll = shown;
+            if (count >= 0)
+                w->cmdExport->click();
+            w->cmdClose->click();
+        });
+        entry->trigger();
+
+        QCOMPARE(accounts, (QStringList{"（全部）", "张三", "李四"}));
+        QCOMPARE(tablesListed.size(), 8);
+        QCOMPARE(tablesListed.first(), QStringLiteral("（全部）"));
+        if (count < 0) {
+            QCOMPARE(run.prompt.messages.size(), 1);
+            QVERIFY(run.prompt.messages[0].text.contains(QStringLiteral("起始日期")));
+            QCOMPARE(counted, QStringLiteral("共 600 条")); // the grid as it was
+            QVERIFY(!QFile::exists(path));
+            return;
+        }
+        QCOMPARE(counted, QStringLiteral("共 %1 条").arg(count));
+        QCOMPARE(firstPage, std::min(count, HistoryModel::PageSize));
+        QCOMPARE(afterScroll, count);
+        QCOMPARE(run.prompt.messages.size(), 1);
+        QCOMPARE(run.prompt.messages[0].text, QStringLiteral("已导出 %1 条变更履历到“%2”。").arg(count).arg(path));
+
+        QString error;
+        const auto sheet = exchange::readSpreadsheet(path, 0, &error);
+        QVERIFY2(sheet, qPrintable(error));
+        QCOMPARE(sheet->rowCount(), count + 1);
+        QStringList headers;
+        for (int c = 0; c < sheet->columnCount(); ++c)
+            headers << sheet->cell(0, c).toString();
+        QCOMPARE(headers, (QStringList{"时间", "账户", "数据表", "计量器具编号", "事件", "字段", "原值", "新值"}));
+        for (int r = 1; r <= count; ++r) {
+            QCOMPARE(int(sheet->cell(r, 0).kind), int(exchange::Cell::Kind::DateTime));
+            const QDate day = sheet->cell(r, 0).date;
+            QVERIFY(!from.isValid() || day >= from);
+            QVERIFY(!to.isValid() || day <= to);
+            if (!account.isEmpty())
+                QCOMPARE(sheet->cell(r, 1).toString(), account);
+            if (table > 0)
+                QCOMPARE(sheet->cell(r, 2).toString(), tablesListed.at(table));
+            if (!number.isEmpty())
+                QCOMPARE(sheet->cell(r, 3).toString().toUpper(), number.toUpper());
+        }
+        // Newest first.
+        QCOMPARE(sheet->cell(1, 7).toString().mid(1).toInt() > sheet->cell(count, 7).toString().mid(1).toInt(),
+                 count > 1);
+    }
+
     // 记录 → 打印标签 prints the labels of the grid's instruments: a grid
     // without numbers is refused, numbers no ledger holds are named first,
     // and the label window counts the labels to print.
@@ -481,6 +614,8 @@ private slots:
                                          << "usermanage";
         QTest::newRow("About") << "showFrmAbout"
                                << "about";
+        QTest::newRow("change history") << "showFrmHistory"
+                                        << "history";
         QTest::newRow("sign-in") << ""
                                  << "login";
     }
