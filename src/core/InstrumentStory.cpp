@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QVariant>
+#include <algorithm>
 
 namespace ravo {
 
@@ -96,6 +97,20 @@ QVector<QStringList> recordsOf(Database& db, const QString& table, const QString
     return rows;
 }
 
+// Whether one of the three ledgers an instrument lives in holds the number.
+bool heldByALedger(Database& db, const QString& number)
+{
+    for (const QString& table : {tables::InUse, tables::Sealed, tables::Scrapped}) {
+        QSqlQuery q(db.connection());
+        q.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ?")
+                      .arg(quotedIdentifier(table), quotedIdentifier(NumberColumn)));
+        q.addBindValue(number);
+        if (q.exec() && q.next())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::optional<InstrumentStory> readInstrumentStory(Database& db, const QString& number)
@@ -119,12 +134,26 @@ std::optional<InstrumentStory> readInstrumentStory(Database& db, const QString& 
             story.fields.append({columns.at(i), q.value(i).toString()});
         story.number = story.field(NumberColumn);
         q.finish();
-        // The records carry the number as the ledger holds it.
-        story.confirmations = recordsOf(db, tables::Confirmation, storyConfirmationColumns(), story.number);
-        story.repairs = recordsOf(db, tables::Repair, storyRepairColumns(), story.number);
         // Every event but the values changed in an editor, which a card
         // would drown in; a number correction is an event of its own.
         const QVector<HistoryEntry> history = instrumentHistory(db, story.number);
+        // The records carry the number as the ledger held it when they were
+        // kept: those kept under an earlier number of this instrument (the
+        // history tells its corrections) are its own too, unless another
+        // instrument holds that number now.
+        QStringList numbers{story.number};
+        for (const HistoryEntry& e : history)
+            if (e.isRenumbering() && !numbers.contains(e.before.trimmed(), Qt::CaseInsensitive)
+                && !heldByALedger(db, e.before.trimmed()))
+                numbers << e.before.trimmed();
+        for (const QString& n : std::as_const(numbers)) {
+            story.confirmations += recordsOf(db, tables::Confirmation, storyConfirmationColumns(), n);
+            story.repairs += recordsOf(db, tables::Repair, storyRepairColumns(), n);
+        }
+        if (numbers.size() > 1)
+            for (QVector<QStringList>* records : {&story.confirmations, &story.repairs})
+                std::stable_sort(records->begin(), records->end(),
+                                 [](const QStringList& a, const QStringList& b) { return a.first() < b.first(); });
         for (auto e = history.crbegin(); e != history.crend(); ++e)
             if (e->event != historyevent::Changed || e->isRenumbering())
                 story.events << QStringList{e->time, e->event, e->account, eventNote(*e)};

@@ -39,8 +39,10 @@ const QStringList& storyAttachmentColumns();
 const QStringList& storyEventColumns();
 
 // Reads the story of the instrument numbered `number` (without regard to
-// case) from the in-use, sealed and scrapped ledgers and the record tables;
-// nothing when no ledger holds it.
+// case) from the in-use, sealed and scrapped ledgers, the record tables (its
+// records kept under an earlier number of its included, when no other
+// instrument holds that number now) and the history; nothing when no ledger
+// holds it.
 std::optional<InstrumentStory> readInstrumentStory(Database& db, const QString& number);
 
 } // namespace ravo

@@ -674,7 +674,8 @@ private slots:
     }
 
     // The history card: the instrument as its ledger holds it (found without
-    // regard to case), only its own records, oldest first; a long record
+    // regard to case), only its own records (those kept under its earlier
+    // number too), oldest first; a long record
     // list goes on over the next page with its column heads again, and every
     // page carries the number and its page count.
     void historyCard_data()
@@ -697,7 +698,10 @@ private slots:
         QStringList dates;
         for (int i = confirmations; i >= 1; --i)
             dates << QDate(2000, 1, 1).addMonths(i).toString("yyyy-MM-dd");
+        // The earliest was kept under the number it had before a correction.
+        const QString earliest = dates.takeLast();
         addRecords(k, "HC-1", dates);
+        addRecords(k, "OLD-1", {earliest});
         addRecords(k, "HC-2", {"2001-05-05"});
         addRecords(kindOf(false), "HC-1", {"2010-10-10"});
         QVERIFY(!upgradeLedgerSchema(f->db()));
@@ -751,7 +755,7 @@ private slots:
         all.remove(' ');
         for (const QString& word :
              QStringList{"计量器具履历卡", "所在台帐：" + ledger, "打印日期：2026-12-08", "二车间", "铭牌已更换",
-                         "HC-1@2000-02-01", "2010-10-10", "二、履历事件(共5条)",
+                         "OLD-1@2000-02-01", "2010-10-10", "二、履历事件(共5条)",
                          "从文件“旧记录.xlsx”导入" + tables::Confirmation, "编号OLD-1→HC-1",
                          tables::InUse + "→" + tables::Sealed, "检定日期：2024-01-01→2025-04-05", "2025-03-04 11:00:00",
                          "三、检定/校准确认记录", "五、附件(共1个)", "nameplate.png"})
