@@ -445,6 +445,8 @@ int runOneSize(const QString& ledger, int runs)
         qWarning("the ledger could not take the change history: %s", qPrintable(e.text()));
     state.LedgerDatabase.setAccount(QStringLiteral("系统管理员"));
     measureOk(commitWithHistory, writeWithHistory);
+    qInfo("change history rows written by the OKs: %lld",
+          raw.scalar(QStringLiteral("SELECT count(*) FROM \"MSys履历\"")));
     QStringList editedRows;
     const qint64 inUseNow = raw.scalar(QStringLiteral("SELECT count(*) FROM 计量器具在用库"));
     for (int i = 0; i < Edited; ++i)
