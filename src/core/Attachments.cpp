@@ -177,8 +177,9 @@ DbError renumberAttachments(Database& db, const QString& oldNumber, const QStrin
     if (oldNumber.isEmpty())
         return {};
     return db
-        .executeNative(QStringLiteral("UPDATE %1 SET 计量器具编号 = ? WHERE 计量器具编号 = ?").arg(table()),
-                       {newNumber, oldNumber})
+        .executeNative(
+            QStringLiteral("UPDATE %1 SET 计量器具编号 = ? WHERE 计量器具编号 = ? AND 记录类别 = ?").arg(table()),
+            {newNumber, oldNumber, attachmentkind::Instrument})
         .error;
 }
 

@@ -66,7 +66,10 @@ std::optional<QByteArray> attachmentContents(Database& db, qint64 id);
 DbError saveAttachmentAs(Database& db, qint64 id, const QString& path);
 DbError removeAttachment(Database& db, qint64 id);
 
-// The attachments of an instrument follow it to its new number.
+// The instrument's own attachments follow it to its new number. Those of its
+// confirmation and repair records stay with the records, which keep the
+// number they were kept under (the history card finds them through the
+// number correction in the change history).
 DbError renumberAttachments(Database& db, const QString& oldNumber, const QString& newNumber);
 // The instruments a window renumbered in its working copy of a ledger:
 // (number the ledger holds, number in the window) for each changed row that

@@ -159,10 +159,11 @@ std::optional<InstrumentStory> readInstrumentStory(Database& db, const QString& 
                 story.events << QStringList{e->time, e->event, e->account, eventNote(*e)};
         // A ledger of an older program has no attachments yet.
         if (db.tableExists(tables::Attachments))
-            for (const Attachment& a : listAttachments(db, {story.number, {}}))
-                story.attachments << QStringList{
-                    a.fileName, a.recordKey.isEmpty() ? a.kind : a.kind + QStringLiteral("（%1）").arg(a.recordKey),
-                    sizeText(a.size), a.added, a.addedBy};
+            for (const QString& n : std::as_const(numbers))
+                for (const Attachment& a : listAttachments(db, {n, {}}))
+                    story.attachments << QStringList{
+                        a.fileName, a.recordKey.isEmpty() ? a.kind : a.kind + QStringLiteral("（%1）").arg(a.recordKey),
+                        sizeText(a.size), a.added, a.addedBy};
         return story;
     }
     return std::nullopt;

@@ -1050,19 +1050,23 @@ private slots:
         QVERIFY(saveAttachmentAs(*db, made.id, copy).text().contains(QStringLiteral("已经不在台帐中")));
     }
 
-    // A number corrected in the window takes the instrument's attachments
-    // along at OK, also when two instruments exchange their numbers.
+    // A number corrected in the window takes the instrument's own
+    // attachments along at OK, also when two instruments exchange their
+    // numbers; those of its records stay with the records.
     void attachmentsFollowANewNumber_data()
     {
         QTest::addColumn<QStringList>("edits");  // on the working copy
         QTest::addColumn<QStringList>("owners"); // attachment file → number after the commit
         const QString w =
             QStringLiteral("UPDATE \"MSys计量器具在用库\" SET 计量器具编号 = '%1' WHERE 计量器具编号 = '%2'");
-        QTest::newRow("renumbered") << QStringList{w.arg("A-9", "A-1")} << QStringList{"a.pdf=A-9", "b.pdf=B-2"};
+        // c.pdf belongs to a confirmation record of A-1, which keeps the
+        // number it was kept under: its scan stays with it.
+        QTest::newRow("renumbered") << QStringList{w.arg("A-9", "A-1")}
+                                    << QStringList{"a.pdf=A-9", "b.pdf=B-2", "c.pdf=A-1"};
         QTest::newRow("exchanged") << QStringList{w.arg("X", "A-1"), w.arg("A-1", "B-2"), w.arg("B-2", "X")}
-                                   << QStringList{"a.pdf=B-2", "b.pdf=A-1"};
-        QTest::newRow("another column changed")
-            << QStringList{"UPDATE \"MSys计量器具在用库\" SET 状态 = '禁用'"} << QStringList{"a.pdf=A-1", "b.pdf=B-2"};
+                                   << QStringList{"a.pdf=B-2", "b.pdf=A-1", "c.pdf=A-1"};
+        QTest::newRow("another column changed") << QStringList{"UPDATE \"MSys计量器具在用库\" SET 状态 = '禁用'"}
+                                                << QStringList{"a.pdf=A-1", "b.pdf=B-2", "c.pdf=A-1"};
     }
     void attachmentsFollowANewNumber()
     {
@@ -1079,6 +1083,11 @@ private slots:
             f.close();
             QVERIFY(!addAttachment(*db, {number, attachmentkind::Instrument}, f.fileName(), "张三"));
         }
+        QFile record(dir.filePath("c.pdf"));
+        QVERIFY(record.open(QIODevice::WriteOnly) && record.write("%PDF-1.4") > 0);
+        record.close();
+        QVERIFY(!addAttachment(*db, {"A-1", attachmentkind::Confirmation, recordKey("2026-01-05", "R-1")},
+                               record.fileName(), "张三"));
         const QString working = tables::working(tables::InUse);
         QVERIFY(!createTrackedWorkingTable(*db, tables::InUse, working, NumberColumn, QStringLiteral("打开")));
         for (const QString& sql : edits)

@@ -709,6 +709,9 @@ private slots:
         QVERIFY(scan.open(QIODevice::WriteOnly) && scan.write("PNG") == 3);
         scan.close();
         QVERIFY(!addAttachment(f->db(), {"HC-1", attachmentkind::Instrument}, scan.fileName(), "张三"));
+        // The scan of the record kept under the earlier number stays with it.
+        QVERIFY(!addAttachment(f->db(), {"OLD-1", attachmentkind::Confirmation, recordKey(earliest, "R")},
+                               scan.fileName(), "张三"));
         // Its history under an earlier number: events and the number
         // correction on the card, the values changed in an editor not;
         // another instrument's rows never.
@@ -758,7 +761,7 @@ private slots:
                          "OLD-1@2000-02-01", "2010-10-10", "二、履历事件(共5条)",
                          "从文件“旧记录.xlsx”导入" + tables::Confirmation, "编号OLD-1→HC-1",
                          tables::InUse + "→" + tables::Sealed, "检定日期：2024-01-01→2025-04-05", "2025-03-04 11:00:00",
-                         "三、检定/校准确认记录", "五、附件(共1个)", "nameplate.png"})
+                         "三、检定/校准确认记录", "五、附件(共2个)", "nameplate.png"})
             QVERIFY2(all.contains(printed(word)), qPrintable(word));
         QVERIFY(!read.join(QString()).contains("HC-2"));
         QVERIFY(!all.contains(printed("变动值")));
