@@ -167,6 +167,72 @@ DbError recordCopyChanges(Database& db, const QString& table, const QStringList&
     return writeRows(db, out);
 }
 
+namespace {
+
+// The watch's two books: the values of rows before their first change, and
+// the rows written since (added or changed).
+QString watchedBefore(const QString& workingTable)
+{
+    return QStringLiteral("temp.") + quotedIdentifier(workingTable + QStringLiteral("_原值"));
+}
+
+QString watchedWritten(const QString& workingTable)
+{
+    return QStringLiteral("temp.") + quotedIdentifier(workingTable + QStringLiteral("_写过"));
+}
+
+bool watched(Database& db, const QString& workingTable)
+{
+    if (db.engine() != Engine::Sqlite)
+        return false;
+    QSqlQuery q(db.connection());
+    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_temp_master WHERE type = 'table' AND name = ?"));
+    q.addBindValue(workingTable + QStringLiteral("_写过"));
+    return q.exec() && q.next();
+}
+
+} // namespace
+
+DbError watchReplacedCopy(Database& db, const QString& workingTable)
+{
+    if (db.engine() != Engine::Sqlite || !keepsHistory(db))
+        return {};
+    const QStringList columns = db.columns(workingTable);
+    QStringList old;
+    for (const QString& c : columns)
+        old << QStringLiteral("OLD.") + quotedIdentifier(c);
+    const QString before = watchedBefore(workingTable);
+    const QString written = watchedWritten(workingTable);
+    // Inside a trigger the books are named without their schema.
+    const QString beforeName = before.mid(5);
+    const QString writtenName = written.mid(5);
+    const QString w = quotedIdentifier(workingTable);
+    auto trigger = [&](const QString& suffix) { return quotedIdentifier(workingTable + suffix); };
+    // A row's values are kept the first time it is changed or deleted,
+    // unless it was added in the window (then it was in no ledger).
+    const QString keepOld = QStringLiteral("INSERT INTO %1 SELECT %2 WHERE NOT EXISTS (SELECT 1 FROM %3 WHERE wrow = "
+                                           "OLD.rowid);")
+                                .arg(beforeName, old.join(QLatin1Char(',')), writtenName);
+    const QStringList statements = {
+        QStringLiteral("DROP TABLE IF EXISTS ") + before,
+        QStringLiteral("DROP TABLE IF EXISTS ") + written,
+        QStringLiteral("CREATE TEMP TABLE %1 AS SELECT * FROM %2 WHERE 0").arg(beforeName, w),
+        QStringLiteral("CREATE TEMP TABLE %1 (wrow INTEGER PRIMARY KEY)").arg(writtenName),
+        QStringLiteral("CREATE TEMP TRIGGER %1 AFTER INSERT ON %2 BEGIN INSERT OR IGNORE INTO %3 VALUES (NEW.rowid); "
+                       "END")
+            .arg(trigger(QStringLiteral("_看添加")), w, writtenName),
+        QStringLiteral("CREATE TEMP TRIGGER %1 AFTER UPDATE ON %2 BEGIN %3 INSERT OR IGNORE INTO %4 VALUES "
+                       "(NEW.rowid); END")
+            .arg(trigger(QStringLiteral("_看改动")), w, keepOld, writtenName),
+        QStringLiteral("CREATE TEMP TRIGGER %1 AFTER DELETE ON %2 BEGIN %3 DELETE FROM %4 WHERE wrow = OLD.rowid; END")
+            .arg(trigger(QStringLiteral("_看删除")), w, keepOld, writtenName),
+    };
+    for (const QString& sql : statements)
+        if (const DbResult r = db.executeNative(sql); !r.ok())
+            return r.error;
+    return {};
+}
+
 DbError recordReplacedRows(Database& db, const QString& table, const QString& workingTable,
                            const std::optional<QString>& number)
 {
@@ -199,14 +265,39 @@ DbError recordReplacedRows(Database& db, const QString& table, const QString& wo
         return DbError();
     };
     QVector<QStringList> gone, come;
-    if (const DbError e = rowsOf(QStringLiteral("SELECT %1 FROM %2%3 EXCEPT SELECT %1 FROM %4")
-                                     .arg(list, quotedIdentifier(table), scope, quotedIdentifier(workingTable)),
-                                 gone))
-        return e;
-    if (const DbError e = rowsOf(QStringLiteral("SELECT %1 FROM %4 EXCEPT SELECT %1 FROM %2%3")
-                                     .arg(list, quotedIdentifier(table), scope, quotedIdentifier(workingTable)),
-                                 come))
-        return e;
+    if (watched(db, workingTable)) {
+        // The watch knows the rows written and their values before: only
+        // those are compared. It starts again from what is committed now.
+        const QString before = watchedBefore(workingTable);
+        const QString written = watchedWritten(workingTable);
+        const QStringList reads = {QStringLiteral("SELECT %1 FROM %2").arg(list, before),
+                                   QStringLiteral("SELECT %1 FROM %2 WHERE rowid IN (SELECT wrow FROM %3)")
+                                       .arg(list, quotedIdentifier(workingTable), written)};
+        for (int i = 0; i < 2; ++i) {
+            QSqlQuery q(db.connection());
+            q.setForwardOnly(true);
+            if (!q.exec(reads.at(i)))
+                return DbError::fromSqlError(q.lastError(), reads.at(i));
+            while (q.next()) {
+                QStringList values;
+                for (int c = 0; c < columns.size(); ++c)
+                    values << valueText(q.value(c));
+                (i == 0 ? gone : come).append(values);
+            }
+        }
+        for (const QString& book : {before, written})
+            if (const DbResult r = db.executeNative(QStringLiteral("DELETE FROM ") + book); !r.ok())
+                return r.error;
+    } else {
+        if (const DbError e = rowsOf(QStringLiteral("SELECT %1 FROM %2%3 EXCEPT SELECT %1 FROM %4")
+                                         .arg(list, quotedIdentifier(table), scope, quotedIdentifier(workingTable)),
+                                     gone))
+            return e;
+        if (const DbError e = rowsOf(QStringLiteral("SELECT %1 FROM %4 EXCEPT SELECT %1 FROM %2%3")
+                                         .arg(list, quotedIdentifier(table), scope, quotedIdentifier(workingTable)),
+                                     come))
+            return e;
+    }
     auto numberOf = [&](const QStringList& row) { return numberAt < 0 ? QString() : row.at(numberAt); };
     auto sameInstrument = [&](const QStringList& a, const QStringList& b) {
         return numberOf(a).trimmed().compare(numberOf(b).trimmed(), Qt::CaseInsensitive) == 0;

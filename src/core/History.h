@@ -69,9 +69,18 @@ DbError recordHistoryEvent(Database& db, const QString& table, const QString& nu
 DbError recordCopyChanges(Database& db, const QString& table, const QStringList& columns, const QString& changedRows,
                           const QString& deletedRows);
 
+// Keeps watch over a working copy that its commit will replace whole (a
+// record editor's on the file): the rows written since, and the values each
+// row had when it was first changed or deleted, in temporary tables beside
+// it. recordReplacedRows() then reads only those instead of comparing the
+// whole table with its copy. Only on the file; nothing when the ledger
+// keeps no history.
+DbError watchReplacedCopy(Database& db, const QString& workingTable);
+
 // The rows a commit that replaces the rows of `table` (all of them, or those
 // of the instrument `number`) by its working copy is about to write, noted
-// before it writes them: rows that are in one and not the other are paired
+// before it writes them (from the watch kept over the copy, when there is
+// one): rows that are in one and not the other are paired
 // (same instrument, most values alike) into changes, and the rest are added
 // or deleted rows.
 DbError recordReplacedRows(Database& db, const QString& table, const QString& workingTable,

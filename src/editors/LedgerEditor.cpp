@@ -317,13 +317,16 @@ bool LedgerEditor::load()
                                                      openStatement(), &m_keptRules, trackedNumber())
                          : createWorkingTable(db(), m_spec.workingTable, openStatement());
     };
-    DbError e = make();
+    // A copy that OK replaces whole is watched, so that the history compares
+    // only the rows written.
+    auto watch = [this](DbError e) { return e || m_tracked ? e : watchReplacedCopy(db(), m_spec.workingTable); };
+    DbError e = watch(make());
     if (!e)
         e = Data1->setRecordSource(source);
     if (e) {
         // Once more from scratch, then give up with the engine's reason.
         dropWorkingTable(db(), m_spec.workingTable);
-        e = make();
+        e = watch(make());
         if (!e)
             e = Data1->setRecordSource(source);
     }

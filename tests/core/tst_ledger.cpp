@@ -803,7 +803,8 @@ private slots:
     // the ledger updated from a confirmation. Steps: "sql:…" on the in-use
     // editor's copy, "ok" commits it; "move:N" scraps N; "writeoff:N"
     // deletes N in the scrapped editor and commits; "record:…" on the
-    // confirmation editor's copy of A-1, "records" commits it;
+    // confirmation editor's copy of A-1 ("watch" first: the file's editor
+    // watches it), "records" commits it;
     // "calibrate" carries a calibration of A-1 into the ledger.
     void historyOfEachChange_data()
     {
@@ -837,6 +838,19 @@ private slots:
                            "record:UPDATE \"MSys计量器具确认记录库\" SET 结论 = '准用' WHERE 检定日期 = '2026-01-05'",
                            "records"}
             << QStringList{tables::Confirmation + "|A-1|修改|结论|合格|准用", tables::Confirmation + "|A-1|添加|||"};
+        QTest::newRow("records replaced under watch: changed twice, one added then deleted")
+            << QStringList{"watch",
+                           "record:UPDATE \"MSys计量器具确认记录库\" SET 结论 = '不合格'",
+                           "record:UPDATE \"MSys计量器具确认记录库\" SET 结论 = '准用', 检定单位 = '市所'",
+                           "record:INSERT INTO \"MSys计量器具确认记录库\" (计量器具编号, 检定日期) VALUES ('A-1', '2026-12-01')",
+                           "record:DELETE FROM \"MSys计量器具确认记录库\" WHERE 检定日期 = '2026-12-01'",
+                           "records"}
+            << QStringList{tables::Confirmation + "|A-1|修改|结论|合格|准用",
+                           tables::Confirmation + "|A-1|修改|检定单位||市所"};
+        QTest::newRow("records replaced under watch: changed, then deleted")
+            << QStringList{"watch", "record:UPDATE \"MSys计量器具确认记录库\" SET 结论 = '不合格'",
+                           "record:DELETE FROM \"MSys计量器具确认记录库\"", "records"}
+            << QStringList{tables::Confirmation + "|A-1|删除|||"};
         QTest::newRow("records replaced: one deleted")
             << QStringList{"record:DELETE FROM \"MSys计量器具确认记录库\"", "records"}
             << QStringList{tables::Confirmation + "|A-1|删除|||"};
@@ -885,9 +899,11 @@ private slots:
                     *db, tables::Confirmation, records, QStringLiteral("A-1"),
                     QStringLiteral("delete %1.* from %1 where 计量器具编号=\"A-1\";").arg(tables::Confirmation),
                     insertAllStatement(tables::Confirmation, records));
+            else if (step == QLatin1String("watch"))
+                e = watchReplacedCopy(*db, records);
             else if (step == QLatin1String("calibrate"))
                 e = applyCalibrationUpdate(*db, {"A-1", "2026-11-30", "2027-11-29", "合格", "市计量所"});
-            QVERIFY2(!e, qPrintable(step + QStringLiteral(": ") + e.text()));
+            QVERIFY2(!e, qPrintable(step + QStringLiteral(": ") + e.text() + e.detail + e.statement));
         }
         QStringList found;
         QSqlQuery q(db->connection());
