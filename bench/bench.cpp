@@ -16,6 +16,7 @@
 #include "core/LedgerSchema.h"
 #include "core/ProgramState.h"
 #include "core/WorkingCopy.h"
+#include "editors/frmCertificate.h"
 #include "editors/frmOperation.h"
 #include "exchange/Export.h"
 #include "exchange/ImportCommand.h"
@@ -436,15 +437,42 @@ int runOneSize(const QString& ledger, int runs)
             });
         op.reset();
     };
+    // The confirmation records opened from the main window (all of them):
+    // on the file its OK replaces every record by the copy. One record
+    // changed. The floor is that replace made straight on SQLite.
+    auto measureRecords = [&](Row& row) {
+        std::unique_ptr<frmCertificate> records;
+        state.options.CertificateUpdatesLedger = false;
+        int turn = 0;
+        row.ms = timeIt(
+            runs,
+            [&] {
+                records.reset();
+                state.EditorMode = ActiveWindow::Main;
+                records = std::make_unique<frmCertificate>(state);
+                records->load();
+                Recordset& rs = records->Data1->recordset();
+                rs.setAbsolutePosition(rs.recordCount() / 2);
+                rs.setValue(QStringLiteral("送检单位"), QStringLiteral("送检单位%1").arg(++turn));
+                if (const DbError e = rs.update())
+                    qWarning("edit before OK refused: %s", qPrintable(e.text()));
+            },
+            [&] { records->save(); });
+        records.reset();
+    };
     Row commit{QStringLiteral("编辑器确定（改动 10 条记录）")};
     Row write{QStringLiteral("其中写入台帐（不含关闭窗口、删除工作副本）")};
     measureOk(commit, write);
+    Row recordsOk{QStringLiteral("确认记录编辑器（全部记录）确定，改动 1 条")};
+    measureRecords(recordsOk);
     Row commitWithHistory{QStringLiteral("编辑器确定（改动 10 条记录），记入变更履历")};
     Row writeWithHistory{QStringLiteral("其中写入台帐及变更履历")};
     if (const DbError e = upgradeLedgerSchema(state.LedgerDatabase))
         qWarning("the ledger could not take the change history: %s", qPrintable(e.text()));
     state.LedgerDatabase.setAccount(QStringLiteral("系统管理员"));
     measureOk(commitWithHistory, writeWithHistory);
+    Row recordsOkWithHistory{QStringLiteral("确认记录编辑器（全部记录）确定，改动 1 条，记入变更履历")};
+    measureRecords(recordsOkWithHistory);
     qInfo("change history rows written by the OKs: %lld",
           raw.scalar(QStringLiteral("SELECT count(*) FROM \"MSys履历\"")));
     QStringList editedRows;
@@ -460,6 +488,13 @@ int runOneSize(const QString& ledger, int runs)
     commit.floorMs = write.floorMs = commitWithHistory.floorMs = writeWithHistory.floorMs =
         timeIt(runs, {}, [&] { raw.exec(writeTen); });
     rows << commit << write << commitWithHistory << writeWithHistory;
+    raw.exec(QStringLiteral("CREATE TABLE 确认记录副本 AS SELECT * FROM 计量器具确认记录库"));
+    recordsOk.floorMs = recordsOkWithHistory.floorMs = timeIt(runs, {}, [&] {
+        raw.exec(QStringLiteral("BEGIN; DELETE FROM 计量器具确认记录库; INSERT INTO 计量器具确认记录库 SELECT * FROM "
+                                "确认记录副本; COMMIT;"));
+    });
+    raw.drop(QStringLiteral("确认记录副本"));
+    rows << recordsOk << recordsOkWithHistory;
 
     // Rebuilding the result at activation after an editor's OK.
     Row requery{QStringLiteral("编辑器关闭后重建检索结果")};

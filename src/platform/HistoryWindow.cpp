@@ -29,7 +29,7 @@ namespace {
 const QString Title = QStringLiteral("变更履历");
 
 // The widths of the grid's columns, in characters of the window's font.
-constexpr int ColumnChars[] = {19, 8, 14, 14, 8, 12, 16, 16};
+constexpr int ColumnChars[] = {19, 12, 19, 14, 9, 13, 16, 16};
 
 } // namespace
 
