@@ -27,15 +27,6 @@ bool keepsHistory(Database& db)
 
 namespace {
 
-struct HistoryRow {
-    QString table;
-    QString number;
-    QString event;
-    QString column;
-    QString before;
-    QString after;
-};
-
 // A value as the history keeps it: dates and times in the ledger's form,
 // whatever type the engine hands back.
 QString valueText(const QVariant& v)
@@ -64,7 +55,21 @@ QVariant orNull(const QString& s)
     return s.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(s);
 }
 
-DbError writeRows(Database& db, const QVector<HistoryRow>& rows)
+// A row to write; its time and account are the commit's.
+HistoryEntry entry(const QString& table, const QString& number, const QString& event, const QString& column = {},
+                   const QString& before = {}, const QString& after = {})
+{
+    HistoryEntry e;
+    e.table = table;
+    e.number = number;
+    e.event = event;
+    e.column = column;
+    e.before = before;
+    e.after = after;
+    return e;
+}
+
+DbError writeRows(Database& db, const QVector<HistoryEntry>& rows)
 {
     QStringList names;
     for (const QString& c : historyColumns())
@@ -79,7 +84,7 @@ DbError writeRows(Database& db, const QVector<HistoryRow>& rows)
         QStringList marks;
         QVariantList binds;
         for (qsizetype i = first; i < last; ++i) {
-            const HistoryRow& r = rows.at(i);
+            const HistoryEntry& r = rows.at(i);
             marks << QStringLiteral("(?, ?, ?, ?, ?, ?, ?, ?)");
             binds << when << orNull(db.account()) << r.table << orNull(r.number) << r.event << orNull(r.column)
                   << orNull(r.before) << orNull(r.after);
@@ -105,12 +110,12 @@ int numberIndex(const QStringList& columns)
 }
 
 // The changes between a row as it was and as it is, one per value.
-void addChanges(QVector<HistoryRow>& out, const QString& table, const QString& number, const QStringList& columns,
+void addChanges(QVector<HistoryEntry>& out, const QString& table, const QString& number, const QStringList& columns,
                 const QStringList& before, const QStringList& after)
 {
     for (int i = 0; i < columns.size(); ++i)
         if (before.at(i) != after.at(i))
-            out.append({table, number, historyevent::Changed, columns.at(i), before.at(i), after.at(i)});
+            out.append(entry(table, number, historyevent::Changed, columns.at(i), before.at(i), after.at(i)));
 }
 
 } // namespace
@@ -120,7 +125,7 @@ DbError recordHistoryEvent(Database& db, const QString& table, const QString& nu
 {
     if (!keepsHistory(db))
         return {};
-    return writeRows(db, {{table, number.trimmed(), event, column, before, after}});
+    return writeRows(db, {entry(table, number.trimmed(), event, column, before, after)});
 }
 
 DbError recordCopyChanges(Database& db, const QString& table, const QStringList& columns, const QString& changedRows,
@@ -130,7 +135,7 @@ DbError recordCopyChanges(Database& db, const QString& table, const QStringList&
         return {};
     const int n = int(columns.size());
     const int numberAt = numberIndex(columns);
-    QVector<HistoryRow> out;
+    QVector<HistoryEntry> out;
     auto read = [&](const QString& sql, int first) {
         QStringList values;
         QSqlQuery q(db.connection());
@@ -141,7 +146,7 @@ DbError recordCopyChanges(Database& db, const QString& table, const QStringList&
             if (first == 0) {
                 for (int i = 0; i < n; ++i)
                     values << valueText(q.value(i));
-                out.append({table, numberAt < 0 ? QString() : values.at(numberAt), deletionEvent(table), {}, {}, {}});
+                out.append(entry(table, numberAt < 0 ? QString() : values.at(numberAt), deletionEvent(table)));
                 values.clear();
                 continue;
             }
@@ -154,7 +159,7 @@ DbError recordCopyChanges(Database& db, const QString& table, const QStringList&
             if (q.value(0).toBool())
                 addChanges(out, table, number, columns, before, after);
             else
-                out.append({table, number, historyevent::Added, {}, {}, {}});
+                out.append(entry(table, number, historyevent::Added));
         }
         return DbError();
     };
@@ -310,7 +315,7 @@ DbError recordReplacedRows(Database& db, const QString& table, const QString& wo
     };
     // A record edited in the window is one row gone and one come, of the
     // same instrument, alike in most values: paired, best match first.
-    QVector<HistoryRow> out;
+    QVector<HistoryEntry> out;
     QVector<bool> taken(come.size(), false);
     for (const QStringList& old : std::as_const(gone)) {
         int best = -1;
@@ -324,7 +329,7 @@ DbError recordReplacedRows(Database& db, const QString& table, const QString& wo
             }
         }
         if (best < 0) {
-            out.append({table, numberOf(old), deletionEvent(table), {}, {}, {}});
+            out.append(entry(table, numberOf(old), deletionEvent(table)));
             continue;
         }
         taken[best] = true;
@@ -332,7 +337,7 @@ DbError recordReplacedRows(Database& db, const QString& table, const QString& wo
     }
     for (int j = 0; j < come.size(); ++j)
         if (!taken.at(j))
-            out.append({table, numberOf(come.at(j)), historyevent::Added, {}, {}, {}});
+            out.append(entry(table, numberOf(come.at(j)), historyevent::Added));
     return writeRows(db, out);
 }
 

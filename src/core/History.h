@@ -44,6 +44,22 @@ inline const QString LedgerUpdated = QStringLiteral("更新台帐");
 inline const QString Imported = QStringLiteral("导入");
 } // namespace historyevent
 
+// One row of the history.
+struct HistoryEntry {
+    qint64 id = 0;
+    QString time; // yyyy-MM-dd HH:mm:ss
+    QString account;
+    QString table;
+    QString number;
+    QString event;
+    QString column;
+    QString before;
+    QString after;
+
+    // A number correction: 计量器具编号 changed from `before` to `after`.
+    bool isRenumbering() const;
+};
+
 // The columns of the history table, in their order (without its ID).
 const QStringList& historyColumns();
 

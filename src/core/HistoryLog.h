@@ -7,6 +7,7 @@
 // Every function answers with nothing (and no error) when the ledger keeps
 // no history (keepsHistory()).
 #include "Database.h"
+#include "History.h"
 
 #include <QDate>
 #include <QStringList>
@@ -14,21 +15,6 @@
 #include <QVector>
 
 namespace ravo {
-
-struct HistoryEntry {
-    qint64 id = 0;
-    QString time; // yyyy-MM-dd HH:mm:ss
-    QString account;
-    QString table;
-    QString number;
-    QString event;
-    QString column;
-    QString before;
-    QString after;
-
-    // A number correction: 计量器具编号 changed from `before` to `after`.
-    bool isRenumbering() const;
-};
 
 struct HistoryFilter {
     QDate from, to;                 // either null: open on that side; both days included

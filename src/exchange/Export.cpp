@@ -15,6 +15,36 @@ namespace ravo::exchange {
 
 namespace {
 
+// Makes the writer for the file's kind (by its extension) and writes the
+// header row; null, with *error set, when it cannot.
+std::unique_ptr<TableWriter> beginWriter(const QString& path, const QString& sheetName, const QStringList& headers,
+                                         QString* error)
+{
+    std::unique_ptr<TableWriter> writer;
+    if (QFileInfo(path).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) == 0)
+        writer = std::make_unique<XlsxTableWriter>(sheetName);
+    else
+        writer = createTableWriter(path, error);
+    if (!writer || !writer->begin(path, headers, error))
+        return nullptr;
+    return writer;
+}
+
+// Counts a row written; every ExportProgressStep rows the caller is told
+// how far it is. False when it asked to stop: the file is let go.
+bool rowWritten(ExportResult& result, int& step, qint64 total, const ExportProgress& progress, TableWriter& writer)
+{
+    ++result.rows;
+    if (++step < ExportProgressStep)
+        return true;
+    step = 0;
+    if (!progress || progress(result.rows, std::max(total, result.rows)))
+        return true;
+    writer.cancel();
+    result.cancelled = true;
+    return false;
+}
+
 // What a column's values are written as.
 enum class Target { Text, Date, Time, Number, Price };
 
@@ -146,14 +176,10 @@ ExportResult exportDueList(Database& db, const QString& table, const QDate& cutO
         result.error = QStringLiteral("无法读取数据表《%1》：%2").arg(table, e.text());
         return result;
     }
-    std::unique_ptr<TableWriter> writer;
-    if (QFileInfo(path).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) == 0)
-        writer = std::make_unique<XlsxTableWriter>(sheetName);
-    else
-        writer = createTableWriter(path, &result.error);
     const QStringList headers =
         QStringList{duelist::DepartmentField} + duelist::fields() + QStringList{duelist::DaysHeading};
-    if (!writer || !writer->begin(path, headers, &result.error))
+    const std::unique_ptr<TableWriter> writer = beginWriter(path, sheetName, headers, &result.error);
+    if (!writer)
         return result;
     const int validColumn = int(duelist::fields().indexOf(duelist::ValidField));
     QVector<Cell> row;
@@ -197,12 +223,8 @@ ExportResult exportQuery(Database& db, const QString& select, const QVariantList
     if (!q.exec())
         return readFailed();
 
-    std::unique_ptr<TableWriter> writer;
-    if (QFileInfo(path).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) == 0)
-        writer = std::make_unique<XlsxTableWriter>(sheetName);
-    else
-        writer = createTableWriter(path, &result.error);
-    if (!writer || !writer->begin(path, headers, &result.error))
+    const std::unique_ptr<TableWriter> writer = beginWriter(path, sheetName, headers, &result.error);
+    if (!writer)
         return result;
 
     const int columns = int(headers.size());
@@ -231,15 +253,8 @@ ExportResult exportQuery(Database& db, const QString& select, const QVariantList
         }
         if (!writer->addRow(row, &result.error))
             return result;
-        ++result.rows;
-        if (++step == ExportProgressStep) {
-            step = 0;
-            if (progress && !progress(result.rows, std::max(total, result.rows))) {
-                writer->cancel();
-                result.cancelled = true;
-                return result;
-            }
-        }
+        if (!rowWritten(result, step, total, progress, *writer))
+            return result;
     }
     if (q.lastError().isValid()) {
         writer->cancel();
@@ -292,12 +307,8 @@ ExportResult exportTable(Database& db, const QString& table, const QString& path
         targets << targetOf(headers.last());
     }
 
-    std::unique_ptr<TableWriter> writer;
-    if (QFileInfo(path).suffix().compare(QStringLiteral("xlsx"), Qt::CaseInsensitive) == 0)
-        writer = std::make_unique<XlsxTableWriter>(sheetName);
-    else
-        writer = createTableWriter(path, &result.error);
-    if (!writer || !writer->begin(path, headers, &result.error))
+    const std::unique_ptr<TableWriter> writer = beginWriter(path, sheetName, headers, &result.error);
+    if (!writer)
         return result;
 
     QVector<Cell> row(columns);
@@ -314,15 +325,8 @@ ExportResult exportTable(Database& db, const QString& table, const QString& path
             row[c] = cellOf(targets.at(c), rows.handle, c);
         if (!writer->addRow(row, &result.error))
             return result;
-        ++result.rows;
-        if (++step == ExportProgressStep) {
-            step = 0;
-            if (progress && !progress(result.rows, std::max(total, result.rows))) {
-                writer->cancel();
-                result.cancelled = true;
-                return result;
-            }
-        }
+        if (!rowWritten(result, step, total, progress, *writer))
+            return result;
     }
     writer->finish(&result.error);
     return result;
