@@ -946,6 +946,7 @@ private slots:
         QTest::addColumn<int>("from");
         QTest::addColumn<QString>("refusal");
         QTest::newRow("seven tables only") << -1 << 0 << "";
+        QTest::newRow("with attachments and history, history not yet kept") << 1 << 1 << "";
         QTest::newRow("already up to date") << LedgerSchemaVersion << LedgerSchemaVersion << "";
         QTest::newRow("from a newer program") << LedgerSchemaVersion + 1 << LedgerSchemaVersion + 1 << "较新版本";
     }
@@ -962,6 +963,17 @@ private slots:
             QVERIFY(db->executeNative(QStringLiteral("DROP TABLE IF EXISTS \"%1\"").arg(t)).ok());
         if (before >= 0) {
             QVERIFY(!upgradeLedgerSchema(*db));
+            // A ledger of the first step: the tables, but the history not
+            // yet guarded against changes.
+            if (before == 1) {
+                const QStringList back = engine == Engine::Postgres
+                    ? QStringList{"DROP TRIGGER ravo_history_kept ON \"MSys履历\"",
+                                  "DROP TRIGGER ravo_history_kept_whole ON \"MSys履历\"",
+                                  "DROP TRIGGER ravo_history_stamp ON \"MSys履历\""}
+                    : QStringList{"DROP TRIGGER \"MSys履历_不改\"", "DROP TRIGGER \"MSys履历_不删\""};
+                for (const QString& sql : back + QStringList{"DELETE FROM \"MSys架构\" WHERE 版本 > 1"})
+                    QVERIFY2(db->executeNative(sql).ok(), qPrintable(sql));
+            }
             if (before > LedgerSchemaVersion)
                 QVERIFY(
                     db->executeNative(
@@ -1001,6 +1013,15 @@ private slots:
             QCOMPARE(count(tables::SchemaVersion), std::max(versionRows, LedgerSchemaVersion));
             QCOMPARE(count(tables::Attachments), 0);
             QCOMPARE(count(tables::History), 0);
+            // From now on the history only grows.
+            QVERIFY(db->executeNative(QStringLiteral("INSERT INTO \"MSys履历\" (时间, 数据表, 事件) VALUES "
+                                                     "('2026-12-09 00:00:00', 'x', 'x')"))
+                        .ok());
+            for (const QString& sql :
+                 {QStringLiteral("UPDATE \"MSys履历\" SET 事件 = 'y'"), QStringLiteral("DELETE FROM \"MSys履历\"")}) {
+                const DbResult r = db->executeNative(sql);
+                QVERIFY2(!r.ok() && r.error.text().contains(QStringLiteral("变更履历只能增加")), qPrintable(sql));
+            }
         }
         QCOMPARE(db->tables(), shown);
         QCOMPARE(snapshot(), rowsBefore);
