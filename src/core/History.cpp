@@ -118,62 +118,6 @@ void addChanges(QVector<HistoryEntry>& out, const QString& table, const QString&
             out.append(entry(table, number, historyevent::Changed, columns.at(i), before.at(i), after.at(i)));
 }
 
-} // namespace
-
-DbError recordHistoryEvent(Database& db, const QString& table, const QString& number, const QString& event,
-                           const QString& column, const QString& before, const QString& after)
-{
-    if (!keepsHistory(db))
-        return {};
-    return writeRows(db, {entry(table, number.trimmed(), event, column, before, after)});
-}
-
-DbError recordCopyChanges(Database& db, const QString& table, const QStringList& columns, const QString& changedRows,
-                          const QString& deletedRows)
-{
-    if (!keepsHistory(db))
-        return {};
-    const int n = int(columns.size());
-    const int numberAt = numberIndex(columns);
-    QVector<HistoryEntry> out;
-    auto read = [&](const QString& sql, int first) {
-        QStringList values;
-        QSqlQuery q(db.connection());
-        q.setForwardOnly(true);
-        if (!q.exec(sql))
-            return DbError::fromSqlError(q.lastError(), sql);
-        while (q.next()) {
-            if (first == 0) {
-                for (int i = 0; i < n; ++i)
-                    values << valueText(q.value(i));
-                out.append(entry(table, numberAt < 0 ? QString() : values.at(numberAt), deletionEvent(table)));
-                values.clear();
-                continue;
-            }
-            QStringList before, after;
-            for (int i = 0; i < n; ++i) {
-                before << valueText(q.value(1 + i));
-                after << valueText(q.value(1 + n + i));
-            }
-            const QString number = numberAt < 0 ? QString() : after.at(numberAt);
-            if (q.value(0).toBool())
-                addChanges(out, table, number, columns, before, after);
-            else
-                out.append(entry(table, number, historyevent::Added));
-        }
-        return DbError();
-    };
-    if (!deletedRows.isEmpty())
-        if (const DbError e = read(deletedRows, 0))
-            return e;
-    if (!changedRows.isEmpty())
-        if (const DbError e = read(changedRows, 1))
-            return e;
-    return writeRows(db, out);
-}
-
-namespace {
-
 // The watch's two books: the values of rows before their first change, and
 // the rows written since (added or changed).
 QString watchedBefore(const QString& workingTable)
@@ -197,6 +141,55 @@ bool watched(Database& db, const QString& workingTable)
 }
 
 } // namespace
+
+DbError recordHistoryEvent(Database& db, const QString& table, const QString& number, const QString& event,
+                           const QString& column, const QString& before, const QString& after)
+{
+    if (!keepsHistory(db))
+        return {};
+    return writeRows(db, {entry(table, number.trimmed(), event, column, before, after)});
+}
+
+DbError recordCopyChanges(Database& db, const QString& table, const QStringList& columns, const QString& changedRows,
+                          const QString& deletedRows)
+{
+    if (!keepsHistory(db))
+        return {};
+    const int n = int(columns.size());
+    const int numberAt = numberIndex(columns);
+    QVector<HistoryEntry> out;
+    // Deleted rows give their number; changed rows, the flag and both sides.
+    auto read = [&](const QString& sql, bool deleted) {
+        QSqlQuery q(db.connection());
+        q.setForwardOnly(true);
+        if (!q.exec(sql))
+            return DbError::fromSqlError(q.lastError(), sql);
+        while (q.next()) {
+            if (deleted) {
+                out.append(entry(table, numberAt < 0 ? QString() : valueText(q.value(numberAt)), deletionEvent(table)));
+                continue;
+            }
+            QStringList before, after;
+            for (int i = 0; i < n; ++i) {
+                before << valueText(q.value(1 + i));
+                after << valueText(q.value(1 + n + i));
+            }
+            const QString number = numberAt < 0 ? QString() : after.at(numberAt);
+            if (q.value(0).toBool())
+                addChanges(out, table, number, columns, before, after);
+            else
+                out.append(entry(table, number, historyevent::Added));
+        }
+        return DbError();
+    };
+    if (!deletedRows.isEmpty())
+        if (const DbError e = read(deletedRows, true))
+            return e;
+    if (!changedRows.isEmpty())
+        if (const DbError e = read(changedRows, false))
+            return e;
+    return writeRows(db, out);
+}
 
 DbError watchReplacedCopy(Database& db, const QString& workingTable)
 {
