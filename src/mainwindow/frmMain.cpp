@@ -287,11 +287,15 @@ bool frmMain::load()
         // On a server only the ledger's owner adds tables: the ledger is
         // used as it is until the owner brings it up to date.
         if (e.kind == DbError::Kind::PermissionDenied) {
-            m_state.prompt.plain(QStringLiteral("服务器上的这个台帐是由较早版本的 RAVO 建立的，还没有附件和履历数据表；"
-                                                "附件暂时不能使用。\n请数据库的所有者运行 ravo_makedb --server "
-                                                "\"host=… dbname=%1 user=所有者\" 升级台帐。")
-                                     .arg(m_state.LedgerDatabase.serverAddress().database),
-                                 AppTitle);
+            // What the ledger lacks until then depends on how old it is.
+            const QString lacks = ledgerSchemaVersion(m_state.LedgerDatabase) == 0
+                ? QStringLiteral("还没有附件和履历数据表；附件和变更履历暂时不能使用。")
+                : QStringLiteral("变更履历还没有防止修改和删除的保护。");
+            m_state.prompt.plain(
+                QStringLiteral("服务器上的这个台帐是由较早版本的 RAVO 建立的，%1\n请数据库的所有者运行 "
+                               "ravo_makedb --server \"host=… dbname=%2 user=所有者\" 升级台帐。")
+                    .arg(lacks, m_state.LedgerDatabase.serverAddress().database),
+                AppTitle);
         } else {
             m_state.prompt.error(e.text(), AppTitle);
             m_state.LedgerDatabase.close();
