@@ -150,11 +150,16 @@ DbError recordHistoryEvent(Database& db, const QString& table, const QString& nu
     return writeRows(db, {entry(table, number.trimmed(), event, column, before, after)});
 }
 
-DbError recordCopyChanges(Database& db, const QString& table, const QStringList& columns, const QString& changedRows,
-                          const QString& deletedRows)
+DbError recordCopyChanges(Database& db, const QString& table, const QStringList& columns, const QString& changedFrom,
+                          const QString& deletedFrom)
 {
     if (!keepsHistory(db))
         return {};
+    QStringList before, after;
+    for (const QString& c : columns) {
+        before << QStringLiteral("l.") + quotedIdentifier(c);
+        after << QStringLiteral("w.") + quotedIdentifier(c);
+    }
     const int n = int(columns.size());
     const int numberAt = numberIndex(columns);
     QVector<HistoryEntry> out;
@@ -182,11 +187,14 @@ DbError recordCopyChanges(Database& db, const QString& table, const QStringList&
         }
         return DbError();
     };
-    if (!deletedRows.isEmpty())
-        if (const DbError e = read(deletedRows, true))
+    if (!deletedFrom.isEmpty())
+        if (const DbError e =
+                read(QStringLiteral("SELECT %1 %2").arg(before.join(QLatin1Char(',')), deletedFrom), true))
             return e;
-    if (!changedRows.isEmpty())
-        if (const DbError e = read(changedRows, false))
+    if (!changedFrom.isEmpty())
+        if (const DbError e = read(QStringLiteral("SELECT l.rowid IS NOT NULL, %1, %2 %3")
+                                       .arg(before.join(QLatin1Char(',')), after.join(QLatin1Char(',')), changedFrom),
+                                   false))
             return e;
     return writeRows(db, out);
 }

@@ -74,16 +74,15 @@ DbError recordHistoryEvent(Database& db, const QString& table, const QString& nu
                            const QString& column = {}, const QString& before = {}, const QString& after = {});
 
 // The rows a working copy's commit is about to write, noted before it writes
-// them (inside its transaction). `changedRows` selects, for each row added
-// or changed in the window, first a flag that is true when it was copied
-// from a ledger row that is still there, then the columns' values as the
-// ledger holds them, then as the window holds them (2 × columns.size() + 1
-// values). `deletedRows` selects the columns' values of each ledger row the
-// window deleted. A changed row gives one 修改 row per value that differs
+// them (inside its transaction). `changedFrom` is the FROM clause (with its
+// WHERE and ORDER BY) of the rows added or changed in the window, the
+// working row as `w` and the ledger row it was copied from, if the ledger
+// still holds it, as `l` (a LEFT JOIN); `deletedFrom` that of the ledger
+// rows the window deleted, as `l`. Either may be empty. A changed row gives one 修改 row per value that differs
 // (NULL and an empty text count as the same); an added row gives 添加; a
 // deleted row gives 删除, or 注销 when it leaves the scrapped ledger.
-DbError recordCopyChanges(Database& db, const QString& table, const QStringList& columns, const QString& changedRows,
-                          const QString& deletedRows);
+DbError recordCopyChanges(Database& db, const QString& table, const QStringList& columns, const QString& changedFrom,
+                          const QString& deletedFrom);
 
 // Keeps watch over a working copy that its commit will replace whole (a
 // record editor's on the file): the rows written since, and the values each

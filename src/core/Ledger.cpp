@@ -341,19 +341,13 @@ DbError recordMove(Database& db, const MoveSpec& m, Move move, const QString& nu
         return {};
     const QString working = tables::working(m.source);
     const QStringList columns = db.columns(working);
-    QStringList before, after;
-    for (const QString& c : columns) {
-        before << QStringLiteral("l.") + quotedIdentifier(c);
-        after << QStringLiteral("w.") + quotedIdentifier(c);
-    }
     // The number is a literal: the statement is read as it stands.
     auto literal = [](QString s) {
         return QLatin1Char('\'') + s.replace(QLatin1Char('\''), QStringLiteral("''")) + QLatin1Char('\'');
     };
     const QString edits =
-        QStringLiteral("SELECT l.%1 IS NOT NULL, %2, %3 FROM %4 AS w LEFT JOIN %5 AS l ON l.%1 = %6 WHERE w.%1 = %7")
-            .arg(quotedIdentifier(NumberColumn), before.join(QLatin1Char(',')), after.join(QLatin1Char(',')),
-                 quotedIdentifier(working), quotedIdentifier(m.source),
+        QStringLiteral("FROM %2 AS w LEFT JOIN %3 AS l ON l.%1 = %4 WHERE w.%1 = %5")
+            .arg(quotedIdentifier(NumberColumn), quotedIdentifier(working), quotedIdentifier(m.source),
                  ledgerNumber.isNull() ? QStringLiteral("NULL") : literal(ledgerNumber), literal(number));
     if (!columns.isEmpty())
         if (const DbError e = recordCopyChanges(db, m.source, columns, edits, {}))

@@ -325,21 +325,14 @@ DbError commit(Database& db, const QString& table, const QString& workingTable, 
                 .arg(lines.join(QLatin1Char('\n'))));
     }
     // The history notes what is about to change, before the rows are written.
-    {
-        QStringList before, after;
-        for (const QString& column : columns) {
-            before << QStringLiteral("l.") + q(column);
-            after << QStringLiteral("w.") + q(column);
-        }
-        const QString changedRows = QStringLiteral("SELECT l.rowid IS NOT NULL, %1, %2 FROM %3 AS w LEFT JOIN %4 AS l "
-                                                   "ON l.rowid = w.ravo_lrow WHERE w.ravo_dirty ORDER BY w.rowid")
-                                        .arg(before.join(QLatin1Char(',')), after.join(QLatin1Char(',')), w, ledger);
-        const QString deletedRows =
-            QStringLiteral("SELECT %1 FROM %2 AS l WHERE l.rowid IN (SELECT lrow FROM %3 WHERE working = %4)")
-                .arg(before.join(QLatin1Char(',')), ledger, Removed, mine);
-        if (const DbError e = recordCopyChanges(db, table, columns, changedRows, deletedRows))
-            return e;
-    }
+    if (const DbError e = recordCopyChanges(
+            db, table, columns,
+            QStringLiteral(
+                "FROM %1 AS w LEFT JOIN %2 AS l ON l.rowid = w.ravo_lrow WHERE w.ravo_dirty ORDER BY w.rowid")
+                .arg(w, ledger),
+            QStringLiteral("FROM %1 AS l WHERE l.rowid IN (SELECT lrow FROM %2 WHERE working = %3)")
+                .arg(ledger, Removed, mine)))
+        return e;
     CopyCommit counts;
     qint64 n = 0;
     if (const DbError e = keepingBooks(db, true))

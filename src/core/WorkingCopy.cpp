@@ -259,22 +259,13 @@ DbError commitTrackedWorkingTable(Database& db, const QString& table, const QStr
     if (tx.error())
         return tx.error();
     // The history notes what is about to change, before the rows are written.
-    {
-        QStringList before, after;
-        for (const QString& c : columns) {
-            before << QStringLiteral("l.") + q(c);
-            after << QStringLiteral("w.") + q(c);
-        }
-        const QString changedRows =
-            QStringLiteral("SELECT l.rowid IS NOT NULL, %1, %2 FROM %3 AS c JOIN %4 AS w ON w.rowid = c.wrow "
-                           "LEFT JOIN %5 AS o ON o.wrow = c.wrow LEFT JOIN %6 AS l ON l.rowid = o.lrow ORDER BY c.wrow")
-                .arg(before.join(QLatin1Char(',')), after.join(QLatin1Char(',')), changed, q(workingTable), origin,
-                     q(table));
-        const QString deletedRows = QStringLiteral("SELECT %1 FROM %2 AS l WHERE l.rowid IN (SELECT lrow FROM %3)")
-                                        .arg(before.join(QLatin1Char(',')), q(table), removed);
-        if (const DbError e = recordCopyChanges(db, table, columns, changedRows, deletedRows))
-            return e;
-    }
+    if (const DbError e = recordCopyChanges(
+            db, table, columns,
+            QStringLiteral("FROM %1 AS c JOIN %2 AS w ON w.rowid = c.wrow LEFT JOIN %3 AS o ON o.wrow = c.wrow "
+                           "LEFT JOIN %4 AS l ON l.rowid = o.lrow ORDER BY c.wrow")
+                .arg(changed, q(workingTable), origin, q(table)),
+            QStringLiteral("FROM %1 AS l WHERE l.rowid IN (SELECT lrow FROM %2)").arg(q(table), removed)))
+        return e;
     CopyCommit counts;
     // The rows deleted in the window.
     DbResult r =
